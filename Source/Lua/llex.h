@@ -1,0 +1,6 @@
+// Lexer.
+#pragma once
+
+#include "lobject.h"
+
+void luaX_init(lua_State* L);
