@@ -1,0 +1,35 @@
+// Memory-use categories. Containers and pooled strings carry one; it is a
+// label for accounting only and never chooses where memory comes from.
+#pragma once
+
+enum EMemType {
+  kMEMTYPE_Misc = 0,
+  kMEMTYPE_Lua = 1,
+  kMEMTYPE_Pool = 2,
+  kMEMTYPE_LuaPool = 3,
+  kMEMTYPE_ScriptVM = 4,
+  kMEMTYPE_Renderer = 5,
+  kMEMTYPE_Entity = 6,
+  kMEMTYPE_Mesh = 7,
+  kMEMTYPE_Skeleton = 8,
+  kMEMTYPE_Anim = 9,
+  kMEMTYPE_BlndShpe = 10,
+  kMEMTYPE_BlndAnim = 11,
+  kMEMTYPE_Particle = 12,
+  kMEMTYPE_Collision = 13,
+  kMEMTYPE_DepthMap = 14,
+  kMEMTYPE_UI = 15,
+  kMEMTYPE_Action = 16,
+  kMEMTYPE_Vistree = 17,
+  kMEMTYPE_Camera = 18,
+  kMEMTYPE_Sprite = 19,
+  kMEMTYPE_NavMesh = 20,
+  kMEMTYPE_Trigger = 21,
+  kMEMTYPE_Light = 22,
+  kMEMTYPE_AppGraph = 23,
+  kMEMTYPE_File = 24,
+  kMEMTYPE_Debug = 25,
+  kMEMTYPE_String = 26,
+  kMEMTYPE_Splines = 27,
+  kMEMTYPE_List = 28,
+};
