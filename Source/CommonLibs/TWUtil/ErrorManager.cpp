@@ -1,5 +1,7 @@
 #include "ErrorManager.h"
 
+#include "TWUtil/String.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +20,7 @@ const char* EErrorManager::sm_szErrorTitle = nullptr;
 const char* EErrorManager::sm_szAssertMsg = nullptr;
 const char* EErrorManager::sm_szNonAssertMsg = nullptr;
 int EErrorManager::sm_iInhibitDebugString = 0;
+EString EErrorManager::sm_buf;
 
 namespace {
 
@@ -27,38 +30,6 @@ namespace {
 std::recursive_mutex& TraceLock() {
   static std::recursive_mutex s_lock;
   return s_lock;
-}
-
-// Standard-error output held back while inhibited.
-struct HeldOutput {
-  char* m_pData = nullptr;
-  size_t m_nLen = 0;
-  size_t m_nCap = 0;
-
-  void Append(const char* text) {
-    size_t n = strlen(text);
-    if (m_nLen + n + 1 > m_nCap) {
-      size_t cap = m_nCap ? m_nCap : 256;
-      while (cap < m_nLen + n + 1) cap *= 2;
-      char* p = static_cast<char*>(realloc(m_pData, cap));
-      if (!p) return;  // nothing sensible to report from here
-      m_pData = p;
-      m_nCap = cap;
-    }
-    memcpy(m_pData + m_nLen, text, n + 1);
-    m_nLen += n;
-  }
-  bool Empty() const { return m_nLen == 0; }
-  void Clear() {
-    free(m_pData);
-    m_pData = nullptr;
-    m_nLen = m_nCap = 0;
-  }
-};
-
-HeldOutput& sm_buf() {
-  static HeldOutput s_buf;
-  return s_buf;
 }
 
 const char* const s_aTags[TT_NumTraceTypes] = {
@@ -99,29 +70,13 @@ void StubNotice(const char* note, const char* function, const char* file, int li
 EErrorManager::EErrorManager()
     : m_pConsoleCallback(nullptr),
       m_pNonfatalProblemCallback(nullptr),
-      m_pContextCallbacks(nullptr),
-      m_nContextCallbacks(0),
-      m_nContextCapacity(0),
       m_bInError(false) {
   for (int i = 0; i < TT_NumTraceTypes; ++i) m_aTraceInfo[i].m_szTag = s_aTags[i];
 }
 
-EErrorManager::~EErrorManager() {
-  free(m_pContextCallbacks);
-  m_pContextCallbacks = nullptr;
-  m_nContextCallbacks = m_nContextCapacity = 0;
-}
+EErrorManager::~EErrorManager() { m_ContextCallbacks.RemoveAll(); }
 
-void EErrorManager::AddContextCallback(ContextCallback fn) {
-  if (m_nContextCallbacks == m_nContextCapacity) {
-    int cap = m_nContextCapacity ? m_nContextCapacity * 2 : 4;
-    void* p = realloc(m_pContextCallbacks, sizeof(ContextCallback) * cap);
-    if (!p) return;
-    m_pContextCallbacks = static_cast<ContextCallback*>(p);
-    m_nContextCapacity = cap;
-  }
-  m_pContextCallbacks[m_nContextCallbacks++] = fn;
-}
+void EErrorManager::AddContextCallback(ContextCallback fn) { m_ContextCallbacks.AddTail(fn); }
 
 bool EErrorManager::IsEnabled(TRACETYPE type) const {
   if (type < 0 || type >= TT_NumTraceTypes) return false;
@@ -192,17 +147,14 @@ void EErrorManager::InhibitDebugString(bool inhibit) {
     return;
   }
   --sm_iInhibitDebugString;
-  HeldOutput& held = sm_buf();
-  if (!held.Empty()) {
-    fputs(held.m_pData, stderr);
-    held.Clear();
-  }
+  if (sm_buf.Length() > 0) fputs(*sm_buf, stderr);
+  sm_buf.Empty();
 }
 
 void EErrorManager::SafeOutputDebugString(const char* text) {
   std::lock_guard<std::recursive_mutex> guard(TraceLock());
   if (sm_iInhibitDebugString > 0) {
-    if (text) sm_buf().Append(text);
+    if (text) sm_buf += text;
     return;
   }
   OutputDebugString(text);

@@ -3,6 +3,10 @@
 
 #include <cstdarg>
 
+#include "TWUtil/List.h"
+
+class EString;
+
 enum TRACETYPE {
   TT_None = 0,
   TT_General,
@@ -61,7 +65,7 @@ public:
   void SetConsoleCallback(TextCallback fn) { m_pConsoleCallback = fn; }
   void SetNonfatalProblemCallback(TextCallback fn) { m_pNonfatalProblemCallback = fn; }
   void AddContextCallback(ContextCallback fn);
-  int GetNumContextCallbacks() const { return m_nContextCallbacks; }
+  int GetNumContextCallbacks() const { return m_ContextCallbacks.GetCount(); }
 
   static void SetErrorStrings(const char* title, const char* assertFormat, const char* nonAssertFormat);
   static void InhibitDebugString(bool inhibit);
@@ -74,15 +78,16 @@ public:
   static const char* sm_szAssertMsg;
   static const char* sm_szNonAssertMsg;
   static int sm_iInhibitDebugString;
+  // Standard-error output held back while inhibited.
+  static EString sm_buf;
 
 private:
   [[noreturn]] void FatalExit(const char* file, int line, const char* message);
 
   TextCallback m_pConsoleCallback;
   TextCallback m_pNonfatalProblemCallback;
-  ContextCallback* m_pContextCallbacks;
-  int m_nContextCallbacks;
-  int m_nContextCapacity;
+  // Filled by AddContextCallback; nothing runs them.
+  EList<ContextCallback> m_ContextCallbacks;
   bool m_bInError;
   FTraceInfo m_aTraceInfo[TT_NumTraceTypes];
 };

@@ -19,7 +19,7 @@ struct EVprintfTag {};
 // string holds no buffer and its text pointer is null.
 class EString {
 public:
-  EString() : m_aChars(kMEMTYPE_String) {}
+  constexpr EString() : m_aChars(kMEMTYPE_String) {}
   EString(const char* szText, int iLength = -1) : m_aChars(kMEMTYPE_String) { Copy(szText, iLength); }
   EString(EPrintfTag, const char* szFormat, ...) __attribute__((format(printf, 3, 4)));
   EString(EVprintfTag, const char* szFormat, va_list args) : m_aChars(kMEMTYPE_String) { Vprintf(szFormat, args); }

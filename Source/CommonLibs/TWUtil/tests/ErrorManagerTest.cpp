@@ -124,6 +124,18 @@ TEST_F(ErrorManagerTest, InhibitedOutputIsReleasedAtTheFirstRelease) {
   EXPECT_EQ(0, EErrorManager::sm_iInhibitDebugString);
 }
 
+TEST_F(ErrorManagerTest, ContextCallbacksAreKeptNotRun) {
+  static int s_iCalls = 0;
+  EErrorManager manager;
+  manager.AddContextCallback([] { ++s_iCalls; });
+  manager.AddContextCallback([] { ++s_iCalls; });
+  EXPECT_EQ(2, manager.GetNumContextCallbacks());
+  testing::internal::CaptureStderr();
+  manager.ErrorMessage("a.cpp", 1, "warned", true);
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(0, s_iCalls);
+}
+
 TEST_F(ErrorManagerTest, NonFatalReportTracesTwoLinesAndReturns) {
   testing::internal::CaptureStderr();
   g_ErrorManager.ErrorMessage("game.cpp", 42, "x > 100%", true);
