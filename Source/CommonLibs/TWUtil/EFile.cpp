@@ -67,11 +67,11 @@ int EFile::ReadAndAlloc(void** out) {
 // EWin32File
 
 EWin32File::EWin32File(int fd, const char* path) : m_fd(fd) {
-  m_szName = StringDuplicatePooled(path, kMEM_String);
+  m_szName = StringDuplicatePooled(path, kMEMTYPE_String);
 }
 
 EWin32File::~EWin32File() {
-  StringFreePooled(m_szName, kMEM_String, false);
+  StringFreePooled(m_szName, kMEMTYPE_String, false);
   m_szName = nullptr;
   if (m_fd != -1) close(m_fd);
   m_fd = -1;

@@ -177,8 +177,10 @@ EStream& operator<<(EStream& s, EString& text) {
   chars[(int)n - 1] = '\0';
   s.Stream(&chars[0], n);
   if (chars[(int)n - 1] != '\0') {
+    // Damaged data without its NUL: keep the bytes and terminate after them.
     s.SetErr();
-    chars[(int)n - 1] = '\0';
+    chars.GrowTo((int)n + 1, true);
+    chars[(int)n] = '\0';
   }
   return s;
 }

@@ -103,13 +103,13 @@ bool ETGAFile::ReadImage(EFile* file, EBitmap* bitmap) {
   }
 
   m_pBitmap = bitmap;
-  bool ok = LoadPixels(file, fileSize);
+  bool ok = LoadPixels(file, fileSize, format);
   m_pBitmap = nullptr;
   if (!ok) bitmap->Reset();
   return ok;
 }
 
-bool ETGAFile::LoadPixels(EFile* file, int fileSize) {
+bool ETGAFile::LoadPixels(EFile* file, int fileSize, unsigned format) {
   const int bpp = m_pixelDepth / 8;
   const size_t pixelCount = (size_t)m_width * (size_t)m_height;
   const size_t imageBytes = pixelCount * bpp;
@@ -125,7 +125,6 @@ bool ETGAFile::LoadPixels(EFile* file, int fileSize) {
   if (m_imageType == kTYPE_TRUECOLOR_RLE && pixelCount > (available / (1 + bpp) + 1) * 128) return false;
   if (file->Seek((int)dataStart, SEEKTYPE_Begin) != (int)dataStart) return false;
 
-  unsigned format = m_pixelDepth == 32 ? 0 : m_pixelDepth == 24 ? 1 : 3;
   m_pBitmap->Init(m_width, m_height, format, nullptr, false);
   uint8_t* pixels = reinterpret_cast<uint8_t*>(m_pBitmap->Buffer());
 

@@ -20,7 +20,7 @@ public:
   virtual bool WriteImage(EFile* file, const EBitmap* bitmap);
 
 private:
-  bool LoadPixels(EFile* file, int fileSize);
+  bool LoadPixels(EFile* file, int fileSize, unsigned format);
 
   // The 18-byte header of the file being read.
   uint8_t m_idLength;
