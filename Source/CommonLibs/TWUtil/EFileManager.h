@@ -37,7 +37,7 @@ public:
   };
 
   EFileManager();
-  ~EFileManager();
+  virtual ~EFileManager();
 
   virtual EFile* Open(const char* name, unsigned flags, EFileLoc location);
   virtual void BeginLinear(const char*) {}
