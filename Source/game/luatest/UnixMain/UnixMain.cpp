@@ -15,8 +15,6 @@
 bool g_bWMQuitReceived = false;
 int g_iReturnValue = 0;
 EGameLanguage g_PCGameLanguage = kLANGUAGE_English;
-const char* g_mainWindowCaption = "Quillomar";
-const char* g_mainWindowCaptionSmall = "quillomar";
 
 static char szErrorTitleBuf[4096];
 static char szAssertMsgBuf[4096];
