@@ -488,7 +488,8 @@ void ERenderer::SetGammaCorrection(const EVec3& gamma, bool bForce) {
   BuildGammaRamp(g.x, red);
   BuildGammaRamp(g.y, green);
   BuildGammaRamp(g.z, blue);
-  SDL_SetGammaRamp(red, green, blue);
+  // SDL has no display to apply a ramp to before the window opens.
+  if (m_pSurface) SDL_SetGammaRamp(red, green, blue);
 }
 
 unsigned ERenderer::StatsGetDynamicVertsUsed(int vbFormat) const {
@@ -975,20 +976,32 @@ void ERenderer::invalidateRenderStates() {
 
 namespace {
 
+// a then b, for row vectors: p x (a then b) = (p x a) x b.
+EMat4 Then(const EMat4& a, const EMat4& b) {
+  EMat4 r;
+  for (int row = 0; row < 4; ++row)
+    for (int col = 0; col < 4; ++col)
+      r.m[4 * row + col] = a.m[4 * row + 0] * b.m[0 + col] + a.m[4 * row + 1] * b.m[4 + col] +
+                           a.m[4 * row + 2] * b.m[8 + col] + a.m[4 * row + 3] * b.m[12 + col];
+  return r;
+}
+
 // Maps -1..1 in x and y onto 0..1, without flipping y.
-EMat4 TextureBias() { return MatrixScale(0.5f, 0.5f, 1.0f) * MatrixTranslate(0.5f, 0.5f, 0.0f); }
+EMat4 TextureBias() { return Then(MatrixScale(0.5f, 0.5f, 1.0f), MatrixTranslate(0.5f, 0.5f, 0.0f)); }
 
 }  // namespace
 
 EMat4 ERenderer::CreatePerspectiveTexGenMatrix(const EVec3& eye, const EVec3& target, const EVec3& up,
                                                float fieldOfView, float aspect, float nearPlane, float farPlane) {
-  return MatrixLookAt(eye, target, up) * MatrixPerspectiveProjection(fieldOfView, aspect, nearPlane, farPlane) *
-         TextureBias();
+  return Then(Then(MatrixLookAt(eye, target, up),
+                   MatrixPerspectiveProjection(fieldOfView, aspect, nearPlane, farPlane)),
+              TextureBias());
 }
 
 EMat4 ERenderer::CreateOrthoTexGenMatrix(const EVec3& eye, const EVec3& target, const EVec3& up, float width,
                                          float height, float nearPlane, float farPlane) {
-  EMat4 m = MatrixLookAt(eye, target, up) * MatrixOrthoProjection(width, height, nearPlane, farPlane) * TextureBias();
+  EMat4 m = Then(Then(MatrixLookAt(eye, target, up), MatrixOrthoProjection(width, height, nearPlane, farPlane)),
+                 TextureBias());
   // The third texture coordinate is always 1.
   m.m[2] = 0.0f;
   m.m[6] = 0.0f;

@@ -1,0 +1,192 @@
+#include "RendererTestSupport.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace rtest {
+
+namespace {
+
+Hooks s_hooks;
+
+// Looked up on every call: the library moves when the video subsystem is
+// shut down and started again.
+template <class F>
+F Real(const char* name) {
+  return reinterpret_cast<F>(SDL_GL_GetProcAddress(name));
+}
+
+const GLubyte* APIENTRY HookGetString(GLenum name) {
+  auto real = Real<const GLubyte*(APIENTRY*)(GLenum)>("glGetString");
+  if (name == GL_EXTENSIONS && s_hooks.extensions) return reinterpret_cast<const GLubyte*>(s_hooks.extensions);
+  return real(name);
+}
+
+void APIENTRY HookGetIntegerv(GLenum pname, GLint* out) {
+  auto real = Real<void(APIENTRY*)(GLenum, GLint*)>("glGetIntegerv");
+  real(pname, out);
+  if (pname == GL_MAX_TEXTURE_IMAGE_UNITS && s_hooks.textureUnits >= 0) *out = s_hooks.textureUnits;
+}
+
+void APIENTRY HookPointSize(GLfloat size) {
+  auto real = Real<void(APIENTRY*)(GLfloat)>("glPointSize");
+  ++s_hooks.stateCalls;
+  s_hooks.lastPointSize = size;
+  real(size);
+}
+
+void APIENTRY HookPolygonOffset(GLfloat factor, GLfloat units) {
+  auto real = Real<void(APIENTRY*)(GLfloat, GLfloat)>("glPolygonOffset");
+  ++s_hooks.stateCalls;
+  s_hooks.lastPolygonOffsetFactor = factor;
+  s_hooks.lastPolygonOffsetUnits = units;
+  real(factor, units);
+}
+
+// Counting forwarders for the remaining state-setting functions.
+#define COUNTED(name, params, args)                                       \
+  void APIENTRY Hook_##name params {                                      \
+    auto real = Real<void(APIENTRY*) params>(#name);               \
+    ++s_hooks.stateCalls;                                                 \
+    real args;                                                            \
+  }
+COUNTED(glEnable, (GLenum c), (c))
+COUNTED(glDisable, (GLenum c), (c))
+COUNTED(glBlendFunc, (GLenum s, GLenum d), (s, d))
+COUNTED(glBlendEquation, (GLenum m), (m))
+COUNTED(glColorMask, (GLboolean r, GLboolean g, GLboolean b, GLboolean a), (r, g, b, a))
+COUNTED(glStencilFunc, (GLenum f, GLint r, GLuint m), (f, r, m))
+COUNTED(glStencilOp, (GLenum a, GLenum b, GLenum c), (a, b, c))
+COUNTED(glStencilMask, (GLuint m), (m))
+COUNTED(glShadeModel, (GLenum m), (m))
+COUNTED(glPolygonMode, (GLenum f, GLenum m), (f, m))
+COUNTED(glCullFace, (GLenum m), (m))
+COUNTED(glDepthMask, (GLboolean f), (f))
+COUNTED(glDepthFunc, (GLenum f), (f))
+COUNTED(glAlphaFunc, (GLenum f, GLclampf r), (f, r))
+COUNTED(glFogfv, (GLenum p, const GLfloat* v), (p, v))
+COUNTED(glPointParameterfARB, (GLenum p, GLfloat v), (p, v))
+COUNTED(glPointParameterfvARB, (GLenum p, const GLfloat* v), (p, v))
+#undef COUNTED
+
+void* TestLookup(const char* name) {
+  if (s_hooks.hidden.count(name) && s_hooks.hideRemaining != 0) {
+    if (s_hooks.hideRemaining > 0) --s_hooks.hideRemaining;
+    return nullptr;
+  }
+  std::string n(name);
+  if (n == "glGetString") return reinterpret_cast<void*>(HookGetString);
+  if (n == "glGetIntegerv") return reinterpret_cast<void*>(HookGetIntegerv);
+  if (n == "glPointSize") return reinterpret_cast<void*>(HookPointSize);
+  if (n == "glPolygonOffset") return reinterpret_cast<void*>(HookPolygonOffset);
+#define HOOK(fn) \
+  if (n == #fn) return reinterpret_cast<void*>(Hook_##fn);
+  HOOK(glEnable)
+  HOOK(glDisable)
+  HOOK(glBlendFunc)
+  HOOK(glBlendEquation)
+  HOOK(glColorMask)
+  HOOK(glStencilFunc)
+  HOOK(glStencilOp)
+  HOOK(glStencilMask)
+  HOOK(glShadeModel)
+  HOOK(glPolygonMode)
+  HOOK(glCullFace)
+  HOOK(glDepthMask)
+  HOOK(glDepthFunc)
+  HOOK(glAlphaFunc)
+  HOOK(glFogfv)
+  HOOK(glPointParameterfARB)
+  HOOK(glPointParameterfvARB)
+#undef HOOK
+  return SDL_GL_GetProcAddress(name);
+}
+
+}  // namespace
+
+Hooks& hooks() { return s_hooks; }
+
+void InstallHooks() {
+  s_hooks = Hooks();
+  EOpenGLRenderer::SetProcLookup(TestLookup);
+}
+
+void RemoveHooks() {
+  s_hooks = Hooks();
+  EOpenGLRenderer::SetProcLookup(nullptr);
+}
+
+bool Draw::Load() {
+  Begin = Real<decltype(Begin)>("glBegin");
+  End = Real<decltype(End)>("glEnd");
+  Vertex3f = Real<decltype(Vertex3f)>("glVertex3f");
+  Color4f = Real<decltype(Color4f)>("glColor4f");
+  ReadPixels = Real<decltype(ReadPixels)>("glReadPixels");
+  ClearColor = Real<decltype(ClearColor)>("glClearColor");
+  ClearStencil = Real<decltype(ClearStencil)>("glClearStencil");
+  ClearDepth = Real<decltype(ClearDepth)>("glClearDepth");
+  Clear = Real<decltype(Clear)>("glClear");
+  Viewport = Real<decltype(Viewport)>("glViewport");
+  Finish = Real<decltype(Finish)>("glFinish");
+  return Begin && End && Vertex3f && Color4f && ReadPixels && ClearColor && ClearStencil && ClearDepth && Clear &&
+         Viewport && Finish;
+}
+
+void Draw::Quad(float x0, float y0, float x1, float y1, float z, float r, float g, float b, float a) const {
+  Color4f(r, g, b, a);
+  Begin(GL_QUADS);
+  Vertex3f(x0, y0, z);
+  Vertex3f(x1, y0, z);
+  Vertex3f(x1, y1, z);
+  Vertex3f(x0, y1, z);
+  End();
+}
+
+void Draw::Pixel(int x, int y, unsigned char rgba[4]) const {
+  Finish();
+  ReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+}
+
+unsigned char Draw::Stencil(int x, int y) const {
+  unsigned char s = 0;
+  Finish();
+  ReadPixels(x, y, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &s);
+  return s;
+}
+
+void RendererFixture::SetUp() {
+  if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
+  InstallHooks();
+}
+
+void RendererFixture::TearDown() {
+  Stop();
+  RemoveHooks();
+}
+
+bool RendererFixture::Start(unsigned width, unsigned height, unsigned flags) {
+  m_pRenderer = new ERenderer();
+  m_pRenderer->m_DisplayOptions.m_dwWidth = width;
+  m_pRenderer->m_DisplayOptions.m_dwHeight = height;
+  m_pRenderer->m_DisplayOptions.m_bFullScreen = false;
+  m_pRenderer->m_DisplayOptions.m_fGamma = 1.0f;
+  if (!m_pRenderer->Init(nullptr, flags)) {
+    delete m_pRenderer;
+    m_pRenderer = nullptr;
+    return false;
+  }
+  // The grab would hold the test display's pointer; let it go.
+  SDL_WM_GrabInput(SDL_GRAB_OFF);
+  return m_Draw.Load();
+}
+
+void RendererFixture::Stop() {
+  if (m_pRenderer) {
+    m_pRenderer->Shutdown();
+    delete m_pRenderer;
+    m_pRenderer = nullptr;
+  }
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+}  // namespace rtest
