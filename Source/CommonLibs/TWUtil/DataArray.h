@@ -49,8 +49,10 @@ public:
       : m_iCurAllocCount(iAllocCount), m_iNumUsed(0), m_iHighestUsed(-1), m_pData(nullptr),
         m_iInitialAllocCount(iAllocCount), m_iFirstFree(0), m_iNextSerial(kFIRST_SERIAL),
         m_eMemType(memType), m_uFlags(flags), m_iPeakAllocCount(iAllocCount) {
-    strncpy(m_szName, name ? name : "", sizeof(m_szName));
-    m_szName[sizeof(m_szName) - 1] = '\0';
+    // A longer name is cut (copied by hand: strncpy warns about the cut).
+    size_t len = 0;
+    for (; name && name[len] && len < sizeof(m_szName) - 1; ++len) m_szName[len] = name[len];
+    m_szName[len] = '\0';
     EASSERT(iAllocCount > 0);
     m_pData = static_cast<T*>(malloc(sizeof(T) * (size_t)iAllocCount));
     EASSERT(m_pData);
