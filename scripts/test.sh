@@ -23,8 +23,19 @@ cmake --build "$BUILD" -j "$(quillomar_jobs)"
 # Tests that open windows share one virtual X server with Mesa's software
 # OpenGL; tests that make sound choose OpenAL Soft's output themselves. The
 # server must not reset when its last client leaves: a test connecting
-# during the reset would be refused.
+# during the reset would be refused. Xvfb picks a free display number itself (-displayfd), so several runs on one
+# machine never share or race for a server.
 export LIBGL_ALWAYS_SOFTWARE=1
+DISPLAY_FILE="$(mktemp)"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 +extension GLX -noreset -nolisten tcp 3>"$DISPLAY_FILE" >/dev/null 2>&1 &
+XVFB_PID=$!
+trap 'kill $XVFB_PID 2>/dev/null || true; rm -f "$DISPLAY_FILE"' EXIT
+for _ in $(seq 1 100); do
+  [ -s "$DISPLAY_FILE" ] && break
+  sleep 0.1
+done
+if [ ! -s "$DISPLAY_FILE" ]; then echo "Xvfb did not start" >&2; exit 1; fi
+export DISPLAY=":$(head -n1 "$DISPLAY_FILE")"
+
 cd "$BUILD"
-xvfb-run -a -s "-screen 0 1280x1024x24 +extension GLX -noreset" \
-  ctest --output-on-failure -j "$(quillomar_jobs)" "$@"
+ctest --output-on-failure -j "$(quillomar_jobs)" "$@"
