@@ -155,6 +155,8 @@ extern const char* const luaO_typenames[];
 #define luaO_typename(o) (luaO_typenames[ttype(o)])
 
 lu_mem luaO_power2(lu_mem n);
+// Float to int by truncation; NaN and values outside the int range give INT_MIN.
+int luaO_float2int(Number n);
 char* luaO_openspace(lua_State* L, size_t n);
 
 // Number equality of values: bits first, then as floats.
@@ -164,5 +166,5 @@ int luaO_equalTypedValue(const TObject* key, int tag, const Value* value);
 int luaO_str2d(const char* s, Number* result);
 
 // Raises a run-time error with a formatted message.
-void luaO_verror(lua_State* L, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+[[noreturn]] void luaO_verror(lua_State* L, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 void luaO_chunkid(char* out, const char* source, int len);

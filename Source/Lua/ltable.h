@@ -18,6 +18,8 @@ Hash* luaH_new(lua_State* L, int nhash);
 void luaH_free(lua_State* L, Hash* t);
 const Node* luaH_get(lua_State* L, const Hash* t, const TObject* key);
 const Node* luaH_getnum(const Hash* t, Number key);
+// Lookup of a number key given by its 32 bits (ids included).
+const Node* luaH_getnumbits(const Hash* t, uint32_t bits);
 const Node* luaH_getstr(const Hash* t, TString* key);
 void luaH_remove(Hash* t, Node* n);
 Node* luaH_set(lua_State* L, Hash* t, const TObject* key);

@@ -9,6 +9,9 @@
 // Stack size given by lua_open(0).
 #define LUA_MINSTACK 20
 
+// Global holding the error handler.
+#define LUA_ERRORMESSAGE "_ERRORMESSAGE"
+
 #define LUA_MULTRET (-1)
 #define LUA_REFNIL (-1)
 #define LUA_NOREF (-2)
@@ -132,7 +135,7 @@ void markthreadstack(lua_State* L);
 int lua_newtag(lua_State* L);
 int lua_copytagmethods(lua_State* L, int tagto, int tagfrom);
 void lua_settag(lua_State* L, int tag);
-void lua_error(lua_State* L, const char* s);
+[[noreturn]] void lua_error(lua_State* L, const char* s);
 void lua_unref(lua_State* L, int ref);
 int lua_next(lua_State* L, int index);
 int lua_getn(lua_State* L, int index);

@@ -9,9 +9,13 @@
 
 int luaV_tonumber(TObject* obj);
 int luaV_tostring(lua_State* L, TObject* obj);
+// Replaces the key on top by t[key]; top is unchanged.
 void luaV_gettable(lua_State* L, StkId t);
+// t[key] = the value on top; top is unchanged.
 void luaV_settable(lua_State* L, StkId t, StkId key);
+// Pushes the global s.
 void luaV_getglobal(lua_State* L, TString* s);
+// Pops the value on top into the global s.
 void luaV_setglobal(lua_State* L, TString* s);
 StkId luaV_execute(lua_State* L, const Closure* cl, StkId base);
 void luaV_Cclosure(lua_State* L, lua_CFunction c, int nelems);

@@ -19,8 +19,7 @@ struct zio {
   unsigned char buffer[ZBSIZE];
 };
 
-#define zgetc(z) (((z)->n--) > 0 ? ((int)*((z)->p++)) : (z)->filbuf(z))
-#define zungetc(z) (++(z)->n, --(z)->p)
+#define zgetc(z) ((z)->n > 0 ? ((z)->n--, (int)*((z)->p++)) : (z)->filbuf(z))
 #define zname(z) ((z)->name)
 
 ZIO* luaZ_Fopen(ZIO* z, FILE* f, const char* name);
