@@ -41,13 +41,13 @@ typedef TObject* StkId;
 #define infovalue(o) ((o)->value.i)
 #define svalue(o) (tsvalue(o)->str)
 
-#define setnvalue(o, x) ((o)->ttype = LUA_TNUMBER, (o)->value.p = NULL, (o)->value.n = (x))
-#define setidvalue(o, x) ((o)->ttype = LUA_TNUMBER, (o)->value.p = NULL, (o)->value.id = (x))
-#define setsvalue(o, x) ((o)->ttype = LUA_TSTRING, (o)->value.ts = (x))
-#define setuvalue(o, x) ((o)->ttype = LUA_TUSERDATA, (o)->value.ts = (x))
-#define sethvalue(o, x) ((o)->ttype = LUA_TTABLE, (o)->value.a = (x))
-#define setclvalue(o, x) ((o)->ttype = LUA_TFUNCTION, (o)->value.cl = (x))
-#define setnilvalue(o) ((o)->ttype = LUA_TNIL, (o)->value.p = NULL)
+inline void setnvalue(TObject* o, Number x) { o->ttype = LUA_TNUMBER; o->value.p = NULL; o->value.n = x; }
+inline void setidvalue(TObject* o, uint32_t x) { o->ttype = LUA_TNUMBER; o->value.p = NULL; o->value.id = x; }
+inline void setsvalue(TObject* o, struct TString* x) { o->ttype = LUA_TSTRING; o->value.ts = x; }
+inline void setuvalue(TObject* o, struct TString* x) { o->ttype = LUA_TUSERDATA; o->value.ts = x; }
+inline void sethvalue(TObject* o, struct Hash* x) { o->ttype = LUA_TTABLE; o->value.a = x; }
+inline void setclvalue(TObject* o, struct Closure* x) { o->ttype = LUA_TFUNCTION; o->value.cl = x; }
+inline void setnilvalue(TObject* o) { o->ttype = LUA_TNIL; o->value.p = NULL; }
 #define setobj(o1, o2) (*(o1) = *(o2))
 
 // String and userdata record. Strings carry their bytes and a terminating

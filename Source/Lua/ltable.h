@@ -9,10 +9,10 @@
 #define MAX_TABLE_SLOTS 32765
 
 // Reads the value of a slot into an object.
-#define getnodeval(o, n) ((o)->ttype = (n)->val_tt, (o)->value = (n)->val)
-#define getnodekey(o, n) ((o)->ttype = (n)->key_tt, (o)->value = (n)->key)
+inline void getnodeval(TObject* o, const Node* n) { o->ttype = n->val_tt; o->value = n->val; }
+inline void getnodekey(TObject* o, const Node* n) { o->ttype = n->key_tt; o->value = n->key; }
 // Writes an object as the value of a slot.
-#define setnodeval(n, o) ((n)->val_tt = (signed char)(o)->ttype, (n)->val = (o)->value)
+inline void setnodeval(Node* n, const TObject* o) { n->val_tt = (signed char)o->ttype; n->val = o->value; }
 
 Hash* luaH_new(lua_State* L, int nhash);
 void luaH_free(lua_State* L, Hash* t);
