@@ -7,7 +7,9 @@ source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
 
 BUILD="$QUILLOMAR_ROOT/build"
 ARGS=(-DCMAKE_BUILD_TYPE=Release)
+FUZZ=1
 if [ "${1:-}" = "--asan" ]; then
+  FUZZ=0
   BUILD="$QUILLOMAR_ROOT/build-asan"
   ARGS=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLOMAR_ASAN=ON)
   export LSAN_OPTIONS="suppressions=$QUILLOMAR_ROOT/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
@@ -39,3 +41,9 @@ export DISPLAY=":$(head -n1 "$DISPLAY_FILE")"
 
 cd "$BUILD"
 ctest --output-on-failure -j "$(quillomar_jobs)" "$@"
+
+# The fuzz harnesses (clang) run briefly after a full plain run; a run
+# narrowed by ctest arguments, an --asan run or QUILLOMAR_SKIP_FUZZ=1 skips them.
+if [ "$FUZZ" = 1 ] && [ $# -eq 0 ] && [ "${QUILLOMAR_SKIP_FUZZ:-0}" != 1 ]; then
+  "$QUILLOMAR_ROOT/scripts/fuzz.sh"
+fi

@@ -1,0 +1,104 @@
+// Writes the seed corpus of the fuzz harnesses with the system's own
+// writers:  fuzz_seeds <corpus folder>
+
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+
+#include "TWUtil/Array.h"
+#include "TWUtil/EBitmap.h"
+#include "TWUtil/EFile.h"
+#include "TWUtil/EPackageWriter.h"
+#include "TWUtil/EStream.h"
+#include "TWUtil/ETga.h"
+#include "TWUtil/String.h"
+
+namespace {
+
+const unsigned kCREATE = FILE_WRITE | FILE_CREATE | FILE_TRUNCATE;
+
+bool WritePackages(const std::string& dir) {
+  EPackageWriter w;
+  const char* files[][2] = {
+      {"scripts/boot.lua", "print('boot')"},
+      {"scripts/a.lua", "a"},
+      {"scripts/boot.txt", "text"},
+      {"levels/l1/level.plb", "level one"},
+      {"levels/l2/level.plb", "level two"},
+      {"data/noext", "none"},
+  };
+  for (const auto& f : files)
+    if (!w.AddFile(f[0], f[1], (unsigned)std::string(f[1]).size())) return false;
+  EPackageWriter empty;
+  return w.Write((dir + "/sample.pkg").c_str()) && empty.Write((dir + "/empty.pkg").c_str());
+}
+
+// Operation bytes as the stream harness reads them: kind = op % 10, fixed
+// buffers of (op / 10) * 5 + 1 bytes.
+bool WriteStream(const std::string& dir) {
+  EFileWriter s(EWin32File::Open((dir + "/ops.bin").c_str(), kCREATE), kAUTOCLOSE_Yes);
+  if (!s.GetFile()) return false;
+  unsigned char op;
+  char* text = const_cast<char*>("hello");
+  op = 0;
+  s << op << text;
+  EString abc("abc");
+  op = 1;
+  s << op << abc;
+  EArray<unsigned char> bytes;
+  for (unsigned char c = 1; c < 6; ++c) bytes.AddData(c);
+  op = 2;
+  s << op << bytes;
+  char name[16] = "name";
+  op = 33;  // 1-byte length, 16-byte buffer
+  s << op;
+  s.StreamString_1b(name, 16);
+  op = 34;
+  s << op;
+  s.StreamString_2b(name, 16);
+  op = 35;
+  s << op;
+  s.StreamString_4b(name, 16);
+  op = 6;  // read as a pooled string
+  s << op << text;
+  unsigned short u = 0x1234;
+  op = 7;
+  s << op << u;
+  long l = -7;
+  float f = 0.5f;
+  op = 8;
+  s << op << l << f;
+  op = 9;
+  const int constant = 42;
+  s << op << constant;
+  return !s.Err();
+}
+
+bool WriteTga(const std::string& dir, const char* name, long width, long height, unsigned format) {
+  EBitmap bitmap;
+  bitmap.Init(width, height, format, nullptr, false);
+  for (long i = 0; i < width * height * (bitmap.Depth() / 8); ++i) bitmap.Buffer()[i] = (char)(i * 37);
+  EFile* f = EWin32File::Open((dir + "/" + name).c_str(), kCREATE);
+  if (!f) return false;
+  ETGAFile tga;
+  bool ok = tga.WriteImage(f, &bitmap);
+  f->Close();
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: fuzz_seeds <corpus folder>\n");
+    return 2;
+  }
+  std::string root = argv[1];
+  for (const char* sub : {"", "/package_fuzzer", "/stream_fuzzer", "/tga_fuzzer", "/work"})
+    mkdir((root + sub).c_str(), 0700);
+  bool ok = WritePackages(root + "/package_fuzzer") && WriteStream(root + "/stream_fuzzer") &&
+            WriteTga(root + "/tga_fuzzer", "rgba.tga", 3, 2, 0) && WriteTga(root + "/tga_fuzzer", "rgb.tga", 2, 3, 1) &&
+            WriteTga(root + "/tga_fuzzer", "argb1555.tga", 2, 2, 3);
+  if (!ok) fprintf(stderr, "fuzz_seeds: could not write the corpus in %s\n", root.c_str());
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer harnesses with clang (AddressSanitizer and
+# UndefinedBehaviorSanitizer) into build-fuzz, writes their seed corpus and
+# runs each for a few seconds (QUILLOMAR_FUZZ_SECONDS, default 5). Longer
+# runs are by hand: build-fuzz/fuzz/<harness> -max_total_time=600 <corpus>.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/setup.sh"
+
+if ! command -v clang++ >/dev/null 2>&1; then
+  echo "clang++ not found: fuzz harnesses not built"
+  exit 0
+fi
+
+BUILD="$QUILLOMAR_ROOT/build-fuzz"
+quillomar_configure "$BUILD" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLOMAR_FUZZ=ON \
+  -DQUILLOMAR_FUZZ_SECONDS="${QUILLOMAR_FUZZ_SECONDS:-5}"
+cmake --build "$BUILD" -j "$(quillomar_jobs)" --target fuzzers
+cd "$BUILD"
+ctest -L fuzz --output-on-failure -j "$(quillomar_jobs)"
