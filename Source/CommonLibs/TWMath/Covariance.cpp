@@ -291,3 +291,44 @@ void Eigen::DecreasingSort(int n, float* values, float** m) {
     }
   }
 }
+
+bool EMat3::GetEigenStuff(float values[3], EVec3 vectors[3]) const {
+  Eigen eigen(3);
+  for (int r = 0; r < 3; r++)
+    for (int c = 0; c < 3; c++) eigen.Matrix(c, r) = m[3 * r + c];
+  if (!eigen.DecrSortEigenStuff()) {
+    // Unreduced values mean nothing: give zero variances on the unit axes.
+    for (int j = 0; j < 3; j++) {
+      values[j] = 0.0f;
+      vectors[j] = EVec3(j == 0 ? 1.0f : 0.0f, j == 1 ? 1.0f : 0.0f, j == 2 ? 1.0f : 0.0f);
+    }
+    return false;
+  }
+  for (int j = 0; j < 3; j++) {
+    values[j] = MAX(0.0f, eigen.GetEigenvalue(j));
+    vectors[j] = EVec3(eigen.GetEigenvector(0, j), eigen.GetEigenvector(1, j), eigen.GetEigenvector(2, j));
+  }
+  return true;
+}
+
+// On a matrix of n x n elements held row by row.
+static void CovarianceShift(float* m, int n, const float* mean) {
+  for (int i = 0; i < n; i++) {
+    m[i * n + i] -= mean[i] * mean[i];
+    for (int j = i + 1; j < n; j++) {
+      float a = m[i * n + j] - mean[i] * mean[j];
+      m[i * n + j] = a;
+      m[j * n + i] = a;
+    }
+  }
+}
+
+void EMat2::CovarianceTranslateToLocal(const EVec2& mean) {
+  float afMean[2] = {mean.x, mean.y};
+  CovarianceShift(m, 2, afMean);
+}
+
+void EMat3::CovarianceTranslateToLocal(const EVec3& mean) {
+  float afMean[3] = {mean.x, mean.y, mean.z};
+  CovarianceShift(m, 3, afMean);
+}

@@ -170,10 +170,10 @@ float SqrDistance(const EBox3& a, const EBox3& b) {
   float fSum = 0.0f;
   for (int i = 0; i < 3; i++) {
     float fGap = 0.0f;
-    if (a.min[i] > b.max[i])
-      fGap = a.min[i] - b.max[i];
-    else if (b.min[i] > a.max[i])
-      fGap = b.min[i] - a.max[i];
+    if (a.vMin[i] > b.vMax[i])
+      fGap = a.vMin[i] - b.vMax[i];
+    else if (b.vMin[i] > a.vMax[i])
+      fGap = b.vMin[i] - a.vMax[i];
     fSum += fGap * fGap;
   }
   return fSum;

@@ -59,8 +59,8 @@ bool TestIntersection(const EBox3& box, const EFrustum& frustum) {
     const EPlane& plane = frustum.m_aPlanes[i];
     // The corner least advanced along the normal: if even it lies outside,
     // the whole box does.
-    EVec3 corner(plane.n.x >= 0.0f ? box.min.x : box.max.x, plane.n.y >= 0.0f ? box.min.y : box.max.y,
-                 plane.n.z >= 0.0f ? box.min.z : box.max.z);
+    EVec3 corner(plane.n.x >= 0.0f ? box.vMin.x : box.vMax.x, plane.n.y >= 0.0f ? box.vMin.y : box.vMax.y,
+                 plane.n.z >= 0.0f ? box.vMin.z : box.vMax.z);
     if (plane.n.Dot(corner) + plane.d > 0.0f) return false;
   }
   return true;

@@ -10,26 +10,26 @@ bool TestIntersection(const EVec3& p, const ESphere& sphere) {
 }
 
 bool TestIntersection(const EVec3& p, const EBox3& box) {
-  return box.min.x <= p.x && p.x <= box.max.x && box.min.y <= p.y && p.y <= box.max.y && box.min.z <= p.z &&
-         p.z <= box.max.z;
+  return box.vMin.x <= p.x && p.x <= box.vMax.x && box.vMin.y <= p.y && p.y <= box.vMax.y && box.vMin.z <= p.z &&
+         p.z <= box.vMax.z;
 }
 
 bool TestIntersection(const EBox3& a, const EBox3& b) {
-  return a.max.x >= b.min.x && b.max.x >= a.min.x && a.max.y >= b.min.y && b.max.y >= a.min.y &&
-         a.max.z >= b.min.z && b.max.z >= a.min.z;
+  return a.vMax.x >= b.vMin.x && b.vMax.x >= a.vMin.x && a.vMax.y >= b.vMin.y && b.vMax.y >= a.vMin.y &&
+         a.vMax.z >= b.vMin.z && b.vMax.z >= a.vMin.z;
 }
 
 bool FindIntersection(const EBox3& a, const EBox3& b, EBox3& overlap) {
   if (!TestIntersection(a, b)) return false;
-  overlap.min = EVec3(MAX(a.min.x, b.min.x), MAX(a.min.y, b.min.y), MAX(a.min.z, b.min.z));
-  overlap.max = EVec3(MIN(a.max.x, b.max.x), MIN(a.max.y, b.max.y), MIN(a.max.z, b.max.z));
+  overlap.vMin = EVec3(MAX(a.vMin.x, b.vMin.x), MAX(a.vMin.y, b.vMin.y), MAX(a.vMin.z, b.vMin.z));
+  overlap.vMax = EVec3(MIN(a.vMax.x, b.vMax.x), MIN(a.vMax.y, b.vMax.y), MIN(a.vMax.z, b.vMax.z));
   return true;
 }
 
 bool TestIntersection(const EBox3& box, const ESSECube& cube) {
   float h = cube.h;
-  return box.max.x >= cube.x - h && cube.x + h >= box.min.x && box.max.y >= cube.y - h && cube.y + h >= box.min.y &&
-         box.max.z >= cube.z - h && cube.z + h >= box.min.z;
+  return box.vMax.x >= cube.x - h && cube.x + h >= box.vMin.x && box.vMax.y >= cube.y - h && cube.y + h >= box.vMin.y &&
+         box.vMax.z >= cube.z - h && cube.z + h >= box.vMin.z;
 }
 
 bool TestIntersection(const ESphere& sphere, const EBox3& box) {
@@ -37,17 +37,17 @@ bool TestIntersection(const ESphere& sphere, const EBox3& box) {
   float acc = 0.0f;
   for (int i = 0; i < 3; i++) {
     float c = sphere.centre[i];
-    if (c < box.min[i])
-      acc += (c - box.min[i]) * (c - box.min[i]);
-    else if (c > box.max[i])
-      acc += (c - box.max[i]) * (c - box.max[i]);
+    if (c < box.vMin[i])
+      acc += (c - box.vMin[i]) * (c - box.vMin[i]);
+    else if (c > box.vMax[i])
+      acc += (c - box.vMax[i]) * (c - box.vMax[i]);
     if (acc > r2) return false;
   }
   return true;
 }
 
 bool TestIntersection(const EBox3& box, const ECylinder& cyl) {
-  if (cyl.base.y > box.max.y || box.min.y > cyl.base.y + cyl.height) return false;
+  if (cyl.base.y > box.vMax.y || box.vMin.y > cyl.base.y + cyl.height) return false;
   EVec3 vCentre = box.GetCenter();
   EVec3 vExtent = box.GetExtent();
   float dx = ABS(cyl.base.x - vCentre.x);
@@ -85,8 +85,8 @@ bool TestIntersection(const ETri3& tri, const EBox3& box) {
   if (TestIntersection(tri.p0, box) || TestIntersection(tri.p1, box) || TestIntersection(tri.p2, box)) return true;
 
   for (int i = 0; i < 3; i++) {
-    if (tri.p0[i] < box.min[i] && tri.p1[i] < box.min[i] && tri.p2[i] < box.min[i]) return false;
-    if (tri.p0[i] > box.max[i] && tri.p1[i] > box.max[i] && tri.p2[i] > box.max[i]) return false;
+    if (tri.p0[i] < box.vMin[i] && tri.p1[i] < box.vMin[i] && tri.p2[i] < box.vMin[i]) return false;
+    if (tri.p0[i] > box.vMax[i] && tri.p1[i] > box.vMax[i] && tri.p2[i] > box.vMax[i]) return false;
   }
 
   if (TestIntersection(EFastSeg3(tri.p0, tri.p1, TagPOINTS()), box)) return true;
@@ -94,8 +94,8 @@ bool TestIntersection(const ETri3& tri, const EBox3& box) {
   if (TestIntersection(EFastSeg3(tri.p2, tri.p0, TagPOINTS()), box)) return true;
 
   // The box may pierce the triangle's interior: try its four diagonals.
-  const EVec3& lo = box.min;
-  const EVec3& hi = box.max;
+  const EVec3& lo = box.vMin;
+  const EVec3& hi = box.vMax;
   if (TestIntersection(ESeg3(lo, hi), tri)) return true;
   if (TestIntersection(ESeg3(EVec3(hi.x, lo.y, lo.z), EVec3(lo.x, hi.y, hi.z)), tri)) return true;
   if (TestIntersection(ESeg3(EVec3(lo.x, hi.y, lo.z), EVec3(hi.x, lo.y, hi.z)), tri)) return true;
@@ -116,7 +116,7 @@ bool TestIntersection_HalfSeg_HalfAABB(const EVec3& e, const EVec3& h, const EVe
 
 static bool TestSegmentBox(const EVec3& start, const EVec3& end, const EBox3& box) {
   EVec3 h = (end - start) * 0.5f;
-  EVec3 c = ((start + end) - (box.max + box.min)) * 0.5f;
+  EVec3 c = ((start + end) - (box.vMax + box.vMin)) * 0.5f;
   return TestIntersection_HalfSeg_HalfAABB(box.GetExtent(), h, c);
 }
 
@@ -144,8 +144,8 @@ bool FindIntersection(const EVec3& origin, const EVec3& dir, float maxT, const E
   float tmax = 3.4028235e38f;
   for (int i = 0; i < 3; i++) {
     float inv = 1.0f / dir[i];
-    float t1 = (box.max[i] - origin[i] + kTiny) * inv;
-    float t0 = (box.min[i] - origin[i] + kTiny) * inv;
+    float t1 = (box.vMax[i] - origin[i] + kTiny) * inv;
+    float t0 = (box.vMin[i] - origin[i] + kTiny) * inv;
     if (t1 > t0) SWAP(t1, t0);
     if (t1 > tmin) tmin = t1;
     if (tmax > t0) tmax = t0;

@@ -18,6 +18,8 @@ public:
   EMat2(float m00, float m01, float m10, float m11) { m[0] = m00; m[1] = m01; m[2] = m10; m[3] = m11; }
   EMat2 operator*(float s) const;
   EMat2 operator+(const EMat2& b) const;
+  // Accumulated second moments to the covariance about the mean (Covariance.cpp).
+  void CovarianceTranslateToLocal(const EVec2& mean);
 };
 
 class EMat3 {
@@ -29,6 +31,11 @@ public:
   EMat3 operator*(float s) const;
   EMat3 operator+(const EMat3& b) const;
   EMat3& operator+=(const EMat3& b);
+  // Eigenvalues (largest first, negatives as 0) and unit eigenvectors of
+  // this symmetric matrix; false when the solver failed (Covariance.cpp).
+  bool GetEigenStuff(float values[3], EVec3 vectors[3]) const;
+  // Accumulated second moments to the covariance about the mean.
+  void CovarianceTranslateToLocal(const EVec3& mean);
 };
 
 class EMat4 {

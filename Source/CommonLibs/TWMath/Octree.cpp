@@ -333,8 +333,8 @@ bool EOctree::Walk(pfnNodeCB pfnNode, pfnLeafCB pfnLeaf, void* pUser, const EBox
   memcpy(wd.m_aReverse, s_aReverse, 8);
   if (pBox) {
     if (!TWMath::TestIntersection(*pBox, m_RootCube)) return true;
-    wd.m_vMin = EVec4(pBox->min, 0.0f);
-    wd.m_vMax = EVec4(pBox->max, 0.0f);
+    wd.m_vMin = EVec4(pBox->vMin, 0.0f);
+    wd.m_vMax = EVec4(pBox->vMax, 0.0f);
     return WalkBounded(wd, 0, m_RootCube);
   }
   return WalkUnbounded(wd, 0, m_RootCube);
