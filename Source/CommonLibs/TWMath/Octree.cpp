@@ -418,14 +418,26 @@ struct LeafInfo {
 };
 
 struct GatherLeavesData {
+  EMemStack* m_pStack;
   ETempArray<LeafInfo>* m_pLeaves;
+  bool m_bFull;  // the scratch stack could take no more leaves
   EVec3 m_vHalfSeg;
   EVec3 m_vMidpoint;
   EVec3 m_vFrom;
   EVec3 m_vDir;
 };
 
-void RecordLeaf(GatherLeavesData* pData, const ESSECube* pCube, unsigned nLeaf, float t) {
+// Whether bytes more fit on the stack (a request that does not fit would be fatal).
+bool StackHasRoom(const EMemStack& stack, unsigned long long bytes) {
+  return (unsigned long long)stack.GetUsedBytes() + bytes <= stack.GetSize();
+}
+
+// False, and the walk stops, once the scratch stack is full.
+bool RecordLeaf(GatherLeavesData* pData, const ESSECube* pCube, unsigned nLeaf, float t) {
+  if (!StackHasRoom(*pData->m_pStack, sizeof(LeafInfo))) {
+    pData->m_bFull = true;
+    return false;
+  }
   LeafInfo info;
   info.m_afCube[0] = pCube->x;
   info.m_afCube[1] = pCube->y;
@@ -434,11 +446,11 @@ void RecordLeaf(GatherLeavesData* pData, const ESSECube* pCube, unsigned nLeaf, 
   info.m_nLeaf = nLeaf;
   info.m_fT = t;
   pData->m_pLeaves->AddData(info);
+  return true;
 }
 
 bool GatherAllLeavesCB(const ESSECube* pCube, void* pUser, unsigned, unsigned, unsigned nLeaf) {
-  RecordLeaf((GatherLeavesData*)pUser, pCube, nLeaf, 0.0f);
-  return true;
+  return RecordLeaf((GatherLeavesData*)pUser, pCube, nLeaf, 0.0f);
 }
 
 bool GatherNodeCB(const ESSECube* pCube, void* pUser) {
@@ -452,7 +464,7 @@ bool GatherLeafCB(const ESSECube* pCube, void* pUser, unsigned, unsigned, unsign
   GatherLeavesData* pData = (GatherLeavesData*)pUser;
   float tEnter, tExit;
   if (TWMath::FindIntersection(pData->m_vFrom, pData->m_vDir, 1.0f, EBox3(*pCube), tEnter, tExit))
-    RecordLeaf(pData, pCube, nLeaf, tExit);
+    return RecordLeaf(pData, pCube, nLeaf, tExit);
   return true;
 }
 
@@ -463,7 +475,9 @@ bool EOctree::SortedWalk(pfnSortedCB pfnSorted, void* pUser, const EVec3& from, 
   ETempArray<LeafInfo> leaves(stack);
 
   GatherLeavesData data;
+  data.m_pStack = &stack;
   data.m_pLeaves = &leaves;
+  data.m_bFull = false;
   data.m_vHalfSeg = (to - from) * 0.5f;
   data.m_vMidpoint = (to + from) * 0.5f;
   data.m_vFrom = from;
@@ -478,6 +492,7 @@ bool EOctree::SortedWalk(pfnSortedCB pfnSorted, void* pUser, const EVec3& from, 
     // Along an axis (or a point): the walk order is already the order along
     // the segment, or its reverse.
     Walk(nullptr, GatherAllLeavesCB, &data, &box);
+    if (data.m_bFull) g_ErrorManager.ErrorMessage(__FILE__, __LINE__, "sorted walk: scratch stack full", true);
     unsigned n = leaves.Num();
     for (unsigned k = 0; k < n; k++) {
       const LeafInfo& info = leaves[bForward ? k : n - 1 - k];
@@ -490,12 +505,17 @@ bool EOctree::SortedWalk(pfnSortedCB pfnSorted, void* pUser, const EVec3& from, 
   }
 
   Walk(GatherNodeCB, GatherLeafCB, &data, &box);
+  unsigned n = leaves.Num();
+  // Without room for the order, the leaves gathered go out in walk order.
+  bool bSort = StackHasRoom(stack, 4ull * n + 4);
+  if (data.m_bFull || !bSort)
+    g_ErrorManager.ErrorMessage(__FILE__, __LINE__, "sorted walk: scratch stack full", true);
 
   EMemMark mark(stack);
   ETempArray<unsigned> order(stack);
-  unsigned n = leaves.Num();
-  for (unsigned k = 0; k < n; k++) order.AddData(k);
-  if (n > 1) {
+  if (bSort)
+    for (unsigned k = 0; k < n; k++) order.AddData(k);
+  if (bSort && n > 1) {
     // Leaves do not overlap, so their exit parameters order them along the
     // segment. NaNs go last and ties keep the walk order.
     const LeafInfo* pInfo = &leaves[0];
@@ -508,7 +528,7 @@ bool EOctree::SortedWalk(pfnSortedCB pfnSorted, void* pUser, const EVec3& from, 
     });
   }
   for (unsigned k = 0; k < n; k++) {
-    const LeafInfo& info = leaves[order[k]];
+    const LeafInfo& info = leaves[bSort ? order[k] : k];
     ESSECube cube(EVec3(info.m_afCube[0], info.m_afCube[1], info.m_afCube[2]), info.m_afCube[3]);
     unsigned nFirst, nCount;
     LeafRange(info.m_nLeaf, nFirst, nCount);
