@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include "TWUtil/Array.h"
+#include "TWMath/tests/OctreeTestWriter.h"
 #include "TWUtil/EBitmap.h"
 #include "TWUtil/EFile.h"
 #include "TWUtil/EPackageWriter.h"
@@ -86,6 +87,33 @@ bool WriteTga(const std::string& dir, const char* name, long width, long height,
   return ok;
 }
 
+// Octree records as the octree harness reads them: one byte of layout and
+// flags, then the record.
+bool WriteOctree(const std::string& dir, const char* name, unsigned char header, const std::vector<uint8_t>& record) {
+  EFileWriter s(EWin32File::Open((dir + "/" + name).c_str(), kCREATE), kAUTOCLOSE_Yes);
+  if (!s.GetFile()) return false;
+  s << header;
+  octreetest::WriteTo(s, record);
+  return !s.Err();
+}
+
+bool WriteOctrees(const std::string& dir) {
+  octreetest::TreeDesc t;
+  t.centre = EVec3(1, 2, 3);
+  t.half = 16;
+  const uint32_t kLeaf = 0x400000;
+  t.nodes.resize(2);
+  t.nodes[0].push_back(1);
+  for (uint32_t o = 1; o < 8; o++) t.nodes[0].push_back(o == 4 ? 0x7FFFFF : (kLeaf | (o - 1)));
+  for (uint32_t o = 0; o < 8; o++) t.nodes[1].push_back(kLeaf | (7 + o));
+  for (int k = 0; k < 15; k++) t.leaves.push_back({k, k % 3});
+  for (int i = 0; i < 20; i++) t.indices.push_back(i * 3);
+  return WriteOctree(dir, "current.oct", 1, octreetest::CurrentLayout(t)) &&
+         WriteOctree(dir, "current_noleaves.oct", 1, octreetest::CurrentLayout(t, false)) &&
+         WriteOctree(dir, "old.oct", 0, octreetest::OldLayout(t)) &&
+         WriteOctree(dir, "old_vis.oct", 6, octreetest::OldLayout(t, false));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -94,11 +122,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string root = argv[1];
-  for (const char* sub : {"", "/package_fuzzer", "/stream_fuzzer", "/tga_fuzzer", "/work"})
+  for (const char* sub : {"", "/package_fuzzer", "/stream_fuzzer", "/tga_fuzzer", "/octree_fuzzer", "/work"})
     mkdir((root + sub).c_str(), 0700);
   bool ok = WritePackages(root + "/package_fuzzer") && WriteStream(root + "/stream_fuzzer") &&
             WriteTga(root + "/tga_fuzzer", "rgba.tga", 3, 2, 0) && WriteTga(root + "/tga_fuzzer", "rgb.tga", 2, 3, 1) &&
-            WriteTga(root + "/tga_fuzzer", "argb1555.tga", 2, 2, 3);
+            WriteTga(root + "/tga_fuzzer", "argb1555.tga", 2, 2, 3) && WriteOctrees(root + "/octree_fuzzer");
   if (!ok) fprintf(stderr, "fuzz_seeds: could not write the corpus in %s\n", root.c_str());
   return ok ? 0 : 1;
 }
