@@ -114,6 +114,39 @@ bool WriteOctrees(const std::string& dir) {
          WriteOctree(dir, "old_vis.oct", 6, octreetest::OldLayout(t, false));
 }
 
+// Script sources touching every statement, the operators, constructors,
+// upvalues, varargs and the operand-extension cases.
+bool WriteLuaSources(const std::string& dir) {
+  std::string wide = "local a1";
+  for (int i = 2; i <= 33; ++i) wide += ", a" + std::to_string(i);
+  wide += " = 1\nprint(a1)\nlocal t = {";
+  for (int i = 0; i < 40; ++i) wide += std::to_string(i) + ",";
+  wide += "}\n";
+  for (int i = 0; i < 32; ++i) wide += "function f" + std::to_string(i) + "() return %t end\n";
+  const std::string sources[][2] = {
+      {"statements.lua",
+       "local x, y = 1, 2\nif x == nil then y = 1 elseif x ~= y then y = 2 else y = 3 end\n"
+       "while x < 10 do x = x + 1; if x > 5 then break end end\nrepeat y = y - 1 until y <= 0\n"
+       "for i = 10, 1, -2 do x = x .. i end\nfor k, v in {1, 2; a = 3} do y = k end\n"},
+      {"functions.lua",
+       "function f(a, ...) return arg.n, a end\nlocal o = {}\nfunction o:m(b) return self, b end\n"
+       "function g(x) return function(y) return %x + y end end\nreturn f(o:m(g(1)(2)))\n"},
+      {"expressions.lua",
+       "a = not (1 and nil or 2) .. -3 ^ 2 * 4 / 5 - 6 + 7\nb = {[a] = 1, c = 2; 3, 4}\n"
+       "c = a == b or a >= b and a <= b or a < b or a > b\nd = [[long\n[[nested]]\n]] .. 'e\\065'\n"
+       "--[[ block\ncomment ]] e = .5e1\n"},
+      {"wide.lua", wide},
+  };
+  for (const auto& src : sources) {
+    FILE* f = fopen((dir + "/" + src[0]).c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(src[1].data(), 1, src[1].size(), f) == src[1].size();
+    if (fclose(f) != 0) ok = false;
+    if (!ok) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -122,11 +155,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string root = argv[1];
-  for (const char* sub : {"", "/package_fuzzer", "/stream_fuzzer", "/tga_fuzzer", "/octree_fuzzer", "/work"})
+  for (const char* sub : {"", "/package_fuzzer", "/stream_fuzzer", "/tga_fuzzer", "/octree_fuzzer", "/lua_compile_fuzzer", "/work"})
     mkdir((root + sub).c_str(), 0700);
   bool ok = WritePackages(root + "/package_fuzzer") && WriteStream(root + "/stream_fuzzer") &&
             WriteTga(root + "/tga_fuzzer", "rgba.tga", 3, 2, 0) && WriteTga(root + "/tga_fuzzer", "rgb.tga", 2, 3, 1) &&
-            WriteTga(root + "/tga_fuzzer", "argb1555.tga", 2, 2, 3) && WriteOctrees(root + "/octree_fuzzer");
+            WriteTga(root + "/tga_fuzzer", "argb1555.tga", 2, 2, 3) && WriteOctrees(root + "/octree_fuzzer") &&
+            WriteLuaSources(root + "/lua_compile_fuzzer");
   if (!ok) fprintf(stderr, "fuzz_seeds: could not write the corpus in %s\n", root.c_str());
   return ok ? 0 : 1;
 }

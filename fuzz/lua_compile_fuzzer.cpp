@@ -9,13 +9,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "ChunkWriter.h"
-#include "ldo.h"
-#include "lobject.h"
-#include "lstate.h"
-#include "lua.h"
-#include "luadebug.h"
-#include "lzio.h"
+#include "Lua/ldo.h"
+#include "Lua/lobject.h"
+#include "Lua/lstate.h"
+#include "Lua/lua.h"
+#include "Lua/luadebug.h"
+#include "Lua/lzio.h"
+#include "Lua/tests/ChunkWriter.h"
 
 namespace {
 
