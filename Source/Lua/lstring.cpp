@@ -75,7 +75,8 @@ TString* luaS_newlstr(lua_State* L, const char* str, size_t l) {
   ts->u.s.hash = h;
   ts->u.s.constindex = 0;
   memcpy(ts->str, str, l);
-  ts->str[l] = '\0';
+  char* bytes = ts->str;  // the bytes run past the declared array
+  bytes[l] = '\0';
   L->nblocks += sizestring(l);
   newentry(L, &L->strt, ts, h1);
   return ts;
