@@ -10,6 +10,7 @@
 #include "Game/PCGameApp.h"
 #include "TWGraphics/DeviceSupport.h"
 #include "TWUtil/ErrorManager.h"
+#include "TWUtil/String.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ bool EOpenGLRenderer::InitMojoShader() {
   if (m_pMojoContext) MOJOSHADER_glDestroyContext(m_pMojoContext);
   m_pMojoContext = ctx;
   free(m_szMojoProfile);
-  m_szMojoProfile = strdup(profile);
+  m_szMojoProfile = StringDuplicate(profile, kMEMTYPE_String);
   return true;
 }
 
@@ -195,8 +196,8 @@ void EDeviceSupport::Initialize(EOpenGLRenderer* m_pGLRenderer, unsigned, unsign
   const char* driver = (const char*)m_pGLRenderer->glGetString(GL_VENDOR);
   free(m_szAdapter);
   free(m_szDriver);
-  m_szAdapter = strdup(adapter ? adapter : "");
-  m_szDriver = strdup(driver ? driver : "");
+  m_szAdapter = StringDuplicate(adapter ? adapter : "", kMEMTYPE_String);
+  m_szDriver = StringDuplicate(driver ? driver : "", kMEMTYPE_String);
 
   GLint units = 0;
   m_pGLRenderer->glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS_ARB, &units);

@@ -75,6 +75,28 @@ TEST_F(Renderer, OpensTheWindowAtTheRequestedSize) {
   EXPECT_EQ(255, DrawAndRead());
 }
 
+TEST_F(Renderer, AntialiasingIsKeptOnlyWhenTheWindowReallyMultisamples) {
+  ::testing::internal::CaptureStderr();
+  bool ok = Start(96, 64, kRENDERER_ANTIALIAS | kRENDERER_VSYNC);
+  std::string err = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(ok) << err;
+  auto get = reinterpret_cast<void (*)(GLenum, GLint*)>(SDL_GL_GetProcAddress("glGetIntegerv"));
+  GLint buffers = 0, samples = 0;
+  get(GL_SAMPLE_BUFFERS, &buffers);
+  get(GL_SAMPLES, &samples);
+  const bool multisampled = buffers && samples;
+  EXPECT_NE(std::string::npos, err.find("OpenGL: Wanted 4x FSAA, got " + std::to_string(multisampled ? samples : 0) +
+                                        "x"))
+      << err;
+  EXPECT_EQ(multisampled, g_bMultisampling);
+  EXPECT_EQ(multisampled, (m_pRenderer->GetFlags() & kRENDERER_ANTIALIAS) != 0);
+  EXPECT_TRUE(m_pRenderer->GetFlags() & kRENDERER_VSYNC);
+  int w = 0, h = 0;
+  TextureSize(g_uBackBufferCopyTexture, w, h);
+  EXPECT_EQ(96, w);
+  EXPECT_EQ(64, h);
+}
+
 TEST_F(Renderer, StartsWithItsPoolsCachesAndTargets) {
   ASSERT_TRUE(Start(64, 64));
   struct Pool {
