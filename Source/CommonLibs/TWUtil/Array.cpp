@@ -7,7 +7,7 @@ void EArrayBase::Grow(unsigned sz, unsigned uNew, bool bExact) {
 }
 
 int EArrayBase::Insert(unsigned sz, int index, int n) {
-  unsigned uOld = m_iNum;
+  unsigned uOld = NumU();
   Add(sz, n, false);
   char* p = static_cast<char*>(m_pData);
   size_t uMove = size_t(uOld - unsigned(index)) * sz;
@@ -18,8 +18,8 @@ int EArrayBase::Insert(unsigned sz, int index, int n) {
 void EArrayBase::Empty(unsigned) {
   free(m_pData);
   m_pData = nullptr;
-  m_iNum = 0;
-  m_iMax = 0;
+  SetNum(0);
+  SetMax(0);
 }
 
 void EArrayBase::Realloc(unsigned sz, unsigned cap) {
@@ -34,21 +34,17 @@ void EArrayBase::Realloc(unsigned sz, unsigned cap) {
     EASSERT(pNewData != nullptr);
     m_pData = pNewData;
   }
-  if (m_iNum > cap) m_iNum = cap;
-  m_iMax = cap;
+  if (NumU() > cap) SetNum(cap);
+  SetMax(cap);
 }
 
 void EArrayBase::Swap(EArrayBase& a, EArrayBase& b) {
-  unsigned uType = a.m_eMemType, uNum = a.m_iNum, uPooled = a.m_bPooled, uMax = a.m_iMax;
+  unsigned uTypeAndNum = a.m_uTypeAndNum, uPooledAndMax = a.m_uPooledAndMax;
   void* pData = a.m_pData;
-  a.m_eMemType = b.m_eMemType;
-  a.m_iNum = b.m_iNum;
-  a.m_bPooled = b.m_bPooled;
-  a.m_iMax = b.m_iMax;
+  a.m_uTypeAndNum = b.m_uTypeAndNum;
+  a.m_uPooledAndMax = b.m_uPooledAndMax;
   a.m_pData = b.m_pData;
-  b.m_eMemType = uType;
-  b.m_iNum = uNum;
-  b.m_bPooled = uPooled;
-  b.m_iMax = uMax;
+  b.m_uTypeAndNum = uTypeAndNum;
+  b.m_uPooledAndMax = uPooledAndMax;
   b.m_pData = pData;
 }

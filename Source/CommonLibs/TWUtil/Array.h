@@ -20,8 +20,7 @@ public:
   static const unsigned kMAX_COUNT = (1u << 27) - 1;
 
   constexpr explicit EArrayBase(EMemType eType = kMEMTYPE_Misc, bool bPooled = false)
-      : m_eMemType(static_cast<unsigned>(eType) & 31u), m_iNum(0),
-        m_bPooled(bPooled ? 1u : 0u), m_iMax(0), m_pData(nullptr) {}
+      : m_uTypeAndNum(static_cast<unsigned>(eType) & 31u), m_uPooledAndMax(bPooled ? 1u : 0u), m_pData(nullptr) {}
   ~EArrayBase() { free(m_pData); }
 
   EArrayBase(const EArrayBase&) = delete;
@@ -29,41 +28,41 @@ public:
 
   // Makes room for n more elements; returns the index of the first new one.
   int Add(unsigned sz, int n, bool bExact) {
-    unsigned uOld = m_iNum;
+    unsigned uOld = NumU();
     unsigned uNew = uOld + static_cast<unsigned>(n);
-    if (uNew > m_iMax) Grow(sz, uNew, bExact);
-    m_iNum = uNew;
+    if (uNew > MaxU()) Grow(sz, uNew, bExact);
+    SetNum(uNew);
     return static_cast<int>(uOld);
   }
   // Opens n slots at index (holding stale bytes); returns index.
   int Insert(unsigned sz, int index, int n);
   // Closes n slots at index keeping the order.
   void Remove(unsigned sz, int index, int n) {
-    unsigned uNum = m_iNum;
+    unsigned uNum = NumU();
     char* p = static_cast<char*>(m_pData);
     size_t uTail = size_t(uNum - unsigned(index) - unsigned(n)) * sz;
     if (uTail) memmove(p + size_t(index) * sz, p + size_t(index + n) * sz, uTail);
-    m_iNum = uNum - unsigned(n);
+    SetNum(uNum - unsigned(n));
     MaybeCompact(sz);
   }
   // Removes n slots at index and fills them from the end; order is not kept.
   void RemoveSwap(unsigned sz, int index, int n) {
-    unsigned uNum = m_iNum;
+    unsigned uNum = NumU();
     if (uNum - unsigned(index) - unsigned(n) < unsigned(n)) {
       Remove(sz, index, n);
       return;
     }
     char* p = static_cast<char*>(m_pData);
     memcpy(p + size_t(index) * sz, p + size_t(uNum - unsigned(n)) * sz, size_t(n) * sz);
-    m_iNum = uNum - unsigned(n);
+    SetNum(uNum - unsigned(n));
     MaybeCompact(sz);
   }
   void Compact(unsigned sz) {
-    if (m_iNum != m_iMax) Realloc(sz, m_iNum);
+    if (NumU() != MaxU()) Realloc(sz, NumU());
   }
   void MaybeCompact(unsigned sz) {
-    unsigned uNum = m_iNum;
-    if (uNum == 0 || m_iMax - uNum > 2 * Increment(uNum)) Compact(sz);
+    unsigned uNum = NumU();
+    if (uNum == 0 || MaxU() - uNum > 2 * Increment(uNum)) Compact(sz);
   }
   // Frees the block: count and capacity 0. Elements are not destroyed.
   void Empty(unsigned sz);
@@ -73,18 +72,23 @@ public:
   static unsigned Increment(unsigned n) { return (n * 3) / 8 + 16; }
   static void Swap(EArrayBase& a, EArrayBase& b);
 
-  int Num() const { return static_cast<int>(m_iNum); }
-  int Max() const { return static_cast<int>(m_iMax); }
-  EMemType GetMemType() const { return static_cast<EMemType>(m_eMemType); }
-  bool IsPooled() const { return m_bPooled != 0; }
+  int Num() const { return static_cast<int>(NumU()); }
+  int Max() const { return static_cast<int>(MaxU()); }
+  EMemType GetMemType() const { return static_cast<EMemType>(m_uTypeAndNum & 31u); }
+  bool IsPooled() const { return (m_uPooledAndMax & 1u) != 0; }
 
 protected:
   void Grow(unsigned sz, unsigned uNew, bool bExact);
 
-  unsigned m_eMemType : 5;
-  unsigned m_iNum : 27;
-  unsigned m_bPooled : 1;
-  unsigned m_iMax : 31;
+  unsigned NumU() const { return m_uTypeAndNum >> 5; }
+  unsigned MaxU() const { return m_uPooledAndMax >> 1; }
+  void SetNum(unsigned n) { m_uTypeAndNum = (m_uTypeAndNum & 31u) | (n << 5); }
+  void SetMax(unsigned n) { m_uPooledAndMax = (m_uPooledAndMax & 1u) | (n << 1); }
+
+  // Word 0: the memory type in bits 0-4, the count in bits 5-31.
+  unsigned m_uTypeAndNum;
+  // Word 1: the pooled flag in bit 0, the capacity in bits 1-31.
+  unsigned m_uPooledAndMax;
   void* m_pData;
 };
 
@@ -125,15 +129,14 @@ public:
 
   // Appends a copy; returns its index. The value may live in this array.
   int AddData(const T& value) {
-    if (m_iNum < m_iMax) {
-      int i = EArrayBase::Add(sizeof(T), 1, false);
-      new (static_cast<void*>(GetData() + i)) T(value);
-      return i;
+    unsigned uWord = m_uTypeAndNum;
+    unsigned uNum = uWord >> 5;
+    if (uNum < MaxU()) {
+      m_uTypeAndNum = uWord + 32;  // count + 1
+      new (static_cast<void*>(GetData() + uNum)) T(value);
+      return static_cast<int>(uNum);
     }
-    int iSelf = IndexOf(&value);
-    int i = EArrayBase::Add(sizeof(T), 1, false);
-    new (static_cast<void*>(GetData() + i)) T(iSelf >= 0 ? GetData()[iSelf] : value);
-    return i;
+    return AddDataGrow(value);
   }
   // Inserts a copy at index; returns index. The value may live in this array.
   int InsertData(int index, const T& value) {
@@ -142,6 +145,12 @@ public:
     if (iSelf >= index) ++iSelf;
     new (static_cast<void*>(GetData() + index)) T(iSelf >= 0 ? GetData()[iSelf] : value);
     return index;
+  }
+  __attribute__((noinline)) int AddDataGrow(const T& value) {
+    int iSelf = IndexOf(&value);
+    int i = EArrayBase::Add(sizeof(T), 1, false);
+    new (static_cast<void*>(GetData() + i)) T(iSelf >= 0 ? GetData()[iSelf] : value);
+    return i;
   }
   // Appends n default-constructed elements; returns the first index.
   int Add(int n = 1, bool bExact = false) {
@@ -167,23 +176,23 @@ public:
   void GrowTo(int n, bool bExact = false) {
     unsigned uNew = static_cast<unsigned>(n);
     if (TWUtil::IsByteOrDword<T>::value) {
-      if (bExact || uNew > m_iMax) Realloc(sizeof(T), bExact ? uNew : uNew + Increment(uNew));
-      m_iNum = uNew;
+      if (bExact || uNew > MaxU()) Realloc(sizeof(T), bExact ? uNew : uNew + Increment(uNew));
+      SetNum(uNew);
       return;
     }
     int iNum = Num();
     if (n > iNum) {
-      if (bExact || uNew > m_iMax) Realloc(sizeof(T), bExact ? uNew : uNew + Increment(uNew));
+      if (bExact || uNew > MaxU()) Realloc(sizeof(T), bExact ? uNew : uNew + Increment(uNew));
       Construct(iNum, n);
-      m_iNum = uNew;
+      SetNum(uNew);
     } else if (n < iNum) {
       Destroy(n, iNum);
-      m_iNum = uNew;
+      SetNum(uNew);
       if (bExact) Realloc(sizeof(T), uNew);
     }
   }
   void Reserve(int n) {
-    if (static_cast<unsigned>(n) > m_iMax) Realloc(sizeof(T), static_cast<unsigned>(n));
+    if (static_cast<unsigned>(n) > MaxU()) Realloc(sizeof(T), static_cast<unsigned>(n));
   }
   void Compact() { EArrayBase::Compact(sizeof(T)); }
   void Empty() {
@@ -194,19 +203,20 @@ public:
 
   // Hands the block to the caller and leaves the array empty.
   void ReleaseData(T*& pData, int& iNum, int& iMax) {
+    const bool m_bPooled = IsPooled();  // named so that the report reads as the check
     EASSERT(! m_bPooled);
     pData = GetData();
     iNum = Num();
     iMax = Max();
     m_pData = nullptr;
-    m_iNum = 0;
-    m_iMax = 0;
+    SetNum(0);
+    SetMax(0);
   }
 
 private:
   int IndexOf(const T* p) const {
     const T* pData = GetData();
-    if (!pData || p < pData || p >= pData + m_iMax) return -1;
+    if (!pData || p < pData || p >= pData + MaxU()) return -1;
     return static_cast<int>(p - pData);
   }
   void Construct(int from, int to) {

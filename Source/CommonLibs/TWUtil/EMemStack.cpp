@@ -19,12 +19,24 @@ EMemStack::EMemStack(unsigned size) : m_iUsed(0), m_pBase(nullptr), m_iNumMarks(
   for (int i = 0; i < kMAX_MARKS; ++i) m_apMarks[i] = nullptr;
 }
 
+EMemStack::~EMemStack() {
+  free(m_pBase);
+  m_pBase = nullptr;
+  m_iSize = m_iUsed = 0;
+}
+
 void EMemStack::Exhausted(unsigned bytes, unsigned align) const {
   g_ErrorManager.ErrorReportFileLine(__FILE__, __LINE__, false);
   g_ErrorManager.ErrorMessagef("Memory stack exhausted: %u bytes (alignment %u) asked with %u of %u bytes in use",
                                bytes, align, m_iUsed, m_iSize);
   // Only reached when the report came in the middle of another one; the
   // caller would write through the missing block.
+  exit(-1);
+}
+
+void EMemStack::BadAlignment(unsigned align) const {
+  g_ErrorManager.ErrorReportFileLine(__FILE__, __LINE__, false);
+  g_ErrorManager.ErrorMessagef("(align & (align - 1)) == 0: memory stack alignment %u is not a power of two", align);
   exit(-1);
 }
 

@@ -17,17 +17,18 @@ public:
 
   // The size is raised to a multiple of 4096 and reserved at once.
   explicit EMemStack(unsigned size);
-  // The block lives until the process ends.
-  ~EMemStack() {}
+  // Gives the block back; anything still pushed goes with it.
+  ~EMemStack();
   EMemStack(const EMemStack&) = delete;
   EMemStack& operator=(const EMemStack&) = delete;
 
   // Takes bytes from the top, aligned to align (0: 1 for one byte, 2 for
   // two, else 4). A request that does not fit is a fatal report.
   unsigned char* Push(unsigned bytes, unsigned align = 0) {
-    if (align == 0) align = bytes == 1 ? 1 : (bytes == 2 ? 2 : 4);
-    EASSERT((align & (align - 1)) == 0);
-    unsigned long long ullOffset = (static_cast<unsigned long long>(m_iUsed) + align - 1) & ~static_cast<unsigned long long>(align - 1);
+    if (align == 0) align = (bytes == 1 || bytes == 2) ? bytes : 4;
+    if (align & (align - 1)) BadAlignment(align);
+    // Worked in 64 bits so that no request can wrap the top.
+    unsigned long long ullOffset = (static_cast<unsigned long long>(m_iUsed) + (align - 1)) & ~static_cast<unsigned long long>(align - 1);
     unsigned long long ullTop = ullOffset + bytes;
     if (!Commit(ullTop)) Exhausted(bytes, align);
     m_iUsed = static_cast<unsigned>(ullTop);
@@ -40,9 +41,11 @@ public:
   unsigned GetUsedBytes() const { return m_iUsed; }
   unsigned GetSize() const { return m_iSize; }
   // Whether the bytes, raised to a multiple of 4096, fit in the reserve.
+  // The reserve is itself such a multiple, so the bytes fit exactly when
+  // they are not above it.
   bool Commit(unsigned long long bytes) {
     STUBBED("figure this out later");
-    return ((bytes + 4095) & ~4095ull) <= m_iSize;
+    return bytes <= m_iSize;
   }
   // Whether p lies inside the part of the block in use.
   bool IsValidPointer(const void* p) const {
@@ -60,6 +63,7 @@ public:
 
 private:
   [[noreturn]] void Exhausted(unsigned bytes, unsigned align) const;
+  [[noreturn]] void BadAlignment(unsigned align) const;
 };
 
 // Appends one value to a stack (4-byte alignment for anything but 1 and 2

@@ -8,17 +8,15 @@
 
 namespace {
 
-// Stacks are never released; tests make small ones.
-EMemStack& NewStack(unsigned size) { return *new EMemStack(size); }
 
 TEST(EMemStackTest, SizeIsRoundedToPages) {
-  EXPECT_EQ(8192u, NewStack(5000).GetSize());
-  EXPECT_EQ(4096u, NewStack(4096).GetSize());
+  EXPECT_EQ(8192u, EMemStack(5000).GetSize());
+  EXPECT_EQ(4096u, EMemStack(4096).GetSize());
   EXPECT_EQ(0x700000u, g_PrimaryStack.GetSize());
 }
 
 TEST(EMemStackTest, PushAlignsByRequestSize) {
-  EMemStack& s = NewStack(4096);
+  EMemStack s(4096);
   unsigned char* base = s.Push(5, 1);
   EXPECT_EQ(5u, s.GetUsedBytes());
   EXPECT_EQ(base + 8, s.Push(3, 0));
@@ -35,7 +33,7 @@ TEST(EMemStackTest, PushAlignsByRequestSize) {
 }
 
 TEST(EMemStackTest, ExactFitSucceeds) {
-  EMemStack& s = NewStack(4096);
+  EMemStack s(4096);
   s.Push(4000, 1);
   unsigned char* p = s.Push(96, 1);
   ASSERT_NE(nullptr, p);
@@ -45,7 +43,7 @@ TEST(EMemStackTest, ExactFitSucceeds) {
 }
 
 TEST(EMemStackDeathTest, ExhaustionIsFatal) {
-  EMemStack& s = NewStack(4096);
+  EMemStack s(4096);
   s.Push(4000, 1);
   EXPECT_EXIT(s.Push(97, 1), ::testing::ExitedWithCode(255), "Memory stack exhausted: 97 bytes");
   // A size that would wrap the 32-bit top.
@@ -60,7 +58,7 @@ TEST(EMemStackTest, FirstUsePrintsTheStubNoticeOnce) {
   ::testing::GTEST_FLAG(death_test_style) = "threadsafe";
   EXPECT_EXIT(
       {
-        EMemStack& s = NewStack(4096);
+        EMemStack s(4096);
         s.Push(4);
         s.Push(4);
         s.PopTo(0);
@@ -71,7 +69,7 @@ TEST(EMemStackTest, FirstUsePrintsTheStubNoticeOnce) {
 }
 
 TEST(EMemMarkTest, ScopesRestoreTheTopOnEveryExit) {
-  EMemStack& s = NewStack(8192);
+  EMemStack s(8192);
   s.Push(10, 1);
   auto scoped = [&](bool leaveEarly) -> int {
     EMemMark mark(s);
@@ -107,7 +105,7 @@ TEST(EMemMarkTest, ScopesRestoreTheTopOnEveryExit) {
 }
 
 TEST(EMemMarkTest, ThirtyTwoMarksAreAllowed) {
-  EMemStack& s = NewStack(4096);
+  EMemStack s(4096);
   std::unique_ptr<EMemMark> marks[EMemStack::kMAX_MARKS];
   for (auto& m : marks) m.reset(new EMemMark(s));
   EXPECT_EQ(32, s.m_iNumMarks);
@@ -118,7 +116,7 @@ TEST(EMemMarkTest, ThirtyTwoMarksAreAllowed) {
 }
 
 TEST(EMemMarkTest, MakeTopDetachesInnerMarks) {
-  EMemStack& s = NewStack(4096);
+  EMemStack s(4096);
   EMemMark outer(s);
   unsigned char* keep = s.Push(16);
   {
@@ -141,7 +139,7 @@ TEST(EMemMarkTest, MakeTopDetachesInnerMarks) {
 }
 
 TEST(ETempArrayTest, GrowsContiguouslyAndReleasesWithItsMark) {
-  EMemStack& s = NewStack(4096);
+  EMemStack s(4096);
   s.Push(1, 1);  // odd top: the array's data is aligned to 4
   {
     ETempArray<int> a(s);
@@ -160,7 +158,7 @@ TEST(ETempArrayTest, GrowsContiguouslyAndReleasesWithItsMark) {
 }
 
 TEST(ETempArrayTest, AppendToAnOlderArraySurvivesTheInnerScope) {
-  EMemStack& s = NewStack(4096);
+  EMemStack s(4096);
   EMemMark scope(s);
   s.Push(1, 1);  // leaves the older array's mark at an odd top
   ETempArray<int> older(s);
@@ -183,8 +181,8 @@ TEST(ETempArrayTest, AppendToAnOlderArraySurvivesTheInnerScope) {
 }
 
 TEST(ETempArrayDeathTest, AppendChecksStackAndAge) {
-  EMemStack& s1 = NewStack(4096);
-  EMemStack& s2 = NewStack(4096);
+  EMemStack s1(4096);
+  EMemStack s2(4096);
   ETempArray<int> a(s1);
   ETempArray<int> b(s2);
   EXPECT_EXIT(b.AppendTo(a), ::testing::ExitedWithCode(255), "&dst.m_Mark.m_Stack == &m_Mark.m_Stack");
@@ -194,7 +192,7 @@ TEST(ETempArrayDeathTest, AppendChecksStackAndAge) {
 }
 
 TEST(ThreadLocalStackTest, FallsBackToThePrimaryStack) {
-  EMemStack& mine = NewStack(4096);
+  EMemStack mine(4096);
   EMemStack* seenByOther = nullptr;
   std::thread([&] { seenByOther = GetThreadLocalStack(); }).join();
   EXPECT_EQ(&g_PrimaryStack, seenByOther);
