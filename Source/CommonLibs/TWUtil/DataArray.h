@@ -107,14 +107,11 @@ public:
   // included) and stale ids give null, also when the pool has since shrunk
   // below the id's slot. An index the pool never had is a fatal report.
   T* ElementTryToGet(EDataId id) const {
-    if (!(id & 0x80000000u)) return nullptr;
-    int iIndex = GetIndexFromDataId(id);
-    if (iIndex >= m_iCurAllocCount) {
-      if (iIndex >= m_iPeakAllocCount) EASSERT(iIndex >= 0 && iIndex < m_iCurAllocCount);
-      return nullptr;
-    }
+    unsigned iIndex = id & 0xFFFF;
+    if (__builtin_expect(iIndex >= (unsigned)m_iCurAllocCount, 0)) return OutOfRange(id);
     T* p = &m_pData[iIndex];
-    return p->m_id == id ? p : nullptr;
+    // Stored ids always carry a serial, so only id 0 could match a free slot.
+    return (p->m_id == id && id != 0) ? p : nullptr;
   }
   T* ElementGet(EDataId id) const { return ElementTryToGet(id); }
 
@@ -218,6 +215,13 @@ public:
   unsigned m_uFlags;
 
 private:
+  __attribute__((noinline)) T* OutOfRange(EDataId id) const {
+    if (!(id & 0x80000000u)) return nullptr;
+    int iIndex = GetIndexFromDataId(id);
+    if (iIndex >= m_iPeakAllocCount) EASSERT(iIndex >= 0 && iIndex < m_iCurAllocCount);
+    return nullptr;
+  }
+
   // Frees a slot. The id is cleared again after the destructor because the
   // compiler may drop a store into an object whose lifetime then ends.
   static void Destroy(T* p) {

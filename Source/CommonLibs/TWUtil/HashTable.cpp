@@ -30,7 +30,8 @@ void* EHashBase::Set(const char* szKey, void* pValue) {
   _TableEntry* e = new (m_Entries, hNew) _TableEntry;
   e->m_szKey = StringDuplicatePooled(szKey, kMEMTYPE_String);
   e->m_pValue = pValue;
-  unsigned b = HashKey(szKey) % m_uNumBuckets;
+  e->m_uHash = HashKey(szKey);
+  unsigned b = e->m_uHash % m_uNumBuckets;
   e->m_iNext = m_piBuckets[b];
   m_piBuckets[b] = (int)hNew;
   if ((uint64_t)m_Entries.Num() > (uint64_t)(m_uNumBuckets * 1.25)) Rehash(0);
@@ -38,11 +39,11 @@ void* EHashBase::Set(const char* szKey, void* pValue) {
 }
 
 void* EHashBase::Remove(const char* szKey, void* pDefault) {
-  unsigned b = HashKey(szKey) % m_uNumBuckets;
-  int* pLink = &m_piBuckets[b];
+  unsigned uHash = HashKey(szKey);
+  int* pLink = &m_piBuckets[uHash % m_uNumBuckets];
   while (*pLink != kNoEntry) {
     _TableEntry* e = m_Entries.Get((uint32_t)*pLink);
-    if (strcmp(e->m_szKey, szKey) == 0) {
+    if (e->m_uHash == uHash && strcmp(e->m_szKey, szKey) == 0) {
       uint32_t h = (uint32_t)*pLink;
       void* pValue = e->m_pValue;
       *pLink = e->m_iNext;
@@ -94,7 +95,7 @@ void EHashBase::Rehash(unsigned n) {
     while (h != kNoEntry) {
       _TableEntry* e = m_Entries.Get((uint32_t)h);
       int next = e->m_iNext;
-      unsigned nb = HashKey(e->m_szKey) % n;
+      unsigned nb = e->m_uHash % n;
       e->m_iNext = piNew[nb];
       piNew[nb] = h;
       h = next;

@@ -140,9 +140,13 @@ TEST(HashTableTest, HashKeyIsTimes31OverUnsignedBytes) {
   EXPECT_EQ(97u, EHashBase::HashKey("a"));
   EXPECT_EQ(97u * 31u + 98u, EHashBase::HashKey("ab"));
   EXPECT_EQ(255u, EHashBase::HashKey("\xff"));
-  unsigned h = 0;
-  for (const char* p = "counter89"; *p; ++p) h = h * 31u + (unsigned char)*p;
-  EXPECT_EQ(h, EHashBase::HashKey("counter89"));
+  std::string text;
+  for (int len = 0; len < 13; ++len) {
+    unsigned h = 0;
+    for (unsigned char c : text) h = h * 31u + c;
+    EXPECT_EQ(h, EHashBase::HashKey(text.c_str())) << len;
+    text += (char)(len % 2 ? 0xE9 : 'a' + len);
+  }
 }
 
 TEST(HashTableDeathTest, AdvancingAFinishedIteratorIsFatal) {
