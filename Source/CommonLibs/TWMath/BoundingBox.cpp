@@ -2,6 +2,7 @@
 
 #include "TWMath/Matrix.h"
 #include "TWMath/Primitives.h"
+#include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
 
 EBox3::EBox3(const ESSECube& cube) {
@@ -113,4 +114,12 @@ void EBox3::TransformBy(const EMat4& m) {
   }
   vMin = c - ext;
   vMax = c + ext;
+}
+
+EStream& operator<<(EStream& s, EBox3& b) { return s << b.vMin << b.vMax; }
+
+EStream& operator<<(EStream& s, ESSECube& c) {
+  // Field by field: the same 16 bytes as the block on this little-endian
+  // host, without relying on the object's layout.
+  return s << c.x << c.y << c.z << c.h;
 }

@@ -5,6 +5,7 @@
 
 class EMat4;
 class ESphere;
+class EStream;
 
 // Selects an axis.
 enum AXIS { AXIS_X = 1, AXIS_Y = 2, AXIS_Z = 3 };
@@ -92,3 +93,8 @@ public:
   ECube() {}
   EVec3 GetCenter() const { float s = size / 2.0f; return corner + EVec3(s, s, s); }
 };
+
+// Minimum then maximum corner.
+EStream& operator<<(EStream& s, EBox3& b);
+// One 16-byte block: x, y, z, h as little-endian floats.
+EStream& operator<<(EStream& s, ESSECube& c);

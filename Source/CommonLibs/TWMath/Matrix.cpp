@@ -2,6 +2,7 @@
 
 #include "TWMath/Primitives.h"
 #include "TWMath/Quaternion.h"
+#include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
 
 const EMat4 cg_mIdentity;
@@ -692,3 +693,10 @@ EQuat ECompQuat::Get() const {
   for (int i = 0; i < 4; ++i) c[i] = i == k ? big : kept[j++];
   return EQuat(c[0], c[1], c[2], c[3]);
 }
+
+EStream& operator<<(EStream& s, EMat4& m) {
+  for (float& f : m.m) s << f;
+  return s;
+}
+
+EStream& operator<<(EStream& s, EQuat& q) { return s << q.x << q.y << q.z << q.w; }

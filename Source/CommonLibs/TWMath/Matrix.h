@@ -9,6 +9,7 @@
 
 class EQuat;
 class EPlane;
+class EStream;
 
 class EMat2 {
 public:
@@ -125,6 +126,9 @@ public:
 EMat4 operator*(const EMat4& A, const EMat4& B);
 inline EVec3 operator%(const EMat4& M, const EVec3& p) { return M.MulVec3(p); }
 inline EVec3 operator/(const EMat4& M, const EVec3& v) { return M.Mul3Vec3(v); }
+
+// The 16 elements in storage order.
+EStream& operator<<(EStream& s, EMat4& m);
 
 extern const EMat4 cg_mIdentity;
 extern const EMat3 cg_mIdentity3;

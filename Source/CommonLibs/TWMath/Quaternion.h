@@ -66,6 +66,8 @@ public:
 
 extern const EQuat cg_qIdentity;
 
+EStream& operator<<(EStream& s, EQuat& q);
+
 EQuat Slerp(const EQuat& a, const EQuat& b, float t, bool bShortest);
 // The rotation taking unit vector a onto unit vector b.
 EQuat ShortestArcQuaternion(const EVec3& a, const EVec3& b);

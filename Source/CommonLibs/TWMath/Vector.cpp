@@ -3,6 +3,7 @@
 #include "TWMath/Matrix.h"
 #include "TWMath/Quaternion.h"
 #include "TWMath/Random.h"
+#include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
 
 const EVec2 cg_vZero2(0.0f, 0.0f);
@@ -235,3 +236,8 @@ EVec3 SlerpExplicit(const EVec3& a, const EVec3& b, float fStep, bool bNormalize
 }
 
 }  // namespace TWMath
+
+EStream& operator<<(EStream& s, EVec2& v) { return s << v.x << v.y; }
+EStream& operator<<(EStream& s, EVec3& v) { return s << v.x << v.y << v.z; }
+EStream& operator<<(EStream& s, EVec4& v) { return s << v.x << v.y << v.z << v.w; }
+EStream& operator<<(EStream& s, EEuler& e) { return s << e.x << e.y << e.z; }

@@ -6,6 +6,7 @@
 
 #include "TWMath/MathGeneral.h"
 
+class EStream;
 class EEuler;
 class EVec4;
 class EQuat;
@@ -220,6 +221,12 @@ EVec4 GetAxisAngleBetween(const EVec3& a, const EVec3& b, const EVec3& axis);
 
 EMat2 OuterProduct(const EVec2& a, const EVec2& b);
 EMat3 OuterProduct(const EVec3& a, const EVec3& b);
+
+// Raw little-endian floats, in field order, in either direction.
+EStream& operator<<(EStream& s, EVec2& v);
+EStream& operator<<(EStream& s, EVec3& v);
+EStream& operator<<(EStream& s, EVec4& v);
+EStream& operator<<(EStream& s, EEuler& e);
 
 namespace TWMath {
 // Turns a toward b by the fraction t of the angle between them.
