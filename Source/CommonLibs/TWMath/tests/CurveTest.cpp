@@ -307,6 +307,16 @@ TEST(SplinePath, GravityArcOnAPathWithOneSegmentUsesTheSamples) {
   EXPECT_EQ(up, EVec3(0, 1, 0));
 }
 
+TEST(SplinePath, SingleSampleTableEvaluatesToThatSample) {
+  ESplinePath path;
+  path.setPath(false, 3, kWaypoints, nullptr, false);
+  path.createUniformPath(0);
+  ASSERT_EQ(path.getKeyCount(), 1u);
+  EXPECT_EQ(path.GetKey(0)->m_vPosition, kWaypoints[2]);
+  EXPECT_EQ(path.ExplicitEvaluation(0.5f), kWaypoints[2]);
+  EXPECT_EQ(path.getKey(0, 0.5f), 0u);
+}
+
 TEST(SplinePath, AdaptivePathOnlyTraces) {
   TraceCapture capture;
   ESplinePath path;
