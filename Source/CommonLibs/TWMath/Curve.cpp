@@ -4,6 +4,9 @@
 
 #include "TWMath/Matrix.h"
 #include "TWUtil/ErrorManager.h"
+#include "TWUtil/Profiler.h"
+
+EProfileZone g_zSplineEval("spline eval", 2, false);
 
 // ---------------------------------------------------------------------------
 // Curve segments

@@ -7,6 +7,10 @@
 #include "TWMath/Quaternion.h"
 #include "TWMath/Vector.h"
 
+class EProfileZone;
+// Profiling zone of spline evaluation ("spline eval").
+extern EProfileZone g_zSplineEval;
+
 // One cubic Hermite segment from P0 (t = 0) to P1 (t = 1).
 class EPositionCurveSegment {
 public:
