@@ -81,7 +81,7 @@ void luaO_verror(lua_State* L, const char* fmt, ...) {
 }
 
 void luaO_chunkid(char* out, const char* source, int bufflen) {
-  if (bufflen < 20) bufflen = 20;
+  if (bufflen < 1) return;
   if (source == NULL) source = "=?";
   if (*source == '=') {
     strncpy(out, source + 1, (size_t)bufflen);
@@ -89,14 +89,14 @@ void luaO_chunkid(char* out, const char* source, int bufflen) {
   } else if (*source == '@') {
     source++;
     size_t l = strlen(source);
-    size_t keep = (size_t)(bufflen - 13);
+    size_t keep = (size_t)(bufflen > 13 ? bufflen - 13 : 0);
     if (l > keep)
       snprintf(out, (size_t)bufflen, "file `...%.99s'", source + (l - keep));
     else
       snprintf(out, (size_t)bufflen, "file `%.99s'", source);
   } else {
     size_t len = strcspn(source, "\n");
-    size_t maxlen = (size_t)(bufflen - 17);
+    size_t maxlen = (size_t)(bufflen > 17 ? bufflen - 17 : 0);
     int cut = source[len] != '\0';
     if (len > maxlen) {
       len = maxlen;
