@@ -20,8 +20,14 @@ typedef struct GCState {
 
 // The collection in progress while the thread callback runs.
 static GCState* s_pMarkState = NULL;
-// State being marked or swept; a collection never starts inside another.
+// State being collected; a collection never starts inside another (from a
+// callback, a "gc" method or the error handler they may raise into).
 static lua_State* s_pCollecting = NULL;
+
+struct CollectingScope {
+  explicit CollectingScope(lua_State* L) { s_pCollecting = L; }
+  ~CollectingScope() { s_pCollecting = NULL; }
+};
 
 #define ismarked(x) ((x)->mark != (x))
 
@@ -292,7 +298,6 @@ void luaC_collect(lua_State* L, int all) {
   collecttable(L, 0);
   collectproto(L, 0);
   collectclosure(L, 0);
-  s_pCollecting = NULL;
   callgcTMudata(L);
 }
 
@@ -323,8 +328,8 @@ static void notifyhost(lua_State* L, GCCALLBACK_REASON reason) {
 
 void luaC_collectgarbage(lua_State* L) {
   if (s_pCollecting == L) return;
+  CollectingScope scope(L);
   notifyhost(L, GCCALLBACK_BEGIN);
-  s_pCollecting = L;
   markall(L);
   invalidaterefs(L);
   luaC_collect(L, 0);
