@@ -66,7 +66,7 @@ typedef struct TString {
   size_t len;
   struct TString* nexthash;
   int marked;
-  char str[4];
+  char str[];  // the bytes, behind the header
 } TString;
 
 // Bytes counted for a string or userdata record of l bytes.
@@ -111,7 +111,7 @@ typedef struct Closure {
   struct Closure* mark;  // the closure itself while unmarked
   short isC;
   short nupvalues;
-  TObject upvalue[1];
+  TObject upvalue[];
 } Closure;
 
 // Bytes counted for a closure with n upvalues.
