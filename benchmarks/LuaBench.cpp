@@ -57,7 +57,9 @@ void BM_TableIdKeys(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * n * 2);
   lua_close(L);
 }
-BENCHMARK(BM_TableIdKeys)->Arg(1000)->Arg(10000);
+// Data ids mostly read as tiny or negative floats, so their number hash
+// (truncation to an integer) puts them in one chain: kept small.
+BENCHMARK(BM_TableIdKeys)->Arg(100)->Arg(1000);
 
 void BM_TableStringKeys(benchmark::State& state) {
   lua_State* L = lua_open(0);
