@@ -1,14 +1,12 @@
 // Small storage templates that name records by handle or index.
 //
 // EHandleAllocator keeps records in one growable block and threads its free
-// list through a tag word inside each record (the member m_AllocTag, of the
-// allocator's tag type, which the allocator owns: constructors must not set
-// it). A live record's tag is serial * 2, a free slot's tag is
-// (next free index) * 2 + 1.
+// list through a tag word kept beside each record. A live record's tag is
+// serial * 2, a free slot's tag is (next free index) * 2 + 1.
 //
 // EVirtualAllocator hands out fixed-size objects from a memory stack of its
 // own; ESimpleAllocator keeps records in an array and names them by index,
-// threading its free list through the record's int m_iAllocLink.
+// threading its free list through an int link word beside each record.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +23,15 @@ class EHandleAllocatorArray : public EArrayBase {
 public:
   explicit EHandleAllocatorArray(EMemType eType) : EArrayBase(eType, false) {}
   void* Data() const { return m_pData; }
+};
+
+// Layout of one slot: the record, then the allocator's word W.
+template <class T, class W>
+struct EAllocatorSlotLayout {
+  static constexpr size_t Round(size_t n, size_t a) { return (n + a - 1) / a * a; }
+  static constexpr size_t kWordOffset = Round(sizeof(T), alignof(W));
+  static constexpr size_t kAlign = alignof(T) > alignof(W) ? alignof(T) : alignof(W);
+  static constexpr unsigned kSize = (unsigned)Round(kWordOffset + sizeof(W), kAlign);
 };
 
 namespace HandleAllocatorDetail {
@@ -67,6 +74,7 @@ template <> struct Flavour<uint32_t, uint32_t> {
 template <class T, class TagT = uint16_t, class HandleT = uint32_t, unsigned K = 0>
 class EHandleAllocator {
   typedef HandleAllocatorDetail::Flavour<TagT, HandleT> F;
+  typedef EAllocatorSlotLayout<T, TagT> L;
 
 public:
   typedef HandleT Handle;
@@ -92,7 +100,7 @@ public:
       if (F::kMaxSlots < 0x7FFFFFFF && (unsigned)m_Records.Num() >= F::kMaxSlots) {
         g_ErrorManager.ErrorMessage(__FILE__, __LINE__, "Exceeded hard array limit", false);
       }
-      idx = (unsigned)m_Records.Add(sizeof(T), 1, false);
+      idx = (unsigned)m_Records.Add(L::kSize, 1, false);
     }
     uint16_t serial = m_Serial;
     SetTag(idx, (TagT)(serial * 2u));
@@ -126,7 +134,7 @@ public:
 
   // Forgets every slot without destroying records; the serial continues.
   void DeallocateAll() {
-    m_Records.Empty(sizeof(T));
+    m_Records.Empty(L::kSize);
     m_FreeHead = F::kNoFree;
     m_Live = 0;
   }
@@ -145,9 +153,12 @@ public:
   T& operator[](HandleT h) const { return *Slot(F::Index(h)); }
 
   HandleT ToHandle(const T* p) const {
-    const T* base = static_cast<const T*>(m_Records.Data());
-    if (!base || p < base || p >= base + m_Records.Num()) return kInvalidHandle;
-    unsigned idx = (unsigned)(p - base);
+    const char* base = static_cast<const char*>(m_Records.Data());
+    const char* pc = reinterpret_cast<const char*>(p);
+    if (!base || pc < base || pc >= base + (size_t)m_Records.Num() * L::kSize) return kInvalidHandle;
+    size_t offset = (size_t)(pc - base);
+    if (offset % L::kSize) return kInvalidHandle;
+    unsigned idx = (unsigned)(offset / L::kSize);
     TagT tag = Tag(idx);
     if (tag & 1) return kInvalidHandle;
     return F::Make(idx, (uint16_t)(tag >> 1));
@@ -160,11 +171,10 @@ public:
   T* SlotAt(int idx) const { return Slot((unsigned)idx); }
 
 private:
-  T* Slot(unsigned idx) const { return static_cast<T*>(m_Records.Data()) + idx; }
-  // The tag is touched through volatile so that a write made before the
-  // record's constructor or after its destructor is never dropped.
-  TagT Tag(unsigned idx) const { return *const_cast<volatile TagT*>(&Slot(idx)->m_AllocTag); }
-  void SetTag(unsigned idx, TagT v) { *const_cast<volatile TagT*>(&Slot(idx)->m_AllocTag) = v; }
+  char* Raw(unsigned idx) const { return static_cast<char*>(m_Records.Data()) + (size_t)idx * L::kSize; }
+  T* Slot(unsigned idx) const { return reinterpret_cast<T*>(Raw(idx)); }
+  TagT Tag(unsigned idx) const { return *reinterpret_cast<const TagT*>(Raw(idx) + L::kWordOffset); }
+  void SetTag(unsigned idx, TagT v) { *reinterpret_cast<TagT*>(Raw(idx) + L::kWordOffset) = v; }
 
   EHandleAllocatorArray m_Records;
   TagT m_Live;
@@ -282,7 +292,7 @@ public:
       EASSERT(idx < Num());
       m_iFirstFree = Link(idx);
     } else {
-      idx = m_Records.Add(sizeof(T), 1, false);
+      idx = m_Records.Add(L::kSize, 1, false);
     }
     SetLink(idx, kLive);
     if (pIndex) *pIndex = idx;
@@ -309,13 +319,15 @@ public:
   bool IsUsed(int idx) const { return Link(idx) == kLive; }
 
   void Reserve(unsigned n) {
-    if (n > (unsigned)m_Records.Max()) m_Records.Realloc(sizeof(T), n);
+    if (n > (unsigned)m_Records.Max()) m_Records.Realloc(L::kSize, n);
   }
 
 private:
-  T* Slot(int idx) const { return static_cast<T*>(m_Records.Data()) + idx; }
-  int Link(int idx) const { return *const_cast<volatile int*>(&Slot(idx)->m_iAllocLink); }
-  void SetLink(int idx, int v) { *const_cast<volatile int*>(&Slot(idx)->m_iAllocLink) = v; }
+  typedef EAllocatorSlotLayout<T, int> L;
+  char* Raw(int idx) const { return static_cast<char*>(m_Records.Data()) + (size_t)idx * L::kSize; }
+  T* Slot(int idx) const { return reinterpret_cast<T*>(Raw(idx)); }
+  int Link(int idx) const { return *reinterpret_cast<const int*>(Raw(idx) + L::kWordOffset); }
+  void SetLink(int idx, int v) { *reinterpret_cast<int*>(Raw(idx) + L::kWordOffset) = v; }
 
   EHandleAllocatorArray m_Records;
   int m_iFirstFree;

@@ -17,7 +17,6 @@ public:
   struct _TableEntry {
     _TableEntry() : m_uHash(0), m_szKey(nullptr), m_pValue(nullptr), m_iNext(kNoEntry) {}
     ~_TableEntry();
-    uint32_t m_AllocTag;  // owned by the entry storage
     unsigned m_uHash;     // HashKey of the key, compared before the text
     char* m_szKey;
     void* m_pValue;

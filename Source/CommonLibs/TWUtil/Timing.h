@@ -22,6 +22,7 @@ public:
   int64_t GetTime() const;
   bool IsRunning() const { return m_iRefCount > 0; }
   const char* GetName() const { return m_szName; }
+  unsigned GetFlags() const { return m_uFlags; }
 
 private:
   int64_t m_iStart;
@@ -54,6 +55,7 @@ public:
   void ResetSubTimers();
 
   int GetNumTimers() const { return m_Timers.GetCount(); }
+  int64_t GetTicksPerSecond() const { return m_iTicksPerSecond; }
 
 private:
   int64_t m_iTicksPerSecond;

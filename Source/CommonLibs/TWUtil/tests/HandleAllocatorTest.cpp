@@ -13,7 +13,6 @@ struct Dummy {
   explicit Dummy(uint16_t v) : value(v) { ++sm_alive; }
   ~Dummy() { --sm_alive; }
   uint16_t value;
-  uint16_t m_AllocTag;
   static int sm_alive;
 };
 int Dummy::sm_alive = 0;
@@ -21,7 +20,6 @@ int Dummy::sm_alive = 0;
 struct Wide {
   Wide() : value(0) { ++sm_alive; }
   ~Wide() { --sm_alive; }
-  uint32_t m_AllocTag;
   int value;
   static int sm_alive;
 };
@@ -52,6 +50,10 @@ TEST_F(HandleAllocatorTest, DeletedHandlesTurnInvalidAndIteratorSkipsThem) {
   }
   EXPECT_EQ(10, a.Num());
   EXPECT_EQ(10, Dummy::sm_alive);
+  Dummy outside;
+  EXPECT_EQ(Alloc1632::kInvalidHandle, a.ToHandle(&outside));
+  const char* inside = reinterpret_cast<const char*>(a.Get(h[1])) + 1;
+  EXPECT_EQ(Alloc1632::kInvalidHandle, a.ToHandle(reinterpret_cast<const Dummy*>(inside)));
 
   for (int i : {0, 3, 6, 9}) {
     Dummy* d = a.Get(h[i]);
@@ -60,7 +62,7 @@ TEST_F(HandleAllocatorTest, DeletedHandlesTurnInvalidAndIteratorSkipsThem) {
     EXPECT_EQ(Alloc1632::kInvalidHandle, a.ToHandle(d));
   }
   EXPECT_EQ(6, a.Num());
-  EXPECT_EQ(6, Dummy::sm_alive);
+  EXPECT_EQ(7, Dummy::sm_alive);  // with the one outside
 
   std::set<int> seen;
   for (Iter1632 it(a); it; ++it) {
@@ -71,7 +73,7 @@ TEST_F(HandleAllocatorTest, DeletedHandlesTurnInvalidAndIteratorSkipsThem) {
 
   for (Iter1632 it(a); it;) it.delete_cur();
   EXPECT_EQ(0, a.Num());
-  EXPECT_EQ(0, Dummy::sm_alive);
+  EXPECT_EQ(1, Dummy::sm_alive);
   EXPECT_FALSE(Iter1632(a));
 }
 
@@ -153,7 +155,6 @@ struct Linked {
   Linked() : v(0) { ++sm_alive; }
   ~Linked() { --sm_alive; }
   int v;
-  int m_iAllocLink;
   static int sm_alive;
 };
 int Linked::sm_alive = 0;
