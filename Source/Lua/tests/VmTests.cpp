@@ -210,3 +210,38 @@ TEST_F(LuaTest, HandMadeExtensionCodeRuns) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LuaTest, CallingANonFunctionUsesItsFunctionMethod) {
+  int tag = lua_newtag(L);
+  lua_pushcfunction(L, [](lua_State* L) {
+    // the called value comes first, then the arguments
+    lua_pushnumber(L, lua_tonumber(L, 2) + (lua_istable(L, 1) ? 100 : 0));
+    return 1;
+  });
+  lua_settagmethod(L, tag, "function");
+  lua_newtable(L);
+  lua_settag(L, tag);
+  lua_setglobal(L, "callable");
+  ASSERT_EQ(Run("x = callable(5)"), 0);
+  EXPECT_EQ(Num("x"), 105);
+
+  // a tag method is named by its event when nothing else names it
+  lua_register(L, "whoami", [](lua_State* L) {
+    lua_Debug ar;
+    lua_getstack(L, 1, &ar);
+    lua_getinfo(L, "n", &ar);
+    lua_pushstring(L, (std::string(ar.namewhat) + " " + (ar.name ? ar.name : "")).c_str());
+    return 1;
+  });
+  ASSERT_EQ(Run("function handler(t, k) return whoami() end settagmethod = nil"), 0);
+  lua_getglobal(L, "handler");
+  lua_settagmethod(L, LUA_TTABLE, "index");
+  lua_pushnil(L);
+  lua_setglobal(L, "handler");
+  ASSERT_EQ(Run("local t = {} x = t.missing"), 0);
+  EXPECT_EQ(Str("x"), "tag-method index");
+}
+
+}  // namespace
