@@ -112,10 +112,19 @@ ERenderer::ERenderer()
       m_bDirectRendering(false),
       m_pVertexConstantValid(nullptr),
       m_pPixelConstantValid(nullptr),
+      m_pQueryList(nullptr),
+      m_pCurrentQuery(nullptr),
+      m_dwSwapCount(0),
+      m_dwPushCapacity(0),
       m_pSurface(nullptr),
       m_bLostDevice(false),
       m_vGamma(0.0f, 0.0f, 0.0f) {
   m_RenderState.m_bValid = false;
+  // The stage caches start empty and not valid.
+  for (ETextureStageState& st : m_aTextureStageState) {
+    st.m_bValid = false;
+    st.m_hTexture = 0;
+  }
   for (int i = 0; i < 257; ++i) m_avVertexConstants[i].Set(0.0f, 0.0f, 0.0f, 0.0f);
   for (int i = 0; i < 8; ++i) m_avPixelConstants[i].Set(0.0f, 0.0f, 0.0f, 0.0f);
 }
@@ -354,6 +363,7 @@ bool ERenderer::Init(void* hWnd, unsigned flags) {
   m_bInFrame = false;
   m_bDirectRendering = false;
   m_pdwPushBuffer = nullptr;
+  m_dwPushCapacity = 0;
   m_iPushDrawMode = -1;
   return true;
 }
@@ -362,6 +372,7 @@ bool ERenderer::Reset(unsigned flags) {
   setPresentParameters(flags);
   ForEachUsed(m_pTextures, [](ETexture* t) { t->PreReset(); });
   deleteBackBufferCopy();
+  deleteQueries();
   ForEachUsed(m_pVertexPools, [](EVertexPool* p) { p->PreReset(); });
   FlushVideoMem();
   m_pGLRenderer->ClearEntryPoints();
@@ -382,6 +393,14 @@ bool ERenderer::Reset(unsigned flags) {
   }
 
   setupDevice(working);
+  // The mode change made a new OpenGL context: the stage samplers are made
+  // again and bound to their units.
+  if (m_pGLRenderer->supports_GL_ARB_sampler_objects()) {
+    m_pGLRenderer->glGenSamplers(4, m_pGLRenderer->m_auSamplers);
+    for (GLuint i = 0; i < 4; ++i) m_pGLRenderer->glBindSampler(i, m_pGLRenderer->m_auSamplers[i]);
+  }
+  for (ETextureStageState& st : m_aTextureStageState) st.m_hTexture = 0;
+  invalidateRenderStates();
   m_pGLRenderer->glActiveTexture(GL_TEXTURE4);
   m_bLostDevice = false;
   ForEachUsed(m_pTextures, [](ETexture* t) { t->PostReset(); });
@@ -404,7 +423,15 @@ void ERenderer::RestoreSize() {
 
 void ERenderer::Shutdown() {
   SetTextureStages(nullptr, 0);
-  ForEachUsed(m_pVertexPools, [](EVertexPool* p) { p->Release(); });
+  // Buffers still alive give their pools up first, so that every pool can
+  // be released.
+  ForEachUsed(m_pVertexBuffers, [this](EVertexBuffer* b) { DeleteVertexBuffer(b->m_id); });
+  ForEachUsed(m_pVertexPools, [](EVertexPool* p) {
+    p->m_dwLockCount = 0;
+    p->m_dwRefCount = 0;
+    p->Release();
+  });
+  deleteQueries();
   if (g_ThreadProtectD3DCriticalSection) SDL_DestroyMutex(g_ThreadProtectD3DCriticalSection);
   g_ThreadProtectD3DCriticalSection = nullptr;
   ClearVertexShader();
@@ -450,6 +477,7 @@ void ERenderer::EndSwap(bool bCountFrame) {
   SetPixelShader(0);
 
   SDL_GL_SwapBuffers();
+  ++m_dwSwapCount;
   invalidateRenderStates();
 
   // The renderer's timer measures nothing here; the swap adds 0.
@@ -548,7 +576,82 @@ void* ERenderer::getDepthBufferSurface() {
 
 void ERenderer::SetHLSLVSConstant(const char*, const float*, unsigned) { STUBBED("not implemented"); }
 
-void ERenderer::SetTextureStages(const void*, int) {}
+// ---------------------------------------------------------------------------
+// Occlusion queries
+
+namespace {
+// Swaps after which a query whose result nobody fetched is taken back.
+const unsigned kSTALE_QUERY_SWAPS = 8;
+}  // namespace
+
+EQuery::EQuery() : m_iIndex(-1), m_pGLRenderer(nullptr), m_uQuery(0), m_pNext(nullptr), m_dwEndSwap(0) {}
+
+EQuery::~EQuery() {
+  if (m_pGLRenderer && m_uQuery) {
+    GLuint q = m_uQuery;
+    m_pGLRenderer->glDeleteQueriesARB(1, &q);
+  }
+}
+
+void ERenderer::deleteQueries() {
+  while (EQuery* q = m_pQueryList) {
+    m_pQueryList = q->m_pNext;
+    // Query names die with the context during a reset; the table may be
+    // empty by then.
+    if (!m_pGLRenderer || !m_pGLRenderer->supports_GL_ARB_occlusion_query()) q->m_pGLRenderer = nullptr;
+    delete q;
+  }
+  m_pCurrentQuery = nullptr;
+}
+
+void ERenderer::BeginVisibilityTest() {
+  EOpenGLRenderer* gl = m_pGLRenderer;
+  if (!gl || !gl->supports_GL_ARB_occlusion_query()) return;
+  EASSERT(!m_pCurrentQuery);
+  EQuery* pQuery = nullptr;
+  for (EQuery* q = m_pQueryList; q; q = q->m_pNext) {
+    // A result left unfetched for several frames will never be asked for.
+    if (q->m_iIndex != -1 && m_dwSwapCount - q->m_dwEndSwap >= kSTALE_QUERY_SWAPS) q->m_iIndex = -1;
+    if (q->m_iIndex == -1 && !pQuery) pQuery = q;
+  }
+  if (!pQuery) {
+    pQuery = new EQuery();
+    GLuint name = 0;
+    gl->glGenQueriesARB(1, &name);
+    pQuery->m_uQuery = name;
+    pQuery->m_pGLRenderer = gl;
+    pQuery->m_pNext = m_pQueryList;
+    m_pQueryList = pQuery;
+  }
+  gl->glBeginQueryARB(GL_SAMPLES_PASSED_ARB, pQuery->m_uQuery);
+  m_pCurrentQuery = pQuery;
+}
+
+bool ERenderer::EndVisibilityTest(int tag) {
+  EOpenGLRenderer* gl = m_pGLRenderer;
+  if (!gl || !gl->supports_GL_ARB_occlusion_query() || !m_pCurrentQuery) return false;
+  EQuery* pQuery = m_pCurrentQuery;
+  m_pCurrentQuery = nullptr;
+  EASSERT(pQuery->m_iIndex == -1);
+  pQuery->m_iIndex = tag;
+  pQuery->m_dwEndSwap = m_dwSwapCount;
+  gl->glEndQueryARB(GL_SAMPLES_PASSED_ARB);
+  return true;
+}
+
+unsigned ERenderer::GetVisibilityTestResult(int tag) {
+  EOpenGLRenderer* gl = m_pGLRenderer;
+  // -1 marks free queries; nothing waits under it.
+  if (!gl || !gl->supports_GL_ARB_occlusion_query() || tag == -1) return 0;
+  for (EQuery* q = m_pQueryList; q; q = q->m_pNext) {
+    if (q->m_iIndex != tag || q == m_pCurrentQuery) continue;
+    GLuint count = 0;
+    gl->glGetQueryObjectuivARB(q->m_uQuery, GL_QUERY_RESULT_ARB, &count);
+    q->m_iIndex = -1;
+    return count;
+  }
+  return 0;
+}
 
 // ---------------------------------------------------------------------------
 // Render state

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "TWGraphics/DeviceSupport.h"
 #include "TWMath/Vector.h"
@@ -148,10 +149,186 @@ public:
   uint8_t m_byStencilWriteMask;
 };
 
-// The four cached texture stages; only their validity is kept so far.
+// ---------------------------------------------------------------------------
+// Textures
+
+enum TEXTUREFORMAT {
+  kTEXTUREFORMAT_8888 = 0,
+  kTEXTUREFORMAT_0888 = 1,
+  kTEXTUREFORMAT_4444 = 2,
+  kTEXTUREFORMAT_1555 = 3,
+  kTEXTUREFORMAT_0555 = 4,
+  kTEXTUREFORMAT_565 = 5,
+  kTEXTUREFORMAT_A8 = 6,
+  kTEXTUREFORMAT_L8 = 7,
+  kTEXTUREFORMAT_AL8 = 8,
+  kTEXTUREFORMAT_DXT1 = 9,
+  kTEXTUREFORMAT_DXT3 = 10,
+  kTEXTUREFORMAT_DXT5 = 11,
+  kTEXTUREFORMAT_V8U8 = 12,
+  kTEXTUREFORMAT_V16U16 = 13,
+  kTEXTUREFORMAT_P8 = 14,
+  kNUM_TEXTUREFORMATS = 15,
+};
+
+enum TEXTURETYPE {
+  kTEXTURETYPE_BITMAP = 0,
+  kTEXTURETYPE_CUBEMAP = 1,
+  kTEXTURETYPE_VOLUME = 2,
+  kTEXTURETYPE_DEPTHBUFFER = 3,
+};
+
+enum {
+  kTEXTUREFLAG_MIRROR = 0x1,         // a wrap stage mirrors this texture
+  kTEXTUREFLAG_CLAMP = 0x2,          // a wrap stage clamps this texture
+  kTEXTUREFLAG_LINEAR = 0x4,         // non-power-of-two; counted apart
+  kTEXTUREFLAG_RENDERTARGET = 0x8,   // rebuilt with a render buffer after a reset
+  kTEXTUREFLAG_SURFACE_ALIAS = 0x10,
+  kTEXTUREFLAG_ALPHA_TESTED = 0x20,  // ContainsBinaryAlpha has run ...
+  kTEXTUREFLAG_BINARY_ALPHA = 0x40,  // ... and this is its answer
+  kTEXTUREFLAG_DYNAMIC = 0x80,       // contents do not survive a reset
+};
+
+enum CUBEMAPFACE {
+  kCUBEMAP_POSITIVE_X = 0,
+  kCUBEMAP_NEGATIVE_X = 1,
+  kCUBEMAP_POSITIVE_Y = 2,
+  kCUBEMAP_NEGATIVE_Y = 3,
+  kCUBEMAP_POSITIVE_Z = 4,
+  kCUBEMAP_NEGATIVE_Z = 5,
+};
+
+typedef uint32_t HTEXTURE;
+typedef uint32_t HPALETTE;
+
+// Handles that stand for the frame buffer; never pool ids.
+const HTEXTURE HTEXTURE_BACKBUFFER = 0xFFFFFFFFu;   // -1
+const HTEXTURE HTEXTURE_BACKBUFFER2 = 0xFFFFFFFEu;  // -2, like -1 but binds nothing
+const HTEXTURE HTEXTURE_DEPTHBUFFER = 0xFFFFFFFDu;  // -3
+
+// Bytes of one texel; 0 (with a fatal report) for the compressed formats.
+unsigned TextureFormatBytesPerPixel(TEXTUREFORMAT format);
+bool TextureFormatCompressed(TEXTUREFORMAT format);
+bool TextureIsFrameBuffer(HTEXTURE hTexture);
+
+// ---------------------------------------------------------------------------
+// Texture stages
+
+enum TEXTUREADDRESSMODE {
+  kTEXTUREADDRESS_WRAP = 1,
+  kTEXTUREADDRESS_MIRROR = 2,
+  kTEXTUREADDRESS_CLAMP = 3,
+  kTEXTUREADDRESS_BORDER = 4,
+};
+
+enum FILTERMODE {
+  kFILTERMODE_NONE = 1,
+  kFILTERMODE_POINT = 2,
+  kFILTERMODE_LINEAR = 3,
+  kFILTERMODE_ANISOTROPIC = 4,
+};
+
+// Colour and alpha operations of a stage; carried and compared only.
+typedef int SHADEOP;
+typedef int SHADEARG;
+
+enum { kMAX_TEXTURE_STAGES = 4 };
+
+// One texture stage: its texture and how it is addressed and filtered.
 struct ETextureStageState {
-  ETextureStageState() : m_bValid(false) {}
+  ETextureStageState();
+  ~ETextureStageState() {}
+
   bool m_bValid;
+  HTEXTURE m_hTexture;
+  SHADEOP m_eColorOp;
+  SHADEARG m_eColorArg1;
+  SHADEARG m_eColorArg2;
+  SHADEOP m_eAlphaOp;
+  SHADEARG m_eAlphaArg1;
+  SHADEARG m_eAlphaArg2;
+  TEXTUREADDRESSMODE m_eAddressMode;
+  FILTERMODE m_eFilterMode;
+  FILTERMODE m_eMipFilterMode;
+  unsigned m_dwMaxAnisotropy;
+  float m_fMipLODBias;
+  uint32_t m_dwBorderColor;  // A8R8G8B8
+  bool m_bSigned;
+  bool m_bAlphaKill;
+  HPALETTE m_hPalette;
+  bool m_bProjected;
+};
+
+// ---------------------------------------------------------------------------
+// Vertices
+
+enum VBFORMAT {
+  kVBFORMAT_POSITION = 0,
+  kVBFORMAT_POSITION_COLOR = 1,
+  kVBFORMAT_POSITION_COLOR_TEXCOORD5 = 2,
+  kVBFORMAT_POSITION_NORMAL = 3,
+  kVBFORMAT_POSITION_NORMAL_TEXCOORD0 = 4,
+  kVBFORMAT_POSITION_COLOR_TEXCOORD0 = 5,
+  kVBFORMAT_POSITION_NORMAL_COLOR_TEXCOORD0 = 6,
+  kVBFORMAT_POSITION_COLOR_TEXCOORD0_TEXCOORD5 = 7,
+  kVBFORMAT_COLOR = 8,
+  kVBFORMAT_TEXCOORD0 = 9,
+  kVBFORMAT_TEXCOORD01 = 10,
+  kVBFORMAT_TEXCOORD012 = 11,
+  kVBFORMAT_TEXCOORD0123 = 12,
+  kVBFORMAT_TEXCOORD67 = 13,
+  kVBFORMAT_TANGENT_BINORMAL_TEXCOORD4 = 14,
+  kVBFORMAT_BLEND1 = 15,
+  kVBFORMAT_BLEND2 = 16,
+  kVBFORMAT_BLEND3 = 17,
+  kVBFORMAT_BLEND4 = 18,
+  kVBFORMAT_19 = 19,  // a size, no elements
+  kVBFORMAT_20 = 20,  // a size, no elements
+};
+
+enum VBDRAWMODE {
+  kVBDRAWMODE_POINTLIST = 0,
+  kVBDRAWMODE_LINELIST = 1,
+  kVBDRAWMODE_LINESTRIP = 2,
+  kVBDRAWMODE_TRIANGLELIST = 3,
+  kVBDRAWMODE_TRIANGLESTRIP = 4,
+  kVBDRAWMODE_TRIANGLEFAN = 5,
+  kVBDRAWMODE_QUADLIST = 6,   // push buffers only
+  kVBDRAWMODE_QUADSTRIP = 7,  // counted only
+};
+
+enum {
+  kVBFLAG_DYNAMIC = 0x2,
+  kVBFLAG_UNSYNCHRONIZED = 0x8,
+  kIBFLAG_DYNAMIC = 0x1,
+  kLOCKFLAG_READONLY = 0x1,
+};
+
+enum {
+  kMAX_VERTICES_PER_BUFFER = 65536,
+  kMAX_VERTICES_PER_RENDER = 32767,
+  kMAX_VERTEX_STREAMS = 8,
+};
+
+unsigned GetVertexSize(VBFORMAT format);
+unsigned GetVertexStride(VBFORMAT format);
+unsigned GetPrimitiveCount(VBDRAWMODE mode, unsigned n);
+
+// One running or waiting occlusion query.
+class EQuery {
+public:
+  EQuery();
+  ~EQuery();
+
+  int m_iIndex;  // the caller's tag; -1 while free
+  EOpenGLRenderer* m_pGLRenderer;
+  unsigned m_uQuery;
+  EQuery* m_pNext;
+  unsigned m_dwEndSwap;  // the renderer's swap count when it was ended
+
+private:
+  EQuery(const EQuery&) = delete;
+  EQuery& operator=(const EQuery&) = delete;
 };
 
 // ---------------------------------------------------------------------------
@@ -174,15 +351,6 @@ enum {
   kRENDERER_ANTIALIAS = 0x2,  // full-screen antialiasing, 4 samples
 };
 
-enum CUBEMAPFACE {
-  kCUBEMAP_POSITIVE_X = 0,
-  kCUBEMAP_NEGATIVE_X = 1,
-  kCUBEMAP_POSITIVE_Y = 2,
-  kCUBEMAP_NEGATIVE_Y = 3,
-  kCUBEMAP_POSITIVE_Z = 4,
-  kCUBEMAP_NEGATIVE_Z = 5,
-};
-
 enum { kNUM_VBFORMATS = 21, kNUM_MEMORY_CATEGORIES = 10 };
 
 // Counters of one frame.
@@ -193,9 +361,6 @@ struct ERenderFrameStats {
   unsigned m_dwRenderBatches;
   unsigned m_adwDynamicVertsUsed[kNUM_VBFORMATS];
 };
-
-typedef uint32_t HTEXTURE;
-typedef uint32_t HPALETTE;
 
 class ERenderer {
 public:
@@ -319,10 +484,113 @@ public:
   void* getDepthBufferSurface();
   void SetHLSLVSConstant(const char*, const float*, unsigned);
 
-  // Shader and texture-stage bindings used by the frame's end.
-  void SetTextureStages(const void* pStates, int count);
+  // Textures. Creation, locks and deletion take the renderer lock.
+  HTEXTURE CreateBitmapTexture(TEXTUREFORMAT format, unsigned width, unsigned height, unsigned levels,
+                               unsigned flags);
+  HTEXTURE CreateCubemapTexture(TEXTUREFORMAT format, unsigned size, unsigned levels, unsigned flags);
+  HTEXTURE CreateVolumeTexture(TEXTUREFORMAT format, unsigned width, unsigned height, unsigned depth,
+                               unsigned levels, unsigned flags);
+  HTEXTURE CreateDepthTexture(unsigned width, unsigned height, int bits);
+  HTEXTURE CreateSurfaceAliasTexture(HTEXTURE hSource, TEXTURETYPE type, unsigned width, unsigned height);
+  // A heap copy of one surface (one level of one face; a volume's whole
+  // level), read back from OpenGL when it was written before and the caller
+  // does not discard it. Null for the back-buffer handles.
+  void* LockTexture(HTEXTURE hTexture, unsigned level, unsigned* pPitch, bool bReadOnly, CUBEMAPFACE face,
+                    bool bDiscard);
+  // Uploads the locked copy and marks the surface written.
+  void UnlockTexture(HTEXTURE hTexture, unsigned level, bool bReadOnly, CUBEMAPFACE face);
+  void DeleteTexture(HTEXTURE hTexture, bool bFreeSlot);
+  TEXTURETYPE GetTextureType(HTEXTURE hTexture);
+  TEXTUREFORMAT GetTextureFormat(HTEXTURE hTexture);
+  unsigned GetTextureFlags(HTEXTURE hTexture);
+  void GetTextureDimensions(HTEXTURE hTexture, unsigned& width, unsigned& height);
+  // Storage in texels of one level, or of every level (-1) rounded up to
+  // 4096; cube faces and volume slices count.
+  unsigned GetTextureSize(HTEXTURE hTexture, int level);
+  unsigned GetTextureLevelCount(HTEXTURE hTexture);
+  // Fills every level below the top one from it.
+  void FilterTexture(HTEXTURE hTexture, bool);
+  // Drops up to `levels` of the largest levels of a bitmap, keeping its handle.
+  bool ReduceTexture(HTEXTURE hTexture, unsigned levels);
+  bool ContainsAlpha(HTEXTURE hTexture);
+  bool ContainsBinaryAlpha(HTEXTURE hTexture);
+  unsigned StatsGetTotalTextureMemory() const;
+  unsigned StatsGetTotalTextureMemory(unsigned flags) const;
+  unsigned StatsGetLinearTextureMemory() const { return m_dwLinearTextureMemory; }
+  int StatsGetAllocatedTextures() const;
+  int StatsGetUsedTextures() const;
+
+  // Texture stages 0 to 3 on texture units 0 to 3; the stages from `count`
+  // up are emptied. The address mode of a record may be changed to suit its
+  // texture.
+  void SetTextureStages(ETextureStageState* pStates, unsigned count);
+  void BumpEnvMatSet(int stage, float m00, float m01, float m10, float m11);
+  void setTexture(unsigned stage, HTEXTURE hTexture);
+  void setTextureAddressMode(unsigned stage, TEXTUREADDRESSMODE mode);
+  void setFilterMode(unsigned stage, FILTERMODE mode, FILTERMODE mipMode, unsigned maxAnisotropy);
+  void setTextureBorderColor(unsigned stage, uint32_t color);
+  void setMipLODBias(unsigned stage, float bias);
+  void setColorOp(unsigned stage, SHADEOP op);
+  void setColorArg1(unsigned stage, SHADEARG arg);
+  void setColorArg2(unsigned stage, SHADEARG arg);
+  void setAlphaOp(unsigned stage, SHADEOP op);
+  void setAlphaArg1(unsigned stage, SHADEARG arg);
+  void setAlphaArg2(unsigned stage, SHADEARG arg);
+  void setSigned(unsigned, bool) {}
+  void setAlphaKill(unsigned, bool) {}
+  void setPalette(unsigned, HPALETTE) {}
+  void setProjected(unsigned stage, bool on);
+  const ETextureStageState& GetCachedTextureStage(unsigned stage) const { return m_aTextureStageState[stage]; }
+  // The OpenGL texture holding a copy of the back buffer; 0 when none.
+  unsigned getBackBufferCopy();
+
+  // Index buffers of 16-bit indices.
+  uint32_t CreateIndexBuffer(unsigned count, unsigned flags);
+  uint16_t* LockIndexBuffer(uint32_t hIB, unsigned count, unsigned offset, unsigned flags);
+  void UnlockIndexBuffer(uint32_t hIB);
+  unsigned GetIndexBufferCount(uint32_t hIB);
+  void DeleteIndexBuffer(uint32_t hIB);
+  // Vertex buffers, each in a pool of its own.
+  uint32_t CreateVertexBuffer(VBFORMAT format, unsigned count, unsigned flags, const char* name);
+  void* LockVertexBuffer(uint32_t hVB, unsigned count, unsigned offset, unsigned flags);
+  void UnlockVertexBuffer(uint32_t hVB);
+  unsigned GetVertexBufferCount(uint32_t hVB);
+  unsigned GetVertexBufferFlags(uint32_t hVB);
+  void DeleteVertexBuffer(uint32_t hVB);
+  uint32_t CreateVertexPool(VBFORMAT format, unsigned count, unsigned flags);
+  void ReleaseUnusedVertexPools();
+  void PrecompilePushBuffer(unsigned, VBDRAWMODE) {}
+  // Drawing through the current vertex and pixel shaders.
+  void DrawUnindexedVertexBuffer(uint32_t hVB, VBDRAWMODE mode, unsigned count, unsigned start);
+  void DrawIndexedVertexBuffer(uint32_t hVB, uint32_t hIB, VBDRAWMODE mode, unsigned indexCount,
+                               unsigned indexOffset);
+  void DrawUnindexedVertexBuffers(VBDRAWMODE mode, int streams, uint32_t* phVBs, unsigned count, unsigned start);
+  void DrawIndexedVertexBuffers(VBDRAWMODE mode, int streams, uint32_t* phVBs, uint32_t hIB, unsigned indexCount,
+                                unsigned indexOffset);
+  void DrawVertexPools(VBDRAWMODE mode, int streams, EVertexPool** ppPools, unsigned count, unsigned* pBaseVertices,
+                       EIndexBuffer* pIB, unsigned indexCount, unsigned indexOffset);
+
+  // Push buffers: a block of vertices drawn once, with no vertex buffer.
+  uint32_t* BeginPush(VBDRAWMODE mode, unsigned words);
+  void EndPush(uint32_t* pdwPush);
+  // Used by RendererPushData: makes room for `bytes` more pushed bytes; an
+  // overrun of the buffer asked for is a fatal report.
+  void pushBytes(unsigned bytes);
+
+  // Occlusion queries; without GL_ARB_occlusion_query they do nothing.
+  void BeginVisibilityTest();
+  bool EndVisibilityTest(int tag);
+  unsigned GetVisibilityTestResult(int tag);
+  void deleteQueries();
+
+  // Shaders: the draw calls bind the current pair.
+  void SetVertexShader(uint32_t hShader);
   void ClearVertexShader() { m_hVertexShader = 0; }
   void SetPixelShader(uint32_t hShader) { m_hPixelShader = hShader; }
+  void setDefaultShaderConstants();
+  // Points the current vertex shader's inputs at the streams' pools.
+  void SetVertexShaderInput(EVertexPool** ppPools, unsigned* pFirstVertex, int streamCount,
+                            const struct EVertexElement* pElements);
 
   EOpenGLRenderer* GetGLRenderer() const { return m_pGLRenderer; }
   const EDeviceSupport& GetDeviceSupport() const { return m_DeviceSupport; }
@@ -360,7 +628,7 @@ public:
   EDisplayOptions m_DisplayOptions;
   EDeviceSupport m_DeviceSupport;
   ERenderState m_RenderState;
-  ETextureStageState m_aTextureStageState[4];
+  ETextureStageState m_aTextureStageState[kMAX_TEXTURE_STAGES];
 
   HTEXTURE m_hRenderTargetImageTexture;  // 0xFFFFFFFF: the back buffer
   HTEXTURE m_hRenderTargetDepthTexture;  // 0xFFFFFFFD: the back buffer's depth
@@ -376,6 +644,14 @@ public:
   EVec4 m_avVertexConstants[257];
   BitArray* m_pPixelConstantValid;
   EVec4 m_avPixelConstants[8];
+
+  // Occlusion queries, newest first, and the one running.
+  EQuery* m_pQueryList;
+  EQuery* m_pCurrentQuery;
+  // Buffer swaps so far; queries left unfetched for long are taken back.
+  unsigned m_dwSwapCount;
+  // Bytes the open push buffer holds.
+  unsigned m_dwPushCapacity;
 
   SDL_Surface* m_pSurface;
   bool m_bLostDevice;
@@ -396,6 +672,12 @@ private:
   void deleteBackBufferCopy();
   bool validateDisplayMode() { return true; }
   void setPresentParameters(unsigned) {}
+  // The current shaders' records; null for none (0) and unknown (-1).
+  EVertexShader* currentVertexShader() const;
+  EPixelShader* currentPixelShader() const;
+  void addTextureMemory(ETexture* pTexture, bool add);
+  HTEXTURE newTexture(TEXTUREFORMAT format, TEXTURETYPE type, unsigned width, unsigned height, unsigned depth,
+                      unsigned levels, unsigned flags);
   bool resizeWindow(bool b) { return b; }
 };
 
@@ -417,6 +699,22 @@ private:
   EThreadProtectD3D(const EThreadProtectD3D&) = delete;
   EThreadProtectD3D& operator=(const EThreadProtectD3D&) = delete;
 };
+
+// Copies one value into a push buffer and advances the cursor past it.
+template <class T>
+inline void RendererPushData(uint32_t*& pdwCursor, const T& value) {
+  static_assert(sizeof(T) % 4 == 0, "push data comes in whole words");
+  g_pCurrentRenderer->pushBytes((unsigned)sizeof(T));
+  memcpy(pdwCursor, &value, sizeof(T));
+  pdwCursor += sizeof(T) / 4;
+}
+
+// A long is pushed as the 32-bit word it was on the original platform.
+template <>
+inline void RendererPushData<long>(uint32_t*& pdwCursor, const long& value) {
+  int32_t word = (int32_t)value;
+  RendererPushData(pdwCursor, word);
+}
 
 // Marks a named stretch of rendering; does nothing on this platform.
 class ERenderProfileZone {

@@ -16,11 +16,81 @@ F Real(const char* name) {
   return reinterpret_cast<F>(SDL_GL_GetProcAddress(name));
 }
 
+std::string s_filteredExtensions;
+
 const GLubyte* APIENTRY HookGetString(GLenum name) {
   auto real = Real<const GLubyte*(APIENTRY*)(GLenum)>("glGetString");
   if (name == GL_EXTENSIONS && s_hooks.extensions) return reinterpret_cast<const GLubyte*>(s_hooks.extensions);
+  if (name == GL_EXTENSIONS && s_hooks.extensionsToHide) {
+    std::set<std::string> hide;
+    std::string h(s_hooks.extensionsToHide), word;
+    for (char c : h + " ") {
+      if (c == ' ') {
+        if (!word.empty()) hide.insert(word);
+        word.clear();
+      } else {
+        word += c;
+      }
+    }
+    std::string all(reinterpret_cast<const char*>(real(name))), out;
+    word.clear();
+    for (char c : all + " ") {
+      if (c == ' ') {
+        if (!word.empty() && !hide.count(word)) out += word + " ";
+        word.clear();
+      } else {
+        word += c;
+      }
+    }
+    s_filteredExtensions = out;
+    return reinterpret_cast<const GLubyte*>(s_filteredExtensions.c_str());
+  }
   return real(name);
 }
+
+void APIENTRY HookActiveTexture(GLenum unit) {
+  auto real = Real<void(APIENTRY*)(GLenum)>("glActiveTexture");
+  ++s_hooks.activeTextureCalls;
+  s_hooks.lastActiveTexture = unit;
+  real(unit);
+}
+
+void APIENTRY HookSamplerParameterf(GLuint sampler, GLenum pname, GLfloat v) {
+  auto real = Real<void(APIENTRY*)(GLuint, GLenum, GLfloat)>("glSamplerParameterf");
+  ++s_hooks.textureCalls;
+  if (pname == GL_TEXTURE_MAX_ANISOTROPY_EXT) s_hooks.lastAnisotropy = v;
+  real(sampler, pname, v);
+}
+
+void APIENTRY HookTexParameterf(GLenum target, GLenum pname, GLfloat v) {
+  auto real = Real<void(APIENTRY*)(GLenum, GLenum, GLfloat)>("glTexParameterf");
+  ++s_hooks.textureCalls;
+  if (pname == GL_TEXTURE_MAX_ANISOTROPY_EXT) s_hooks.lastAnisotropy = v;
+  real(target, pname, v);
+}
+
+void APIENTRY HookTexEnvf(GLenum target, GLenum pname, GLfloat v) {
+  auto real = Real<void(APIENTRY*)(GLenum, GLenum, GLfloat)>("glTexEnvf");
+  ++s_hooks.textureCalls;
+  if (pname == GL_TEXTURE_LOD_BIAS) {
+    ++s_hooks.lodBiasCalls;
+    s_hooks.lastLodBias = v;
+  }
+  real(target, pname, v);
+}
+
+#define TEXTURE_COUNTED(name, params, args)         \
+  void APIENTRY Hook_##name params {                \
+    auto real = Real<void(APIENTRY*) params>(#name); \
+    ++s_hooks.textureCalls;                         \
+    real args;                                      \
+  }
+TEXTURE_COUNTED(glBindTexture, (GLenum t, GLuint n), (t, n))
+TEXTURE_COUNTED(glTexParameteri, (GLenum t, GLenum p, GLint v), (t, p, v))
+TEXTURE_COUNTED(glTexParameterfv, (GLenum t, GLenum p, const GLfloat* v), (t, p, v))
+TEXTURE_COUNTED(glSamplerParameteri, (GLuint s, GLenum p, GLint v), (s, p, v))
+TEXTURE_COUNTED(glSamplerParameterfv, (GLuint s, GLenum p, const GLfloat* v), (s, p, v))
+#undef TEXTURE_COUNTED
 
 void APIENTRY HookGetIntegerv(GLenum pname, GLint* out) {
   auto real = Real<void(APIENTRY*)(GLenum, GLint*)>("glGetIntegerv");
@@ -79,6 +149,10 @@ void* TestLookup(const char* name) {
   if (n == "glGetIntegerv") return reinterpret_cast<void*>(HookGetIntegerv);
   if (n == "glPointSize") return reinterpret_cast<void*>(HookPointSize);
   if (n == "glPolygonOffset") return reinterpret_cast<void*>(HookPolygonOffset);
+  if (n == "glActiveTexture") return reinterpret_cast<void*>(HookActiveTexture);
+  if (n == "glSamplerParameterf") return reinterpret_cast<void*>(HookSamplerParameterf);
+  if (n == "glTexParameterf") return reinterpret_cast<void*>(HookTexParameterf);
+  if (n == "glTexEnvf") return reinterpret_cast<void*>(HookTexEnvf);
 #define HOOK(fn) \
   if (n == #fn) return reinterpret_cast<void*>(Hook_##fn);
   HOOK(glEnable)
@@ -98,6 +172,11 @@ void* TestLookup(const char* name) {
   HOOK(glFogfv)
   HOOK(glPointParameterfARB)
   HOOK(glPointParameterfvARB)
+  HOOK(glBindTexture)
+  HOOK(glTexParameteri)
+  HOOK(glTexParameterfv)
+  HOOK(glSamplerParameteri)
+  HOOK(glSamplerParameterfv)
 #undef HOOK
   return SDL_GL_GetProcAddress(name);
 }
@@ -128,7 +207,8 @@ bool Draw::Load() {
   Clear = Real<decltype(Clear)>("glClear");
   Viewport = Real<decltype(Viewport)>("glViewport");
   Finish = Real<decltype(Finish)>("glFinish");
-  return Begin && End && Vertex3f && Color4f && ReadPixels && ClearColor && ClearStencil && ClearDepth && Clear &&
+  TexCoord2f = Real<decltype(TexCoord2f)>("glTexCoord2f");
+  return TexCoord2f && Begin && End && Vertex3f && Color4f && ReadPixels && ClearColor && ClearStencil && ClearDepth && Clear &&
          Viewport && Finish;
 }
 
@@ -139,6 +219,20 @@ void Draw::Quad(float x0, float y0, float x1, float y1, float z, float r, float 
   Vertex3f(x1, y0, z);
   Vertex3f(x1, y1, z);
   Vertex3f(x0, y1, z);
+  End();
+}
+
+void Draw::TexturedQuad() const {
+  Color4f(1, 1, 1, 1);
+  Begin(GL_QUADS);
+  TexCoord2f(0, 0);
+  Vertex3f(-1, -1, 0);
+  TexCoord2f(1, 0);
+  Vertex3f(1, -1, 0);
+  TexCoord2f(1, 1);
+  Vertex3f(1, 1, 0);
+  TexCoord2f(0, 1);
+  Vertex3f(-1, 1, 0);
   End();
 }
 

@@ -25,6 +25,15 @@ struct Hooks {
   float lastPointSize = 0.0f;
   float lastPolygonOffsetFactor = 0.0f;
   float lastPolygonOffsetUnits = 0.0f;
+  // Texture-stage work: bindings and sampler or texture parameters, and
+  // the unit activations counted apart.
+  int textureCalls = 0;
+  int activeTextureCalls = 0;
+  GLenum lastActiveTexture = 0;
+  float lastAnisotropy = 0.0f;
+  float lastLodBias = 0.0f;
+  int lodBiasCalls = 0;
+  const char* extensionsToHide = nullptr;  // blank-separated names removed from GL_EXTENSIONS
 };
 
 Hooks& hooks();
@@ -46,6 +55,7 @@ struct Draw {
   void (*Clear)(GLbitfield);
   void (*Viewport)(GLint, GLint, GLsizei, GLsizei);
   void (*Finish)();
+  void (*TexCoord2f)(GLfloat, GLfloat);
 
   bool Load();
   // A quad over the clip-space rectangle at depth z, counter-clockwise on
@@ -54,6 +64,8 @@ struct Draw {
   // Reads one RGBA pixel of the back buffer.
   void Pixel(int x, int y, unsigned char rgba[4]) const;
   unsigned char Stencil(int x, int y) const;
+  // A quad over the whole viewport with texture coordinates 0..1.
+  void TexturedQuad() const;
 };
 
 // Opens the renderer on the test display for each test and takes it down
