@@ -1,7 +1,16 @@
 #include "RendererTestSupport.h"
 
+#include <algorithm>
+#include <vector>
+
+#include <mojoshader.h>
+
 #include <cstdlib>
 #include <cstring>
+
+#include "TWGraphics/Shader.h"
+#include "TWGraphics/Vertex.h"
+#include "TWUtil/DataArray.h"
 
 namespace rtest {
 
@@ -246,6 +255,63 @@ unsigned char Draw::Stencil(int x, int y) const {
   Finish();
   ReadPixels(x, y, 1, 1, GL_STENCIL_INDEX, GL_UNSIGNED_BYTE, &s);
   return s;
+}
+
+namespace {
+
+MOJOSHADER_glShader* Translate(const std::string& source, std::string* error) {
+  const MOJOSHADER_parseData* asm_ = MOJOSHADER_assemble("test", source.c_str(), (unsigned)source.size(), nullptr, 0,
+                                                         nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr, nullptr,
+                                                         nullptr);
+  if (!asm_ || asm_->error_count) {
+    if (error) *error = asm_ && asm_->errors ? asm_->errors[0].error : "assembly failed";
+    if (asm_) MOJOSHADER_freeParseData(asm_);
+    return nullptr;
+  }
+  MOJOSHADER_glShader* shader = MOJOSHADER_glCompileShader(reinterpret_cast<const unsigned char*>(asm_->output),
+                                                           (unsigned)asm_->output_len, nullptr, 0, nullptr, 0);
+  MOJOSHADER_freeParseData(asm_);
+  if (!shader && error) *error = MOJOSHADER_glGetError();
+  return shader;
+}
+
+}  // namespace
+
+uint32_t MakeVertexShader(ERenderer* r, std::initializer_list<VBFORMAT> formats, const std::string& body,
+                          std::string* error) {
+  std::string text = "vs_2_0\n";
+  for (VBFORMAT f : formats)
+    for (const char* const* line = GetVertexDeclaration(f); line && *line; ++line) text += std::string(*line) + "\n";
+  text += body;
+  MOJOSHADER_glShader* shader = Translate(text, error);
+  if (!shader) return 0;
+  std::vector<EVertexElement> elements;
+  int stream = 0;
+  for (VBFORMAT f : formats) {
+    for (const EVertexElement* e = GetVertexElements(f); e && e->Type != -1; ++e) {
+      elements.push_back(*e);
+      elements.back().Stream = stream;
+    }
+    ++stream;
+  }
+  elements.push_back(EVertexElement{0, 0, -1, 0, 0, 0, 0});
+  uint32_t id = r->m_pVertexShaders->ElementNew();
+  EVertexShader* vs = r->m_pVertexShaders->ElementGet(id);
+  vs->m_pShader = shader;
+  vs->m_iStreamCount = (int)formats.size();
+  vs->m_pFormats = static_cast<VBFORMAT*>(malloc(sizeof(VBFORMAT) * formats.size()));
+  std::copy(formats.begin(), formats.end(), vs->m_pFormats);
+  vs->m_pElements = static_cast<EVertexElement*>(malloc(sizeof(EVertexElement) * elements.size()));
+  std::copy(elements.begin(), elements.end(), vs->m_pElements);
+  return id;
+}
+
+uint32_t MakePixelShader(ERenderer* r, const std::string& source, std::string* error) {
+  MOJOSHADER_glShader* shader = Translate(source, error);
+  if (!shader) return 0;
+  uint32_t id = r->m_pPixelShaders->ElementNew();
+  r->m_pPixelShaders->ElementGet(id)->m_pShader = shader;
+  return id;
 }
 
 void RendererFixture::SetUp() {

@@ -8,6 +8,7 @@
 
 #include <SDL/SDL.h>
 
+#include <initializer_list>
 #include <set>
 #include <string>
 
@@ -67,6 +68,15 @@ struct Draw {
   // A quad over the whole viewport with texture coordinates 0..1.
   void TexturedQuad() const;
 };
+
+// Stand-ins for the game's shader library: assembles Direct3D shader text
+// with the translator and puts the result into the renderer's shader pools.
+// The vertex shader gets the declaration lines of its formats in front of
+// its body (format i feeds stream i). A message is written on failure and
+// 0 returned.
+uint32_t MakeVertexShader(ERenderer* r, std::initializer_list<VBFORMAT> formats, const std::string& body,
+                          std::string* error = nullptr);
+uint32_t MakePixelShader(ERenderer* r, const std::string& source, std::string* error = nullptr);
 
 // Opens the renderer on the test display for each test and takes it down
 // afterwards. Skips when there is no display.
