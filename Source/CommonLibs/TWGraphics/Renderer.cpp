@@ -23,6 +23,7 @@ ERenderer* g_pCurrentRenderer = nullptr;
 SDL_mutex* g_ThreadProtectD3DCriticalSection = nullptr;
 unsigned g_uBackBufferCopyTexture = 0;
 bool g_bMultisampling = false;
+bool g_bCacheShaders = false;
 
 namespace {
 

@@ -687,6 +687,8 @@ extern SDL_mutex* g_ThreadProtectD3DCriticalSection;
 extern unsigned g_uBackBufferCopyTexture;
 // True when the window really has a multisample buffer.
 extern bool g_bMultisampling;
+// The vertex-shader cache is used (the preference "cacheshaders").
+extern bool g_bCacheShaders;
 
 // Holds the renderer lock for its lifetime. The lock may be taken again by
 // the thread that holds it. Before the renderer starts it does nothing.

@@ -142,8 +142,6 @@ bool PCMainHandleAnyWindowsMessages() {
   return g_bWMQuitReceived;
 }
 
-bool PCMainIsGameWindowActive() { return true; }
-
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (strcmp(argv[i], "-v") == 0) {

@@ -295,11 +295,11 @@ TEST(CommandLine, OptionsMatchInAnyCase) {
   app.ParseCommandLine(12, const_cast<char**>(argv));
   EXPECT_EQ(1024u, g_dwDisplayWidth);
   EXPECT_EQ(768u, g_dwDisplayHeight);
-  EXPECT_EQ(0u, g_dwRefreshRate);
+  EXPECT_EQ(60u, g_dwRefreshRate);  // "abc" is no refresh rate and is ignored
   EXPECT_TRUE(g_bFullScreen);
   EXPECT_FALSE(g_bAntiAlias);
   EXPECT_EQ(argv[9], GForceMojoShaderProfile);
-  EXPECT_TRUE(app.m_bNoSoundOption);
+  EXPECT_FALSE(app.GetPrefs().m_bSound);
 }
 
 }  // namespace

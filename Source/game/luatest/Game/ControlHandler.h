@@ -1,0 +1,33 @@
+// The base of the game's input modes.
+#pragma once
+
+enum CONTROL_HANDLER_TYPE {
+  kCONTROL_NONE = -1,
+  kCONTROL_PLAYER = 0,
+  kCONTROL_BUBBLE = 1,
+  kCONTROL_PSACK = 2,
+  kCONTROL_BALL = 3,
+  kCONTROL_TRAPEZE = 4,
+  kCONTROL_CANTILEVER = 5,
+  kCONTROL_POLE = 6,
+  kCONTROL_TIGHTROPE2 = 7,
+  kCONTROL_TELEKINESIS = 8,
+  kCONTROL_WALL = 9,
+  kCONTROL_CANOE = 10,
+  kCONTROL_SCRIPT = 11,
+  kCONTROL_PROFILE = 12,
+  kCONTROL_SELECTION = 13,
+  kCONTROL_DIALOGCHOICE = 14,
+  kCONTROL_LADDER = 15,
+  kCONTROL_RAIL = 16,
+  kCONTROL_SLIDESHOW = 17,
+  kCONTROL_MENU = 18,
+  kCONTROL_FIGMENT = 19,
+  kCONTROL_NUMTYPES = 20
+};
+
+class EControlHandler {
+public:
+  virtual ~EControlHandler() {}
+  virtual CONTROL_HANDLER_TYPE Type() = 0;
+};
