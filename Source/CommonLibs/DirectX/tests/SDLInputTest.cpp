@@ -10,6 +10,9 @@
 #include "Game/PCGameApp.h"
 #include "Game/SaveLoadGame.h"
 
+// Raises the SDL window above others on the display (TestWindow.cpp).
+void RaiseTestWindow();
+
 namespace {
 
 const PHYSICAL_INPUT kKEY_W = (PHYSICAL_INPUT)17;
@@ -356,7 +359,9 @@ TEST_F(InputLayer, ReadsBindingsFromTheCurrentProfile) {
 
 // The mouse is driven through SDL under the test display: warping the
 // pointer makes the X server send motion that SDL turns into its relative
-// state.
+// state. Other tests may open windows on the same display at the same place,
+// so the window is raised and a move that reached another window is tried
+// again.
 class MouseInput : public InputLayer {
 protected:
   void SetUp() override {
@@ -365,34 +370,41 @@ protected:
     ASSERT_NE(nullptr, SDL_SetVideoMode(640, 480, 0, 0));
     InputLayer::SetUp();
     SetMouseAcquire(false);
-    SDL_WarpMouse(100, 100);
-    Settle();
   }
   void TearDown() override {
     InputLayer::TearDown();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
-  void Settle() {
+
+  void Pump() {
     for (int i = 0; i < 5; ++i) {
       SDL_Delay(10);
       SDL_PumpEvents();
     }
-    Update();
   }
-  void MoveBy(int dx, int dy) {
-    int x, y;
-    SDL_GetMouseState(&x, &y);
-    SDL_WarpMouse((Uint16)(x + dx), (Uint16)(y + dy));
-    for (int i = 0; i < 5; ++i) {
-      SDL_Delay(10);
-      SDL_PumpEvents();
+  // Moves the pointer by (dx, dy) inside the window and runs one update;
+  // false when the motion never reached this window.
+  bool MoveBy(int dx, int dy) {
+    float scale = (4.0f - 0.25f) * ZARInput_GetMouseSensitivity() + 0.25f;
+    for (int attempt = 0; attempt < 60; ++attempt) {
+      RaiseTestWindow();
+      SDL_WarpMouse(200, 200);
+      Pump();
+      Update();
+      SDL_WarpMouse((Uint16)(200 + dx), (Uint16)(200 + dy));
+      Pump();
+      Update();
+      float mx = 0, my = 0;
+      ZARInput_GetMouseDeltas(&mx, &my);
+      if (mx == (float)dx * scale && my == (float)dy * scale) return true;
+      SDL_Delay(50);
     }
+    return false;
   }
 };
 
 TEST_F(MouseInput, OnePixelAtDefaultSensitivity) {
-  MoveBy(1, 0);
-  Update();
+  ASSERT_TRUE(MoveBy(1, 0));
   float dx = 0, dy = 0;
   ZARInput_GetMouseDeltas(&dx, &dy);
   EXPECT_FLOAT_EQ(2.125f, dx);
@@ -401,21 +413,18 @@ TEST_F(MouseInput, OnePixelAtDefaultSensitivity) {
   EXPECT_EQ(1, m_input.m_bMouseMoved);
 
   ZARInput_SetJoystickDeadzone(0.0f);
-  MoveBy(-1, 0);
-  Update();
+  ASSERT_TRUE(MoveBy(-1, 0));
   EXPECT_EQ(-10, m_input.m_nLookX);
 }
 
 TEST_F(MouseInput, SensitivityScalesTheDeltas) {
   ZARInput_SetMouseSensitivity(1.0f);
-  MoveBy(0, 3);
-  Update();
+  ASSERT_TRUE(MoveBy(0, 3));
   float dx = 0, dy = 0;
   ZARInput_GetMouseDeltas(&dx, &dy);
   EXPECT_FLOAT_EQ(12.0f, dy);
   EXPECT_EQ(52, m_input.m_nLookY) << "600 of 1000 through the 0.15 dead zone";
-  MoveBy(0, 30);
-  Update();
+  ASSERT_TRUE(MoveBy(0, 30));
   EXPECT_EQ(100, m_input.m_nLookY) << "a large move saturates";
 }
 
