@@ -82,7 +82,15 @@ TEST(ProgramEntry, VersionOptionPrintsTheVersionAndNothingElse) {
     ProcessResult r = RunGame(args, {"SDL_VIDEODRIVER=dummy"});
     EXPECT_EQ(0, r.status);
     EXPECT_EQ("Quillomar Version: P602.0\n", r.out);
-    EXPECT_EQ("", r.err);
+    // Only the notices of static initialisers that run before main (the
+    // math library's SSE stub) may appear; main itself writes nothing there.
+    std::string err = r.err;
+    size_t pos;
+    while ((pos = err.find("STUBBED: ")) == 0) {
+      size_t end = err.find('\n');
+      err.erase(0, end == std::string::npos ? err.size() : end + 1);
+    }
+    EXPECT_EQ("", err) << r.err;
   }
 }
 
