@@ -17,6 +17,9 @@ struct SDL_mutex;
 template <class T>
 class EDataArray;
 class ETexture;
+class EFile;
+class EStream;
+struct ETextureImage;
 class EPalette;
 class EVertexBuffer;
 class EIndexBuffer;
@@ -519,6 +522,23 @@ public:
   unsigned StatsGetLinearTextureMemory() const { return m_dwLinearTextureMemory; }
   int StatsGetAllocatedTextures() const;
   int StatsGetUsedTextures() const;
+
+  // DDS files and texture-pack records (DDSTexture.cpp). A P8 texture's
+  // palette comes back through pPalette (deleted when it is null); pack
+  // records hand it out as a new one-element array (delete[]).
+  HTEXTURE LoadTextureFromDDS(const char* path, unsigned flags, HPALETTE* pPalette);
+  HTEXTURE LoadTextureFromDDSStream(EFile* file, const char* name, unsigned flags, HPALETTE* pPalette);
+  bool SaveTextureAsDDS(HTEXTURE hTexture, HPALETTE hPalette, const char* path);
+  HTEXTURE ReadTextureFromPackFile(EStream& reader, HPALETTE** ppPalettes, void* = nullptr);
+  int WriteTextureToPackFile(HTEXTURE hTexture, EStream& stream, const HPALETTE* pPalettes);
+  bool loadAllMipSurfaces(HTEXTURE hTexture, CUBEMAPFACE face, EFile* file, bool bReadOnly);
+  bool saveAllMipSurfaces(HTEXTURE hTexture, CUBEMAPFACE face, EStream& stream, bool bReadOnly);
+  unsigned GetTextureDataSize(HTEXTURE hTexture);
+  unsigned GetSurfaceDataSize(HTEXTURE hTexture, CUBEMAPFACE face);
+  unsigned WriteTextureDataToPackFile(HTEXTURE, EStream&) { return 0; }
+  // A texture made from pixel data in memory, and the data of a texture.
+  HTEXTURE CreateTextureFromImage(const ETextureImage& image);
+  void GetTextureImage(HTEXTURE hTexture, ETextureImage& image);
 
   // Texture stages 0 to 3 on texture units 0 to 3; the stages from `count`
   // up are emptied. The address mode of a record may be changed to suit its
