@@ -147,6 +147,19 @@ bool EOpenGLRenderer::InitMojoShader() {
   if (GForceMojoShaderProfile) {
     g_ErrorManager.TraceMessagef("...but forcing MojoShader profile '%s' at user request.\n", GForceMojoShaderProfile);
     profile = GForceMojoShaderProfile;
+  } else if (!strcmp(profile, MOJOSHADER_PROFILE_GLSPIRV)) {
+    // The SPIR-V path loses vertex inputs that do not fill the registers
+    // from v0 up and crashes Mesa's software drivers when drawing; take the
+    // next profile the driver offers.
+    const char* profiles[16] = {};
+    int count = MOJOSHADER_glAvailableProfiles(MojoLookup, nullptr, profiles, 16, nullptr, nullptr, nullptr);
+    for (int i = 0; i < count && i < 16; ++i) {
+      if (profiles[i] && strcmp(profiles[i], MOJOSHADER_PROFILE_GLSPIRV) != 0) {
+        g_ErrorManager.TraceMessagef("...but using MojoShader profile '%s', which draws correctly.\n", profiles[i]);
+        profile = profiles[i];
+        break;
+      }
+    }
   }
   if (MOJOSHADER_maxShaderModel(profile) <= 1) {
     fprintf(stderr, "MojoShader profile '%s' isn't able to handle Shader Model 2.\n", profile);

@@ -603,10 +603,26 @@ public:
   unsigned GetVisibilityTestResult(int tag);
   void deleteQueries();
 
-  // Shaders: the draw calls bind the current pair.
+  // Shaders, translated from Direct3D shader assembly. A vertex shader's
+  // format list ends with -1 and format i feeds stream i. A shader that
+  // cannot be assembled or translated gives an error shader that draws
+  // magenta; a pixel shader that needs the missing HLSL compiler gives 0.
+  uint32_t AssembleVertexShader(const char* source, unsigned length, const char* name, const VBFORMAT* formats,
+                                int64_t sourceTime);
+  uint32_t AssemblePixelShader(const char* source, unsigned length, const char* name, int64_t sourceTime);
+  uint32_t createVertexShader(const char* byteCode, int length, const VBFORMAT* formats);
+  uint32_t createPixelShader(const char* byteCode, int length, void* constantTable, const char* name);
+  void DeleteVertexShader(uint32_t hShader);
+  void DeletePixelShader(uint32_t hShader);
+
+  // The draw calls bind the current pair.
   void SetVertexShader(uint32_t hShader);
   void ClearVertexShader() { m_hVertexShader = 0; }
-  void SetPixelShader(uint32_t hShader) { m_hPixelShader = hShader; }
+  void SetPixelShader(uint32_t hShader);
+  // Constants are cached; an unchanged range makes no upload.
+  void SetVertexShaderConstant(int iRegister, const EVec4* pValues, int iConstantCount);
+  void SetPixelShaderConstant(int iRegister, const EVec4* pValues, int iConstantCount);
+  void SetHLSLPSConstant(int, const EVec4*, int);
   void setDefaultShaderConstants();
   // Points the current vertex shader's inputs at the streams' pools.
   void SetVertexShaderInput(EVertexPool** ppPools, unsigned* pFirstVertex, int streamCount,
@@ -661,7 +677,7 @@ public:
   bool m_bDirectRendering;
 
   BitArray* m_pVertexConstantValid;
-  EVec4 m_avVertexConstants[257];
+  EVec4 m_avVertexConstants[257];  // registers 0 to 256
   BitArray* m_pPixelConstantValid;
   EVec4 m_avPixelConstants[8];
 
@@ -695,6 +711,15 @@ private:
   // The current shaders' records; null for none (0) and unknown (-1).
   EVertexShader* currentVertexShader() const;
   EPixelShader* currentPixelShader() const;
+  // Tells about samplers of the current pixel shader whose declared type
+  // does not match the texture bound to their stage, once each.
+  void checkPixelShaderSamplers();
+  // Translates byte code for the pool; 0 when the translator refuses it.
+  uint32_t translateVertexShader(const char* byteCode, int length, const VBFORMAT* formats);
+  uint32_t translatePixelShader(const char* byteCode, int length, void* constantTable, const char* name);
+  // What a shader that failed stands in with: it draws magenta.
+  uint32_t makeErrorVertexShader(const VBFORMAT* formats);
+  uint32_t makeErrorPixelShader();
   void addTextureMemory(ETexture* pTexture, bool add);
   HTEXTURE newTexture(TEXTUREFORMAT format, TEXTURETYPE type, unsigned width, unsigned height, unsigned depth,
                       unsigned levels, unsigned flags);

@@ -6,6 +6,19 @@
 
 struct MOJOSHADER_glShader;
 
+enum {
+  // The combined vertex shader text, with its terminating zero.
+  kMAX_COMBINED_SOURCE_LENGTH = 16384,
+  kMAX_VERTEX_ELEMENTS = 32,
+  kPIXEL_SHADER_CONSTANT_COUNT = 8,
+  // Vertex constants the renderer caches (registers 0 to 256).
+  kVERTEX_SHADER_CONSTANT_CACHE = 257,
+};
+
+// FNV-1a over the text up to its terminating zero, starting from seed, then
+// mixed: the key of the vertex-shader cache.
+unsigned HashString(const char* text, unsigned seed);
+
 class EVertexShader : public EDataElement {
 public:
   EVertexShader();
