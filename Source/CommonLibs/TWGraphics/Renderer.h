@@ -455,6 +455,9 @@ public:
   const ERenderState& GetCachedRenderState() const { return m_RenderState; }
 
   // Palettes of 256 32-bit entries for P8 textures.
+  // Makes a P8 copy of an 8888 texture with a palette of 256 learned
+  // colours; false, making nothing, for 512 texels or fewer.
+  bool PalettizeTexture(HTEXTURE hInputTexture, HTEXTURE& hTexture, HPALETTE& hPalette);
   HPALETTE CreatePalette();
   uint32_t* LockPalette(HPALETTE hPalette);
   void UnlockPalette(HPALETTE hPalette);
