@@ -1134,3 +1134,168 @@ EMat4 ERenderer::CreateCubemapViewMatrix(CUBEMAPFACE face) {
   }
   return MatrixLookAt(EVec3(0.0f, 0.0f, 0.0f), target, up);
 }
+
+// ---------------------------------------------------------------------------
+// Render targets
+
+namespace {
+
+// A render buffer of the given storage and size.
+GLuint MakeRenderbuffer(EOpenGLRenderer* gl, GLenum internalFormat, unsigned width, unsigned height) {
+  GLuint rb = 0;
+  gl->glGenRenderbuffersEXT(1, &rb);
+  gl->glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, rb);
+  gl->glRenderbufferStorageEXT(GL_RENDERBUFFER_EXT, internalFormat, (GLsizei)width, (GLsizei)height);
+  gl->glBindRenderbufferEXT(GL_RENDERBUFFER_EXT, 0);
+  return rb;
+}
+
+}  // namespace
+
+void ERenderer::SetRenderTarget(HTEXTURE hImage, HTEXTURE hDepth, CUBEMAPFACE face) {
+  if (hImage == kHTEXTURE_BACKBUFFER && hDepth == kHTEXTURE_DEPTHBUFFER) {
+    RestoreRenderTarget();
+    return;
+  }
+  RestoreRenderTarget();
+  EOpenGLRenderer* gl = m_pGLRenderer;
+
+  // The size of the copy comes from the colour texture, and -3 is no
+  // texture: both must be textures of their own (0 for no depth).
+  EASSERT(hImage && !TextureIsFrameBuffer(hImage));
+  EASSERT(!TextureIsFrameBuffer(hDepth));
+  ETexture* pImageTexture = m_pTextures->ElementGet(hImage);
+  EASSERT(pImageTexture);
+  EASSERT(pImageTexture->m_eType == kTEXTURETYPE_BITMAP || pImageTexture->m_eType == kTEXTURETYPE_CUBEMAP);
+  EASSERT((unsigned)face < 6);
+  if (!pImageTexture->m_renderbuffer) {
+    EASSERT(pImageTexture->m_dwMipMapLevels == 1);
+    pImageTexture->m_renderbuffer = MakeRenderbuffer(gl, TextureInternalFormat(pImageTexture->m_eFormat),
+                                                     pImageTexture->m_dwWidth, pImageTexture->m_dwHeight);
+  }
+  GLuint depthBuffer = 0;
+  if (hDepth) {
+    ETexture* pDepthTexture = m_pTextures->ElementGet(hDepth);
+    EASSERT(pDepthTexture);
+    EASSERT(pDepthTexture->m_eType == kTEXTURETYPE_DEPTHBUFFER);
+    if (!pDepthTexture->m_renderbuffer)
+      pDepthTexture->m_renderbuffer =
+          MakeRenderbuffer(gl, pDepthTexture->m_iDepthBits == 16 ? GL_DEPTH_COMPONENT16 : GL_DEPTH_COMPONENT24,
+                           pDepthTexture->m_dwWidth, pDepthTexture->m_dwHeight);
+    depthBuffer = pDepthTexture->m_renderbuffer;
+  }
+
+  gl->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, gl->m_uRenderFramebuffer);
+  gl->glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT,
+                                   pImageTexture->m_renderbuffer);
+  gl->glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, depthBuffer);
+  EASSERT(m_pGLRenderer->glCheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT);
+
+  gl->m_bRenderTargetBound = true;
+  m_hRenderTargetImageTexture = hImage;
+  m_hRenderTargetDepthTexture = hDepth;
+  m_iRenderTargetCubeFace = (int)face;
+  unsigned width = 0, height = 0;
+  GetTextureDimensions(hImage, width, height);
+  m_dwViewportWidth = width;
+  m_dwViewportHeight = height;
+  gl->glViewport(0, 0, (GLsizei)width, (GLsizei)height);
+  gl->glScissor(0, 0, (GLsizei)width, (GLsizei)height);
+  // The default constants carry the target's size.
+  m_bDefaultShaderConstantsValid = false;
+}
+
+void ERenderer::RestoreRenderTarget() {
+  EOpenGLRenderer* gl = m_pGLRenderer;
+  if (!gl || !gl->m_bRenderTargetBound) return;
+
+  ETexture* pImageTexture = m_pTextures->ElementGet(m_hRenderTargetImageTexture);
+  EASSERT(pImageTexture);
+  GLenum imageTarget = GL_TEXTURE_2D;
+  switch (pImageTexture->m_eType) {
+    case kTEXTURETYPE_BITMAP: imageTarget = GL_TEXTURE_2D; break;
+    case kTEXTURETYPE_CUBEMAP: imageTarget = GL_TEXTURE_CUBE_MAP_POSITIVE_X + (GLenum)m_iRenderTargetCubeFace; break;
+    default: g_ErrorManager.ErrorMessage(__FILE__, __LINE__, "Unknown render target format\n", false); return;
+  }
+  const GLint width = (GLint)pImageTexture->m_dwWidth;
+  const GLint height = (GLint)pImageTexture->m_dwHeight;
+  GLuint depthName = 0;
+  if (m_hRenderTargetDepthTexture) {
+    ETexture* pDepthTexture = m_pTextures->ElementGet(m_hRenderTargetDepthTexture);
+    EASSERT(pDepthTexture);
+    EASSERT(pDepthTexture->m_eType == kTEXTURETYPE_DEPTHBUFFER);
+    depthName = pDepthTexture->m_texture;
+  }
+  GLbitfield mask = 0;
+  if (pImageTexture->m_texture) mask |= GL_COLOR_BUFFER_BIT;
+  if (depthName) mask |= GL_DEPTH_BUFFER_BIT;
+  EASSERT(mask);
+
+  gl->glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, gl->m_uRenderFramebuffer);
+  gl->glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, gl->m_uCopyFramebuffer);
+  gl->glFramebufferTexture2DEXT(GL_DRAW_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, imageTarget,
+                                pImageTexture->m_texture, 0);
+  gl->glFramebufferTexture2DEXT(GL_DRAW_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, depthName, 0);
+  EASSERT(m_pGLRenderer->glCheckFramebufferStatusEXT(GL_DRAW_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT);
+  gl->glBlitFramebufferEXT(0, 0, width, height, 0, height, width, 0, mask, GL_NEAREST);
+  // The surface now holds an image: a lock reads it back.
+  if (pImageTexture->m_pSurfaceWritten) {
+    const unsigned face = pImageTexture->m_eType == kTEXTURETYPE_CUBEMAP ? (unsigned)m_iRenderTargetCubeFace : 0;
+    pImageTexture->m_pSurfaceWritten[pImageTexture->m_dwMipMapLevels * face] = 1;
+  }
+
+  gl->glFramebufferTexture2DEXT(GL_DRAW_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, imageTarget, 0, 0);
+  gl->glFramebufferTexture2DEXT(GL_DRAW_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, 0, 0);
+  gl->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, gl->m_uRenderFramebuffer);
+  gl->glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_RENDERBUFFER_EXT, 0);
+  gl->glFramebufferRenderbufferEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_RENDERBUFFER_EXT, 0);
+  gl->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+
+  const GLsizei w = (GLsizei)GetDisplayWidth(), h = (GLsizei)GetDisplayHeight();
+  gl->glViewport(0, 0, w, h);
+  gl->glScissor(0, 0, w, h);
+  gl->m_bRenderTargetBound = false;
+  m_hRenderTargetImageTexture = kHTEXTURE_BACKBUFFER;
+  m_hRenderTargetDepthTexture = kHTEXTURE_DEPTHBUFFER;
+  m_dwViewportWidth = (unsigned)w;
+  m_dwViewportHeight = (unsigned)h;
+  m_bDefaultShaderConstantsValid = false;
+}
+
+void ERenderer::ClearRenderTarget(const EVec4& colour, bool bClearColor, bool bClearDepth, bool bClearStencil,
+                                  float depth) {
+  EOpenGLRenderer* gl = m_pGLRenderer;
+  GLbitfield bits = 0;
+  if (bClearColor) {
+    m_RenderState.m_eColorWriteMode = kCOLORWRITE_ALL;
+    gl->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    gl->glClearColor(colour.x, colour.y, colour.z, colour.w);
+    bits |= GL_COLOR_BUFFER_BIT;
+  }
+  if (bClearDepth) {
+    m_RenderState.m_bZWriteEnable = true;
+    gl->glDepthMask(GL_TRUE);
+    gl->glClearDepth(depth);
+    bits |= GL_DEPTH_BUFFER_BIT;
+  }
+  if (bClearStencil) bits |= GL_STENCIL_BUFFER_BIT;
+  if (bits) gl->glClear(bits);
+}
+
+unsigned ERenderer::getBackBufferCopy() {
+  if (!g_uBackBufferCopyTexture) return 0;
+  EOpenGLRenderer* gl = m_pGLRenderer;
+  // The copy texture is made at the window's size.
+  const GLint w = (GLint)GetDisplayWidth(), h = (GLint)GetDisplayHeight();
+  const GLint copyWidth = w, copyHeight = h;
+  gl->glBindFramebufferEXT(GL_DRAW_FRAMEBUFFER_EXT, gl->m_uCopyFramebuffer);
+  gl->glBindFramebufferEXT(GL_READ_FRAMEBUFFER_EXT, 0);
+  gl->glFramebufferTexture2DEXT(GL_DRAW_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D,
+                                g_uBackBufferCopyTexture, 0);
+  EASSERT(m_pGLRenderer->glCheckFramebufferStatusEXT(GL_DRAW_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT);
+  const GLenum filter = (copyWidth == w && copyHeight == h) ? GL_NEAREST : GL_LINEAR;
+  gl->glBlitFramebufferEXT(0, 0, w, h, 0, copyHeight, copyWidth, 0, GL_COLOR_BUFFER_BIT, filter);
+  gl->glFramebufferTexture2DEXT(GL_DRAW_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, 0, 0);
+  gl->glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, gl->m_bRenderTargetBound ? gl->m_uRenderFramebuffer : 0);
+  return g_uBackBufferCopyTexture;
+}

@@ -564,8 +564,29 @@ public:
   void setPalette(unsigned, HPALETTE) {}
   void setProjected(unsigned stage, bool on);
   const ETextureStageState& GetCachedTextureStage(unsigned stage) const { return m_aTextureStageState[stage]; }
-  // The OpenGL texture holding a copy of the back buffer; 0 when none.
+  // Copies the window's back buffer, upside down like render targets, into
+  // the back-buffer copy texture and returns that OpenGL texture; 0 when
+  // there is none.
   unsigned getBackBufferCopy();
+
+  // Render targets: drawing goes into render buffers until the target is
+  // given up, and is then copied into the textures, flipped vertically so
+  // that a texture's first row is the top of what was drawn. (-1, -3) is the
+  // window. The depth texture may be 0 for none.
+  void SetRenderTarget(HTEXTURE hImage, HTEXTURE hDepth, CUBEMAPFACE face);
+  void RestoreRenderTarget();
+  void ClearRenderTarget(const EVec4& colour, bool bClearColor, bool bClearDepth, bool bClearStencil, float depth);
+  HTEXTURE GetRenderTargetImage() const { return m_hRenderTargetImageTexture; }
+  HTEXTURE GetRenderTargetDepth() const { return m_hRenderTargetDepthTexture; }
+  void GetViewportDimensions(unsigned& width, unsigned& height) const {
+    width = m_dwViewportWidth;
+    height = m_dwViewportHeight;
+  }
+  // The window's size from the display options, whatever the target.
+  void GetRenderTargetDimensions(unsigned& width, unsigned& height) const {
+    width = m_DisplayOptions.m_dwWidth;
+    height = m_DisplayOptions.m_dwHeight;
+  }
 
   // Index buffers of 16-bit indices.
   uint32_t CreateIndexBuffer(unsigned count, unsigned flags);

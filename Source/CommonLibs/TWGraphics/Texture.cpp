@@ -210,6 +210,8 @@ void UploadSurface(EOpenGLRenderer* gl, const ETexture* t, unsigned level, unsig
 
 }  // namespace
 
+unsigned TextureInternalFormat(TEXTUREFORMAT format) { return ConvertInternalFormat(format); }
+
 unsigned TextureFormatBytesPerPixel(TEXTUREFORMAT format) {
   if (!FormatKnown(format) || kFormats[format].bytes == 0) {
     EERRORF("Unknown or compressed texture format: %i", (int)format);
@@ -761,8 +763,6 @@ GLint MinFilter(FILTERMODE mode, FILTERMODE mip) {
 }
 
 }  // namespace
-
-unsigned ERenderer::getBackBufferCopy() { return g_uBackBufferCopyTexture; }
 
 void ERenderer::SetTextureStages(ETextureStageState* pStates, unsigned dwStageCount) {
   EASSERT(dwStageCount <= kMAX_TEXTURE_STAGES);

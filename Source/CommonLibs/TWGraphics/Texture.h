@@ -4,6 +4,9 @@
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/DataArray.h"
 
+// The OpenGL internal format that textures of a format are stored with.
+unsigned TextureInternalFormat(TEXTUREFORMAT format);
+
 class ETexture : public EDataElement {
 public:
   ETexture();

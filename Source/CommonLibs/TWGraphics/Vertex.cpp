@@ -607,6 +607,7 @@ void ERenderer::SetVertexShaderInput(EVertexPool** ppPools, unsigned* pFirstVert
                                     reinterpret_cast<const void*>(address));
   }
   gl->glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  checkPixelShaderSamplers();
 }
 
 // ---------------------------------------------------------------------------
