@@ -262,6 +262,8 @@ static int luaB_call(lua_State* L) {
   luaL_checktype(L, 2, LUA_TTABLE);
   if (strchr(options, 'p')) lua_error(L, "deprecated option `p' in `call'");
   int n = lua_getn(L, 2);
+  if (n < 0) n = 0;
+  luaL_checkstack(L, n + 3, "too many arguments");  // before the handler changes
   int oldhandler = 0;
   if (lua_type(L, 4) != LUA_TNONE) {
     lua_getglobal(L, LUA_ERRORMESSAGE);
@@ -271,8 +273,6 @@ static int luaB_call(lua_State* L) {
   }
   int oldtop = lua_gettop(L);
   lua_pushvalue(L, 1);
-  if (n < 0) n = 0;
-  luaL_checkstack(L, n, "too many arguments");
   for (int i = 1; i <= n; i++) lua_rawgeti(L, 2, i);
   int status = lua_call(L, n, LUA_MULTRET);
   if (oldhandler != 0) {

@@ -60,6 +60,7 @@ static int str_rep(lua_State* L) {
   size_t l;
   const char* s = luaL_check_lstr(L, 1, &l);
   int n = luaL_check_int(L, 2);
+  if (l == 0) n = 0;  // nothing to repeat
   luaL_Buffer b;
   luaL_buffinit(L, &b);
   while (n-- > 0) luaL_addlstring(&b, s, l);

@@ -136,11 +136,13 @@ TEST_F(BaseLibTest, CallPassesArgumentsAndHandlesErrors) {
   EXPECT_EQ(Run(R"(
     print(call(function(a, b, c) return a + b, c end, {1, 2, 'x'}))
     print(call(strrep, {'ab', 3; n = 2}))
+    print(call(print, {}) == nil)
     print(call(error, {'bad'}, 'x'))
     call(error, {'handled'}, 'x', function(m) seen = m end)
     print(seen)
   )"),
-            "3\tx\nababab\nnil\nhandled\n");
+            "3\tx\nababab\n\n1\nnil\nhandled\n");
+  EXPECT_EQ(Error("call(print, {n = 100000})"), "stack overflow (too many arguments)");
   // the handler is in place only for the call
   EXPECT_EQ(Run("call(error, {'m'}, 'x', function(m) end) error('after')"), "status 1: after\n");
   EXPECT_EQ(Error("call(error, {'passed on'})"), "passed on");

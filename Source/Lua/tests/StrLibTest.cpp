@@ -39,6 +39,7 @@ TEST_F(StrLibTest, BasicFunctions) {
     {"strchar(72, 105), strchar()", "Hi,"},
     {"strlen(strchar(0, 255))", "2"},
     {"strrep('ab', 3), strrep('x', 0), strrep('x', -2)", "ababab,,"},
+    {"strrep('', 2000000000)", ""},
     {"strlen(strrep('abc', 10000))", "30000"},
     {"strbyte('A'), strbyte('abc', -1), ascii('abc', 2), strbyte('\\255')", "65,99,98,255"},
   };
