@@ -1,0 +1,213 @@
+// The script host: owns the interpreter, loads script classes, keeps the
+// script objects and runs their state functions once per frame on script
+// threads of their own.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+
+#include "Lua/lua.h"
+#include "TWUtil/Array.h"
+#include "TWUtil/HashTable.h"
+#include "TWUtil/List.h"
+#include "TWUtil/String.h"
+
+class EEntity;
+class EScriptObject;
+class EScriptThread;
+class EStream;
+struct ESVMBaseClassEntry;
+template <class T> class EDataArray;
+
+// Followers of the script pass: the debugger's breakpoint manager and the
+// script profiler.
+class EScriptVMCallbackHandler {
+public:
+  virtual void StartScriptRun(const char* szObjectName) = 0;
+  virtual void EndScriptRun(const char* szObjectName) = 0;
+  virtual void StartRunningAllScripts() = 0;
+  virtual void EndRunningAllScripts() = 0;
+  virtual void LuaLineHook(lua_State* L, lua_Debug* ar) = 0;
+  virtual void LuaCallHook(lua_State* L, lua_Debug* ar) = 0;
+
+protected:
+  ~EScriptVMCallbackHandler() {}
+};
+
+extern int gLuaDefaultTableTag;
+extern int gLuaInheritTag;
+extern int gLuaROTableTag;
+extern bool g_bUseFastLookup;
+
+class EScriptVM {
+public:
+  enum { kNUM_THREADS = 64, kMAX_CLASSES = 300 };
+
+  EScriptVM();
+  ~EScriptVM();
+  EScriptVM(const EScriptVM&) = delete;
+  EScriptVM& operator=(const EScriptVM&) = delete;
+
+  // ---- Life cycle and interpreter set-up ----
+  EScriptVM* Initialise();
+  void Shutdown();
+  void CleanUp();
+  void CleanupReferences();
+  bool IsInitialised() const { return m_bInitialized; }
+
+  // Marks the tables held by the table on top of the stack read-only.
+  void MarkContainedTablesAsReadOnly(bool bRecurse);
+  void ForceGarbageCollection();
+  unsigned GetVMMem() const;
+  lua_State* GetGlobalState() const { return m_pGlobalState; }
+  void SuppressWarnings(bool bSuppress) { m_iSuppressWarnings += bSuppress ? 1 : -1; }
+  bool WarningsSuppressed() const { return m_iSuppressWarnings != 0; }
+  const char* GetLastClassType() const { return m_szLastClassType; }
+  float GetMemoryCap() const { return m_fMemoryCapMB; }
+  unsigned GetFreeMemoryWatermark() const { return m_uFreeMemoryWatermark; }
+
+  static void ScriptVM_GCCallback(GCCALLBACK_REASON reason, lua_State* L);
+  void GCThreadCallback(lua_MarkStackFn fnMark);
+  // Free system memory in bytes as the memory policy sees it.
+  static unsigned GetFreeMemoryEstimate();
+
+  // Bytes and blocks the host itself holds outside the interpreter (pooled
+  // names, thread stacks, script objects): zero once everything is shut down.
+  static long GetHostBytesInUse();
+  static int GetHostAllocsInUse();
+  static void* HostAlloc(size_t bytes);
+  static void HostFree(void* p, size_t bytes);
+  // Counts memory the host holds by other means (stack mappings).
+  static void HostAccount(long bytes, int allocs);
+
+  // ---- Script classes and packs ----
+  static char* MakeClassNameCanonical(char* szName);
+  static void MakeClassNameCanonical(const char* szSource, char* szDest, int iDestSize);
+  static void ClassNameToConstructorName(const char* szClass, char* szDest, int iDestSize);
+  bool ClassNameToFileName(const char* szClass, char* szPath, const char* szWhat, bool bQuiet);
+  bool LoadLuaClass(const char* szClass, char* szConstructor, int iConstructorSize, const char* szRequester);
+  int GetBaseClass(const char* szClass, const char* szRequester, bool bOnlyIfLoaded);
+  void PreloadLuaClass(const char* szClass);
+  bool ReadPackFile(EStream& reader);
+  bool ReadPackFile(const char* szPackName, bool bDiskOnly);
+  void DoFile(const char* szPath, bool bQuiet);
+  bool LoadAndRunLuaScript(const char* szName, EScriptObject* pObject);
+  void DumpDoFileArray(bool bStartUp);
+  void DebugDumpBaseClassHash();
+  int GetNumBaseClasses() const { return (int)m_BaseClassHash.GetNumEntries(); }
+
+  // ---- Script objects ----
+  EScriptObject* CreateScriptObject(const char* szClass, const char* szName, EEntity* pEntity, const char* szInit,
+                                    bool bUnused, bool bProtected, bool bGoesWithLevel, bool bSendSpawn);
+  EScriptObject* CreateScriptObject1(const char* szClass, const char* szName, unsigned uSwitches, const char* szInit,
+                                     EEntity* pEntity);
+  EScriptObject* FindScriptByName(const char* szName);
+  EScriptObject* FindScriptByLuaPtr(const void* pTable);
+  EScriptObject* GetLevelScriptObject() { return FindScriptByName("LevelScript"); }
+  void DelayedRemoveScript(EScriptObject* pObject);
+  void RemoveScript(EScriptObject* pObject, bool bDeleteEntity);
+  void ProcessRemovals();
+  void RegisterCutscene(EScriptObject* pObject);
+  bool UnregisterCutscene(EScriptObject* pObject);
+  void DebugListAllScripts(EString& sText);
+  void DebugDumpDupeLSOs();
+  EList<EScriptObject*>& GetScriptList() { return m_ScriptList; }
+  // Destroys the script objects whose deletion was requested; the end of
+  // the frame calls it after every holder dropped its references.
+  void DestroyDeletedScriptObjects();
+  int GetNumPendingDeletes() const { return m_DeletedScripts.GetCount(); }
+
+  // ---- Script threads and the script pass ----
+  int GetFreeThreadIndex();
+  EScriptThread* GetThreadFromIndex(int iIndex);
+  void ReturnFreeThread(EScriptThread* pThread);
+  int GetNumFreeThreads() const;
+  int GetNumUsedThreads() const;
+  int GetNumAllocatedThreads() const { return m_iAllocatedThreads; }
+  int GetPeakAllocatedThreads() const { return m_iPeakAllocatedThreads; }
+  void FreeUnusedThreads();
+  // Releases an object's thread (a paused coroutine is abandoned).
+  void ReleaseObjectThread(EScriptObject* pObject);
+
+  void RunAllScripts();
+  void RunScript(EScriptObject* pObject);
+  int YieldThread(lua_State* L);
+  bool IsRunning() const { return m_bRunning; }
+  void QueueConsoleCommand(const char* szText);
+  void ProcessConsoleCommands();
+  void onRunAllScripts(bool bStart);
+  void onRunOneScript(bool bStart, EScriptObject* pObject);
+  void SetScriptVMCallbackHandler(EScriptVMCallbackHandler* pHandler);
+  EScriptVMCallbackHandler* GetScriptVMCallbackHandler() const { return m_pCallbackHandler; }
+  void DebugLockCallbackHandler() { m_bHandlerLocked = true; }
+  void DebugUnlockCallbackHandler() { m_bHandlerLocked = false; }
+  void DebugInstallLineHook(bool bOn);
+  void DebugInstallCallHook(bool bOn);
+  bool DebugIsCallHookInstalled() const { return m_bCallHookInstalled; }
+  const char* DebugGetCurrentFunctionName() const { return m_szCurrentFunctionName; }
+  void DebugSetCurrentFunctionName(const char* szName) { m_szCurrentFunctionName = const_cast<char*>(szName); }
+  EScriptObject* GetMostExpensiveScript(float* pTime) const;
+  void DebugDumpAllScriptTimes();
+
+  // ---- Calls into scripts ----
+  bool CallFunctionf(const char* szName, const char* szFormat, ...);
+  bool CallFunctionv(const char* szName, const char* szFormat, va_list args, EScriptObject* pObject);
+  bool RunLuaCommands(const char* szText, EScriptObject* pObject, float* pResult, int iLength);
+  void HardBreak(const char* szMessage, lua_State* L);
+
+  static EScriptVM* m_spScriptVM;
+
+private:
+  friend class EScriptObject;
+  static int InheritIndexTagMethod(lua_State* L);
+  static int ReadOnlyTableSetTagMethod(lua_State* L);
+  static int ScriptErrorHandler(lua_State* L);
+  static void GCThreadCallbackThunk(lua_MarkStackFn fnMark);
+  static void LineHookForwarder(lua_State* L, lua_Debug* ar);
+  static void CallHookForwarder(lua_State* L, lua_Debug* ar);
+  void CheckMemoryAfterPass();
+  void ResetPoolCounters();
+  void DestroyAllThreads();
+  int AddBaseClassEntry(const char* szKey);
+  // The turn body that runs on a script thread's own stack.
+  static void ThreadMain(EScriptThread* pThread);
+  void StartStateFunction(EScriptThread* pThread);
+
+  char* m_szCurrentFunctionName;
+  char m_szFunctionNameBuffer[512];
+  int m_iRunAllScriptsDepth;
+  int m_iRunOneScriptDepth;
+  EScriptObject* m_pRunOneObject;
+  bool m_bInitialized;
+  bool m_bRunning;
+  bool m_bLineHookInstalled;
+  bool m_bCallHookInstalled;
+  lua_State* m_pGlobalState;
+  char m_szLastClassType[4096];
+  EScriptVMCallbackHandler* m_pCallbackHandler;
+  EList<EScriptObject*> m_ScriptList;
+  int m_iAllocatedThreads;
+  int m_iPeakAllocatedThreads;
+  EScriptThread* m_AllocatedThreadPool[kNUM_THREADS];
+  uint64_t m_uThreadSlotsInUse;
+  EList<char*> m_ConsoleCommands;
+  EList<EScriptObject*> m_CutsceneList;
+  int m_iSuppressWarnings;
+  EScriptObject* m_pMostExpensiveScript;
+  float m_fMostExpensiveTime;
+  float m_fMaxRunTime;
+  bool m_bHandlerLocked;
+  EArray<EString> m_aStartupDoFiles;
+  EArray<EString> m_aLevelDoFiles;
+  float m_fMemoryCapMB;
+  unsigned m_uFreeMemoryWatermark;
+  EHashTable<ESVMBaseClassEntry*> m_BaseClassHash;
+  EDataArray<ESVMBaseClassEntry>* m_pBaseClassPool;
+  // Script objects removed during the frame, destroyed at its end.
+  EList<EScriptObject*> m_DeletedScripts;
+};
+
+// Writes one line to the output console.
+void ScriptConsoleLine(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
+// Writes the Lua call stack of L from level first + 1 to the console.
+void Lua_DoCallStackDump(lua_State* L, int iFirst, int iCount);
