@@ -52,14 +52,14 @@ private:
     return Name##_Body(L);                                                     \
   }                                                                            \
   static ELuaHelper s_LuaHelper_##Name(Name##_Wrapped, #Name);                 \
-  static int Name##_Body(lua_State* L)
+  static int Name##_Body([[maybe_unused]] lua_State* L)
 
 // Defines a native registered bare (it may suspend the script thread or run
 // script code that does).
 #define LUA_NATIVE_BARE(Name)                                                  \
   static int Name(lua_State* L);                                               \
   static ELuaHelper s_LuaHelper_##Name(Name, #Name);                           \
-  static int Name(lua_State* L)
+  static int Name([[maybe_unused]] lua_State* L)
 
 // ---- Checks and diagnostics ----
 bool _lh_checkArgs(lua_State* L, int iMin, int iMax);

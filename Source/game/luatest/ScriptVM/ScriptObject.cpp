@@ -431,6 +431,8 @@ void EScriptVM::RemoveScript(EScriptObject* pObject, bool bDeleteEntity) {
   if (pObject->IsDead()) EERRORF("Re-killing a dead script: %s", pObject->DebugGetName() ? pObject->DebugGetName() : "");
   POSITION ScriptPos = m_ScriptList.Find(pObject);
   EASSERT(ScriptPos);
+  if (ScriptPos == m_PassCur) m_PassCur = nullptr;
+  if (ScriptPos == m_PassPrev) m_PassPrev = ScriptPos->pPrev;
   m_ScriptList.RemoveAt(ScriptPos);
 
   lua_State* L = m_pGlobalState;

@@ -17,6 +17,7 @@
 #include "Lua/ldo.h"
 #include "Lua/lmem.h"
 #include "Lua/lstate.h"
+#include "ScriptVM/LuaHelper.h"
 #include "ScriptVM/ScriptObject.h"
 #include "ScriptVM/ScriptVM.h"
 #include "TWUtil/ErrorManager.h"
@@ -256,7 +257,7 @@ void EScriptThread::Trampoline(EScriptThread* pThread) {
 }
 
 void EScriptThread::SwitchIn(void (*fnEntry)(EScriptThread*)) {
-  if (m_eState != kThreadPaused) {
+  if (m_eState == kThreadReady) {
     // A new run: lay out the record that QuillomarSwitchStack pops so that it
     // "returns" into QuillomarThreadStart with r12 = this, r13 = the entry.
     m_fnEntry = fnEntry;
@@ -321,7 +322,7 @@ int EScriptVM::GetFreeThreadIndex() {
 EScriptThread* EScriptVM::GetThreadFromIndex(int iIndex) {
   if (iIndex == 0) return nullptr;
   int n = iIndex - 1;
-  EASSERT(( 0 <= n ) && ( n < sizeof(m_AllocatedThreadPool)/sizeof(m_AllocatedThreadPool[0]) ));
+  EASSERT(( 0 <= n ) && ( n < (int)(sizeof(m_AllocatedThreadPool)/sizeof(m_AllocatedThreadPool[0])) ));
   return m_AllocatedThreadPool[n];
 }
 
@@ -397,9 +398,13 @@ void EScriptVM::RunAllScripts() {
   if (fDecay < 0.0f) fDecay = 0.0f;
   m_fMaxRunTime *= fDecay;
 
+  // The walk survives removals during a turn (RemoveScript moves the two
+  // positions) and reaches objects appended during the pass.
+  m_PassPrev = nullptr;
   POSITION pos = m_ScriptList.GetHeadPosition();
   while (pos) {
-    EScriptObject* pObject = m_ScriptList.GetNext(pos);
+    m_PassCur = pos;
+    EScriptObject* pObject = m_ScriptList.GetAt(pos);
     int64_t iStart = Profile_GetTimestamp();
     RunScript(pObject);
     float fElapsed = (float)Profile_TimestampsToSeconds(Profile_GetTimestamp() - iStart);
@@ -412,7 +417,15 @@ void EScriptVM::RunAllScripts() {
     // only at the end of the frame, so it can still take its timing.
     pObject->m_RunTimeHistory.Set(fElapsed);
     pObject->m_fLastRunTime = fElapsed;
+    if (m_PassCur) {
+      pos = m_PassCur->pNext;
+      m_PassPrev = m_PassCur;
+    } else {
+      pos = m_PassPrev ? m_PassPrev->pNext : m_ScriptList.GetHeadPosition();
+    }
   }
+  m_PassCur = nullptr;
+  m_PassPrev = nullptr;
 
   lua_getglobal(m_pGlobalState, "MathCheckRecursionCount");
   if (lua_isfunction(m_pGlobalState, -1)) {

@@ -41,7 +41,8 @@ public:
   EScriptObject* GetObject() const { return m_pObject; }
 
   // Switches from the main stack into the thread: starts the entry function
-  // of a ready thread or resumes a paused one. Returns when the thread
+  // of a ready thread, or resumes one that was paused (and is now marked
+  // running). Returns when the thread
   // yields or finishes.
   void SwitchIn(void (*fnEntry)(EScriptThread*));
   // Switches from the thread back to the main stack. With bFinished the

@@ -73,7 +73,8 @@ EScriptVM::EScriptVM()
       m_uThreadSlotsInUse(0), m_iSuppressWarnings(0), m_pMostExpensiveScript(nullptr), m_fMostExpensiveTime(0.0f),
       m_fMaxRunTime(0.0f), m_bHandlerLocked(false), m_aStartupDoFiles(kMEMTYPE_ScriptVM),
       m_aLevelDoFiles(kMEMTYPE_ScriptVM), m_fMemoryCapMB(kMEMORY_CAP_MB),
-      m_uFreeMemoryWatermark(kFREE_MEMORY_WATERMARK), m_BaseClassHash(kMEMTYPE_ScriptVM), m_pBaseClassPool(nullptr) {
+      m_uFreeMemoryWatermark(kFREE_MEMORY_WATERMARK), m_BaseClassHash(kMEMTYPE_ScriptVM), m_pBaseClassPool(nullptr),
+      m_PassCur(nullptr), m_PassPrev(nullptr) {
   m_szFunctionNameBuffer[0] = '\0';
   m_szLastClassType[0] = '\0';
   for (int i = 0; i < kNUM_THREADS; ++i) m_AllocatedThreadPool[i] = nullptr;

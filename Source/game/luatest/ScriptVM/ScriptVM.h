@@ -203,6 +203,9 @@ private:
   unsigned m_uFreeMemoryWatermark;
   EHashTable<ESVMBaseClassEntry*> m_BaseClassHash;
   EDataArray<ESVMBaseClassEntry>* m_pBaseClassPool;
+  // The script pass's place in the script list.
+  POSITION m_PassCur;
+  POSITION m_PassPrev;
   // Script objects removed during the frame, destroyed at its end.
   EList<EScriptObject*> m_DeletedScripts;
 };

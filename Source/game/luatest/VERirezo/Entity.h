@@ -70,6 +70,9 @@ public:
   // (a stale id, an id of another kind of object, a plain number).
   static EEntity* FromScriptId(uint32_t id);
 
+protected:
+  static EClassInfo sm_ClassInfo;
+
 private:
   uint32_t m_dwEntityFlags;
   uint32_t m_dwTransientFlags;
@@ -78,8 +81,6 @@ private:
   char* m_szName;
   uint32_t m_uScriptId;
   uint8_t m_uState;
-
-  static EClassInfo sm_ClassInfo;
 };
 
 class EMeshEntity : public EEntity {
