@@ -335,8 +335,8 @@ TEST_F(InputLayer, AxisDeflectionAnnouncesItselfToTheCapture) {
 
 TEST_F(InputLayer, ReadsBindingsFromTheCurrentProfile) {
   PCGameApp app;
-  ELoadSaveGame saves;
-  app.m_pSaveLoadInterface = &saves;
+  app.m_pSaveLoadInterface = new ELoadSaveGame();  // the application deletes it
+  ELoadSaveGame& saves = *app.m_pSaveLoadInterface;
   gGameApp = &app;
   EGameProfile* profile = saves.GetCurrentProfile();
   ASSERT_NE(nullptr, profile);

@@ -26,8 +26,37 @@ enum CONTROL_HANDLER_TYPE {
   kCONTROL_NUMTYPES = 20
 };
 
+struct Input;
+class GameApp;
+
 class EControlHandler {
 public:
   virtual ~EControlHandler() {}
+  virtual void CleanupReferences() {}
+  virtual void LevelInit() {}
+  virtual void LevelCleanup() {}
+  virtual void Activate(void*) {}
+  virtual void Deactivate() {}
+  virtual void Shutdown() {}
   virtual CONTROL_HANDLER_TYPE Type() = 0;
+  virtual const char* Name() { return "EControlHandler"; }
+
+  // The frame's controls: HandleControls_Internal does the handler's own
+  // work; PostHandleControls runs after the world has been simulated.
+  void HandleControls(Input& input) { HandleControls_Internal(input); }
+  virtual void HandleControls_Internal(Input&) {}
+  virtual void PostHandleControls(Input&) {}
+
+  // True while the player's controls are paused.
+  static bool ControlsPaused() { return sm_bControlsPaused; }
+  static void PauseControls(bool bPause, bool) { sm_bControlsPaused = bPause; }
+
+private:
+  static bool sm_bControlsPaused;
+};
+
+class EControlHandlerFactory {
+public:
+  // The handler of the given type (0 to 19), or null.
+  static EControlHandler* Create(GameApp* pApp, int iType);
 };

@@ -19,7 +19,17 @@ public:
         NoHUD(false),
         AttractMode(false),
         PrintMemDump(false),
-        FirstHalfDemo(false) {}
+        FirstHalfDemo(false),
+        HideContentWarnings(false),
+        m_fRelativeGameSpeed(1.0f),
+        m_fOneTick(0.0f),
+        m_fMinFrameTime(0.0f),
+        m_fMaxFrameTime(56.0f),
+        m_bMovieCaptureMode(false),
+        m_bCaptureScreenShot(false),
+        m_bScreenShotWithoutOverlays(false),
+        m_bScreenShotHighRes(false),
+        m_bDirectOverlays(false) {}
 
   int DebugDisplay;         // selected debug screen page, 0 none
   bool ShowTargets;
@@ -36,4 +46,18 @@ public:
   bool AttractMode;
   bool PrintMemDump;
   bool FirstHalfDemo;
+  bool HideContentWarnings;
+
+  // Frame timing.
+  float m_fRelativeGameSpeed;  // multiplies the simulated step
+  float m_fOneTick;            // s; when positive the next simulated step, once
+  float m_fMinFrameTime;       // ms; bounds of the simulated step
+  float m_fMaxFrameTime;       // ms
+  bool m_bMovieCaptureMode;    // fixed simulated step of 1/30 s
+
+  // Screenshot requests and overlay order.
+  bool m_bCaptureScreenShot;
+  bool m_bScreenShotWithoutOverlays;
+  bool m_bScreenShotHighRes;
+  bool m_bDirectOverlays;
 };

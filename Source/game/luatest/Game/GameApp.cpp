@@ -4,12 +4,31 @@
 #include <cstdio>
 #include <cstring>
 
+#include "DebugServer/DebugManager.h"
+#include "Game/Camera.h"
+#include "Game/DialogueManager.h"
+#include "Game/SaveLoadGame.h"
+#include "Game/ScreenOverlays.h"
+#include "Game/UIMenu.h"
+#include "PathAI/PathAIManager.h"
+#include "TWGraphics/Renderer.h"
 #include "TWUtil/Array.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
+#include "TWUtil/Profiler.h"
 #include "TWUtil/String.h"
+#include "VERirezo/EBlendAnimManager.h"
+#include "VERirezo/FreezeManager.h"
 
 GameApp* gGameApp = nullptr;
+
+namespace {
+// The frame-rate of movie capture.
+const float kMOVIE_CAPTURE_STEP = 1.0f / 30.0f;
+// The menu idle timer restarts at these values (ms).
+const float kMENU_IDLE_TIME = 100000.0f;
+const float kMENU_IDLE_TIME_OXM = 20000.0f;
+}  // namespace
 
 GameApp::GameApp()
     : m_bQuit(false),
@@ -28,60 +47,352 @@ GameApp::GameApp()
       m_pControlHandler(nullptr),
       m_bLevelLoaded(false),
       m_eLanguage(kLANGUAGE_English),
-      m_bWindowOpen(false) {
+      m_pBlendAnimManager(nullptr),
+      m_pEventAnimManager(nullptr),
+      m_pDialogueManager(nullptr),
+      m_pPathManager(nullptr),
+      m_pPathAIManager(nullptr),
+      m_iVideoVolume(32768),
+      m_pfnVideoCallback(nullptr),
+      m_dPlayTimeBase(0.0),
+      m_pRenderer(nullptr),
+      m_pSoundManager(nullptr),
+      m_pSceneManager(nullptr),
+      m_pFreezeManager(new EFreezeManager()),
+      m_pLanguageInfo(nullptr),
+      m_hCursorTexture(0),
+      m_pProfilerStats(new EProfilerStats()),
+      m_pScreenFade(nullptr),
+      m_pSayLineDisplayManager(nullptr),
+      m_pScriptSpriteManager(nullptr),
+      m_p2DLinesManager(nullptr),
+      m_pScriptTextManager(nullptr),
+      m_pDebugManager(nullptr),
+      m_pCurrentEntity(nullptr),
+      m_pPlayer(nullptr),
+      m_pGlobalEntity(nullptr),
+      m_pUIControlHandler(nullptr),
+      m_pRenderCamera(nullptr),
+      m_pRenderChannel(nullptr),
+      m_pMapCamera(nullptr),
+      m_sLevelFilter("*.plb"),
+      m_iMainFont(0),
+      m_iArialFont(0),
+      m_iTahomaFont(0),
+      m_iZolFont(0),
+      m_bLevelUnloading(false),
+      m_bStartUpComplete(false),
+      m_bSkipSwap(false),
+      m_bSoundPositionCameraRelative(true),
+      m_bSoundOrientationCameraRelative(true),
+      m_bMenuFrame(false),
+      m_fMenuIdleTime(kMENU_IDLE_TIME),
+      m_bCopyFrameBuffer(false),
+      m_bShowInGameMenuRequest(false),
+      m_bDialogSkipped(false),
+      m_bThoughtBubbleOpen(false),
+      m_fDelayedStartTime(0.0f),
+      m_bDelayedMusicStart(false),
+      m_bDelayedAmbienceStart(false),
+      m_aDelayedDeleteEntities(kMEMTYPE_Entity),
+      m_dwInitializedSubsystems(0) {
   m_szLanguage[0] = '\0';
   for (ERumbleMotor& motor : m_Rumble.m_aMotors) {
     motor.m_fStartTime = motor.m_fEndTime = motor.m_fTimeScale = motor.m_fOutput = 0.0f;
     for (EVec2& point : motor.m_aCurve) point.Zero();
   }
+  for (EControlHandler*& handler : m_aControlHandlers) handler = nullptr;
+  for (ECamera*& camera : m_aCameras) camera = nullptr;
+  m_Input = Input();
+  m_DebugInput = Input();
   SetLanguage(kLANGUAGE_English);
 }
 
-GameApp::~GameApp() {}
-
-bool GameApp::StartUp(void*) {
-  gGameApp = this;
-  // Until the renderer owns the window, open a plain OpenGL window so that
-  // the event pump has something to serve.
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    g_ErrorManager.TraceMessagef(TT_Render, "SDL video start-up failed: %s", SDL_GetError());
-    return false;
+GameApp::~GameApp() {
+  for (int i = kNUM_CAMERAS - 1; i >= 0; --i) {
+    delete m_aCameras[i];
+    m_aCameras[i] = nullptr;
   }
-  SDL_WM_SetCaption("Quillomar", "quillomar");
-  if (!SDL_SetVideoMode(640, 480, 0, SDL_OPENGL)) {
-    g_ErrorManager.TraceMessagef(TT_Render, "Could not open the game window: %s", SDL_GetError());
-    return false;
+  m_pControlHandler = nullptr;
+  m_pUIControlHandler = nullptr;
+  for (EControlHandler*& handler : m_aControlHandlers) {
+    delete handler;
+    handler = nullptr;
   }
-  SDL_EnableUNICODE(1);
-  m_bWindowOpen = true;
-  return true;
-}
-
-bool GameApp::Shutdown() {
-  if (m_bWindowOpen) {
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    m_bWindowOpen = false;
-  }
+  delete m_pLanguageInfo;
+  delete m_pTutorialBoxManager;
+  delete m_pMessageBoxManager;
+  delete m_pFreezeManager;
+  delete m_pSayLineDisplayManager;
+  delete m_pUIMenu;
+  delete m_pScriptSpriteManager;
+  delete m_pSaveLoadInterface;
+  delete m_p2DLinesManager;
+  delete m_pScriptTextManager;
+  delete m_pProfilerStats;
   if (gGameApp == this) gGameApp = nullptr;
-  return true;
 }
+
+void GameApp::SetInitialized(EGameSubsystem eSubsystem, bool bValue) {
+  if (((m_dwInitializedSubsystems & eSubsystem) != 0) == bValue) {
+    g_ErrorManager.ErrorMessage(__FILE__, __LINE__, "!(m_dwInitializedSubsystems & subsystem) == bValue", false);
+  }
+  if (bValue) m_dwInitializedSubsystems |= eSubsystem;
+  else m_dwInitializedSubsystems &= ~(unsigned)eSubsystem;
+}
+
+void GameApp::WriteBuildString(unsigned dwMajor, unsigned dwMinor) {
+  if (dwMinor) m_sBuildString.Printf("%c%04i.%d", 'P', (int)dwMajor, (int)dwMinor);
+  else m_sBuildString.Printf("%c%04i", 'P', (int)dwMajor);
+}
+
+// Frame
 
 bool GameApp::InitFrame() {
+  EProfileZone zone("Init Frame", 0, false);
+  m_bMenuFrame = false;
+
+  // The thought bubble is never opening or closing while there is no player.
+  const bool bBubbleMoving = false;
+  bool bMenuFrame = false;
+  if (m_pUIMenu && m_pUIMenu->IsInGameMenuActive() && !m_pUIMenu->GetInGameMenu()->IsDebugMenuActive()) {
+    bMenuFrame = true;
+  } else if (m_pMessageBoxManager && m_pMessageBoxManager->IsMessageBoxActive() && !bBubbleMoving) {
+    bMenuFrame = true;
+  } else if (m_pTutorialBoxManager && m_pTutorialBoxManager->IsActive() && !bBubbleMoving) {
+    bMenuFrame = true;
+  } else if (InControlHandler(kCONTROL_SLIDESHOW) || InControlHandler(kCONTROL_FIGMENT)) {
+    bMenuFrame = true;
+  }
+  if (bMenuFrame) {
+    m_bMenuFrame = true;
+    KillRumble();
+    UpdateRumble(1.0f);
+    return InGameMenuInitFrame();
+  }
+
+  InitDbgCollideStats();
+  UpdateInput(&m_Input, &m_DebugInput);
+  if (m_DebugHooks.Rumble && m_DebugHooks.RumbleSaved) UpdateRumble(m_fSimDeltaTime);
+
+  ResetFrame();
+
+  if (m_bLevelLoaded && !InControlHandler(kCONTROL_MENU)) {
+    if (!IsJoystickPresent((unsigned short)(GetCurrentControllerPort() - 1))) displayMissingControllerError();
+    HandleApplicationSwitchMessageBox();
+  }
+
+  // Real time.
+  m_fRealDeltaTime = m_Timing.LatchSubTimer("Main") * 0.001f;
+  m_dRealElapsedTime += m_fRealDeltaTime;
+
+  // Simulated time: the real step bounded, then scaled; one tick overrides.
+  float step = m_DebugHooks.m_bMovieCaptureMode ? kMOVIE_CAPTURE_STEP : m_fRealDeltaTime;
+  const float fMin = m_DebugHooks.m_fMinFrameTime * 0.001f;
+  const float fMax = m_DebugHooks.m_fMaxFrameTime * 0.001f;
+  if (step > fMax) step = fMax;
+  else if (step < fMin) step = fMin;
+  step *= m_DebugHooks.m_fRelativeGameSpeed;
+  if (m_DebugHooks.m_fOneTick > 0.0f) {
+    step = m_DebugHooks.m_fOneTick;
+    m_DebugHooks.m_fOneTick = 0.0f;
+  }
+  m_fSimDeltaTime = step;
+  m_dSimElapsedTime += step;
   ++m_iFrameCount;
+
+  // Menu idle timer.
+  if (areControllersIdle() && InControlHandler(kCONTROL_MENU)) {
+    m_fMenuIdleTime -= GetRealDeltaTimeMS();
+    if (m_fMenuIdleTime < 0.0f) m_fMenuIdleTime = 0.0f;
+  } else {
+    m_fMenuIdleTime = m_Prefs.m_bOxmBuild ? kMENU_IDLE_TIME_OXM : kMENU_IDLE_TIME;
+  }
+
+  ProcessGlobalInput(m_Input);
+
+  if (m_pPathAIManager) m_pPathAIManager->doIt();
+  if (m_Prefs.m_bDebugServer && m_pDebugManager) m_pDebugManager->Update();
+
+  if (!m_bLevelLoaded && m_DebugHooks.AttractMode && m_pUIMenu) m_pUIMenu->TickAttractMode();
+
+  // Controls.
+  if (m_pUIControlHandler) m_pUIControlHandler->HandleControls_Internal(m_Input);
+  EControlHandler* pHandler = m_pControlHandler;
+  if (m_pMessageBoxManager && m_pMessageBoxManager->IsMessageBoxActive()) {
+    m_pMessageBoxManager->Handle_controls(&m_Input);
+    if (!m_bCopyFrameBuffer) m_pMessageBoxManager->RenderAll();
+    if (m_pUIMenu) m_pUIMenu->DrawMouseCursor(m_hCursorTexture);
+  } else if (m_pTutorialBoxManager && m_pTutorialBoxManager->IsActive()) {
+    m_pTutorialBoxManager->Handle_Controls(&m_Input);
+    m_pTutorialBoxManager->RenderAll();
+    if (m_pUIMenu) m_pUIMenu->DrawMouseCursor(m_hCursorTexture);
+  } else if (pHandler) {
+    pHandler->HandleControls(m_Input);
+  }
+
+  if (pHandler && pHandler == m_pControlHandler && m_fSimDeltaTime != 0.0f) pHandler->PostHandleControls(m_Input);
+
+  if (m_bLevelLoaded) {
+    for (ECamera* camera : m_aCameras) {
+      if (!camera) continue;
+      static const Input s_NoInput = Input();
+      const bool bFly = camera->GetType() == kCAMERA_FLY;
+      const Input* input = (bFly && !EControlHandler::ControlsPaused()) ? &s_NoInput : &m_Input;
+      camera->Update(input, GetSimDeltaTimeMS());
+    }
+  }
+
+  if (m_pUIMenu && !(m_pUIMenu->IsInGameMenuActive() && !m_pUIMenu->GetInGameMenu()->IsDebugMenuActive())) {
+    m_pUIMenu->DrawMenus();
+  }
+
+  if (m_pFreezeManager) m_pFreezeManager->ProcessFrame(m_fSimDeltaTime);
+
+  if (m_bLevelLoaded) {
+    m_UserInterface.Render();
+    if (m_pDialogueManager) m_pDialogueManager->update();
+    m_DialogManager.RenderDialog(GetRealDeltaTimeMS());
+    if (m_pScriptTextManager) m_pScriptTextManager->Render();
+    if (m_pScriptSpriteManager) m_pScriptSpriteManager->RequestRenderAll();
+    if (m_p2DLinesManager) m_p2DLinesManager->RequestRender();
+  }
+
+  m_Timing.RemoveStoppedTimers();
+  ResetRenderStatistics();
+
+  if (m_pScreenFade) m_pScreenFade->PreProcess();
+
+  if (m_fDelayedStartTime > 0.0f) {
+    m_fDelayedStartTime -= m_fRealDeltaTime;
+    if (m_fDelayedStartTime <= 0.0f) m_fDelayedStartTime = 0.0f;
+  }
+
+  if (m_pBlendAnimManager) m_pBlendAnimManager->DoWork(m_fRealDeltaTime);
   return true;
 }
 
-bool GameApp::InGameMenuInitFrame() { return true; }
+bool GameApp::InGameMenuInitFrame() {
+  UpdateInput(&m_Input, &m_DebugInput);
+  ResetFrame();
+  ResetRenderStatistics();
+
+  if (m_bLevelLoaded) {
+    if (!IsJoystickPresent((unsigned short)(GetCurrentControllerPort() - 1))) displayMissingControllerError();
+    HandleApplicationSwitchMessageBox();
+  }
+
+  // Real time only: the world stands still.
+  m_fRealDeltaTime = m_Timing.LatchSubTimer("Main") * 0.001f;
+  m_dRealElapsedTime += m_fRealDeltaTime;
+  ++m_iFrameCount;
+
+  if (m_Prefs.m_bDebugServer && m_pDebugManager) m_pDebugManager->Update();
+
+  if (m_pRenderer) m_pRenderer->BeginRender();
+  if (m_pUIMenu) m_pUIMenu->OffScreenRender(&m_Input);
+  if (m_pRenderer) m_pRenderer->EndRender();
+
+  if (m_pUIMenu) m_pUIMenu->DrawMouseCursor(m_hCursorTexture);
+  m_UserInterface.PauseModeFrame();
+
+  bool bTaken = false;
+  if (m_pMessageBoxManager && m_pMessageBoxManager->IsMessageBoxActive()) {
+    m_pMessageBoxManager->Handle_controls(&m_Input);
+    m_pMessageBoxManager->RenderAll();
+    bTaken = true;
+  } else if (m_pTutorialBoxManager && m_pTutorialBoxManager->IsActive()) {
+    m_pTutorialBoxManager->Handle_Controls(&m_Input);
+    m_pTutorialBoxManager->RenderAll();
+    bTaken = true;
+  }
+  if (m_pUIControlHandler) {
+    m_pUIControlHandler->HandleControls_Internal(m_Input);
+    bTaken = true;
+  }
+  if (!bTaken && m_pUIMenu) m_pUIMenu->Handle_Controls(&m_Input);
+
+  if (m_pUIMenu) {
+    if (m_pUIMenu->IsInGameMenuActive() && !InControlHandler(kCONTROL_SLIDESHOW) && !InControlHandler(kCONTROL_FIGMENT)) {
+      m_pUIMenu->DrawMenus();
+    } else {
+      m_pUIMenu->GetInGameMenu()->Frame();
+    }
+  }
+
+  if (m_pScreenFade) m_pScreenFade->PreProcess();
+  if (m_p2DLinesManager) m_p2DLinesManager->RequestRender();
+  return true;
+}
 
 bool GameApp::RenderFrame() {
-  if (m_bWindowOpen) SDL_GL_SwapBuffers();
-  SDL_Delay(16);
+  EThreadProtectD3D lock;
+  if (m_bMenuFrame) return InGameMenuRenderFrame();
+
+  m_pRenderCamera = m_aCameras[0];
+  if (m_pRenderer) {
+    m_pRenderer->BeginRender();
+    // Without a level the target is cleared to black unless oxm_build is on.
+    // CLEAR-SITE: ERenderer::ClearRenderTarget(black, true, true, true, 1.0f)
+    // belongs here once the renderer has render targets.
+    if (!m_DebugHooks.m_bDirectOverlays) {
+      RenderSceneOverlays();
+      RenderSpriteOverlays();
+    }
+    if (!m_bSkipSwap) m_pRenderer->BeginSwap();
+    if (m_DebugHooks.m_bDirectOverlays) {
+      RenderSceneOverlays();
+      RenderSpriteOverlays();
+    }
+    m_pRenderer->EndRender();
+    if (!m_bSkipSwap) m_pRenderer->EndSwap(true);
+  }
+  if (m_bShowInGameMenuRequest && m_pUIMenu) m_pUIMenu->ShowInGame(0);
+
+  m_DebugHooks.m_bCaptureScreenShot = false;
+  m_DebugHooks.m_bScreenShotWithoutOverlays = false;
+  m_DebugHooks.m_bScreenShotHighRes = false;
+  m_bShowInGameMenuRequest = false;
+  m_bDialogSkipped = false;
+  m_bSkipSwap = false;
   return true;
 }
 
-bool GameApp::InGameMenuRenderFrame() { return true; }
+bool GameApp::InGameMenuRenderFrame() {
+  m_pRenderCamera = m_aCameras[0];
+  if (m_pRenderer) {
+    m_pRenderer->BeginRender();
+    m_pRenderer->BeginSwap();
+    m_pRenderer->EndRender();
+    m_pRenderer->EndSwap(true);
+  }
+  return true;
+}
 
-bool GameApp::EndFrame() { return true; }
+bool GameApp::EndFrame() {
+  CleanupDestroyedEntities(false);
+  m_iLastKeyPress = 0;
+  return true;
+}
+
+void GameApp::CleanupDestroyedEntities(bool) {
+  if (m_aDelayedDeleteEntities.Num() == 0) return;
+  // ENTITY-SITE: deletion of the entities marked during the frame.
+}
+
+void GameApp::CleanupReferences() {}
+
+void GameApp::ResetFrame() {}
+
+void GameApp::ResetRenderStatistics() {}
+
+void GameApp::InitDbgCollideStats() {}
+
+bool GameApp::ProcessGlobalInput(Input&) { return true; }
+
+bool GameApp::ProcessDebugInput(Input&) { return true; }
+
+void GameApp::HandleApplicationSwitchMessageBox() {}
 
 bool GameApp::InitInput(void*) { return false; }
 
@@ -106,6 +417,14 @@ void GameApp::GetSavedGamesDirectory(EArray<EString>& out) {
 }
 
 void GameApp::SetWindowActive(bool) {}
+
+void GameApp::DoInstallation() {}
+
+void GameApp::displayMissingControllerError() {}
+
+void GameApp::checkControllerAcknowledge() {}
+
+bool GameApp::areControllersIdle() { return false; }
 
 static const char* const s_aszLanguages[] = {"English", "French", "German", "Nonsense"};
 

@@ -2,19 +2,51 @@
 // frames and shut-down.
 #pragma once
 
+#include "DialogManager/DialogManager.h"
 #include "DirectX/SDLInput.h"
+#include "Game/CameraChannel.h"
 #include "Game/ControlHandler.h"
 #include "Game/DebugScreen.h"
 #include "Game/GameSettings.h"
+#include "Game/UI/UserInterfaceManager.h"
+#include "TWMath/BoundingBox.h"
 #include "TWMath/Vector.h"
+#include "TWUtil/Array.h"
+#include "TWUtil/String.h"
+#include "TWUtil/Timing.h"
 #include "UnixMain/UnixMain.h"
 
-class EString;
-template <class T> class EArray;
+class E2DLinesManager;
+class EBlendAnimManager;
+class ECamera;
+class EDebugManager;
+class EDialogueManager;
+class EEntity;
+class EEventAnimManager;
+class EFreezeManager;
+class ELanguageInfo;
 class ELoadSaveGame;
 class EMessageBoxManager;
+class EPathAIManager;
+class EPathManager;
+class EProfilerStats;
+class ERenderer;
+class ESayLineDisplayManager;
+class ESceneManager;
+class EScreenFade;
+class EScriptSpriteManager;
+class EScriptTextManager;
+class ESoundManager;
 class ETutorialBoxManager;
 class EUIMenu;
+
+// The subsystem-initialised flags of the application.
+enum EGameSubsystem {
+  kSUBSYSTEM_Entity = 1,
+  kSUBSYSTEM_Lua = 2,
+  kSUBSYSTEM_UIMenu = 4,
+  kSUBSYSTEM_ControlHandler = 8,
+};
 
 // The developer and build switches read once from "../quillomar.ini".
 class EPrefs {
@@ -64,6 +96,8 @@ struct ERumbleData {
 
 class GameApp {
 public:
+  enum { kNUM_CAMERAS = 9, kNUM_CAMERA_CHANNELS = 12 };
+
   GameApp();
   virtual ~GameApp();
 
@@ -74,6 +108,11 @@ public:
   virtual bool RenderFrame();
   virtual bool InGameMenuRenderFrame();
   virtual bool EndFrame();
+  virtual bool InitRender(void* data);
+  virtual void ShutdownRender();
+  // Deactivates the active handler and activates the one of the type
+  // (kCONTROL_NONE: none).
+  void SetControlHandler(CONTROL_HANDLER_TYPE eType, void* pData);
   virtual bool InitInput(void* data);
   virtual bool IsJoystickPresent(unsigned short port);
   virtual void UpdateInput(Input* input, Input* debugInput);
@@ -88,6 +127,61 @@ public:
   virtual bool DeleteSaveGame(const char* name);
   virtual void GetSavedGamesDirectory(EArray<EString>& out);
   virtual void SetWindowActive(bool active);
+  virtual void DoInstallation();
+  virtual void displayMissingControllerError();
+  virtual void checkControllerAcknowledge();
+  virtual bool areControllersIdle();
+
+  // Raises a fatal error when the flag is already in the requested state.
+  void SetInitialized(EGameSubsystem eSubsystem, bool bValue);
+  // True when all the given flags are set.
+  bool IsInitialized(unsigned dwSubsystems) const {
+    return (m_dwInitializedSubsystems & dwSubsystems) == dwSubsystems;
+  }
+
+  void InitLua();
+  void InitLua2();
+  void ShutdownLua();
+  void InitControlHandlers();
+  void InitEntities();
+  void ShutdownEntities();
+  // The context lines that a fatal report can print.
+  static void DumpGameContext();
+  static void OnNonfatalProblem(const char* szMessage);
+
+  // The frame (see GameApp.cpp).
+  void ResetFrame();
+  void ResetRenderStatistics();
+  void InitDbgCollideStats();
+  void CleanupDestroyedEntities(bool bUnused);
+  void CleanupReferences();
+  bool InControlHandler(CONTROL_HANDLER_TYPE eType) { return GetControlHandlerType() == eType; }
+  virtual bool ProcessGlobalInput(Input& input);
+  virtual bool ProcessDebugInput(Input& input);
+  void HandleApplicationSwitchMessageBox();
+
+  // Scene rendering (GameRender.cpp).
+  // Bit 0 vertical sync, bit 1 antialiasing, from the display settings.
+  unsigned GetIdealRendererFlags();
+  void SetRenderCamera(ECamera* pCamera) { m_pRenderCamera = pCamera; }
+  void RenderSceneOverlays();
+  void RenderSpriteOverlays();
+
+  EUIMenu* GetUIMenu() { return m_pUIMenu; }
+  EDebugManager* GetDebugManager() { return m_pDebugManager; }
+  EBlendAnimManager* GetBlendAnimManager() { return m_pBlendAnimManager; }
+  EPathManager* GetPathManager() { return m_pPathManager; }
+  EDialogManager* GetDialogManager() { return &m_DialogManager; }
+  ESceneManager* GetSceneManager() { return m_pSceneManager; }
+  ECamera* GetCamera(int i) { return m_aCameras[i]; }
+  ECameraChannel& GetCameraChannel(int i) { return m_aCameraChannels[i]; }
+  EControlHandler* GetControlHandler(CONTROL_HANDLER_TYPE eType) { return m_aControlHandlers[eType]; }
+  const char* GetBuildString() const { return *m_sBuildString; }
+  bool StartUpComplete() const { return m_bStartUpComplete; }
+  bool LevelUnloading() const { return m_bLevelUnloading; }
+  int GetLastKeyPress() const { return m_iLastKeyPress; }
+  const char* GetLevelFilter() const { return *m_sLevelFilter; }
+  const EBox3& GetPlayerBox() const { return m_PlayerBox; }
 
   EPrefs& GetPrefs() { return m_Prefs; }
   ELoadSaveGame* GetSaveLoadInterface() { return m_pSaveLoadInterface; }
@@ -102,7 +196,13 @@ public:
 
   float GetRealDeltaTime() const { return m_fRealDeltaTime; }
   float GetRealDeltaTimeMS() const { return m_fRealDeltaTime * 1000.0f; }
+  float GetSimDeltaTime() const { return m_fSimDeltaTime; }
+  float GetSimDeltaTimeMS() const { return m_fSimDeltaTime * 1000.0f; }
   double GetSimElapsedTime() const { return m_dSimElapsedTime; }
+  double GetSimElapsedTimeMS() const { return m_dSimElapsedTime * 1000.0; }
+  double GetRealElapsedTime() const { return m_dRealElapsedTime; }
+  double GetRealElapsedTimeMS() const { return m_dRealElapsedTime * 1000.0; }
+  void SetSimElapsedTime(double dTime) { m_dSimElapsedTime = dTime; }
 
   // Lets both motors run down to nothing over the next 2 seconds.
   void KillRumble();
@@ -134,8 +234,72 @@ public:
   char m_szLanguage[26];
   EPrefs m_Prefs;
 
+  // Managers and services, null until start-up makes them.
+  EBlendAnimManager* m_pBlendAnimManager;
+  EEventAnimManager* m_pEventAnimManager;
+  EDialogueManager* m_pDialogueManager;
+  EPathManager* m_pPathManager;
+  EPathAIManager* m_pPathAIManager;
+  int m_iVideoVolume;
+  void (*m_pfnVideoCallback)(float);
+  double m_dPlayTimeBase;
+  ERenderer* m_pRenderer;
+  ESoundManager* m_pSoundManager;
+  ESceneManager* m_pSceneManager;
+  EFreezeManager* m_pFreezeManager;
+  ELanguageInfo* m_pLanguageInfo;
+  unsigned m_hCursorTexture;
+  ETiming m_Timing;
+  EProfilerStats* m_pProfilerStats;
+  EUserInterfaceManager m_UserInterface;
+  EScreenFade* m_pScreenFade;
+  ESayLineDisplayManager* m_pSayLineDisplayManager;
+  EScriptSpriteManager* m_pScriptSpriteManager;
+  E2DLinesManager* m_p2DLinesManager;
+  EScriptTextManager* m_pScriptTextManager;
+  EDebugManager* m_pDebugManager;
+  EDialogManager m_DialogManager;
+
+  // Entities of global standing and the objects being processed right now.
+  EEntity* m_pCurrentEntity;
+  EEntity* m_pPlayer;
+  EEntity* m_pGlobalEntity;
+
+  // Control and cameras.
+  EControlHandler* m_aControlHandlers[kCONTROL_NUMTYPES];
+  EControlHandler* m_pUIControlHandler;
+  ECamera* m_aCameras[kNUM_CAMERAS];
+  ECameraChannel m_aCameraChannels[kNUM_CAMERA_CHANNELS];
+  ECamera* m_pRenderCamera;
+  ECameraChannel* m_pRenderChannel;
+  ECamera* m_pMapCamera;
+
+  // Per-frame and flag state.
+  EString m_sLevelFilter;
+  int m_iMainFont, m_iArialFont, m_iTahomaFont, m_iZolFont;
+  EBox3 m_PlayerBox;
+  EString m_sBuildString;
+  bool m_bLevelUnloading;
+  bool m_bStartUpComplete;
+  bool m_bSkipSwap;
+  bool m_bSoundPositionCameraRelative;
+  bool m_bSoundOrientationCameraRelative;
+  bool m_bMenuFrame;
+  float m_fMenuIdleTime;  // ms
+  bool m_bCopyFrameBuffer;
+  bool m_bShowInGameMenuRequest;
+  bool m_bDialogSkipped;
+  bool m_bThoughtBubbleOpen;
+  float m_fDelayedStartTime;  // s
+  bool m_bDelayedMusicStart;
+  bool m_bDelayedAmbienceStart;
+  EArray<EEntity*> m_aDelayedDeleteEntities;
+  unsigned m_dwInitializedSubsystems;
+
 protected:
-  bool m_bWindowOpen;
+  // The build string "P0602" (with ".minor" when the minor number is set).
+  void WriteBuildString(unsigned dwMajor, unsigned dwMinor);
+  void initUIMenu();
 };
 
 extern GameApp* gGameApp;

@@ -4,13 +4,29 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
+#include <unistd.h>
 
+#include "DebugServer/DebugManager.h"
+#include "DebugServer/TWConsole.h"
+#include "Event/EEventAnimManager.h"
+#include "Game/Camera.h"
+#include "Game/DialogueManager.h"
 #include "Game/GameApp.h"
+#include "Game/SaveLoadGame.h"
+#include "Game/ScreenOverlays.h"
+#include "Game/UIMenu.h"
+#include "Path/PathManager.h"
+#include "PathAI/PathAIManager.h"
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/EFile.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/EGameFile.h"
+#include "TWUtil/EMemStack.h"
 #include "TWUtil/ErrorManager.h"
+#include "TWUtil/Profiler.h"
+#include "VERirezo/AnimManager.h"
+#include "VERirezo/EBlendAnimManager.h"
+#include "VERirezo/MeshManager.h"
 
 EPrefs::EPrefs()
     : m_bSound(true),
@@ -216,3 +232,309 @@ void EPrefs::ReadPrefs() {
     else probe->Close();
   }
 }
+
+// Start-up and shut-down
+
+namespace {
+
+// The error manager's console callback: every trace line goes to the console.
+void ConsoleCallback(const char* szText) { SingletonTWConsole::AddString(szText); }
+
+// Free memory that the system could give us now, in megabytes; a negative
+// value when the system does not say.
+double GetAvailableMemoryMB() {
+  if (FILE* file = fopen("/proc/meminfo", "r")) {
+    char line[256];
+    while (fgets(line, sizeof(line), file)) {
+      unsigned long long kb = 0;
+      if (sscanf(line, "MemAvailable: %llu kB", &kb) == 1) {
+        fclose(file);
+        return (double)kb / 1024.0;
+      }
+    }
+    fclose(file);
+  }
+  long pages = sysconf(_SC_AVPHYS_PAGES);
+  long pageSize = sysconf(_SC_PAGESIZE);
+  if (pages < 0 || pageSize <= 0) return -1.0;
+  return (double)pages * (double)pageSize / (1024.0 * 1024.0);
+}
+
+const unsigned kANIM_CACHE_SIZE = 16777216;
+
+}  // namespace
+
+bool GameApp::StartUp(void* data) {
+  EProfileZone zone("Start Up", 0, false);
+  gGameApp = this;
+
+  BindThreadLocalStack(&g_PrimaryStack);
+
+  g_ErrorManager.SetEnabled(TT_Action, false);
+  g_ErrorManager.SetEnabled(TT_Sound, false);
+  g_ErrorManager.SetEnabled(TT_Camera, false);
+  g_ErrorManager.SetEnabled(TT_Mesh, false);
+  g_ErrorManager.SetEnabled(TT_Anim, true);
+
+  m_Prefs.ReadPrefs();
+  g_ErrorManager.SetEnabled(TT_Store, true);
+
+  SetPCLanguage(GetLanguage());
+
+  if (m_Prefs.m_bMainMenu) m_DebugHooks.ShowBuildText = false;
+  m_DebugHooks.HideContentWarnings = true;
+
+  WriteBuildString(g_dwBuildVersionMajor, g_dwBuildVersionMinor);
+
+  // Neither the scene manager nor the font exists yet; the console keeps
+  // them and draws nothing.
+  SingletonTWConsole::CreateConsole(m_pSceneManager, (unsigned)m_iTahomaFont);
+  g_ErrorManager.SetConsoleCallback(ConsoleCallback);
+  g_ErrorManager.SetNonfatalProblemCallback(OnNonfatalProblem);
+  g_ErrorManager.AddContextCallback(DumpGameContext);
+
+  if (m_Prefs.m_bStartLog) SingletonTWConsole::StartLogFile();
+
+  g_ErrorManager.TraceMessagef("Save  path: %s", gFile->GetUserDataDir());
+  g_ErrorManager.TraceMessagef("Write path: %s", gFile->GetWritePath() ? gFile->GetWritePath() : "");
+
+  // SELFTEST-SITE: the math self-test (TWMath::UnitTest) and, only when it
+  // passes, the core self-test (TWUtil::UnitTest) run here; when either
+  // fails, trace "******** unit test failed ********". Start-up goes on.
+
+  if (m_Prefs.m_bDebugServer) {
+    EASSERT(m_pDebugManager == NULL);
+    m_pDebugManager = new EDebugManager();
+    if (!m_pDebugManager->Init(m_Prefs.m_bWaitForConnect)) {
+      delete m_pDebugManager;
+      m_pDebugManager = nullptr;
+    }
+  }
+
+  m_pBlendAnimManager = EBlendAnimManager::createBlendAnimManager();
+  m_pEventAnimManager = EEventAnimManager::createEventAnimManager();
+  m_pPathAIManager = EPathAIManager::createPathAIManager();
+  m_pDialogueManager = EDialogueManager::createDialogueManager();
+  m_pPathManager = EPathManager::createPathManager();
+  EASSERT(m_pPathManager);
+
+  InitInput(data);
+  ValidateGraphics();
+  if (!InitRender(data)) return false;
+
+  for (int i = 0; i < kNUM_CAMERAS; ++i) m_aCameras[i] = new ECamera();
+  for (int i = 0; i < kNUM_CAMERA_CHANNELS; ++i) {
+    m_aCameraChannels[i].Clear();
+    if (i < 8) m_aCameraChannels[i].m_pCamera = m_aCameras[i];
+  }
+
+  m_pLanguageInfo = new ELanguageInfo();
+
+  static const Input s_NoInput = Input();
+  m_aCameras[8]->SetPosition(EVec3(0.0f, 0.0f, 200.0f));
+  m_aCameras[8]->SetRotation(EVec3(1.0f, 0.0f, 0.0f), EVec3(0.0f, 1.0f, 0.0f), EVec3(0.0f, 0.0f, 1.0f));
+  m_aCameras[8]->Update(&s_NoInput, 0.0f);
+
+  m_pMapCamera = new ECamera();
+  m_pMapCamera->Init(kCAMERA_MAP);
+  m_pMapCamera->SetVisibilityCheck(false);
+
+  EMeshManager::Initialize();
+  EAnimManager::Create(m_Prefs.m_bRenderingCutscene ? kANIM_CACHE_SIZE : 0);
+
+  InitLua();
+
+  EProfileOneShot postInstall("GameApp::StartUp Post-Install total");
+
+  if (m_pDialogueManager) m_pDialogueManager->setSoundManager(m_pSoundManager);
+  m_DialogManager.Init(m_pSceneManager);
+
+  m_fRealDeltaTime = m_fSimDeltaTime = 1.0f / 60.0f;
+  m_dRealElapsedTime = m_dSimElapsedTime = 1.0f / 60.0f;
+
+  m_Timing.StartSubTimer("Main", 2);
+
+  InitControlHandlers();
+
+  {
+    EProfileOneShot scope("GameApp::StartUp InitEntities()");
+    InitEntities();
+    ShutdownEntities();
+    InitEntities();
+  }
+
+  m_pMessageBoxManager = new EMessageBoxManager();
+  m_pTutorialBoxManager = new ETutorialBoxManager();
+  if (!m_pSaveLoadInterface) m_pSaveLoadInterface = new ELoadSaveGame();
+
+  m_pScreenFade = new EScreenFade();
+  m_pUIMenu = new EUIMenu();
+
+  {
+    EProfileOneShot scope("GameApp::StartUp m_UserInterface.Setup()");
+    m_UserInterface.Setup();
+  }
+
+  initUIMenu();
+
+  SetInitialized(kSUBSYSTEM_UIMenu, true);
+
+  {
+    EProfileOneShot scope("GameApp::StartUp InitLua2()");
+    InitLua2();
+  }
+
+  m_pSayLineDisplayManager = new ESayLineDisplayManager();
+  m_pScriptSpriteManager = new EScriptSpriteManager();
+  m_p2DLinesManager = new E2DLinesManager();
+  m_p2DLinesManager->StartUp();
+  m_pScriptTextManager = new EScriptTextManager();
+  m_pScriptTextManager->Startup();
+
+  m_bStartUpComplete = true;
+
+  if (m_pDebugManager && m_pDebugManager->Connected()) m_pDebugManager->SendEvent(9);
+
+  if (!m_Prefs.m_bOxmBuild) {
+    // CLEAR-SITE: ERenderer::ClearRenderTarget(black, true, true, true, 1.0f)
+    // comes before this once the renderer has render targets.
+    m_pRenderer->Present(true);
+  }
+  return true;
+}
+
+void GameApp::initUIMenu() {
+  if (m_Prefs.m_bDvdEnvironment || m_Prefs.m_bDemoBuild) {
+    m_pUIMenu->StartUp("MainMenu");
+    m_pUIMenu->DisableLevelMenu();
+    m_Prefs.m_bInGameMenu = true;
+  } else if (m_Prefs.m_bMainMenu) {
+    m_pUIMenu->StartUp("MainMenu");
+    m_Prefs.m_bInGameMenu = true;
+  } else {
+    m_pUIMenu->StartUp("LevelMenu");
+  }
+}
+
+void GameApp::InitLua() {
+  // SCRIPT-SITE: the script host starts here (m_ScriptVM.Initialise, the
+  // debugger's onInitLua, the "common" script pack and "scripts/boot.lua").
+  if (m_pDebugManager) m_pDebugManager->onInitLua();
+  SetInitialized(kSUBSYSTEM_Lua, true);
+}
+
+void GameApp::InitLua2() {
+  EASSERT(IsInitialized(kSUBSYSTEM_Lua));
+  EASSERT(IsInitialized(kSUBSYSTEM_Entity));
+  EASSERT(IsInitialized(kSUBSYSTEM_UIMenu));
+  // SCRIPT-SITE: run_hook("startup"); a false result is fatal ("bRet").
+}
+
+void GameApp::ShutdownLua() {
+  // SCRIPT-SITE: run_hook("shutdown") (fatal "bRet" when false), then
+  // m_ScriptVM.Shutdown.
+  if (m_pDebugManager) m_pDebugManager->onShutdownLua();
+  SetInitialized(kSUBSYSTEM_Lua, false);
+}
+
+void GameApp::InitControlHandlers() {
+  for (int iType = 0; iType < kCONTROL_NUMTYPES; ++iType) {
+    m_aControlHandlers[iType] = EControlHandlerFactory::Create(this, iType);
+    EASSERT(m_aControlHandlers[iType]);
+  }
+  m_pControlHandler = nullptr;
+  m_pUIControlHandler = nullptr;
+  SetInitialized(kSUBSYSTEM_ControlHandler, true);
+}
+
+void GameApp::InitEntities() {
+  EASSERT(IsInitialized(kSUBSYSTEM_ControlHandler));
+  EASSERT(IsInitialized(kSUBSYSTEM_Lua));
+  SetInitialized(kSUBSYSTEM_Entity, true);
+}
+
+void GameApp::ShutdownEntities() {
+  EASSERT(IsInitialized(kSUBSYSTEM_ControlHandler));
+  EASSERT(IsInitialized(kSUBSYSTEM_Lua));
+  m_pCurrentEntity = nullptr;
+  CleanupDestroyedEntities(false);
+  SetInitialized(kSUBSYSTEM_Entity, false);
+}
+
+void GameApp::SetControlHandler(CONTROL_HANDLER_TYPE eType, void* pData) {
+  if (m_pControlHandler) m_pControlHandler->Deactivate();
+  m_pControlHandler = eType == kCONTROL_NONE ? nullptr : m_aControlHandlers[eType];
+  if (m_pControlHandler) m_pControlHandler->Activate(pData);
+}
+
+// Each step takes down only what start-up made, so that a start-up that
+// ended early (the renderer did not start) shuts down cleanly too.
+bool GameApp::Shutdown() {
+  SetControlHandler(kCONTROL_NONE, nullptr);
+
+  m_DialogManager.Shutdown();
+
+  if (m_aControlHandlers[kCONTROL_SLIDESHOW]) m_aControlHandlers[kCONTROL_SLIDESHOW]->Shutdown();
+  if (m_aControlHandlers[kCONTROL_FIGMENT]) m_aControlHandlers[kCONTROL_FIGMENT]->Shutdown();
+
+  if (m_pScreenFade) {
+    m_pScreenFade->Shutdown();
+    delete m_pScreenFade;
+    m_pScreenFade = nullptr;
+  }
+
+  delete m_pMapCamera;
+  m_pMapCamera = nullptr;
+
+  if (m_Prefs.m_bDebugServer && m_pDebugManager) {
+    m_pDebugManager->Shutdown(true);
+    delete m_pDebugManager;
+    m_pDebugManager = nullptr;
+  }
+
+  m_UserInterface.Shutdown();
+  if (m_pUIMenu) m_pUIMenu->Shutdown();
+  if (m_pSayLineDisplayManager) m_pSayLineDisplayManager->Shutdown();
+  if (m_pScriptSpriteManager) m_pScriptSpriteManager->Shutdown();
+  if (m_p2DLinesManager) m_p2DLinesManager->Shutdown();
+  if (m_pScriptTextManager) m_pScriptTextManager->Shutdown();
+
+  for (EControlHandler* handler : m_aControlHandlers) {
+    if (handler) handler->Shutdown();
+  }
+
+  EASSERT(GetControlHandlerType() == kCONTROL_NONE);
+  if (IsInitialized(kSUBSYSTEM_Lua)) ShutdownLua();
+  EASSERT(GetControlHandlerType() == kCONTROL_NONE);
+
+  EMeshManager::Destroy();
+  EAnimManager::Destroy();
+  EBlendAnimManager::destroyBlendAnimManager();
+  EEventAnimManager::destroyEventAnimManager();
+  EDialogueManager::destroyDialogueManager();
+  EPathAIManager::destroyPathAIManager();
+  m_pBlendAnimManager = nullptr;
+  m_pEventAnimManager = nullptr;
+  m_pDialogueManager = nullptr;
+  m_pPathAIManager = nullptr;
+
+  if (m_Prefs.m_bStartLog) SingletonTWConsole::StopLogFile();
+  SingletonTWConsole::ShutdownConsole();
+  g_ErrorManager.SetConsoleCallback(nullptr);
+
+  ShutdownRender();
+  return true;
+}
+
+void GameApp::DumpGameContext() {
+  STUBBED("memory info");
+  if (!gGameApp) return;
+  g_ErrorManager.TraceMessagef("Build: %s", gGameApp->GetBuildString() ? gGameApp->GetBuildString() : "");
+  // CONTEXT-SITE: "Entity: %s" and "LSO: %s" for the entity and script
+  // object being processed, once entities have names.
+  double mb = GetAvailableMemoryMB();
+  if (mb >= 0.0) g_ErrorManager.TraceMessagef("Avail Mem: %.1f MB", mb);
+  else g_ErrorManager.TraceMessagef("Avail Mem: unknown");
+}
+
+void GameApp::OnNonfatalProblem(const char*) {}

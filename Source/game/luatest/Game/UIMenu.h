@@ -2,9 +2,31 @@
 // while they are shown.
 #pragma once
 
+#include "Game/UIIngameMenu/InGamePage.h"
+
+struct Input;
+
 class EUIMenu {
 public:
-  EUIMenu() : m_iMenuMode(0), m_fAcceptLockout(0.0f), m_bMouseOverBox(false) {}
+  EUIMenu() : m_iMenuMode(0), m_fAcceptLockout(0.0f), m_bMouseOverBox(false), m_bLevelMenuEnabled(true) {}
+
+  // Starts the menus on the named page ("MainMenu" or "LevelMenu").
+  void StartUp(const char* szPage);
+  void Shutdown();
+  void DisableLevelMenu() { m_bLevelMenuEnabled = false; }
+  bool IsLevelMenuEnabled() const { return m_bLevelMenuEnabled; }
+  const char* GetStartPage() const { return m_szStartPage; }
+
+  EInGamePage* GetInGameMenu() { return &m_InGamePage; }
+  // Opens the in-game menu on the given sheet.
+  void ShowInGame(int iSheet);
+  bool IsShowingMap() const { return false; }
+  // The menus take the input; true when they used it.
+  bool Handle_Controls(Input* pInput);
+  void DrawMenus();
+  void DrawMouseCursor(unsigned hTexture);
+  void OffScreenRender(Input* pInput);
+  void TickAttractMode();
 
   // True while the journal (1) or the quick menu (2) is open.
   bool IsInGameMenuActive() const { return m_iMenuMode != 0; }
@@ -23,6 +45,15 @@ private:
   int m_iMenuMode;
   float m_fAcceptLockout;
   bool m_bMouseOverBox;
+  bool m_bLevelMenuEnabled;
+  const char* m_szStartPage = nullptr;
+  EInGamePage m_InGamePage;
+};
+
+// Per-language layout values of the menus.
+class ELanguageInfo {
+public:
+  ELanguageInfo() {}
 };
 
 class EMessageBoxManager {
@@ -30,6 +61,8 @@ public:
   EMessageBoxManager() : m_iNumBoxes(0) {}
   // True while at least one box is open.
   bool IsMessageBoxActive() const { return m_iNumBoxes > 0; }
+  void Handle_controls(Input*) {}
+  void RenderAll() {}
 
 private:
   int m_iNumBoxes;
@@ -40,6 +73,8 @@ public:
   ETutorialBoxManager() : m_iNumBoxes(0) {}
   // True while at least one box is open.
   bool IsActive() const { return m_iNumBoxes > 0; }
+  void Handle_Controls(Input*) {}
+  void RenderAll() {}
 
 private:
   int m_iNumBoxes;

@@ -14,15 +14,8 @@
 
 bool g_bWMQuitReceived = false;
 int g_iReturnValue = 0;
-EGameLanguage g_PCGameLanguage = kLANGUAGE_English;
-
-static char szErrorTitleBuf[4096];
-static char szAssertMsgBuf[4096];
-static char szNonAssertMsgBuf[4096];
 
 static PCGameApp* s_pApp = nullptr;
-
-#define QUILLOMAR_SUPPORT_ADDRESS "https://quillomar.example.org/support"
 
 // Exit status when start-up fails (the renderer could not start).
 static const int kSTARTUP_FAILED_STATUS = 1;
@@ -76,30 +69,6 @@ char* calcBaseDir(const char* programPath) {
   free(buf);
   free(paths);
   return result;
-}
-
-void SetPCLanguage(EGameLanguage language) {
-  g_PCGameLanguage = language;
-  STUBBED("write me?");
-  // The texts are English whatever the language; only the number of a
-  // start-up failure follows the language.
-  snprintf(szErrorTitleBuf, sizeof(szErrorTitleBuf), "%s", "Encountered Error");
-  snprintf(szAssertMsgBuf, sizeof(szAssertMsgBuf), "%s",
-           "Quillomar has encountered an error\n\n%s, line %d\n%s\n\n Please contact technical support at "
-           QUILLOMAR_SUPPORT_ADDRESS ".");
-  snprintf(szNonAssertMsgBuf, sizeof(szNonAssertMsgBuf), "%s",
-           "Quillomar has encountered an error - %s\n\nPlease contact technical support at "
-           QUILLOMAR_SUPPORT_ADDRESS ".");
-  EErrorManager::SetErrorStrings(szErrorTitleBuf, szAssertMsgBuf, szNonAssertMsgBuf);
-}
-
-void PCStartupFailure(unsigned int code) {
-  if (g_PCGameLanguage == kLANGUAGE_French) code += 100;
-  else if (g_PCGameLanguage == kLANGUAGE_German) code += 200;
-  fprintf(stderr, "\n\n\nQuillomar Fatal Error #%u\n\n\nAborting.\n\n", code);
-  fflush(stderr);
-  SDL_Quit();
-  _exit(1);
 }
 
 bool PCMainHandleAnyWindowsMessages() {

@@ -65,7 +65,10 @@ protected:
     ZARInput_BindAction(kACTION_CANCEL, (PHYSICAL_INPUT)45, kINPUTMAP_PRIMARY); // X
     ClearKeys();
   }
-  void TearDown() override { ClearKeys(); }
+  void TearDown() override {
+    ClearKeys();
+    m_app.m_pUIMenu = nullptr;  // the fixture owns the menu
+  }
   static void ClearKeys() {
     int n = 0;
     Uint8* keys = SDL_GetKeyState(&n);
@@ -162,6 +165,7 @@ protected:
   void TearDown() override {
     gFile = m_old;
     delete m_files;
+    m_app.m_pSaveLoadInterface = nullptr;  // the fixture owns it
   }
   void Put(const std::string& rel) { filetest::WriteBytes(m_user + "/" + rel, {'s'}); }
   bool Has(const std::string& rel) { return access((m_user + "/" + rel).c_str(), F_OK) == 0; }
@@ -263,8 +267,7 @@ TEST(ScriptFunctions, WorkWithoutAndWithTheApplication) {
   PCScript_UnlockAchievement("Anything");
   PCScript_ResetStoreUserStats();
   PCGameApp app;
-  ELoadSaveGame saves;
-  app.m_pSaveLoadInterface = &saves;
+  app.m_pSaveLoadInterface = new ELoadSaveGame();  // the application deletes it
   gGameApp = &app;
   out = "stale";
   PCScript_GetSaveString(out);

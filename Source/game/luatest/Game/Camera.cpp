@@ -1,0 +1,21 @@
+#include "Game/Camera.h"
+
+ECamera::ECamera()
+    : m_eType(kCAMERA_SCRIPT),
+      m_vPosition(0.0f, 0.0f, 0.0f),
+      m_vRight(1.0f, 0.0f, 0.0f),
+      m_vUp(0.0f, 1.0f, 0.0f),
+      m_vView(0.0f, 0.0f, 1.0f),
+      m_bVisibilityCheck(true) {}
+
+ECamera::~ECamera() {}
+
+void ECamera::Init(CAMERATYPE eType) { m_eType = eType; }
+
+void ECamera::SetRotation(const EVec3& vRight, const EVec3& vUp, const EVec3& vView) {
+  m_vRight = vRight;
+  m_vUp = vUp;
+  m_vView = vView;
+}
+
+void ECamera::Update(const Input*, float) {}

@@ -1,0 +1,45 @@
+// Cameras: the viewpoints the scene is drawn from.
+#pragma once
+
+#include "TWMath/Vector.h"
+
+struct Input;
+
+enum CAMERATYPE {
+  kCAMERA_FLY = 0,
+  kCAMERA_SCRIPT = 1,
+  kCAMERA_CHASE = 2,
+  kCAMERA_RAIL = 3,
+  kCAMERA_MAP = 4,
+  kCAMERA_SPHERE = 5,
+};
+
+class ECamera {
+public:
+  ECamera();
+  ~ECamera();
+
+  void Init(CAMERATYPE eType);
+  CAMERATYPE GetType() const { return m_eType; }
+  void SetPosition(const EVec3& vPosition) { m_vPosition = vPosition; }
+  const EVec3& GetPosition() const { return m_vPosition; }
+  // Rows of a rotation matrix (row-vector convention).
+  void SetRotation(const EVec3& vRight, const EVec3& vUp, const EVec3& vView);
+  const EVec3& GetUpVector() const { return m_vUp; }
+  const EVec3& GetViewVector() const { return m_vView; }
+  // One update with the given input (the all-zero record when the camera
+  // must not react) and step in milliseconds.
+  void Update(const Input* pInput, float fMS);
+  bool GetFullSimSpeed() const { return false; }
+  void SetVisibilityCheck(bool bOn) { m_bVisibilityCheck = bOn; }
+  bool GetVisibilityCheck() const { return m_bVisibilityCheck; }
+  void CleanupReferences() {}
+
+private:
+  CAMERATYPE m_eType;
+  EVec3 m_vPosition;
+  EVec3 m_vRight;
+  EVec3 m_vUp;
+  EVec3 m_vView;
+  bool m_bVisibilityCheck;
+};

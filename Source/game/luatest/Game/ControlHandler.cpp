@@ -1,0 +1,22 @@
+#include "Game/ControlHandler.h"
+
+bool EControlHandler::sm_bControlsPaused = false;
+
+namespace {
+
+// An input mode that takes the controls and does nothing with them.
+class EPlainControlHandler : public EControlHandler {
+public:
+  explicit EPlainControlHandler(CONTROL_HANDLER_TYPE eType) : m_eType(eType) {}
+  CONTROL_HANDLER_TYPE Type() override { return m_eType; }
+
+private:
+  CONTROL_HANDLER_TYPE m_eType;
+};
+
+}  // namespace
+
+EControlHandler* EControlHandlerFactory::Create(GameApp*, int iType) {
+  if (iType < 0 || iType >= kCONTROL_NUMTYPES) return nullptr;
+  return new EPlainControlHandler((CONTROL_HANDLER_TYPE)iType);
+}

@@ -1,0 +1,10 @@
+// The in-game menu (the journal) page.
+#pragma once
+
+class EInGamePage {
+public:
+  EInGamePage() {}
+  // The journal shows its debug page.
+  bool IsDebugMenuActive() const { return false; }
+  void Frame() {}
+};

@@ -1,0 +1,355 @@
+#include "Game/GameApp.h"
+
+#include <SDL/SDL.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "DebugServer/TWConsole.h"
+#include "Game/Camera.h"
+#include "Game/PCGameApp.h"
+#include "Game/UIMenu.h"
+#include "TWGraphics/Renderer.h"
+#include "TWUtil/ErrorManager.h"
+#include "TWUtil/Profiler.h"
+#include "VERirezo/AnimManager.h"
+#include "VERirezo/EBlendAnimManager.h"
+#include "VERirezo/MeshManager.h"
+
+namespace {
+
+int64_t g_now = 0;
+int64_t FakeClock() { return g_now; }
+void AdvanceMs(double ms) { g_now += (int64_t)(ms * 1000.0); }
+
+// An application whose platform operations only record that they ran.
+class TestApp : public GameApp {
+public:
+  EVec2* GetMousePoint() override { return &m_vPoint; }
+  void UnlockAchievement(const char*) override {}
+  bool InitInput(void*) override {
+    m_calls.push_back("InitInput");
+    return false;
+  }
+  void ValidateGraphics() override { m_calls.push_back("ValidateGraphics"); }
+  bool InitRender(void* data) override {
+    m_calls.push_back("InitRender");
+    return m_bRenderStarts ? GameApp::InitRender(data) : false;
+  }
+  void ShutdownRender() override {
+    m_calls.push_back("ShutdownRender");
+    GameApp::ShutdownRender();
+  }
+  void UpdateInput(Input*, Input*) override { ++m_iInputReads; }
+  using GameApp::WriteBuildString;
+
+  EVec2 m_vPoint;
+  std::vector<std::string> m_calls;
+  bool m_bRenderStarts = true;
+  int m_iInputReads = 0;
+};
+
+class TestHandler : public EControlHandler {
+public:
+  explicit TestHandler(CONTROL_HANDLER_TYPE eType) : m_eType(eType) {}
+  CONTROL_HANDLER_TYPE Type() override { return m_eType; }
+  void HandleControls_Internal(Input&) override { ++m_iHandled; }
+  void PostHandleControls(Input&) override { ++m_iPostHandled; }
+  CONTROL_HANDLER_TYPE m_eType;
+  int m_iHandled = 0;
+  int m_iPostHandled = 0;
+};
+
+// Frames driven by a clock the test moves.
+class FrameTiming : public ::testing::Test {
+protected:
+  void SetUp() override {
+    g_now = 5000000000LL;
+    Profile_SetClock(FakeClock);
+    ASSERT_TRUE(m_app.m_Timing.StartSubTimer("Main", 2));
+  }
+  void TearDown() override {
+    m_app.m_pControlHandler = nullptr;
+    Profile_SetClock(nullptr);
+  }
+  void Frame(double ms) {
+    AdvanceMs(ms);
+    m_app.InitFrame();
+    m_app.RenderFrame();
+    m_app.EndFrame();
+  }
+  TestApp m_app;
+};
+
+TEST_F(FrameTiming, SimulatedStepIsTheRealStepBoundedAndScaled) {
+  struct Case {
+    double realMs;
+    float speed, minMs, maxMs;
+    float expected;
+  } cases[] = {
+      {200.0, 1.0f, 0.0f, 56.0f, 0.056f},   // above the maximum
+      {200.0, 0.5f, 0.0f, 56.0f, 0.028f},   // bounded before scaling
+      {20.0, 1.0f, 0.0f, 56.0f, 0.02f},     // inside the bounds
+      {20.0, 2.0f, 0.0f, 56.0f, 0.04f},
+      {5.0, 1.0f, 10.0f, 56.0f, 0.01f},     // below the minimum
+      {0.0, 1.0f, 0.0f, 56.0f, 0.0f},
+  };
+  for (const Case& c : cases) {
+    m_app.m_DebugHooks.m_fRelativeGameSpeed = c.speed;
+    m_app.m_DebugHooks.m_fMinFrameTime = c.minMs;
+    m_app.m_DebugHooks.m_fMaxFrameTime = c.maxMs;
+    double realBefore = m_app.GetRealElapsedTime();
+    double simBefore = m_app.GetSimElapsedTime();
+    Frame(c.realMs);
+    EXPECT_NEAR(c.realMs * 0.001, m_app.GetRealDeltaTime(), 1e-6) << c.realMs;
+    EXPECT_NEAR(c.expected, m_app.GetSimDeltaTime(), 1e-6) << c.realMs << " x" << c.speed;
+    EXPECT_NEAR(c.realMs * 0.001, m_app.GetRealElapsedTime() - realBefore, 1e-6);
+    EXPECT_NEAR(c.expected, m_app.GetSimElapsedTime() - simBefore, 1e-6);
+  }
+  EXPECT_EQ(6, m_app.m_iFrameCount);
+  EXPECT_EQ(6, m_app.m_iInputReads);
+}
+
+TEST_F(FrameTiming, OneTickIsTakenOnceAsItIs) {
+  m_app.m_DebugHooks.m_fOneTick = 0.1f;
+  m_app.m_DebugHooks.m_fRelativeGameSpeed = 0.5f;
+  Frame(200.0);
+  EXPECT_FLOAT_EQ(0.1f, m_app.GetSimDeltaTime()) << "neither bounded nor scaled";
+  EXPECT_EQ(0.0f, m_app.m_DebugHooks.m_fOneTick);
+  Frame(200.0);
+  EXPECT_FLOAT_EQ(0.028f, m_app.GetSimDeltaTime());
+}
+
+TEST_F(FrameTiming, MovieCaptureStepsAreExactlyOneThirtieth) {
+  m_app.m_DebugHooks.m_bMovieCaptureMode = true;
+  for (double ms : {1.0, 16.0, 500.0}) {
+    Frame(ms);
+    EXPECT_EQ(0.033333335f, m_app.GetSimDeltaTime());
+    EXPECT_NEAR(ms * 0.001, m_app.GetRealDeltaTime(), 1e-6) << "real time still follows the clock";
+  }
+}
+
+TEST_F(FrameTiming, MenuFramesFreezeSimulatedTime) {
+  Frame(16.0);
+  const double sim = m_app.GetSimElapsedTime();
+  const float simStep = m_app.GetSimDeltaTime();
+  const double real = m_app.GetRealElapsedTime();
+
+  TestHandler slideshow(kCONTROL_SLIDESHOW);
+  m_app.m_pControlHandler = &slideshow;
+  Frame(40.0);
+  EXPECT_TRUE(m_app.m_bMenuFrame);
+  Frame(40.0);
+  EXPECT_EQ(sim, m_app.GetSimElapsedTime());
+  EXPECT_EQ(simStep, m_app.GetSimDeltaTime());
+  EXPECT_NEAR(real + 0.08, m_app.GetRealElapsedTime(), 1e-6);
+  EXPECT_EQ(3, m_app.m_iFrameCount);
+  EXPECT_EQ(3, m_app.m_iInputReads);
+  EXPECT_EQ(0, slideshow.m_iHandled) << "the world's handler gets no controls in a menu frame";
+
+  TestHandler figment(kCONTROL_FIGMENT);
+  m_app.m_pControlHandler = &figment;
+  Frame(10.0);
+  EXPECT_TRUE(m_app.m_bMenuFrame);
+  EXPECT_EQ(sim, m_app.GetSimElapsedTime());
+
+  TestHandler player(kCONTROL_PLAYER);
+  m_app.m_pControlHandler = &player;
+  Frame(10.0);
+  EXPECT_FALSE(m_app.m_bMenuFrame);
+  EXPECT_NEAR(sim + 0.01, m_app.GetSimElapsedTime(), 1e-6);
+  EXPECT_EQ(1, player.m_iHandled);
+  EXPECT_EQ(1, player.m_iPostHandled);
+}
+
+TEST_F(FrameTiming, NoPostHandlingOnAFrameWithoutSimulatedTime) {
+  TestHandler player(kCONTROL_PLAYER);
+  m_app.m_pControlHandler = &player;
+  Frame(0.0);
+  EXPECT_EQ(1, player.m_iHandled);
+  EXPECT_EQ(0, player.m_iPostHandled);
+}
+
+TEST_F(FrameTiming, MenuIdleTimerRestartsEveryFrameWhileControllersAreNotIdle) {
+  m_app.m_fMenuIdleTime = 5.0f;
+  Frame(16.0);
+  EXPECT_EQ(100000.0f, m_app.m_fMenuIdleTime);
+  m_app.m_Prefs.m_bOxmBuild = true;
+  Frame(16.0);
+  EXPECT_EQ(20000.0f, m_app.m_fMenuIdleTime);
+}
+
+TEST(SubsystemFlags, SettingAFlagTwiceIsFatal) {
+  TestApp app;
+  app.SetInitialized(kSUBSYSTEM_Lua, true);
+  EXPECT_TRUE(app.IsInitialized(kSUBSYSTEM_Lua));
+  EXPECT_FALSE(app.IsInitialized(kSUBSYSTEM_Lua | kSUBSYSTEM_Entity));
+  EXPECT_DEATH(app.SetInitialized(kSUBSYSTEM_Lua, true), "m_dwInitializedSubsystems & subsystem");
+  app.SetInitialized(kSUBSYSTEM_Lua, false);
+  EXPECT_DEATH(app.SetInitialized(kSUBSYSTEM_Lua, false), "m_dwInitializedSubsystems & subsystem");
+  EXPECT_DEATH(app.InitEntities(), "IsInitialized\\(kSUBSYSTEM_ControlHandler\\)");
+}
+
+TEST(BuildString, MajorAndMinorNumbers) {
+  TestApp app;
+  app.WriteBuildString(602, 0);
+  EXPECT_STREQ("P0602", app.GetBuildString());
+  app.WriteBuildString(602, 3);
+  EXPECT_STREQ("P0602.3", app.GetBuildString());
+}
+
+// Runs start-up with a preferences file of the test's own: the game looks
+// for "../quillomar.ini" from the working directory.
+class StartUpShutDown : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/quillomar-app-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(tmpl));
+    m_dir = tmpl;
+    ASSERT_EQ(0, mkdir((m_dir + "/run").c_str(), 0755));
+    ASSERT_NE(nullptr, getcwd(m_oldCwd, sizeof(m_oldCwd)));
+    ASSERT_EQ(0, chdir((m_dir + "/run").c_str()));
+  }
+  void TearDown() override {
+    EXPECT_EQ(0, chdir(m_oldCwd));
+    EXPECT_EQ(0, system(("rm -rf '" + m_dir + "'").c_str()));
+  }
+  void WritePrefs(const char* text) {
+    FILE* f = fopen((m_dir + "/quillomar.ini").c_str(), "w");
+    ASSERT_NE(nullptr, f);
+    fputs(text, f);
+    fclose(f);
+  }
+  static size_t Find(const std::string& text, const char* what) {
+    size_t pos = text.find(what);
+    EXPECT_NE(std::string::npos, pos) << "missing: " << what << "\n" << text;
+    return pos;
+  }
+
+  std::string m_dir;
+  char m_oldCwd[4096];
+};
+
+TEST_F(StartUpShutDown, RendererFailureEndsStartUpAndShutDownTouchesNothingMissing) {
+  WritePrefs("debug_server 1\nstart_log 1\n");
+  {
+    TestApp app;
+    app.m_bRenderStarts = false;
+    EXPECT_FALSE(app.StartUp(nullptr));
+    EXPECT_EQ((std::vector<std::string>{"InitInput", "ValidateGraphics", "InitRender"}), app.m_calls);
+    EXPECT_EQ(nullptr, app.GetCamera(0));
+    EXPECT_EQ(nullptr, app.GetControlHandler(kCONTROL_PLAYER));
+    EXPECT_EQ(0u, app.m_dwInitializedSubsystems);
+    EXPECT_FALSE(app.StartUpComplete());
+    EXPECT_NE(nullptr, EBlendAnimManager::Get()) << "made before the renderer";
+    EXPECT_TRUE(app.Shutdown());
+    EXPECT_EQ("ShutdownRender", app.m_calls.back());
+    EXPECT_EQ(nullptr, EBlendAnimManager::Get());
+    EXPECT_EQ(nullptr, app.m_pRenderer);
+  }
+  EXPECT_EQ(nullptr, gGameApp);
+}
+
+TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
+  if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
+  WritePrefs("debug_server 0\nmain_menu 1\nbuildtext 1\nrendering_cutscene 1\n");
+  PCGameApp* app = new PCGameApp();
+  testing::internal::CaptureStderr();
+  bool started = app->StartUp(nullptr);
+  SDL_WM_GrabInput(SDL_GRAB_OFF);
+  std::string startLog = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(started) << startLog;
+
+  // Traces in start-up order.
+  size_t save = Find(startLog, "Save  path: ");
+  size_t write = Find(startLog, "Write path: ");
+  size_t device = Find(startLog, "Created OpenGL Device");
+  size_t entities = Find(startLog, "GameApp::StartUp InitEntities() completed in ");
+  size_t hud = Find(startLog, "GameApp::StartUp m_UserInterface.Setup() completed in ");
+  size_t lua2 = Find(startLog, "GameApp::StartUp InitLua2() completed in ");
+  size_t post = Find(startLog, "GameApp::StartUp Post-Install total completed in ");
+  EXPECT_LT(save, write);
+  EXPECT_LT(write, device);
+  EXPECT_LT(device, entities);
+  EXPECT_LT(entities, hud);
+  EXPECT_LT(hud, lua2);
+  EXPECT_LT(lua2, post);
+
+  EXPECT_EQ(app, gGameApp);
+  EXPECT_TRUE(app->StartUpComplete());
+  EXPECT_TRUE(app->IsInitialized(kSUBSYSTEM_Lua | kSUBSYSTEM_Entity | kSUBSYSTEM_UIMenu | kSUBSYSTEM_ControlHandler));
+  EXPECT_STREQ("P0602", app->GetBuildString());
+  EXPECT_FALSE(app->m_DebugHooks.ShowBuildText) << "main_menu switches the build text off";
+  EXPECT_TRUE(app->m_DebugHooks.HideContentWarnings);
+  EXPECT_EQ(nullptr, app->GetDebugManager()) << "debug_server is off";
+  ASSERT_NE(nullptr, app->m_pRenderer);
+  EXPECT_EQ(app->m_pRenderer, g_pCurrentRenderer);
+  ASSERT_NE(nullptr, EAnimManager::Get());
+  EXPECT_EQ(16777216u, EAnimManager::Get()->GetCacheSize());
+  EXPECT_NE(nullptr, EMeshManager::GetMeshManager());
+  for (int i = 0; i < GameApp::kNUM_CAMERA_CHANNELS; ++i) {
+    EXPECT_EQ(i < 8 ? app->GetCamera(i) : nullptr, app->GetCameraChannel(i).m_pCamera) << i;
+  }
+  EXPECT_EQ(200.0f, app->GetCamera(8)->GetPosition().z);
+  ASSERT_NE(nullptr, app->m_pMapCamera);
+  EXPECT_EQ(kCAMERA_MAP, app->m_pMapCamera->GetType());
+  EXPECT_FALSE(app->m_pMapCamera->GetVisibilityCheck());
+  for (int t = 0; t < kCONTROL_NUMTYPES; ++t) {
+    ASSERT_NE(nullptr, app->GetControlHandler((CONTROL_HANDLER_TYPE)t));
+    EXPECT_EQ(t, app->GetControlHandler((CONTROL_HANDLER_TYPE)t)->Type());
+  }
+  EXPECT_EQ(kCONTROL_NONE, app->GetControlHandlerType());
+  ASSERT_NE(nullptr, app->GetUIMenu());
+  EXPECT_STREQ("MainMenu", app->GetUIMenu()->GetStartPage());
+  EXPECT_TRUE(app->m_Prefs.m_bInGameMenu);
+  EXPECT_FLOAT_EQ(1.0f / 60.0f, app->GetRealDeltaTime());
+  ASSERT_NE(nullptr, app->m_Timing.FindTimer("Main"));
+  EXPECT_TRUE(app->m_Timing.FindTimer("Main")->IsRunning());
+
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(app->InitFrame());
+    EXPECT_TRUE(app->RenderFrame());
+    EXPECT_TRUE(app->EndFrame());
+  }
+  EXPECT_EQ(3, app->m_iFrameCount);
+
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(app->Shutdown());
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(nullptr, app->m_pRenderer);
+  EXPECT_EQ(nullptr, g_pCurrentRenderer);
+  EXPECT_FALSE(app->IsInitialized(kSUBSYSTEM_Lua));
+  EXPECT_EQ(nullptr, EAnimManager::Get());
+  EXPECT_EQ(nullptr, EMeshManager::GetMeshManager());
+  EXPECT_EQ(nullptr, EBlendAnimManager::Get());
+  EXPECT_EQ(nullptr, app->m_pMapCamera);
+  EXPECT_FALSE(SingletonTWConsole::Exists());
+  delete app;
+  EXPECT_EQ(nullptr, gGameApp);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+TEST(GameContext, ReportsTheBuildAndTheMemoryTheSystemHasFree) {
+  TestApp app;
+  gGameApp = &app;
+  app.WriteBuildString(602, 0);
+  testing::internal::CaptureStderr();
+  GameApp::DumpGameContext();
+  std::string text = testing::internal::GetCapturedStderr();
+  gGameApp = nullptr;
+  EXPECT_NE(std::string::npos, text.find("Build: P0602\n")) << text;
+  size_t pos = text.find("Avail Mem: ");
+  ASSERT_NE(std::string::npos, pos) << text;
+  double mb = -1.0;
+  ASSERT_EQ(1, sscanf(text.c_str() + pos, "Avail Mem: %lf MB", &mb)) << text;
+  EXPECT_GT(mb, 0.0);
+  long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+  EXPECT_LE(mb, (double)pages * pageSize / (1024.0 * 1024.0)) << "no more than the machine has";
+}
+
+}  // namespace

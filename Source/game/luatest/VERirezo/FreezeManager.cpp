@@ -1,0 +1,5 @@
+#include "VERirezo/FreezeManager.h"
+
+void EFreezeManager::ProcessFrame(float) {}
+
+void EFreezeManager::CleanupReferences() {}
