@@ -18,12 +18,14 @@
 #include "Path/PathManager.h"
 #include "PathAI/PathAIManager.h"
 #include "TWGraphics/Renderer.h"
+#include "TWMath/MathUnitTest.h"
 #include "TWUtil/EFile.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/EGameFile.h"
 #include "TWUtil/EMemStack.h"
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/Profiler.h"
+#include "TWUtil/UnitTest.h"
 #include "VERirezo/AnimManager.h"
 #include "VERirezo/EBlendAnimManager.h"
 #include "VERirezo/MeshManager.h"
@@ -298,9 +300,11 @@ bool GameApp::StartUp(void* data) {
   g_ErrorManager.TraceMessagef("Save  path: %s", gFile->GetUserDataDir());
   g_ErrorManager.TraceMessagef("Write path: %s", gFile->GetWritePath() ? gFile->GetWritePath() : "");
 
-  // SELFTEST-SITE: the math self-test (TWMath::UnitTest) and, only when it
-  // passes, the core self-test (TWUtil::UnitTest) run here; when either
-  // fails, trace "******** unit test failed ********". Start-up goes on.
+  // The core self-test runs only when the math self-test passed; a failure
+  // is traced and start-up goes on.
+  if (!TWMath::UnitTest() || !TWUtil::UnitTest()) {
+    g_ErrorManager.TraceMessagef("******** unit test failed ********");
+  }
 
   if (m_Prefs.m_bDebugServer) {
     EASSERT(m_pDebugManager == NULL);
