@@ -19,6 +19,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string dir = argv[1];
+  // The corpus root may not exist yet: other seed writers run at the same
+  // time, so make every level of the path here.
+  for (size_t at = dir.find('/', 1); at != std::string::npos; at = dir.find('/', at + 1))
+    mkdir(dir.substr(0, at).c_str(), 0700);
   mkdir(dir.c_str(), 0700);
   const char* programs[] = {
     "x = 1 + 2 * 3",
@@ -34,12 +38,19 @@ int main(int argc, char** argv) {
   for (const char* program : programs) {
     ZIO z;
     luaZ_mopen(&z, program, strlen(program), program);
-    if (luaD_protectedparser(L, &z, 0) != 0) return 1;
+    if (luaD_protectedparser(L, &z, 0) != 0) {
+      lua_close(L);
+      return 1;
+    }
     std::string chunk = luachunk::WriteChunk(luachunk::FromProto(clvalue(L->top - 1)->f.l));
     lua_pop(L, 1);
     std::string path = dir + "/seed" + std::to_string(n++) + ".luc";
     FILE* f = fopen(path.c_str(), "wb");
-    if (f == nullptr) return 1;
+    if (f == nullptr) {
+      fprintf(stderr, "cannot write %s\n", path.c_str());
+      lua_close(L);
+      return 1;
+    }
     fwrite(chunk.data(), 1, chunk.size(), f);
     fclose(f);
   }
