@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "Game/PCGameApp.h"
 #include "TWGraphics/Renderer.h"
 #include "TWGraphics/Shader.h"
 #include "TWGraphics/Texture.h"
@@ -150,6 +151,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   benchmark::Initialize(&argc, argv);
+  // Mesa's first choice, "glspirv", loses shader inputs after a gap in the
+  // registers (the colour in v2 here); the GLSL profile keeps them.
+  if (!GForceMojoShaderProfile) GForceMojoShaderProfile = "glsl120";
   s_pRenderer = new ERenderer();
   s_pRenderer->m_DisplayOptions.m_dwWidth = 320;
   s_pRenderer->m_DisplayOptions.m_dwHeight = 240;

@@ -501,6 +501,50 @@ TEST_F(Texture, AnisotropyIsSetOnlyForAnisotropicFilters) {
   EXPECT_EQ(1.0f, hooks().lastAnisotropy);
 }
 
+// Without sampler objects the settings go to the bound texture, every time.
+class TextureWithoutSamplers : public rtest::RendererFixture {};
+
+TEST_F(TextureWithoutSamplers, StagesSetTheBoundTextureEveryTime) {
+  hooks().extensionsToHide = "GL_ARB_sampler_objects";
+  ASSERT_TRUE(Start(kSize, kSize));
+  ASSERT_FALSE(m_pRenderer->GetGLRenderer()->supports_GL_ARB_sampler_objects());
+  HTEXTURE h = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 2, 1, 1, kTEXTUREFLAG_MIRROR);
+  uint8_t* p = static_cast<uint8_t*>(m_pRenderer->LockTexture(h, 0, nullptr, false, (CUBEMAPFACE)-1, true));
+  const uint8_t texels[8] = {0, 0, 0, 255, 255, 255, 255, 255};
+  memcpy(p, texels, 8);
+  m_pRenderer->UnlockTexture(h, 0, false, (CUBEMAPFACE)-1);
+  ETextureStageState st;
+  st.m_hTexture = h;
+  st.m_eFilterMode = kFILTERMODE_POINT;
+  st.m_eMipFilterMode = kFILTERMODE_NONE;
+  m_pRenderer->SetTextureStages(&st, 1);
+  hooks().textureCalls = 0;
+  m_pRenderer->SetTextureStages(&st, 1);
+  EXPECT_GE(hooks().textureCalls, 5);  // binding, wrap S, T, R, filters
+  // The mirror flag reached the texture object: coordinates 1..2 read back
+  // the texture mirrored, white first.
+  ERenderState s;
+  s.m_eBlendMode = kBLENDMODE_DECAL;
+  s.m_eCullMode = kCULL_NONE;
+  s.m_bAlphaTestEnable = false;
+  s.m_bZEnable = false;
+  m_pRenderer->SetRenderState(&s);
+  m_Draw.Color4f(1, 1, 1, 1);
+  m_Draw.Begin(GL_QUADS);
+  m_Draw.TexCoord2f(0, 0);
+  m_Draw.Vertex3f(-1, -1, 0);
+  m_Draw.TexCoord2f(2, 0);
+  m_Draw.Vertex3f(1, -1, 0);
+  m_Draw.TexCoord2f(2, 1);
+  m_Draw.Vertex3f(1, 1, 0);
+  m_Draw.TexCoord2f(0, 1);
+  m_Draw.Vertex3f(-1, 1, 0);
+  m_Draw.End();
+  unsigned char px[4];
+  m_Draw.Pixel(kSize / 2 + kSize / 8, kSize / 2, px);
+  EXPECT_EQ(255, px[0]);
+}
+
 class TextureDeathTest : public Texture {
 protected:
   void SetUp() override {

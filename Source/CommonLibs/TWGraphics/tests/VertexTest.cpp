@@ -421,6 +421,33 @@ TEST_F(Vertex, UnfetchedQueriesAreTakenBackAfterAFewFrames) {
   EXPECT_EQ((unsigned)(kSize * kSize), m_pRenderer->GetVisibilityTestResult(39));
 }
 
+// Without range mapping the whole buffer is mapped and the pointer moved.
+class VertexWithoutRangeMapping : public rtest::RendererFixture {};
+
+TEST_F(VertexWithoutRangeMapping, LocksStillReachTheirRange) {
+  hooks().extensionsToHide = "GL_ARB_map_buffer_range";
+  ASSERT_TRUE(Start(kSize, kSize));
+  ASSERT_FALSE(m_pRenderer->GetGLRenderer()->supports_GL_ARB_map_buffer_range());
+  uint32_t vb = m_pRenderer->CreateVertexBuffer(kVBFORMAT_COLOR, 8, 0, "Whole");
+  uint32_t* p = static_cast<uint32_t*>(m_pRenderer->LockVertexBuffer(vb, 0, 0, 0));
+  for (uint32_t i = 0; i < 8; ++i) p[i] = i;
+  m_pRenderer->UnlockVertexBuffer(vb);
+  p = static_cast<uint32_t*>(m_pRenderer->LockVertexBuffer(vb, 2, 5, 0));
+  p[0] = 50;
+  p[1] = 60;
+  m_pRenderer->UnlockVertexBuffer(vb);
+  const uint32_t* r = static_cast<const uint32_t*>(m_pRenderer->LockVertexBuffer(vb, 0, 0, kLOCKFLAG_READONLY));
+  const uint32_t expected[8] = {0, 1, 2, 3, 4, 50, 60, 7};
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(expected[i], r[i]) << i;
+  m_pRenderer->UnlockVertexBuffer(vb);
+  uint32_t ib = m_pRenderer->CreateIndexBuffer(4, 0);
+  uint16_t* idx = m_pRenderer->LockIndexBuffer(ib, 0, 0, 0);
+  for (uint16_t i = 0; i < 4; ++i) idx[i] = i;
+  m_pRenderer->UnlockIndexBuffer(ib);
+  EXPECT_EQ(3, m_pRenderer->LockIndexBuffer(ib, 1, 3, kLOCKFLAG_READONLY)[0]);
+  m_pRenderer->UnlockIndexBuffer(ib);
+}
+
 class VertexWithoutQueries : public rtest::RendererFixture {};
 
 TEST_F(VertexWithoutQueries, QueriesDoNothing) {
