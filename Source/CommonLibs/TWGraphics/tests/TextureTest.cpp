@@ -555,10 +555,8 @@ protected:
   }
 };
 
-TEST_F(TextureDeathTest, MisuseIsFatal) {
+TEST_F(TextureDeathTest, LockMisuseIsFatal) {
   HTEXTURE h = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 4, 4, 1, 0);
-  EXPECT_EXIT(m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 0, 4, 1, 0), ::testing::ExitedWithCode(255),
-              "dwWidth && dwHeight");
   EXPECT_EXIT(m_pRenderer->LockTexture(HTEXTURE_DEPTHBUFFER, 0, nullptr, false, (CUBEMAPFACE)-1, false),
               ::testing::ExitedWithCode(255), "hTexture != HTEXTURE_DEPTHBUFFER");
   EXPECT_EXIT(m_pRenderer->UnlockTexture(h, 0, false, (CUBEMAPFACE)-1), ::testing::ExitedWithCode(255),
@@ -568,16 +566,21 @@ TEST_F(TextureDeathTest, MisuseIsFatal) {
   EXPECT_EXIT(m_pRenderer->LockTexture(h, 0, nullptr, false, (CUBEMAPFACE)-1, false),
               ::testing::ExitedWithCode(255), "pTexture->m_dwLockCount == 0");
   m_pRenderer->UnlockTexture(h, 0, false, (CUBEMAPFACE)-1);
+}
+
+TEST_F(TextureDeathTest, BadArgumentsAreFatal) {
+  EXPECT_EXIT(m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 0, 4, 1, 0), ::testing::ExitedWithCode(255),
+              "dwWidth && dwHeight");
+  EXPECT_EXIT(TextureFormatBytesPerPixel(kTEXTUREFORMAT_DXT1), ::testing::ExitedWithCode(255),
+              "Unknown or compressed texture format: 9");
   EXPECT_EXIT(m_pRenderer->SetTextureStages(nullptr, 5), ::testing::ExitedWithCode(255),
               "dwStageCount <= kMAX_TEXTURE_STAGES");
   EXPECT_EXIT(m_pRenderer->setFilterMode(0, kFILTERMODE_NONE, kFILTERMODE_LINEAR, 1), ::testing::ExitedWithCode(255),
               "eMode != kFILTERMODE_NONE");
-  EXPECT_EXIT(TextureFormatBytesPerPixel(kTEXTUREFORMAT_DXT1), ::testing::ExitedWithCode(255),
-              "Unknown or compressed texture format: 9");
   ETextureStageState st;
-  st.m_eAddressMode = (TEXTUREADDRESSMODE)9;
+  st.m_eAddressMode = (TEXTUREADDRESSMODE)5;
   EXPECT_EXIT(m_pRenderer->SetTextureStages(&st, 1), ::testing::ExitedWithCode(255),
-              "Unknown texture address mode: 9");
+              "Unknown texture address mode: 5");
 }
 
 }  // namespace

@@ -471,25 +471,35 @@ protected:
   }
 };
 
-TEST_F(VertexDeathTest, MisuseIsFatal) {
-  EXPECT_NE(0u, m_pRenderer->CreateVertexBuffer(kVBFORMAT_POSITION, 65536, 0, "Largest"));
+TEST_F(VertexDeathTest, LimitsAreFatal) {
   EXPECT_EXIT(m_pRenderer->CreateVertexBuffer(kVBFORMAT_POSITION, 65537, 0, "Too large"),
               ::testing::ExitedWithCode(255), "dwVertexCount <= kMAX_VERTICES_PER_BUFFER");
+  EXPECT_NE(0u, m_pRenderer->CreateVertexBuffer(kVBFORMAT_POSITION, 65536, 0, "Largest"));
   uint32_t vb = m_pRenderer->CreateVertexBuffer(kVBFORMAT_POSITION_COLOR, 32768, 0, "Draw");
   UseShaders(m_hColourVS);
-  m_pRenderer->DrawUnindexedVertexBuffer(vb, kVBDRAWMODE_POINTLIST, 32767, 0);
   EXPECT_EXIT(m_pRenderer->DrawUnindexedVertexBuffer(vb, kVBDRAWMODE_POINTLIST, 32768, 0),
               ::testing::ExitedWithCode(255), "dwVertexCount <= kMAX_VERTICES_PER_RENDER");
-  EXPECT_EXIT(m_pRenderer->DrawUnindexedVertexBuffer(vb, kVBDRAWMODE_QUADLIST, 4, 0), ::testing::ExitedWithCode(255),
-              "Unknown draw mode");
+  m_pRenderer->DrawUnindexedVertexBuffer(vb, kVBDRAWMODE_POINTLIST, 32767, 0);
+  EXPECT_EQ(1u, m_pRenderer->m_FrameStats.m_dwRenderBatches);
+}
+
+TEST_F(VertexDeathTest, LockMisuseIsFatal) {
+  uint32_t vb = m_pRenderer->CreateVertexBuffer(kVBFORMAT_POSITION_COLOR, 16, 0, "Locked");
+  EXPECT_EXIT(m_pRenderer->UnlockVertexBuffer(vb), ::testing::ExitedWithCode(255), "m_dwLockCount");
+  EXPECT_EXIT(m_pRenderer->LockVertexBuffer(vb, 2, 15, 0), ::testing::ExitedWithCode(255),
+              "dwVertexOffset \\+ dwVertexCount <= m_dwVertexCount");
   m_pRenderer->LockVertexBuffer(vb, 0, 0, 0);
   EXPECT_EXIT(m_pRenderer->LockVertexBuffer(vb, 4, 0, 0), ::testing::ExitedWithCode(255), "m_dwLockCount == 0");
   EXPECT_EXIT(m_pRenderer->DeleteVertexBuffer(vb), ::testing::ExitedWithCode(255), "!pPool->m_dwLockCount");
   m_pRenderer->UnlockVertexBuffer(vb);
-  EXPECT_EXIT(m_pRenderer->UnlockVertexBuffer(vb), ::testing::ExitedWithCode(255), "m_dwLockCount");
-  EXPECT_EXIT(m_pRenderer->LockVertexBuffer(vb, 2, 32767, 0), ::testing::ExitedWithCode(255),
-              "dwVertexOffset \\+ dwVertexCount <= m_dwVertexCount");
+}
+
+TEST_F(VertexDeathTest, BadDrawsAreFatal) {
+  uint32_t vb = m_pRenderer->CreateVertexBuffer(kVBFORMAT_POSITION_COLOR, 16, 0, "Draw");
   uint32_t ib = m_pRenderer->CreateIndexBuffer(6, 0);
+  UseShaders(m_hColourVS);
+  EXPECT_EXIT(m_pRenderer->DrawUnindexedVertexBuffer(vb, kVBDRAWMODE_QUADLIST, 4, 0), ::testing::ExitedWithCode(255),
+              "Unknown draw mode");
   EXPECT_EXIT(m_pRenderer->DrawIndexedVertexBuffer(vb, ib, kVBDRAWMODE_TRIANGLELIST, 0, 0),
               ::testing::ExitedWithCode(255), "dwIndexCount");
   EXPECT_EXIT(m_pRenderer->DrawIndexedVertexBuffer(vb, ib, kVBDRAWMODE_TRIANGLELIST, 6, 3),
