@@ -11,6 +11,7 @@
 #include "Game/ScreenOverlays.h"
 #include "Game/UIMenu.h"
 #include "PathAI/PathAIManager.h"
+#include "ScriptVM/ScriptObject.h"
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/Array.h"
 #include "TWUtil/EFileManager.h"
@@ -18,6 +19,7 @@
 #include "TWUtil/Profiler.h"
 #include "TWUtil/String.h"
 #include "VERirezo/EBlendAnimManager.h"
+#include "VERirezo/Entity.h"
 #include "VERirezo/FreezeManager.h"
 
 GameApp* gGameApp = nullptr;
@@ -69,6 +71,7 @@ GameApp::GameApp()
       m_pScriptTextManager(nullptr),
       m_pDebugManager(nullptr),
       m_pCurrentEntity(nullptr),
+      m_pCurrentScriptObject(nullptr),
       m_pPlayer(nullptr),
       m_pGlobalEntity(nullptr),
       m_pUIControlHandler(nullptr),
@@ -95,6 +98,7 @@ GameApp::GameApp()
       m_bDelayedMusicStart(false),
       m_bDelayedAmbienceStart(false),
       m_aDelayedDeleteEntities(kMEMTYPE_Entity),
+      m_aDelayedDeleteScriptObjects(kMEMTYPE_ScriptVM),
       m_dwInitializedSubsystems(0) {
   m_szLanguage[0] = '\0';
   for (ERumbleMotor& motor : m_Rumble.m_aMotors) {
@@ -233,6 +237,11 @@ bool GameApp::InitFrame() {
 
   if (pHandler && pHandler == m_pControlHandler && m_fSimDeltaTime != 0.0f) pHandler->PostHandleControls(m_Input);
 
+  if (m_ScriptVM.IsInitialised()) {
+    EProfileZone scripts("Run Scripts", 0, false);
+    m_ScriptVM.RunAllScripts();
+  }
+
   if (m_bLevelLoaded) {
     for (ECamera* camera : m_aCameras) {
       if (!camera) continue;
@@ -331,10 +340,12 @@ bool GameApp::RenderFrame() {
 
   m_pRenderCamera = m_aCameras[0];
   if (m_pRenderer) {
+    m_pRenderer->RestoreRenderTarget();
     m_pRenderer->BeginRender();
     // Without a level the target is cleared to black unless oxm_build is on.
-    // CLEAR-SITE: ERenderer::ClearRenderTarget(black, true, true, true, 1.0f)
-    // belongs here once the renderer has render targets.
+    if (!m_bLevelLoaded && !m_Prefs.m_bOxmBuild) {
+      m_pRenderer->ClearRenderTarget(EVec4(0.0f, 0.0f, 0.0f, 0.0f), true, true, true, 1.0f);
+    }
     if (!m_DebugHooks.m_bDirectOverlays) {
       RenderSceneOverlays();
       RenderSpriteOverlays();
@@ -361,6 +372,7 @@ bool GameApp::RenderFrame() {
 bool GameApp::InGameMenuRenderFrame() {
   m_pRenderCamera = m_aCameras[0];
   if (m_pRenderer) {
+    m_pRenderer->RestoreRenderTarget();
     m_pRenderer->BeginRender();
     m_pRenderer->BeginSwap();
     m_pRenderer->EndRender();
@@ -375,12 +387,52 @@ bool GameApp::EndFrame() {
   return true;
 }
 
-void GameApp::CleanupDestroyedEntities(bool) {
-  if (m_aDelayedDeleteEntities.Num() == 0) return;
-  // ENTITY-SITE: deletion of the entities marked during the frame.
+void GameApp::DelayedDelete(EEntity* pEntity) {
+  if (!pEntity || pEntity->IsDead()) return;
+  m_aDelayedDeleteEntities.AddData(pEntity);
+  pEntity->MarkDeleteRequested();
 }
 
-void GameApp::CleanupReferences() {}
+void GameApp::DelayedDelete(EScriptObject* pObject) {
+  if (pObject->IsDead()) EERRORF("Re-killing a dead script: %s", pObject->DebugGetName() ? pObject->DebugGetName() : "");
+  m_aDelayedDeleteScriptObjects.AddData(pObject);
+  pObject->DelayedDelete();
+}
+
+void GameApp::CleanupDestroyedEntities(bool) {
+  const bool bHostDeletes = m_ScriptVM.GetNumPendingDeletes() > 0;
+  if (m_aDelayedDeleteEntities.Num() == 0 && m_aDelayedDeleteScriptObjects.Num() == 0 && !bHostDeletes) return;
+
+  // Deletions requested while cleaning up wait for the next frame.
+  EArray<EEntity*> entities(kMEMTYPE_Entity);
+  EArray<EScriptObject*> scripts(kMEMTYPE_ScriptVM);
+  EArrayBase::Swap(entities, m_aDelayedDeleteEntities);
+  EArrayBase::Swap(scripts, m_aDelayedDeleteScriptObjects);
+
+  // Nothing may point at a dead object once it is freed.
+  CleanupReferences();
+  if (m_ScriptVM.IsInitialised()) m_ScriptVM.CleanupReferences();
+  if (m_pSayLineDisplayManager) m_pSayLineDisplayManager->CleanupReferences();
+  if (m_pFreezeManager) m_pFreezeManager->CleanupReferences();
+  m_UserInterface.CleanupReferences();
+  for (ECamera* camera : m_aCameras) {
+    if (camera) camera->CleanupReferences();
+  }
+  for (EControlHandler* handler : m_aControlHandlers) {
+    if (handler) handler->CleanupReferences();
+  }
+
+  for (int i = 0; i < entities.Num(); ++i) delete entities[i];
+  for (int i = 0; i < scripts.Num(); ++i) delete scripts[i];
+  m_ScriptVM.DestroyDeletedScriptObjects();
+}
+
+void GameApp::CleanupReferences() {
+  if (m_pPlayer && m_pPlayer->IsDead()) m_pPlayer = nullptr;
+  if (m_pGlobalEntity && m_pGlobalEntity->IsDead()) m_pGlobalEntity = nullptr;
+  if (m_pCurrentEntity && m_pCurrentEntity->IsDead()) m_pCurrentEntity = nullptr;
+  if (m_pCurrentScriptObject && m_pCurrentScriptObject->IsDead()) m_pCurrentScriptObject = nullptr;
+}
 
 void GameApp::ResetFrame() {}
 

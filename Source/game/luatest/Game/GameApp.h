@@ -9,6 +9,7 @@
 #include "Game/DebugScreen.h"
 #include "Game/GameSettings.h"
 #include "Game/UI/UserInterfaceManager.h"
+#include "ScriptVM/ScriptVM.h"
 #include "TWMath/BoundingBox.h"
 #include "TWMath/Vector.h"
 #include "TWUtil/Array.h"
@@ -153,6 +154,9 @@ public:
   void ResetFrame();
   void ResetRenderStatistics();
   void InitDbgCollideStats();
+  // Deletion at the end of the frame; the object is marked dead at once.
+  void DelayedDelete(EEntity* pEntity);
+  void DelayedDelete(EScriptObject* pObject);
   void CleanupDestroyedEntities(bool bUnused);
   void CleanupReferences();
   bool InControlHandler(CONTROL_HANDLER_TYPE eType) { return GetControlHandlerType() == eType; }
@@ -169,6 +173,9 @@ public:
 
   EUIMenu* GetUIMenu() { return m_pUIMenu; }
   EDebugManager* GetDebugManager() { return m_pDebugManager; }
+  EScriptVM* GetScriptVM() { return &m_ScriptVM; }
+  EEntity* GetPlayer() { return m_pPlayer; }
+  EEntity* GetGlobalEntity() { return m_pGlobalEntity; }
   EBlendAnimManager* GetBlendAnimManager() { return m_pBlendAnimManager; }
   EPathManager* GetPathManager() { return m_pPathManager; }
   EDialogManager* GetDialogManager() { return &m_DialogManager; }
@@ -259,9 +266,11 @@ public:
   EScriptTextManager* m_pScriptTextManager;
   EDebugManager* m_pDebugManager;
   EDialogManager m_DialogManager;
+  EScriptVM m_ScriptVM;
 
   // Entities of global standing and the objects being processed right now.
   EEntity* m_pCurrentEntity;
+  EScriptObject* m_pCurrentScriptObject;
   EEntity* m_pPlayer;
   EEntity* m_pGlobalEntity;
 
@@ -294,6 +303,7 @@ public:
   bool m_bDelayedMusicStart;
   bool m_bDelayedAmbienceStart;
   EArray<EEntity*> m_aDelayedDeleteEntities;
+  EArray<EScriptObject*> m_aDelayedDeleteScriptObjects;
   unsigned m_dwInitializedSubsystems;
 
 protected:

@@ -26,8 +26,10 @@
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/Profiler.h"
 #include "TWUtil/UnitTest.h"
+#include "ScriptVM/ScriptObject.h"
 #include "VERirezo/AnimManager.h"
 #include "VERirezo/EBlendAnimManager.h"
+#include "VERirezo/Entity.h"
 #include "VERirezo/MeshManager.h"
 
 EPrefs::EPrefs()
@@ -387,6 +389,10 @@ bool GameApp::StartUp(void* data) {
     EProfileOneShot scope("GameApp::StartUp InitLua2()");
     InitLua2();
   }
+  {
+    EProfileOneShot scope("GameApp::StartUp SetupLevelMenu()");
+    m_ScriptVM.RunLuaCommands("SetupLevelMenu()", nullptr, nullptr, 0);
+  }
 
   m_pSayLineDisplayManager = new ESayLineDisplayManager();
   m_pScriptSpriteManager = new EScriptSpriteManager();
@@ -400,8 +406,7 @@ bool GameApp::StartUp(void* data) {
   if (m_pDebugManager && m_pDebugManager->Connected()) m_pDebugManager->SendEvent(9);
 
   if (!m_Prefs.m_bOxmBuild) {
-    // CLEAR-SITE: ERenderer::ClearRenderTarget(black, true, true, true, 1.0f)
-    // comes before this once the renderer has render targets.
+    m_pRenderer->ClearRenderTarget(EVec4(0.0f, 0.0f, 0.0f, 0.0f), true, true, true, 1.0f);
     m_pRenderer->Present(true);
   }
   return true;
@@ -421,9 +426,10 @@ void GameApp::initUIMenu() {
 }
 
 void GameApp::InitLua() {
-  // SCRIPT-SITE: the script host starts here (m_ScriptVM.Initialise, the
-  // debugger's onInitLua, the "common" script pack and "scripts/boot.lua").
+  m_ScriptVM.Initialise();
   if (m_pDebugManager) m_pDebugManager->onInitLua();
+  m_ScriptVM.ReadPackFile("common", true);
+  m_ScriptVM.DoFile("scripts/boot.lua", false);
   SetInitialized(kSUBSYSTEM_Lua, true);
 }
 
@@ -431,14 +437,22 @@ void GameApp::InitLua2() {
   EASSERT(IsInitialized(kSUBSYSTEM_Lua));
   EASSERT(IsInitialized(kSUBSYSTEM_Entity));
   EASSERT(IsInitialized(kSUBSYSTEM_UIMenu));
-  // SCRIPT-SITE: run_hook("startup"); a false result is fatal ("bRet").
+  bool bRet = m_ScriptVM.CallFunctionf("run_hook", "s", "startup");
+  EASSERT(bRet);
 }
 
 void GameApp::ShutdownLua() {
-  // SCRIPT-SITE: run_hook("shutdown") (fatal "bRet" when false), then
-  // m_ScriptVM.Shutdown.
+  bool bRet = m_ScriptVM.CallFunctionf("run_hook", "s", "shutdown");
+  EASSERT(bRet);
+  m_ScriptVM.Shutdown();
   if (m_pDebugManager) m_pDebugManager->onShutdownLua();
   SetInitialized(kSUBSYSTEM_Lua, false);
+
+  // What the script host still holds once the interpreter is gone.
+  if (EScriptVM::GetHostAllocsInUse() > 1) {
+    g_ErrorManager.TraceMessagef(TT_Warning, "ScriptVM still using %d bytes in %d allocs",
+                                 (int)EScriptVM::GetHostBytesInUse(), EScriptVM::GetHostAllocsInUse());
+  }
 }
 
 void GameApp::InitControlHandlers() {
@@ -454,13 +468,20 @@ void GameApp::InitControlHandlers() {
 void GameApp::InitEntities() {
   EASSERT(IsInitialized(kSUBSYSTEM_ControlHandler));
   EASSERT(IsInitialized(kSUBSYSTEM_Lua));
+  // Until the world model exists the global entity stands for the entities
+  // of global standing.
+  m_pGlobalEntity = new EMeshEntity(nullptr, "Global");
   SetInitialized(kSUBSYSTEM_Entity, true);
 }
 
 void GameApp::ShutdownEntities() {
   EASSERT(IsInitialized(kSUBSYSTEM_ControlHandler));
   EASSERT(IsInitialized(kSUBSYSTEM_Lua));
+  DelayedDelete(m_pPlayer);
+  DelayedDelete(m_pGlobalEntity);
   m_pCurrentEntity = nullptr;
+  m_pCurrentScriptObject = nullptr;
+  m_ScriptVM.ProcessRemovals();
   CleanupDestroyedEntities(false);
   SetInitialized(kSUBSYSTEM_Entity, false);
 }
@@ -534,8 +555,11 @@ void GameApp::DumpGameContext() {
   STUBBED("memory info");
   if (!gGameApp) return;
   g_ErrorManager.TraceMessagef("Build: %s", gGameApp->GetBuildString() ? gGameApp->GetBuildString() : "");
-  // CONTEXT-SITE: "Entity: %s" and "LSO: %s" for the entity and script
-  // object being processed, once entities have names.
+  if (gGameApp->m_pCurrentEntity) g_ErrorManager.TraceMessagef("Entity: %s", gGameApp->m_pCurrentEntity->GetName());
+  if (gGameApp->m_pCurrentScriptObject) {
+    const char* name = gGameApp->m_pCurrentScriptObject->GetName();
+    g_ErrorManager.TraceMessagef("LSO: %s", name ? name : "");
+  }
   double mb = GetAvailableMemoryMB();
   if (mb >= 0.0) g_ErrorManager.TraceMessagef("Avail Mem: %.1f MB", mb);
   else g_ErrorManager.TraceMessagef("Avail Mem: unknown");

@@ -15,7 +15,10 @@
 #include "Game/PCGameApp.h"
 #include "Game/UIMenu.h"
 #include "TWGraphics/Renderer.h"
+#include "ScriptVM/ScriptObject.h"
+#include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/Entity.h"
 #include "TWUtil/Profiler.h"
 #include "VERirezo/AnimManager.h"
 #include "VERirezo/EBlendAnimManager.h"
@@ -214,16 +217,34 @@ protected:
     ASSERT_EQ(0, mkdir((m_dir + "/run").c_str(), 0755));
     ASSERT_NE(nullptr, getcwd(m_oldCwd, sizeof(m_oldCwd)));
     ASSERT_EQ(0, chdir((m_dir + "/run").c_str()));
+    // The boot script gives the hooks that start-up and shut-down call.
+    ASSERT_EQ(0, system("mkdir -p WorkResource/scripts"));
+    FILE* f = fopen("WorkResource/scripts/boot.lua", "w");
+    ASSERT_NE(nullptr, f);
+    fputs("hooks = \"\"\n"
+          "function run_hook(name) hooks = hooks .. name .. \";\" end\n"
+          "function SetupLevelMenu() hooks = hooks .. \"menu;\" end\n", f);
+    fclose(f);
+    m_pOldFiles = gFile;
+    gFile = new EFileManager();
+    gFile->AddReadPath("WorkResource", false);
+    gFile->SetWritePath("WorkResource");
   }
   void TearDown() override {
+    delete gFile;
+    gFile = m_pOldFiles;
     EXPECT_EQ(0, chdir(m_oldCwd));
     EXPECT_EQ(0, system(("rm -rf '" + m_dir + "'").c_str()));
   }
+  // The file is looked for through the read paths first, so it goes beside
+  // the run folder and beside the resource folder.
   void WritePrefs(const char* text) {
-    FILE* f = fopen((m_dir + "/quillomar.ini").c_str(), "w");
-    ASSERT_NE(nullptr, f);
-    fputs(text, f);
-    fclose(f);
+    for (const std::string& path : {m_dir + "/quillomar.ini", m_dir + "/run/quillomar.ini"}) {
+      FILE* f = fopen(path.c_str(), "w");
+      ASSERT_NE(nullptr, f);
+      fputs(text, f);
+      fclose(f);
+    }
   }
   static size_t Find(const std::string& text, const char* what) {
     size_t pos = text.find(what);
@@ -233,6 +254,7 @@ protected:
 
   std::string m_dir;
   char m_oldCwd[4096];
+  EFileManager* m_pOldFiles = nullptr;
 };
 
 TEST_F(StartUpShutDown, RendererFailureEndsStartUpAndShutDownTouchesNothingMissing) {
@@ -316,6 +338,14 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   ASSERT_NE(nullptr, app->m_Timing.FindTimer("Main"));
   EXPECT_TRUE(app->m_Timing.FindTimer("Main")->IsRunning());
 
+  // The boot script ran; its start-up hook and the level menu after it.
+  float ok = 0.0f;
+  EXPECT_TRUE(app->GetScriptVM()->RunLuaCommands("if hooks == \"startup;menu;\" then return 1 end return 0", nullptr,
+                                                 &ok, 0));
+  EXPECT_EQ(1.0f, ok);
+  ASSERT_NE(nullptr, app->GetGlobalEntity());
+  EXPECT_STREQ("Global", app->GetGlobalEntity()->GetName());
+
   for (int i = 0; i < 3; ++i) {
     EXPECT_TRUE(app->InitFrame());
     EXPECT_TRUE(app->RenderFrame());
@@ -337,6 +367,48 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   delete app;
   EXPECT_EQ(nullptr, gGameApp);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+TEST(DelayedDeletion, EntitiesStayUntilTheEndOfTheFrameAndLoseTheirReferences) {
+  TestApp app;
+  EEntity* player = new EMeshEntity(nullptr, "Ruzi");
+  EEntity* other = new EMeshEntity(nullptr, "Other");
+  EEntity* kept = new EMeshEntity(nullptr, "Kept");
+  app.m_pPlayer = player;
+  app.m_pCurrentEntity = other;
+  app.m_pGlobalEntity = kept;
+  const uint32_t playerId = player->GetScriptId();
+
+  app.DelayedDelete(player);
+  app.DelayedDelete(other);
+  app.DelayedDelete(other);  // a second request for a dead entity is ignored
+  app.DelayedDelete((EEntity*)nullptr);
+  EXPECT_TRUE(player->IsDead());
+  EXPECT_EQ(player, EEntity::FromScriptId(playerId)) << "still allocated until the frame ends";
+  EXPECT_FALSE(kept->IsDead());
+  EXPECT_EQ(2, app.m_aDelayedDeleteEntities.Num());
+
+  app.EndFrame();
+  EXPECT_EQ(nullptr, app.m_pPlayer);
+  EXPECT_EQ(nullptr, app.m_pCurrentEntity);
+  EXPECT_EQ(kept, app.m_pGlobalEntity);
+  EXPECT_EQ(nullptr, EEntity::FromScriptId(playerId));
+  EXPECT_EQ(0, app.m_aDelayedDeleteEntities.Num());
+  app.EndFrame();  // nothing left to do
+  delete kept;
+}
+
+TEST(DelayedDeletion, ReKillingADeadScriptObjectIsFatal) {
+  TestApp app;
+  EScriptObject* object = new EScriptObject();
+  object->SetName("Doomed");
+  app.m_pCurrentScriptObject = object;
+  app.DelayedDelete(object);
+  EXPECT_TRUE(object->IsDead());
+  EXPECT_DEATH(app.DelayedDelete(object), "Re-killing a dead script: Doomed");
+  app.EndFrame();
+  EXPECT_EQ(nullptr, app.m_pCurrentScriptObject);
+  EXPECT_EQ(0, app.m_aDelayedDeleteScriptObjects.Num());
 }
 
 TEST(GameContext, ReportsTheBuildAndTheMemoryTheSystemHasFree) {

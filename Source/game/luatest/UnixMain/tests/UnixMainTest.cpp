@@ -33,7 +33,7 @@ std::string ReadAll(int fd) {
 // environment. When `terminateAfterStart` is set, the child gets SIGTERM
 // (which SDL turns into a quit event) once it has reported a started game.
 ProcessResult RunGame(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                      bool terminateAfterStart = false) {
+                      bool terminateAfterStart = false, const std::string& exe = QUILLOMAR_EXE) {
   int outPipe[2], errPipe[2];
   EXPECT_EQ(0, pipe(outPipe));
   EXPECT_EQ(0, pipe(errPipe));
@@ -45,10 +45,10 @@ ProcessResult RunGame(const std::vector<std::string>& args, const std::vector<st
     close(errPipe[0]);
     for (const std::string& e : env) putenv(strdup(e.c_str()));
     std::vector<char*> argv;
-    argv.push_back(strdup(QUILLOMAR_EXE));
+    argv.push_back(strdup(exe.c_str()));
     for (const std::string& a : args) argv.push_back(strdup(a.c_str()));
     argv.push_back(nullptr);
-    execv(QUILLOMAR_EXE, argv.data());
+    execv(exe.c_str(), argv.data());
     _exit(127);
   }
   close(outPipe[1]);
@@ -103,14 +103,6 @@ TEST(ProgramEntry, CapitalVIsNotTheVersionOption) {
   EXPECT_EQ(std::string::npos, r.err.find("StartUp successful"));
 }
 
-TEST(ProgramEntry, WindowCloseEndsTheLoopAndExitsZero) {
-  if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
-  ProcessResult r = RunGame({}, {}, true);
-  EXPECT_EQ(0, r.status) << r.err;
-  EXPECT_NE(std::string::npos, r.err.find("UnixMain: StartUp successful..\n"));
-  EXPECT_NE(std::string::npos, r.err.find("Working directory: "));
-}
-
 class TempDir {
 public:
   TempDir() {
@@ -120,6 +112,47 @@ public:
   ~TempDir() { system(("rm -rf '" + path + "'").c_str()); }
   std::string path;
 };
+
+// A game folder of its own: the program beside a resource folder whose boot
+// script has the hooks that start-up and shut-down call.
+class GameFolder : public TempDir {
+public:
+  GameFolder() {
+    exe = path + "/quillomar";
+    EXPECT_EQ(0, system(("cp '" QUILLOMAR_EXE "' '" + exe + "'").c_str()));
+    EXPECT_EQ(0, system(("mkdir -p '" + path + "/WorkResource/scripts'").c_str()));
+    FILE* f = fopen((path + "/WorkResource/scripts/boot.lua").c_str(), "w");
+    EXPECT_NE(nullptr, f);
+    if (f) {
+      fputs("function run_hook(name) print(\"hook \" .. name) end\nfunction SetupLevelMenu() end\n", f);
+      fclose(f);
+    }
+  }
+  std::string exe;
+};
+
+TEST(ProgramEntry, WindowCloseEndsTheLoopAndExitsZero) {
+  if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
+  GameFolder game;
+  ProcessResult r = RunGame({}, {}, true, game.exe);
+  EXPECT_EQ(0, r.status) << r.err;
+  size_t device = r.err.find("Created OpenGL Device");
+  size_t started = r.err.find("UnixMain: StartUp successful..\n");
+  EXPECT_NE(std::string::npos, device) << r.err;
+  EXPECT_NE(std::string::npos, started) << r.err;
+  EXPECT_LT(device, started) << "the renderer opens the window during start-up";
+  EXPECT_NE(std::string::npos, r.err.find("Working directory: " + game.path)) << r.err;
+}
+
+TEST(ProgramEntry, StartUpWithoutTheBootScriptIsFatal) {
+  if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
+  GameFolder game;
+  ASSERT_EQ(0, unlink((game.path + "/WorkResource/scripts/boot.lua").c_str()));
+  ProcessResult r = RunGame({}, {}, false, game.exe);
+  EXPECT_EQ(255, r.status) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("bRet")) << r.err;
+  EXPECT_EQ(std::string::npos, r.err.find("StartUp successful")) << r.err;
+}
 
 void MakeFile(const std::string& path, mode_t mode) {
   int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, mode);
