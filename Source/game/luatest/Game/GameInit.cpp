@@ -497,6 +497,11 @@ void GameApp::SetControlHandler(CONTROL_HANDLER_TYPE eType, void* pData) {
 bool GameApp::Shutdown() {
   SetControlHandler(kCONTROL_NONE, nullptr);
 
+  // The entities of the game's domains go while the script host still runs.
+  DelayedDelete(m_pPlayer);
+  DelayedDelete(m_pGlobalEntity);
+  CleanupDestroyedEntities(false);
+
   m_DialogManager.Shutdown();
 
   if (m_aControlHandlers[kCONTROL_SLIDESHOW]) m_aControlHandlers[kCONTROL_SLIDESHOW]->Shutdown();

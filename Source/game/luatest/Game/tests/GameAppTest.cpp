@@ -363,6 +363,7 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   EXPECT_EQ(nullptr, EMeshManager::GetMeshManager());
   EXPECT_EQ(nullptr, EBlendAnimManager::Get());
   EXPECT_EQ(nullptr, app->m_pMapCamera);
+  EXPECT_EQ(nullptr, app->GetGlobalEntity());
   EXPECT_FALSE(SingletonTWConsole::Exists());
   delete app;
   EXPECT_EQ(nullptr, gGameApp);
