@@ -2,12 +2,15 @@
 // writers:  texture_seeds <corpus folder>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
 #include "TWGraphics/DDS.h"
 #include "TextureFuzzSupport.h"
+#include "VERirezo/GameTexture.h"
+#include "VERirezo/TexAnim.h"
 
 namespace {
 
@@ -61,6 +64,28 @@ const char* const kATX[][2] = {
     {"modes.atx", "numframes 1\ntexture x\nplaymode oscillatebackonce\nframerate 0.5\n"},
 };
 
+// A game-texture pack record: the head written by the game texture, then its
+// frames as texture records.
+std::vector<uint8_t> PackEntry(const char* name, int frames, int mode) {
+  EGameTexture texture;
+  if (name) {
+    texture.m_szName = new char[strlen(name) + 1];
+    strcpy(texture.m_szName, name);
+  }
+  if (frames > 1) {
+    texture.m_pTexAnimInfo = new ETexAnimInfo();
+    texture.m_pTexAnimInfo->m_iNumFrames = frames;
+    texture.m_pTexAnimInfo->m_fFrameRate = 12.0f;
+    texture.m_pTexAnimInfo->m_eMode = mode;
+  }
+  texture.m_dwFlags = kGAMETEXTURE_LOCKED;
+  fuzzsupport::VecWriter w;
+  texture.WriteHeadToPackFile(w);
+  for (int i = 0; i < frames; ++i)
+    WriteTextureRecord(w, Image(i ? kTEXTUREFORMAT_DXT1 : kTEXTUREFORMAT_P8, kTEXTURETYPE_BITMAP, 4, 4, 3), 1);
+  return w.m_Bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -69,7 +94,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string root = argv[1];
-  for (const char* sub : {"", "/dds_fuzzer", "/texrecord_fuzzer", "/atx_fuzzer", "/work"})
+  for (const char* sub : {"", "/dds_fuzzer", "/texrecord_fuzzer", "/atx_fuzzer", "/packentry_fuzzer", "/work"})
     mkdir((root + sub).c_str(), 0700);
   bool ok = true;
   fuzzsupport::VecWriter all;
@@ -87,6 +112,9 @@ int main(int argc, char** argv) {
     std::string text = a[1];
     ok = ok && Save(root + "/atx_fuzzer/" + a[0], std::vector<uint8_t>(text.begin(), text.end()));
   }
+  ok = ok && Save(root + "/packentry_fuzzer/plain.ent", PackEntry("textures\\wall.dds", 1, 0)) &&
+       Save(root + "/packentry_fuzzer/anim.ent", PackEntry("textures\\fx\\fire.dds", 3, kANIMTEXMODE_OSCILLATE)) &&
+       Save(root + "/packentry_fuzzer/noname.ent", PackEntry(nullptr, 2, kANIMTEXMODE_LOOPTAIL));
   if (!ok) fprintf(stderr, "texture_seeds: could not write the corpus in %s\n", root.c_str());
   return ok ? 0 : 1;
 }

@@ -29,7 +29,9 @@ public:
         m_bCaptureScreenShot(false),
         m_bScreenShotWithoutOverlays(false),
         m_bScreenShotHighRes(false),
-        m_bDirectOverlays(false) {}
+        m_bDirectOverlays(false),
+        MakingPackfiles(false),
+        DebugTextureReduction(false) {}
 
   int DebugDisplay;         // selected debug screen page, 0 none
   bool ShowTargets;
@@ -60,4 +62,6 @@ public:
   bool m_bScreenShotWithoutOverlays;
   bool m_bScreenShotHighRes;
   bool m_bDirectOverlays;
+  bool MakingPackfiles;        // the pack-making run: loose files only
+  bool DebugTextureReduction;  // reduce a texture on every pass whatever the memory
 };

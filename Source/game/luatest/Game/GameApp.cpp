@@ -101,6 +101,14 @@ GameApp::GameApp()
       m_aDelayedDeleteScriptObjects(kMEMTYPE_ScriptVM),
       m_dwInitializedSubsystems(0) {
   m_szLanguage[0] = '\0';
+  m_pGameTextureManager = nullptr;
+  m_iLevelLoadedState = 0;
+  m_szFullCurrentLevelName[0] = '\0';
+  m_idExponentTexture = 0;
+  m_idErrorTexture = 0;
+  m_hBumpmapPalette = 0;
+  m_dwTextureReductions = 0;
+  m_dwPlayerModelTextureBytes = 0;
   for (ERumbleMotor& motor : m_Rumble.m_aMotors) {
     motor.m_fStartTime = motor.m_fEndTime = motor.m_fTimeScale = motor.m_fOutput = 0.0f;
     for (EVec2& point : motor.m_aCurve) point.Zero();
@@ -506,4 +514,10 @@ void GameApp::KillRumble() {
     motor.m_aCurve[3] = EVec2(0.01f, 0.0f);
   }
   UpdateRumble(1.0f);
+}
+
+void GameApp::GetRetailMemState(float& used, float& total) {
+  STUBBED("retail memory state");
+  used = 7.0f * 67108864.0f;    // 448 MB
+  total = 1073741824.0f - 67108864.0f;  // 960 MB
 }

@@ -40,6 +40,7 @@ class EScriptTextManager;
 class ESoundManager;
 class ETutorialBoxManager;
 class EUIMenu;
+class EGameTextureManager;
 
 // The subsystem-initialised flags of the application.
 enum EGameSubsystem {
@@ -305,6 +306,28 @@ public:
   EArray<EEntity*> m_aDelayedDeleteEntities;
   EArray<EScriptObject*> m_aDelayedDeleteScriptObjects;
   unsigned m_dwInitializedSubsystems;
+
+  // Textures: the game texture manager (made when rendering starts) and
+  // the state it consults.
+  EGameTextureManager* GetGameTextureManager() const { return m_pGameTextureManager; }
+  // 3 once a level has loaded completely and runs.
+  int GetLevelLoadedState() const { return m_iLevelLoadedState; }
+  const char* GetFullCurrentLevelName() const { return m_szFullCurrentLevelName; }
+  // Memory in use and in total, in bytes; their difference is free memory.
+  void GetRetailMemState(float& used, float& total);
+
+  EGameTextureManager* m_pGameTextureManager;
+  int m_iLevelLoadedState;
+  char m_szFullCurrentLevelName[300];
+  // Game texture ids of the procedural textures "Exponent" and
+  // "ErrorTexture"; the second is what failed texture loads return.
+  unsigned m_idExponentTexture;
+  unsigned m_idErrorTexture;
+  unsigned m_hBumpmapPalette;
+  unsigned m_dwTextureReductions;  // run-time texture reductions so far
+  // Game textures of the player model, and the sum of their sizes.
+  EArray<unsigned int> m_aPlayerModelTextures;
+  unsigned m_dwPlayerModelTextureBytes;
 
 protected:
   // The build string "P0602" (with ".minor" when the minor number is set).
