@@ -79,6 +79,10 @@ TEST_F(LuaHelperTest, WrapperMarksNativesRunInsideAThread) {
   EXPECT_EQ(g_pOriginalStack, nullptr);
 }
 
+TEST_F(LuaHelperTest, FrameInfoOutsideAnyScriptStaysInItsBuffer) {
+  EXPECT_STREQ(Lua_GetFrameInfo(L), "0) (null) (null)");
+}
+
 TEST_F(LuaHelperTest, FrameInfoNamesTheFileBelowScripts) {
   WriteFile("scripts/levels/ca/cabin.lua", "\n\nTestCheckArgs()\n");
   vm.SuppressWarnings(false);

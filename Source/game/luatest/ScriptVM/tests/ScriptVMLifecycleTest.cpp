@@ -91,3 +91,27 @@ TEST_F(ScriptVMLifecycleTest, CleanUpCallsTheLevelEndHookAndTrimsThreads) {
   vm.CleanUp();
   EXPECT_EQ(CountLines("Removed 3/10 lso refs"), 1);
 }
+
+TEST_F(ScriptVMLifecycleTest, HeapAboveTheCapRaisesItOnceThenStops) {
+  EXPECT_TRUE(Run("mb = 'x' for i = 1, 20 do mb = mb .. mb end big = {} for i = 1, 62 do big[i] = mb .. i end"));
+  Frames(1);
+  EXPECT_EQ(CountLines("Forcing in-level Lua garbage collection. mem exceeded 60 Megs"), 1);
+  EXPECT_EQ(CountLines("Upping max to 90 Megs so game can still run"), 1);
+  EXPECT_EQ(vm.GetMemoryCap(), 90.0f);
+  // The free-memory estimate (30 MB) never drops below the watermark.
+  EXPECT_EQ(vm.GetFreeMemoryWatermark(), 2097152u);
+  EXPECT_EQ(CountLines("free memory dropped below"), 0);
+  Frames(1);
+  EXPECT_EQ(CountLines("Upping max"), 1);
+
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  setenv("SCRIPTVM_TEST_ECHO", "1", 1);
+  EXPECT_DEATH(
+      {
+        Run("for i = 63, 92 do big[i] = mb .. i end");
+        Frames(1);
+      },
+      "mem exceeded 90 Megs(.|\n)*Ran out of lua memory");
+  unsetenv("SCRIPTVM_TEST_ECHO");
+  Run("big = nil mb = nil");
+}
