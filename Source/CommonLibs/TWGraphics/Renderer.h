@@ -155,7 +155,8 @@ public:
 // ---------------------------------------------------------------------------
 // Textures
 
-enum TEXTUREFORMAT {
+// -1 is a value of its own (none, or the end of a list).
+enum TEXTUREFORMAT : int {
   kTEXTUREFORMAT_8888 = 0,
   kTEXTUREFORMAT_0888 = 1,
   kTEXTUREFORMAT_4444 = 2,
@@ -192,7 +193,8 @@ enum {
   kTEXTUREFLAG_DYNAMIC = 0x80,       // contents do not survive a reset
 };
 
-enum CUBEMAPFACE {
+// -1 is a value of its own (none, or the end of a list).
+enum CUBEMAPFACE : int {
   kCUBEMAP_POSITIVE_X = 0,
   kCUBEMAP_NEGATIVE_X = 1,
   kCUBEMAP_POSITIVE_Y = 2,
@@ -265,7 +267,8 @@ struct ETextureStageState {
 // ---------------------------------------------------------------------------
 // Vertices
 
-enum VBFORMAT {
+// -1 is a value of its own (none, or the end of a list).
+enum VBFORMAT : int {
   kVBFORMAT_POSITION = 0,
   kVBFORMAT_POSITION_COLOR = 1,
   kVBFORMAT_POSITION_COLOR_TEXCOORD5 = 2,
@@ -289,7 +292,8 @@ enum VBFORMAT {
   kVBFORMAT_20 = 20,  // a size, no elements
 };
 
-enum VBDRAWMODE {
+// -1 is a value of its own (none, or the end of a list).
+enum VBDRAWMODE : int {
   kVBDRAWMODE_POINTLIST = 0,
   kVBDRAWMODE_LINELIST = 1,
   kVBDRAWMODE_LINESTRIP = 2,
