@@ -2,6 +2,8 @@
 // debug and feature switches that the preferences file and the options set.
 #pragma once
 
+#include <cstdio>
+
 class EDebugHooks {
 public:
   EDebugHooks()
@@ -31,7 +33,18 @@ public:
         m_bScreenShotHighRes(false),
         m_bDirectOverlays(false),
         MakingPackfiles(false),
-        DebugTextureReduction(false) {}
+        DebugTextureReduction(false),
+        m_iImportantMessageFrames(0) {
+    m_szLastImportantMessage[0] = '\0';
+  }
+
+  // Starts the on-screen notice that a problem was written to the log.
+  void ShowCheckMessageLogMessage() { m_iImportantMessageFrames = 500; }
+  // Keeps at most 127 characters of the text.
+  void SetLastImportantMessage(const char* szText) {
+    snprintf(m_szLastImportantMessage, sizeof(m_szLastImportantMessage), "%s", szText ? szText : "");
+  }
+  const char* GetLastImportantMessage() const { return m_szLastImportantMessage; }
 
   int DebugDisplay;         // selected debug screen page, 0 none
   bool ShowTargets;
@@ -64,4 +77,8 @@ public:
   bool m_bDirectOverlays;
   bool MakingPackfiles;        // the pack-making run: loose files only
   bool DebugTextureReduction;  // reduce a texture on every pass whatever the memory
+
+  // The notice of an important but non-fatal problem: frames left to show it.
+  int m_iImportantMessageFrames;
+  char m_szLastImportantMessage[128];
 };

@@ -570,4 +570,8 @@ void GameApp::DumpGameContext() {
   else g_ErrorManager.TraceMessagef("Avail Mem: unknown");
 }
 
-void GameApp::OnNonfatalProblem(const char*) {}
+void GameApp::OnNonfatalProblem(const char* szMessage) {
+  if (!gGameApp) return;
+  gGameApp->m_DebugHooks.ShowCheckMessageLogMessage();
+  gGameApp->m_DebugHooks.SetLastImportantMessage(szMessage);
+}

@@ -412,6 +412,18 @@ TEST(DelayedDeletion, ReKillingADeadScriptObjectIsFatal) {
   EXPECT_EQ(0, app.m_aDelayedDeleteScriptObjects.Num());
 }
 
+TEST(NonfatalProblem, StartsTheNoticeAndKeepsTheMessage) {
+  TestApp app;
+  gGameApp = &app;
+  GameApp::OnNonfatalProblem(std::string(300, 'x').c_str());
+  EXPECT_EQ(500, app.m_DebugHooks.m_iImportantMessageFrames);
+  EXPECT_EQ(std::string(127, 'x'), app.m_DebugHooks.GetLastImportantMessage());
+  GameApp::OnNonfatalProblem("short");
+  EXPECT_STREQ("short", app.m_DebugHooks.GetLastImportantMessage());
+  gGameApp = nullptr;
+  GameApp::OnNonfatalProblem("no application");  // nothing to record it in
+}
+
 TEST(GameContext, ReportsTheBuildAndTheMemoryTheSystemHasFree) {
   TestApp app;
   gGameApp = &app;
