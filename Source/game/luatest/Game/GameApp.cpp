@@ -16,6 +16,7 @@
 #include "TWUtil/Array.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/TextureManager.h"
 #include "TWUtil/Profiler.h"
 #include "TWUtil/String.h"
 #include "VERirezo/EBlendAnimManager.h"
@@ -212,6 +213,7 @@ bool GameApp::InitFrame() {
   m_fSimDeltaTime = step;
   m_dSimElapsedTime += step;
   ++m_iFrameCount;
+  if (m_pGameTextureManager) m_pGameTextureManager->AnimateTextures();
 
   // Menu idle timer.
   if (areControllersIdle() && InControlHandler(kCONTROL_MENU)) {
@@ -390,6 +392,7 @@ bool GameApp::InGameMenuRenderFrame() {
 }
 
 bool GameApp::EndFrame() {
+  if (m_pGameTextureManager) m_pGameTextureManager->ValidateTextures();
   CleanupDestroyedEntities(false);
   m_iLastKeyPress = 0;
   return true;

@@ -315,6 +315,9 @@ public:
   const char* GetFullCurrentLevelName() const { return m_szFullCurrentLevelName; }
   // Memory in use and in total, in bytes; their difference is free memory.
   void GetRetailMemState(float& used, float& total);
+  // Procedural textures made when rendering starts; renderer handles or 0.
+  unsigned createErrorTexture();
+  unsigned createExponentTexture();
 
   EGameTextureManager* m_pGameTextureManager;
   int m_iLevelLoadedState;

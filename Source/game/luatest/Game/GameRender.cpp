@@ -1,9 +1,12 @@
 // The application's render set-up and render passes.
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "Game/GameApp.h"
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/TextureManager.h"
 
 bool GameApp::InitRender(void* data) {
   EASSERT(m_pRenderer == NULL);
@@ -31,7 +34,42 @@ bool GameApp::InitRender(void* data) {
     m_pRenderer = nullptr;
     return false;
   }
+
+  // The game texture manager, with the procedural textures it hands out:
+  // "ErrorTexture" for every texture that fails to load.
+  m_pGameTextureManager = new EGameTextureManager();
+  m_idExponentTexture = m_pGameTextureManager->AddProceduralTexture(createExponentTexture(), false, "Exponent");
+  m_idErrorTexture = m_pGameTextureManager->AddProceduralTexture(createErrorTexture(), false, "ErrorTexture");
   return true;
+}
+
+// 1 x 1 magenta.
+unsigned GameApp::createErrorTexture() {
+  HTEXTURE hTexture = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 1, 1, 1, 0);
+  if (!hTexture) return 0;
+  uint32_t magenta = 0xFFFF00FFu;
+  memcpy(m_pRenderer->LockTexture(hTexture, 0, nullptr, false, (CUBEMAPFACE)-1, true), &magenta, 4);
+  m_pRenderer->UnlockTexture(hTexture, 0, false, (CUBEMAPFACE)-1);
+  return hTexture;
+}
+
+// A Gaussian spot, 256 x 256 luminance with its full mip chain.
+unsigned GameApp::createExponentTexture() {
+  HTEXTURE hTexture = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_L8, 256, 256, 0, 0);
+  if (!hTexture) return 0;
+  uint8_t* p = static_cast<uint8_t*>(m_pRenderer->LockTexture(hTexture, 0, nullptr, false, (CUBEMAPFACE)-1, true));
+  for (int row = 0; row < 256; ++row) {
+    float a = ((2.0f * row + 1.0f) / 256.0f - 1.0f) * 2.0f;
+    for (int column = 0; column < 256; ++column) {
+      float c = ((2.0f * column + 1.0f) / 256.0f - 1.0f) * 2.0f;
+      float intensity = expf(-a * a) * expf(-c * c);
+      EASSERT(intensity >= 0.0f && intensity <= 1.0f);
+      p[row * 256 + column] = (uint8_t)(intensity * 255.0f);
+    }
+  }
+  m_pRenderer->UnlockTexture(hTexture, 0, false, (CUBEMAPFACE)-1);
+  m_pRenderer->FilterTexture(hTexture, true);
+  return hTexture;
 }
 
 unsigned GameApp::GetIdealRendererFlags() {
@@ -45,6 +83,9 @@ unsigned GameApp::GetIdealRendererFlags() {
 }
 
 void GameApp::ShutdownRender() {
+  delete m_pGameTextureManager;
+  m_pGameTextureManager = nullptr;
+  m_idExponentTexture = m_idErrorTexture = 0;
   if (!m_pRenderer) return;
   m_pRenderer->Shutdown();
   delete m_pRenderer;

@@ -528,3 +528,31 @@ TEST_F(TextureManagerTest, ReductionWalksDownTheSizes) {
   EXPECT_LT(dump.find("flat.dds"), dump.find("big.dds"));
   EXPECT_THAT(dump, HasSubstr("Total game texture memory = "));
 }
+
+TEST(TextureManagerStartUp, RenderingStartsTheManagerWithItsErrorTexture) {
+  if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
+  PCGameApp app;
+  gGameApp = &app;
+  ASSERT_TRUE(app.InitRender(nullptr));
+  SDL_WM_GrabInput(SDL_GRAB_OFF);
+  EGameTextureManager* manager = app.GetGameTextureManager();
+  ASSERT_NE(manager, nullptr);
+  EXPECT_EQ(GetGameTextureManager(), manager);
+  ASSERT_NE(app.m_idErrorTexture, 0u);
+  ASSERT_NE(app.m_idExponentTexture, 0u);
+  EXPECT_STREQ(manager->GetTexture(app.m_idErrorTexture)->m_szName, "ErrorTexture");
+  EXPECT_TRUE(manager->GetTexture(app.m_idExponentTexture)->GetProcedural());
+  EXPECT_EQ(manager->AddTexture("textures/not_anywhere.dds", 0, nullptr), app.m_idErrorTexture);
+  // The exponent texture is brightest in the middle.
+  HTEXTURE h = manager->GetTextureHandle(app.m_idExponentTexture);
+  const uint8_t* p = static_cast<const uint8_t*>(app.m_pRenderer->LockTexture(h, 0, nullptr, true, (CUBEMAPFACE)-1, false));
+  EXPECT_EQ(p[128 * 256 + 128], 254);
+  EXPECT_LT(p[0], 2);
+  app.m_pRenderer->UnlockTexture(h, 0, true, (CUBEMAPFACE)-1);
+  manager->PurgeTextures(true);
+  EXPECT_NE(manager->GetTexture(app.m_idErrorTexture), nullptr);
+  app.ShutdownRender();
+  EXPECT_EQ(app.GetGameTextureManager(), nullptr);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  gGameApp = nullptr;
+}
