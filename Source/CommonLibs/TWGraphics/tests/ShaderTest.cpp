@@ -470,6 +470,63 @@ TEST_F(Shaders, NamesChooseByteCodeOrTheMissingHLSLCompiler) {
   ExpectColour(vs, ps, 0, 255, 0);
 }
 
+TEST_F(Shaders, PackedColoursKeepRedAndBlueWithoutBGRAArrays) {
+  Stop();
+  rtest::hooks().extensionsToHide = "GL_EXT_vertex_array_bgra";
+  ASSERT_TRUE(Start(kSize, kSize));
+  ASSERT_FALSE(m_pRenderer->GetGLRenderer()->supports_GL_EXT_vertex_array_bgra());
+  // The quad's packed colour is opaque white; c20 picks red out of it.
+  uint32_t vs = Vertex("mov oPos, v0\nmul oD0, v2, c20\n");
+  ASSERT_NE(0u, vs);
+  uint32_t ps = PassColourPixelShader();
+  SetVS(20, 1.0f, 0.0f, 0.0f, 1.0f);
+  ExpectColour(vs, ps, 255, 0, 0);
+  // A colour of red alone, packed B, G, R, A, arrives as red.
+  m_pRenderer->BeginRender();
+  uint32_t vb = m_pRenderer->CreateVertexBuffer(kVBFORMAT_POSITION_COLOR, 4, 0, "Red");
+  float* v = static_cast<float*>(m_pRenderer->LockVertexBuffer(vb, 0, 0, 0));
+  const float corners[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+  for (int i = 0; i < 4; ++i) {
+    v[4 * i + 0] = corners[i][0];
+    v[4 * i + 1] = corners[i][1];
+    v[4 * i + 2] = 0.0f;
+    uint32_t red = 0xFFFF0000u;
+    memcpy(&v[4 * i + 3], &red, 4);
+  }
+  m_pRenderer->UnlockVertexBuffer(vb);
+  uint32_t passVS = Vertex("mov oPos, v0\nmov oD0, v2\n");
+  m_pRenderer->SetVertexShader(passVS);
+  m_pRenderer->SetPixelShader(ps);
+  m_pRenderer->DrawUnindexedVertexBuffer(vb, kVBDRAWMODE_TRIANGLESTRIP, 4, 0);
+  unsigned char px[4];
+  m_Draw.Pixel(kSize / 2, kSize / 2, px);
+  EXPECT_EQ(255, px[0]);
+  EXPECT_EQ(0, px[2]);
+  m_pRenderer->DeleteVertexBuffer(vb);
+}
+
+TEST_F(Shaders, ASamplerOfTheWrongTypeIsReportedOnce) {
+  uint32_t vs = Vertex("mov oPos, v0\nmov oD0, v2\nmov oT0, c0\n");
+  uint32_t ps = Pixel("ps_2_0\ndcl_2d s0\ndcl t0\ntexld r0, t0, s0\nmov oC0, r0\n", "Sample.psh");
+  ASSERT_NE(0u, ps);
+  HTEXTURE cube = m_pRenderer->CreateCubemapTexture(kTEXTUREFORMAT_8888, 4, 1, 0);
+  ETextureStageState stage;
+  stage.m_hTexture = cube;
+  ::testing::internal::CaptureStdout();
+  for (int i = 0; i < 2; ++i) {
+    m_pRenderer->SetTextureStages(&stage, 1);
+    unsigned char px[4];
+    Draw(vs, ps, px);
+  }
+  std::string out = ::testing::internal::GetCapturedStdout();
+  const std::string needle = "has wrong sampler type (0, should be 1)";
+  size_t at = out.find(needle);
+  ASSERT_NE(std::string::npos, at) << out;
+  EXPECT_EQ(std::string::npos, out.find(needle, at + 1));
+  m_pRenderer->SetTextureStages(nullptr, 0);
+  m_pRenderer->DeleteTexture(cube, true);
+}
+
 TEST_F(Shaders, DeletingAShaderFreesItsSlot) {
   uint32_t vs = Vertex("mov oPos, v0\nmov oD0, v2\n");
   uint32_t ps = PassColourPixelShader();
