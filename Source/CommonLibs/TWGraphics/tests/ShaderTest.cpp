@@ -230,6 +230,20 @@ TEST_F(Shaders, TheChosenProfileDraws) {
   ExpectColour(vs, ps, 255, 255, 255);
 }
 
+TEST_F(Shaders, AForcedProfileIsUsed) {
+  Stop();
+  GForceMojoShaderProfile = "arb1";
+  bool started = Start(kSize, kSize);
+  GForceMojoShaderProfile = nullptr;
+  ASSERT_TRUE(started);
+  EXPECT_STREQ("arb1", m_pRenderer->GetGLRenderer()->GetMojoShaderProfile());
+  EXPECT_EQ(1, CountTraces("...but forcing MojoShader profile 'arb1' at user request."));
+  uint32_t vs = Vertex("mov oPos, v0\nmov oD0, c20\n");
+  ASSERT_NE(0u, vs);
+  SetVS(20, 0.0f, 1.0f, 1.0f, 1.0f);
+  ExpectColour(vs, PassColourPixelShader(), 0, 255, 255);
+}
+
 TEST_F(Shaders, AVertexShaderIsCachedUnderItsKeyAndReusedOnTheNextRun) {
   WriteText(VSDir() + "/Colour.vsh", "mov oPos, v0\nmov oD0, c20\n");
   const std::string source = ReadText(VSDir() + "/Colour.vsh");
