@@ -290,6 +290,7 @@ enum VBFORMAT : int {
   kVBFORMAT_BLEND4 = 18,
   kVBFORMAT_19 = 19,  // a size, no elements
   kVBFORMAT_20 = 20,  // a size, no elements
+  kVBFORMAT_END = -1,  // ends a list of formats
 };
 
 // -1 is a value of its own (none, or the end of a list).

@@ -355,7 +355,7 @@ uint32_t ERenderer::AssembleVertexShader(const char* source, unsigned dwSourceLe
   memset(s_szCombinedSource, 0, sizeof(s_szCombinedSource));
   unsigned dwCombinedSourceLen = (unsigned)strlen(version);
   memcpy(s_szCombinedSource, version, dwCombinedSourceLen);
-  for (const VBFORMAT* f = formats; f && *f != (VBFORMAT)-1; ++f) {
+  for (const VBFORMAT* f = formats; f && *f != kVBFORMAT_END; ++f) {
     for (const char* const* line = GetVertexDeclaration(*f); line && *line; ++line) {
       unsigned n = (unsigned)strlen(*line);
       EASSERT(dwCombinedSourceLen + n + 1 + dwSourceLen < kMAX_COMBINED_SOURCE_LENGTH);
@@ -439,7 +439,7 @@ uint32_t ERenderer::translateVertexShader(const char* byteCode, int length, cons
   MOJOSHADER_swizzle swizzles[kMAX_VERTEX_ELEMENTS];
   int iElementCount = 0, swizzleCount = 0, streams = 0;
   const bool bgra = m_pGLRenderer->supports_GL_EXT_vertex_array_bgra();
-  for (const VBFORMAT* f = formats; f && *f != (VBFORMAT)-1; ++f, ++streams) {
+  for (const VBFORMAT* f = formats; f && *f != kVBFORMAT_END; ++f, ++streams) {
     const EVertexElement* pSourceElement = GetVertexElements(*f);
     EASSERT(pSourceElement);
     for (; pSourceElement && pSourceElement->Type != -1; ++pSourceElement) {
@@ -538,7 +538,7 @@ uint32_t ERenderer::makeErrorVertexShader(const VBFORMAT* formats) {
   const char* version = m_DeviceSupport.m_dwVertexShaderVersion >= 0x200 ? "vs_2_0\n" : "vs_1_1\n";
   for (const char* body : kBodies) {
     std::string text(version);
-    for (const VBFORMAT* f = formats; f && *f != (VBFORMAT)-1; ++f)
+    for (const VBFORMAT* f = formats; f && *f != kVBFORMAT_END; ++f)
       for (const char* const* line = GetVertexDeclaration(*f); line && *line; ++line) text += std::string(*line) + "\n";
     text += body;
     unsigned size = 0;

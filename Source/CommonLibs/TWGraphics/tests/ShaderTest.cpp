@@ -62,7 +62,7 @@ std::string CacheName(const std::string& keyText, const char* extension) {
 }
 
 const int kSize = 32;
-const VBFORMAT kPositionColour[] = {kVBFORMAT_POSITION_COLOR, (VBFORMAT)-1};
+const VBFORMAT kPositionColour[] = {kVBFORMAT_POSITION_COLOR, kVBFORMAT_END};
 
 // The hand-worked example: "a" from seed 0. FNV step (0 ^ 0x61) x 16777619
 // = 0x610098b3; then += << 13 gives 0x7416f8b3, ^= >> 7 0x74fed542, += << 3
@@ -136,7 +136,7 @@ protected:
   // The combined text the renderer assembles for these formats.
   std::string Combined(const std::string& version, const VBFORMAT* formats, const std::string& source) {
     std::string text = version;
-    for (const VBFORMAT* f = formats; *f != (VBFORMAT)-1; ++f)
+    for (const VBFORMAT* f = formats; *f != kVBFORMAT_END; ++f)
       for (const char* const* line = GetVertexDeclaration(*f); line && *line; ++line) text += std::string(*line) + "\n";
     return text + source;
   }
@@ -273,7 +273,7 @@ TEST_F(Shaders, AVertexShaderIsCachedUnderItsKeyAndReusedOnTheNextRun) {
 
 TEST_F(Shaders, TheKeyCoversVersionFormatsAndIncludedFiles) {
   const std::string source = "mov oPos, v0\nmov oD0, v2\n";
-  const VBFORMAT withTexcoord[] = {kVBFORMAT_POSITION_COLOR_TEXCOORD0, (VBFORMAT)-1};
+  const VBFORMAT withTexcoord[] = {kVBFORMAT_POSITION_COLOR_TEXCOORD0, kVBFORMAT_END};
   ASSERT_NE(0u, Vertex(source));
   ASSERT_NE(0u, Vertex(source, withTexcoord));
   // A device of shader version 1 gets the vs_1_1 line, another key.
