@@ -1,4 +1,6 @@
 // The application's render set-up and render passes.
+#include "Game/GameRender.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -40,6 +42,8 @@ bool GameApp::InitRender(void* data) {
   m_pGameTextureManager = new EGameTextureManager();
   m_idExponentTexture = m_pGameTextureManager->AddProceduralTexture(createExponentTexture(), false, "Exponent");
   m_idErrorTexture = m_pGameTextureManager->AddProceduralTexture(createErrorTexture(), false, "ErrorTexture");
+  // The palette of palettised normal maps.
+  m_hBumpmapPalette = m_pGameTextureManager->CreateBumpmapPalette();
   return true;
 }
 
@@ -86,6 +90,7 @@ void GameApp::ShutdownRender() {
   delete m_pGameTextureManager;
   m_pGameTextureManager = nullptr;
   m_idExponentTexture = m_idErrorTexture = 0;
+  m_hBumpmapPalette = 0;  // freed with the renderer's pools
   if (!m_pRenderer) return;
   m_pRenderer->Shutdown();
   delete m_pRenderer;
@@ -95,3 +100,9 @@ void GameApp::ShutdownRender() {
 void GameApp::RenderSceneOverlays() {}
 
 void GameApp::RenderSpriteOverlays() {}
+
+uint32_t NormalVectorToRGBA(const EVec3& v) {
+  EASSERT(v.x >= -1.0f && v.x <= 1.0f && v.y >= -1.0f && v.y <= 1.0f && v.z >= -1.0f && v.z <= 1.0f);
+  auto channel = [](float c) { return (uint32_t)floorf((c + 1.0f) * 127.5f + 0.5f) & 0xFF; };
+  return 0xFF000000u | channel(v.x) << 16 | channel(v.y) << 8 | channel(v.z);
+}

@@ -300,8 +300,6 @@ unsigned EGameTextureManager::AddTexture(const char* name, unsigned flags, EBitm
   return id;
 }
 
-void EGameTextureManager::PalettizeBumpmapTexture(EGameTexture*) { STUBBED("bump-map palettising"); }
-
 void EGameTextureManager::RecordPlayerModelTexture(EGameTexture* texture, const char* name) {
   if (!gGameApp || TextureApp::LevelLoaded() || !strstr(name, "characters\\ruzi\\")) return;
   EArray<unsigned int>& list = gGameApp->m_aPlayerModelTextures;

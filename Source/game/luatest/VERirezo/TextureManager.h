@@ -71,6 +71,18 @@ public:
   void WriteAllLocalizedTexturesToPackFile(EFileWriter& writer, EGameLanguage language, bool common,
                                            unsigned short version);
 
+  // Bump-map palettising (TextureBumpmap.cpp). The palette holds 256 unit
+  // normals over the upper hemisphere; a palettised normal map is a P8
+  // texture of indices into it.
+  HPALETTE CreateBumpmapPalette();
+  // A new P8 texture of the nearest palette normal of every texel of an 8888
+  // normal map, with the mean and largest angle errors in degrees; 0 when
+  // the texture cannot be made.
+  HTEXTURE PalettizeBumpmap(HTEXTURE hSource, float* pAverageError, float* pMaxError);
+  // The entry of a table of 256 unit vectors nearest to v, with the angle
+  // between them in degrees.
+  static int getNearestNormalTableEntry(const EVec3& v, const EVec3* table, float* pError);
+
   // Lower case, without the resource folder, '\' separators, ".dds".
   static void fixTextureFilename(char* out, const char* in);
 
