@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Game/GameApp.h"
 #include "Lua/lstate.h"
 #include "ScriptVM/ScriptObject.h"
 #include "ScriptVM/ScriptVM.h"
@@ -21,13 +22,14 @@ const int kPATH_SIZE = 4096;
 const uint16_t kPACK_EXTENDED_HEADER = 0xFCFC;
 
 // What the host asks of the application about the game's progress and its
-// preference switches. Until the application keeps them, start-up has not
-// completed, no level is fully loaded and the switches have their defaults.
-bool StartUpComplete() { return false; }
-bool LevelFullyLoaded() { return false; }
-bool PrefScriptDebug() { return false; }
-bool PrefDvdEnvironment() { return false; }
-bool PrefProductionLoading() { return true; }
+// preference switches. Without an application (tools, tests of the host on
+// its own) start-up has not completed, no level is loaded and the switches
+// have their defaults.
+bool StartUpComplete() { return gGameApp && gGameApp->StartUpComplete(); }
+bool LevelFullyLoaded() { return gGameApp && gGameApp->LevelLoaded(); }
+bool PrefScriptDebug() { return gGameApp && gGameApp->GetPrefs().m_bScriptDebug; }
+bool PrefDvdEnvironment() { return gGameApp && gGameApp->GetPrefs().m_bDvdEnvironment; }
+bool PrefProductionLoading() { return !gGameApp || gGameApp->GetPrefs().m_bProductionLoading; }
 
 // Reads a whole file through the file manager; the caller frees the block.
 char* ReadWholeFile(const char* szPath, EFileLoc location, size_t* pSize) {
