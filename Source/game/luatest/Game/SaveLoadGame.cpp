@@ -75,3 +75,13 @@ EGameProfile* ELoadSaveGame::GetProfileFromIndex(int index) {
 }
 
 void ELoadSaveGame::SaveLuaSaveableStateToString(EString& out) { out.Empty(); }
+
+void ELoadSaveGame::writeFileSig(EArray<EString>* pLines, const char* szText, int iLength, int hSig) {
+  if (!pLines || !szText || iLength <= 0) return;
+  pLines->AddData(EString(szText, iLength));
+  if (hSig == -1) return;
+  int iSigLength = szText[iLength - 1] == '\n' ? iLength - 1 : iLength;
+  CalculateSignatureUpdate(hSig, szText, iSigLength);
+}
+
+void ELoadSaveGame::CalculateSignatureUpdate(int, const char*, int) {}

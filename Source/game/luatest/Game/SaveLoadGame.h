@@ -69,6 +69,13 @@ public:
   // runs.
   void SaveLuaSaveableStateToString(EString& out);
 
+  // Appends the iLength bytes at szText (one line, its line feed included)
+  // to pLines as one element, and when hSig is not -1 feeds the line without
+  // its line feed to the signature update.
+  static void writeFileSig(EArray<EString>* pLines, const char* szText, int iLength, int hSig);
+  // Signature update: nothing is computed on this platform.
+  static void CalculateSignatureUpdate(int hSig, const char* szText, int iLength);
+
 private:
   EGameProfile m_aProfiles[kNUM_PROFILES];
   int m_iCurrentProfile;

@@ -13,7 +13,9 @@
 class EEntity;
 class EMeshEntity;
 class EScriptVM;
+class EString;
 struct EScriptMessage;
+template <class T> class EArray;
 
 class EScriptObject {
 public:
@@ -76,6 +78,20 @@ public:
 
   bool CallMethodf(const char* szMethod, const char* szFormat, ...);
   bool CallMethodv(const char* szMethod, const char* szFormat, va_list args);
+
+  // Table access below this object's table (dotted paths); integers are
+  // stored as numbers.
+  bool GetTableValue(const char* szPath, float& fValue) const;
+  bool GetTableValue(const char* szPath, int& iValue) const;
+  bool GetTableValue(const char* szPath, const char*& szValue) const;
+  bool GetTableValue(const char* szPath, EScriptObject*& pValue) const;
+  bool SetTableValue(const char* szPath, float fValue) const;
+  bool SetTableValue(const char* szPath, int iValue) const;
+  bool SetTableValue(const char* szPath, const char* szValue) const;
+  bool SetTableValue(const char* szPath, EScriptObject* pValue) const;
+  // The saved-state text of the listed tables below this object's table.
+  void TableWriteToFile(EArray<EString>* pLines, int& hSig, EList<char*>* pNames, const char* szSeparator);
+  void GetScriptNamesFromTable(EArray<EString>* pOut, const char* szName, const char* szMatch);
 
   EHistoryScalar& GetRunTimeHistory() { return m_RunTimeHistory; }
   float GetLastRunTime() const { return m_fLastRunTime; }

@@ -155,6 +155,48 @@ public:
   bool RunLuaCommands(const char* szText, EScriptObject* pObject, float* pResult, int iLength);
   void HardBreak(const char* szMessage, lua_State* L);
 
+  // ---- Table access from engine code ----
+  // Paths are dotted key names below a script object's table ("stats.rank");
+  // every operation leaves the interpreter stack as it found it and fails
+  // (false, nothing changed) when a step is missing or is not a table.
+  bool GetLuaTableFromName(const char* szPath, bool bKeepLast);
+  bool CheckOrCreateTable(EScriptObject* pObject, const char* szPath);
+  bool SetScriptTableValue(const EScriptObject* pObject, const char* szPath, float fValue);
+  bool SetScriptTableValueAsFloat(const EScriptObject* pObject, const char* szPath, int iValue);
+  bool SetScriptTableValueAsId(const EScriptObject* pObject, const char* szPath, int iValue);
+  bool SetScriptTableValue(const EScriptObject* pObject, const char* szPath, const char* szValue);
+  bool SetScriptTableValue(const EScriptObject* pObject, const char* szPath, EScriptObject* pValue);
+  bool SetScriptTableValueToBlankTable(const EScriptObject* pObject, const char* szPath);
+  bool GetScriptTableValue(const EScriptObject* pObject, const char* szPath, float& fValue);
+  bool GetScriptTableValueFromFloat(const EScriptObject* pObject, const char* szPath, int& iValue);
+  bool GetScriptTableValueFromId(const EScriptObject* pObject, const char* szPath, int& iValue);
+  bool GetScriptTableValue(const EScriptObject* pObject, const char* szPath, const char*& szValue);
+  bool GetScriptTableValue(const EScriptObject* pObject, const char* szPath, EScriptObject*& pValue);
+  // Elements of the array at path; index counts from 0 and is never negative.
+  bool GetScriptTableArrayValue(const EScriptObject* pObject, const char* szPath, int iIndex, const char*& szValue);
+  bool GetScriptTableArrayValue(const EScriptObject* pObject, const char* szPath, int iIndex, int& iValue);
+  bool GetScriptTableArrayValue(const EScriptObject* pObject, const char* szPath, int iIndex, float& fValue);
+  bool SetScriptTableArrayValue(const EScriptObject* pObject, const char* szPath, int iIndex, const char* szValue);
+  bool SetScriptTableArrayValue(const EScriptObject* pObject, const char* szPath, int iIndex, int iValue);
+  bool SetScriptTableArrayValue(const EScriptObject* pObject, const char* szPath, int iIndex, float fValue);
+  bool SetScriptTableBitfield(const EScriptObject* pObject, const char* szPath, unsigned uBit, bool bOn);
+  bool GetScriptTableBitfield(const EScriptObject* pObject, const char* szPath, unsigned uBit);
+  bool GetTableArray(EScriptObject* pObject, const char* szPath, EArray<EString>* pOut);
+  bool GetTableArray(EScriptObject* pObject, const char* szPath, EArray<int>* pOut);
+  bool GetTableArray(EScriptObject* pObject, const char* szPath, EArray<EScriptObject*>* pOut);
+  void GetScriptNamesFromTable(EScriptObject* pObject, EArray<EString>* pOut, const char* szName, const char* szMatch);
+
+  // ---- Script state as text ----
+  // Appends one line per saved value of the listed tables (paths below the
+  // table of the object named by szRoot) to pLines; hSig is the save-game
+  // signature handle, -1 for none.
+  void TableWriteToFile(EArray<EString>* pLines, int& hSig, const char* szRoot, EList<char*>* pNames,
+                        const char* szSeparator);
+  // Writes the entries of the table below the nil key on top of the stack,
+  // each path starting with szPrefix. Pops the key.
+  void tableWriteRecurse(EArray<EString>* pLines, int& hSig, const char* szPrefix, EList<char*>* pNames,
+                         const char* szSeparator);
+
   static EScriptVM* m_spScriptVM;
 
 private:
@@ -209,6 +251,12 @@ private:
   // Script objects removed during the frame, destroyed at its end.
   EList<EScriptObject*> m_DeletedScripts;
 };
+
+// Walks a dotted path from the table on top of the stack: a component "[i]"
+// reads element i raw, any other component reads the field. Every step must
+// give a table; true with the final table on top. Pushed values are left for
+// the caller to pop.
+bool WalkLuaTablePath(lua_State* L, const char* szPath);
 
 // Writes one line to the output console.
 void ScriptConsoleLine(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
