@@ -9,8 +9,10 @@
 #include <new>
 
 #include "Lua/lstate.h"
+#include "Game/GameApp.h"
 #include "ScriptVM/LuaHelper.h"
 #include "ScriptVM/ScriptIds.h"
+#include "ScriptVM/ScriptMessage.h"
 #include "ScriptVM/ScriptThread.h"
 #include "ScriptVM/ScriptVM.h"
 #include "TWUtil/ErrorManager.h"
@@ -55,6 +57,7 @@ EScriptObject::EScriptObject()
 EScriptObject::~EScriptObject() {
   if (m_uDeletionState == kDELETE_Live) DelayedDelete();
   m_uDeletionState = kDELETE_Destroyed;
+  FreeMessages();
   ScriptObjectIds().Remove(m_uScriptId);
   FreeName(m_szName);
   m_szName = nullptr;
@@ -198,6 +201,7 @@ void EScriptObject::DelayedDelete() {
 
 void EScriptObject::CleanupReferences() {
   if (m_pEntity && m_pEntity->IsDead()) m_pEntity = nullptr;
+  for (POSITION pos = m_MessageQueue.GetHeadPosition(); pos;) m_MessageQueue.GetNext(pos)->CleanupReferences();
 }
 
 void EScriptObject::DebugAppendClassPath(EString& sPath) {
@@ -269,7 +273,6 @@ EScriptObject* EScriptObjectSoftReference::Find(const char* szName) {
 EScriptObject* EScriptVM::CreateScriptObject(const char* szClass, const char* szName, EEntity* pEntity,
                                              const char* szInit, bool, bool bProtected, bool bGoesWithLevel,
                                              bool bSendSpawn) {
-  (void)bSendSpawn;  // the Spawn message is sent by the message layer
   lua_State* L = m_pGlobalState;
   char szUnique[255];
   snprintf(szUnique, sizeof(szUnique), "%s", szName ? szName : "");
@@ -356,6 +359,7 @@ EScriptObject* EScriptVM::CreateScriptObject(const char* szClass, const char* sz
   pObject->m_hObject = lua_ref(L, 1);
   EASSERT(pObject->m_hObject > 0);
   pObject->m_pEntity = pEntity;
+  if (bSendSpawn) pObject->SendStateMessage(kSSM_Spawn);
 
   m_ScriptList.AddTail(pObject);
   lua_getglobal(L, "gLSO");
@@ -434,6 +438,14 @@ void EScriptVM::RemoveScript(EScriptObject* pObject, bool bDeleteEntity) {
   if (ScriptPos == m_PassCur) m_PassCur = nullptr;
   if (ScriptPos == m_PassPrev) m_PassPrev = ScriptPos->pPrev;
   m_ScriptList.RemoveAt(ScriptPos);
+
+  if (!(pObject->m_uStateMessagesSent & (1u << kSSM_Destroyed))) {
+    pObject->m_uStateMessagesSent |= (uint8_t)(1u << kSSM_Destroyed);
+    if (gGameApp && gGameApp->LevelUnloading())
+      pObject->SendMessagef(sScriptStateMessage[kSSM_Destroyed], nullptr, kMESSAGE_Immediate, "i", 1);
+    else
+      pObject->SendMessagef(sScriptStateMessage[kSSM_Destroyed], nullptr, kMESSAGE_Immediate, nullptr);
+  }
 
   lua_State* L = m_pGlobalState;
   int iTop = lua_gettop(L);

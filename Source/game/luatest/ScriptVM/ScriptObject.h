@@ -16,6 +16,7 @@ class EScriptVM;
 class EString;
 struct EScriptMessage;
 template <class T> class EArray;
+enum SCRIPT_STATE_MESSAGE : int;
 
 class EScriptObject {
 public:
@@ -99,6 +100,20 @@ public:
   uint8_t GetStateMessagesSent() const { return m_uStateMessagesSent; }
   void SetStateMessagesSent(uint8_t uMask) { m_uStateMessagesSent = uMask; }
   EList<EScriptMessage*>& GetMessageQueue() { return m_MessageQueue; }
+
+  // ---- Messages (this object is the receiver) ----
+  // Letters and arguments as for EScriptMessage; priority 1 delivers at
+  // once, any other value at the object's next turn.
+  void SendMessagef(const char* szName, EScriptObject* pSender, int iPriority, const char* szLetters, ...);
+  // A message with one text argument.
+  void SendMessage(const char* szName, EScriptObject* pSender, const char* szArg, int iPriority);
+  // Delivers the queued messages, oldest first.
+  void ProcessMessages(lua_State* L);
+  void SendStateMessage(SCRIPT_STATE_MESSAGE eMessage);
+  // The state messages an object made after the level started has missed.
+  void SendUnsentStateMessages();
+  // Frees the queued messages unsent.
+  void FreeMessages();
 
 private:
   friend class EScriptVM;

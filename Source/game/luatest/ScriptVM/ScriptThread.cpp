@@ -452,6 +452,9 @@ void EScriptVM::RunScript(EScriptObject* pObject) {
   }
   onRunOneScript(true, pObject);
   bool bIdle = pObject->IsPaused() || (pObject->m_pEntity && pObject->m_pEntity->IsSimulationCulled());
+  // Queued messages arrive on the main stack, outside any thread, also for
+  // idle objects and objects without a state.
+  pObject->ProcessMessages(L);
   if (pObject->HasNoState() || bIdle) {
     onRunOneScript(false, pObject);
     return;

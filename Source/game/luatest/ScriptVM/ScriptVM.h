@@ -15,7 +15,11 @@
 class EEntity;
 class EScriptObject;
 class EScriptThread;
+class EScriptTimer;
 class EStream;
+struct EScriptMessage;
+enum SCRIPT_STATE_MESSAGE : int;
+template <class T> class EHeap;
 struct ESVMBaseClassEntry;
 template <class T> class EDataArray;
 
@@ -196,6 +200,32 @@ public:
   // each path starting with szPrefix. Pops the key.
   void tableWriteRecurse(EArray<EString>* pLines, int& hSig, const char* szPrefix, EList<char*>* pNames,
                          const char* szSeparator);
+  // ---- Messages ----
+  // Makes a message from the letters and the arguments and delivers it at
+  // once (priority 1) or queues it on the receiver; a deleted receiver gets
+  // nothing.
+  void QueueScriptMessagev(const char* szName, EScriptObject* pReceiver, EScriptObject* pSender, int iPriority,
+                           const char* szLetters, va_list args);
+  // Delivers or queues a prepared message, which the host takes over.
+  void QueueScriptMessage(EScriptMessage* pMessage, int iPriority);
+  // A message with one text argument.
+  void QueueScriptMessage(const char* szName, const char* szArg, EScriptObject* pReceiver, EScriptObject* pSender,
+                          int iPriority);
+  void SendStateMessageToAllScripts(SCRIPT_STATE_MESSAGE eMessage);
+  // Level clean-up: removes the objects that go with the level, resets the
+  // survivors' state messages and queues, and drops unused classes.
+  void UnloadingLevel();
+
+  // ---- Timers ----
+  void CreateTimer(EScriptObject* pObject, float fTime, uint16_t uId, unsigned uFlags, const char* szName);
+  // The timer of (object, id, name) or null; *pPos its heap index or -1.
+  EScriptTimer* FindTimer(EScriptObject* pObject, uint16_t uId, const char* szName, int* pPos);
+  bool KillTimer(EScriptObject* pObject, uint16_t uId, const char* szName);
+  void KillAllTimers(EScriptObject* pObject);
+  void ProcessTimers();
+  int GetNumTimers() const;
+  // The timer at a heap index (index 0 fires first).
+  EScriptTimer* GetTimerAt(int iIndex) const;
 
   static EScriptVM* m_spScriptVM;
 
@@ -250,6 +280,10 @@ private:
   POSITION m_PassPrev;
   // Script objects removed during the frame, destroyed at its end.
   EList<EScriptObject*> m_DeletedScripts;
+  // All timers of all objects, the earliest fire time on top.
+  EHeap<EScriptTimer*>* m_pTimerHeap = nullptr;
+  void DestroyAllTimers();
+  void CleanupTimerReferences();
 };
 
 // Walks a dotted path from the table on top of the stack: a component "[i]"
