@@ -200,6 +200,7 @@ public:
   // each path starting with szPrefix. Pops the key.
   void tableWriteRecurse(EArray<EString>* pLines, int& hSig, const char* szPrefix, EList<char*>* pNames,
                          const char* szSeparator);
+
   // ---- Messages ----
   // Makes a message from the letters and the arguments and delivers it at
   // once (priority 1) or queues it on the receiver; a deleted receiver gets
