@@ -392,6 +392,7 @@ void EScriptVM::RunAllScripts() {
   EErrorManager::InhibitDebugString(true);
   ProcessConsoleCommands();
   m_bRunning = true;
+  ProcessTimers();
   onRunAllScripts(true);
 
   float fDecay = 1.0f - 1.35f * (1.0f / 30.0f);

@@ -157,6 +157,7 @@ void EScriptVM::Shutdown() {
 
   m_aStartupDoFiles.Empty();
   m_aLevelDoFiles.Empty();
+  DestroyAllTimers();
 
   while (!m_ScriptList.IsEmpty()) {
     EScriptObject* pObject = m_ScriptList.GetHead();
@@ -200,6 +201,7 @@ void EScriptVM::CleanUp() {
 void EScriptVM::CleanupReferences() {
   POSITION pos = m_ScriptList.GetHeadPosition();
   while (pos) m_ScriptList.GetNext(pos)->CleanupReferences();
+  CleanupTimerReferences();
   pos = m_CutsceneList.GetHeadPosition();
   while (pos) {
     POSITION cur = pos;
