@@ -34,6 +34,9 @@ public:
         m_bDirectOverlays(false),
         MakingPackfiles(false),
         DebugTextureReduction(false),
+        m_bNonsenseText(false),
+        m_bReplaceButtonWithAction(false),
+        m_bShowPrimaryBindingOnly(true),
         m_iImportantMessageFrames(0) {
     m_szLastImportantMessage[0] = '\0';
   }
@@ -77,6 +80,11 @@ public:
   bool m_bDirectOverlays;
   bool MakingPackfiles;        // the pack-making run: loose files only
   bool DebugTextureReduction;  // reduce a texture on every pass whatever the memory
+
+  // Localised text.
+  bool m_bNonsenseText;             // string tables from "Nonsense" whatever the language
+  bool m_bReplaceButtonWithAction;  // button tokens become the action's name
+  bool m_bShowPrimaryBindingOnly;   // a button token names one bound input, not both
 
   // The notice of an important but non-fatal problem: frames left to show it.
   int m_iImportantMessageFrames;

@@ -102,6 +102,7 @@ GameApp::GameApp()
       m_aDelayedDeleteScriptObjects(kMEMTYPE_ScriptVM),
       m_dwInitializedSubsystems(0) {
   m_szLanguage[0] = '\0';
+  m_szLocalizedText[0] = '\0';
   m_pGameTextureManager = nullptr;
   m_iLevelLoadedState = 0;
   m_szFullCurrentLevelName[0] = '\0';

@@ -199,6 +199,17 @@ public:
   const char* GetLanguageString() const { return m_szLanguage; }
   static const char* GetLanguageString(EGameLanguage language);
 
+  // Localised text (LocalizedText.cpp). Lookups return m_szLocalizedText,
+  // valid until the next lookup, or the text itself when it is refused.
+  enum { kLOCALIZED_TEXT_SIZE = 1024 };
+  void LoadLocalizedTextBank(const char* szGroup);
+  void UnloadLocalizedLevelTextBank();
+  char* InternalLookupLinecode(const char* szCode);
+  char* LookupLocalizedString(const char* szText);
+  // Replaces the button tokens of a text in a 1024-byte buffer.
+  void ReplaceButtonTokens(char* szText);
+  char m_szLocalizedText[kLOCALIZED_TEXT_SIZE];
+
   bool LevelLoaded() const { return m_bLevelLoaded; }
   CONTROL_HANDLER_TYPE GetControlHandlerType();
 

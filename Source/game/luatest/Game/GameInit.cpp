@@ -471,6 +471,7 @@ void GameApp::InitEntities() {
   // Until the world model exists the global entity stands for the entities
   // of global standing.
   m_pGlobalEntity = new EMeshEntity(nullptr, "Global");
+  LoadLocalizedTextBank("GLOBAL");
   SetInitialized(kSUBSYSTEM_Entity, true);
 }
 

@@ -1,0 +1,21 @@
+# Runs mklub on a small source and checks the chunk it writes.
+file(REMOVE_RECURSE ${WORK})
+file(WRITE ${WORK}/table.lua "Global.StringTable.Global.GLZD507TO = \"Hello\"\n")
+execute_process(COMMAND ${MKLUB} ${WORK}/table.lua ${WORK}/table.lub RESULT_VARIABLE status ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "mklub failed (${status}): ${err}")
+endif()
+file(READ ${WORK}/table.lub head LIMIT 5 HEX)
+if(NOT head STREQUAL "1b4c756140")  # ESC "Lua", version 4.0
+  message(FATAL_ERROR "not a precompiled chunk: ${head}")
+endif()
+
+file(WRITE ${WORK}/bad.lua "Global.StringTable = {")
+execute_process(COMMAND ${MKLUB} ${WORK}/bad.lua ${WORK}/bad.lub RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE err)
+if(NOT status EQUAL 1 OR NOT err MATCHES "bad.lua")
+  message(FATAL_ERROR "syntax error not reported: ${status} ${err}")
+endif()
+execute_process(COMMAND ${MKLUB} RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
+if(NOT status EQUAL 2)
+  message(FATAL_ERROR "usage error not reported")
+endif()
