@@ -7,6 +7,7 @@
 #include "DebugServer/DebugManager.h"
 #include "Game/Camera.h"
 #include "Game/DialogueManager.h"
+#include "Game/RecordPlayback.h"
 #include "Game/SaveLoadGame.h"
 #include "Game/ScreenOverlays.h"
 #include "Game/UIMenu.h"
@@ -103,6 +104,10 @@ GameApp::GameApp()
       m_dwInitializedSubsystems(0) {
   m_szLanguage[0] = '\0';
   m_szLocalizedText[0] = '\0';
+  m_pRecordPlayback = nullptr;
+  m_szRequestedLevel[0] = '\0';
+  m_bNewLevelRequested = false;
+  m_bReturnToStartMenuRequested = false;
   m_pGameTextureManager = nullptr;
   m_iLevelLoadedState = 0;
   m_szFullCurrentLevelName[0] = '\0';
@@ -144,6 +149,7 @@ GameApp::~GameApp() {
   delete m_p2DLinesManager;
   delete m_pScriptTextManager;
   delete m_pProfilerStats;
+  delete m_pRecordPlayback;
   if (gGameApp == this) gGameApp = nullptr;
 }
 
@@ -197,8 +203,7 @@ bool GameApp::InitFrame() {
   }
 
   // Real time.
-  m_fRealDeltaTime = m_Timing.LatchSubTimer("Main") * 0.001f;
-  m_dRealElapsedTime += m_fRealDeltaTime;
+  LatchRealFrameTime();
 
   // Simulated time: the real step bounded, then scaled; one tick overrides.
   float step = m_DebugHooks.m_bMovieCaptureMode ? kMOVIE_CAPTURE_STEP : m_fRealDeltaTime;
@@ -230,6 +235,10 @@ bool GameApp::InitFrame() {
   if (m_Prefs.m_bDebugServer && m_pDebugManager) m_pDebugManager->Update();
 
   if (!m_bLevelLoaded && m_DebugHooks.AttractMode && m_pUIMenu) m_pUIMenu->TickAttractMode();
+  if (!m_bLevelLoaded && m_pRecordPlayback && m_pRecordPlayback->IsPlaybackLooping() &&
+      !m_pRecordPlayback->IsPlayBack()) {
+    m_pRecordPlayback->InitPlayback(m_pRecordPlayback->GetLoopFilename(), true);
+  }
 
   // Controls.
   if (m_pUIControlHandler) m_pUIControlHandler->HandleControls_Internal(m_Input);
@@ -303,8 +312,7 @@ bool GameApp::InGameMenuInitFrame() {
   }
 
   // Real time only: the world stands still.
-  m_fRealDeltaTime = m_Timing.LatchSubTimer("Main") * 0.001f;
-  m_dRealElapsedTime += m_fRealDeltaTime;
+  LatchRealFrameTime();
   ++m_iFrameCount;
 
   if (m_Prefs.m_bDebugServer && m_pDebugManager) m_pDebugManager->Update();
@@ -501,6 +509,12 @@ void GameApp::SetLanguage(EGameLanguage language) {
   const char* name = GetLanguageString(language);
   m_eLanguage = language;
   snprintf(m_szLanguage, sizeof(m_szLanguage), "%s", name);
+}
+
+void GameApp::RequestNewLevel(const char* szPath, bool) {
+  if (szPath) snprintf(m_szRequestedLevel, sizeof(m_szRequestedLevel), "%s", szPath);
+  m_bNewLevelRequested = true;
+  m_bCopyFrameBuffer = true;
 }
 
 CONTROL_HANDLER_TYPE GameApp::GetControlHandlerType() {

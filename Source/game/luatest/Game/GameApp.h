@@ -27,6 +27,7 @@ class EEventAnimManager;
 class EFreezeManager;
 class ELanguageInfo;
 class ELoadSaveGame;
+class ERecordPlayback;
 class EMessageBoxManager;
 class EPathAIManager;
 class EPathManager;
@@ -209,6 +210,22 @@ public:
   // Replaces the button tokens of a text in a 1024-byte buffer.
   void ReplaceButtonTokens(char* szText);
   char m_szLocalizedText[kLOCALIZED_TEXT_SIZE];
+
+  // Input recording and playback (RecordPlayback.cpp).
+  ERecordPlayback* GetRecordPlayback() { return m_pRecordPlayback; }
+  // The frame's real step: from the clock (and recorded when recording) or
+  // from the recording being played back, which then also gives the input.
+  void LatchRealFrameTime();
+  ERecordPlayback* m_pRecordPlayback;
+
+  // Level requests, served by the frame's global-input step.
+  void RequestNewLevel(const char* szPath, bool bUnused);
+  void ReturnToStartMenu() { m_bReturnToStartMenuRequested = true; }
+  char m_szRequestedLevel[301];
+  bool m_bNewLevelRequested;
+  bool m_bReturnToStartMenuRequested;
+  // The camera of the main channel.
+  ECamera* GetCurrentCamera() { return m_aCameraChannels[0].m_pCamera; }
 
   bool LevelLoaded() const { return m_bLevelLoaded; }
   CONTROL_HANDLER_TYPE GetControlHandlerType();

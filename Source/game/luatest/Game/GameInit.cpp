@@ -11,6 +11,7 @@
 #include "Event/EEventAnimManager.h"
 #include "Game/Camera.h"
 #include "Game/DialogueManager.h"
+#include "Game/RecordPlayback.h"
 #include "Game/GameApp.h"
 #include "Game/SaveLoadGame.h"
 #include "Game/ScreenOverlays.h"
@@ -328,6 +329,9 @@ bool GameApp::StartUp(void* data) {
   ValidateGraphics();
   if (!InitRender(data)) return false;
 
+  m_pRecordPlayback = new ERecordPlayback();
+  m_pRecordPlayback->StartUp();
+
   for (int i = 0; i < kNUM_CAMERAS; ++i) m_aCameras[i] = new ECamera();
   for (int i = 0; i < kNUM_CAMERA_CHANNELS; ++i) {
     m_aCameraChannels[i].Clear();
@@ -552,6 +556,8 @@ bool GameApp::Shutdown() {
   if (m_Prefs.m_bStartLog) SingletonTWConsole::StopLogFile();
   SingletonTWConsole::ShutdownConsole();
   g_ErrorManager.SetConsoleCallback(nullptr);
+
+  if (m_pRecordPlayback) m_pRecordPlayback->Close();
 
   ShutdownRender();
   return true;

@@ -27,6 +27,8 @@ public:
   void DrawMouseCursor(unsigned hTexture);
   void OffScreenRender(Input* pInput);
   void TickAttractMode();
+  // Resets the selection of the in-game page and of the main page.
+  void ResetAllMenuSelection() { ResetMouseOverSelections(); }
 
   // True while the journal (1) or the quick menu (2) is open.
   bool IsInGameMenuActive() const { return m_iMenuMode != 0; }

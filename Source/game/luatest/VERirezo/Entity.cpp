@@ -48,7 +48,7 @@ const EEntity::EClassInfo* EMeshEntity::StaticClass() { return &sm_ClassInfo; }
 
 EEntity::EEntity(EDomain*, const char* szName)
     : m_dwEntityFlags(1), m_dwTransientFlags(kTRANSIENT_Simulated), m_pScriptObject(nullptr), m_pClassInfo(nullptr),
-      m_szName(nullptr), m_uScriptId(0), m_uState(0) {
+      m_szName(nullptr), m_uScriptId(0), m_uState(0), m_vPosition(0.0f, 0.0f, 0.0f) {
   EASSERT(szName);
   m_szName = StringDuplicatePooled(szName, kMEMTYPE_Entity);
   m_uScriptId = EntityIds().Add(this);

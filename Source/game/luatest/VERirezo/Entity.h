@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "TWMath/Vector.h"
+
 class EDomain;
 class EMesh;
 class EScriptObject;
@@ -46,6 +48,9 @@ public:
   virtual bool IsMeshEntity() const { return false; }
 
   const char* GetName() const { return m_szName; }
+  // The absolute position (until entities have physics, the one last set).
+  const EVec3& GetPosition() const { return m_vPosition; }
+  void SetPosition(const EVec3& vPosition) { m_vPosition = vPosition; }
   EScriptObject* GetScriptObject() const { return m_pScriptObject; }
   void SetScriptObject(EScriptObject* pObject) { m_pScriptObject = pObject; }
   // Clears both links between the entity and its script object.
@@ -81,6 +86,7 @@ private:
   char* m_szName;
   uint32_t m_uScriptId;
   uint8_t m_uState;
+  EVec3 m_vPosition;
 };
 
 class EMeshEntity : public EEntity {

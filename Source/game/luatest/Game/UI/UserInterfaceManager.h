@@ -12,6 +12,8 @@ public:
   // The HUD's frame while a menu owns the screen.
   void PauseModeFrame() {}
   void CleanupReferences() {}
+  // Resets the HUD's programmable (quick-pick) buttons, when the HUD exists.
+  void ResetProgrammableButtons() {}
 
 private:
   bool m_bSetup;

@@ -7,4 +7,6 @@ public:
   // The journal shows its debug page.
   bool IsDebugMenuActive() const { return false; }
   void Frame() {}
+  // Removes every journal goal of the goals sheet (no goals are kept yet).
+  void JournalClearAllGoals() {}
 };
