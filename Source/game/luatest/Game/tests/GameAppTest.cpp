@@ -217,8 +217,10 @@ protected:
     ASSERT_EQ(0, mkdir((m_dir + "/run").c_str(), 0755));
     ASSERT_NE(nullptr, getcwd(m_oldCwd, sizeof(m_oldCwd)));
     ASSERT_EQ(0, chdir((m_dir + "/run").c_str()));
-    // The boot script gives the hooks that start-up and shut-down call.
-    ASSERT_EQ(0, system("mkdir -p WorkResource/scripts"));
+    // The boot script gives the hooks that start-up and shut-down call; a
+    // loose level file tells the game that it runs from loose files, so that
+    // it reads the boot script from the folder.
+    ASSERT_EQ(0, system("mkdir -p WorkResource/scripts WorkResource/Levels && touch WorkResource/Levels/CAKC.plb"));
     FILE* f = fopen("WorkResource/scripts/boot.lua", "w");
     ASSERT_NE(nullptr, f);
     fputs("hooks = \"\"\n"

@@ -114,13 +114,16 @@ public:
 };
 
 // A game folder of its own: the program beside a resource folder whose boot
-// script has the hooks that start-up and shut-down call.
+// script has the hooks that start-up and shut-down call. A loose level file
+// tells the game that it runs from loose files, so that it reads the boot
+// script from the folder.
 class GameFolder : public TempDir {
 public:
   GameFolder() {
     exe = path + "/quillomar";
     EXPECT_EQ(0, system(("cp '" QUILLOMAR_EXE "' '" + exe + "'").c_str()));
-    EXPECT_EQ(0, system(("mkdir -p '" + path + "/WorkResource/scripts'").c_str()));
+    EXPECT_EQ(0, system(("mkdir -p '" + path + "/WorkResource/scripts' '" + path + "/WorkResource/Levels'").c_str()));
+    EXPECT_EQ(0, system(("touch '" + path + "/WorkResource/Levels/CAKC.plb'").c_str()));
     FILE* f = fopen((path + "/WorkResource/scripts/boot.lua").c_str(), "w");
     EXPECT_NE(nullptr, f);
     if (f) {
