@@ -60,14 +60,37 @@ public:
 
 class EMessageBoxManager {
 public:
-  EMessageBoxManager() : m_iNumBoxes(0) {}
+  enum { kMAX_BOXES = 8, kRESULT_NONE = 7 };
+  typedef void (*Callback)(int iResult);
+
+  EMessageBoxManager() : m_iNumBoxes(0), m_iNextId(0) {}
   // True while at least one box is open.
   bool IsMessageBoxActive() const { return m_iNumBoxes > 0; }
   void Handle_controls(Input*) {}
   void RenderAll() {}
 
+  // Opens a modal box showing the text; its id, or -1 when no box is free.
+  int AddMessageBox(const char* szText, unsigned dwStyle, Callback pfnCallback, bool bUnused);
+  // The answer of the box with the id; 7 while it is unanswered and for an
+  // id that no box has. The box's text goes to szText (1024 bytes) when
+  // given.
+  int GetMsgBoxResult(int id, char* szText);
+  // The player's answer closes the box and goes to its callback.
+  void AnswerMessageBox(int id, int iResult);
+
 private:
+  struct Box {
+    int id;
+    int result;
+    bool open;
+    Callback callback;
+    char text[1024];
+  };
+  Box* FindBox(int id);
+
   int m_iNumBoxes;
+  int m_iNextId;
+  Box m_aBoxes[kMAX_BOXES] = {};
 };
 
 class ETutorialBoxManager {

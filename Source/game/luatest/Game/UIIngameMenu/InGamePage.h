@@ -1,6 +1,8 @@
 // The in-game menu (the journal) page.
 #pragma once
 
+#include "Game/UIIngameMenu/ScrapBookSheet.h"
+
 class EInGamePage {
 public:
   EInGamePage() {}
@@ -9,4 +11,8 @@ public:
   void Frame() {}
   // Removes every journal goal of the goals sheet (no goals are kept yet).
   void JournalClearAllGoals() {}
+  EScrapBookSheet* GetScrapbookSheet() { return &m_ScrapbookSheet; }
+
+private:
+  EScrapBookSheet m_ScrapbookSheet;
 };
