@@ -257,6 +257,8 @@ bool GameApp::InitFrame() {
     pHandler->HandleControls(m_Input);
   }
 
+  if (m_pSaveLoadInterface) m_pSaveLoadInterface->Frame();
+
   if (pHandler && pHandler == m_pControlHandler && m_fSimDeltaTime != 0.0f) pHandler->PostHandleControls(m_Input);
 
   if (m_ScriptVM.IsInitialised()) {
@@ -352,6 +354,7 @@ bool GameApp::InGameMenuInitFrame() {
 
   if (m_pScreenFade) m_pScreenFade->PreProcess();
   if (m_p2DLinesManager) m_p2DLinesManager->RequestRender();
+  if (m_pSaveLoadInterface) m_pSaveLoadInterface->Frame();
   return true;
 }
 

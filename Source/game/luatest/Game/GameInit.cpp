@@ -376,6 +376,10 @@ bool GameApp::StartUp(void* data) {
   m_pMessageBoxManager = new EMessageBoxManager();
   m_pTutorialBoxManager = new ETutorialBoxManager();
   if (!m_pSaveLoadInterface) m_pSaveLoadInterface = new ELoadSaveGame();
+  {
+    EProfileOneShot scope("GameApp::StartUp m_pSaveLoadInterface->Startup()");
+    m_pSaveLoadInterface->Startup();
+  }
 
   m_pScreenFade = new EScreenFade();
   m_pUIMenu = new EUIMenu();
@@ -386,6 +390,7 @@ bool GameApp::StartUp(void* data) {
   }
 
   initUIMenu();
+  m_pSaveLoadInterface->InitDebugProfile();
 
   SetInitialized(kSUBSYSTEM_UIMenu, true);
 
@@ -531,6 +536,7 @@ bool GameApp::Shutdown() {
   if (m_pUIMenu) m_pUIMenu->Shutdown();
   if (m_pSayLineDisplayManager) m_pSayLineDisplayManager->Shutdown();
   if (m_pScriptSpriteManager) m_pScriptSpriteManager->Shutdown();
+  if (m_pSaveLoadInterface) m_pSaveLoadInterface->Shutdown();
   if (m_p2DLinesManager) m_p2DLinesManager->Shutdown();
   if (m_pScriptTextManager) m_pScriptTextManager->Shutdown();
 

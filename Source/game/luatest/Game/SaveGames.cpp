@@ -35,13 +35,20 @@ const int kPROFILE_RECORD_RESERVE = 8192;
 // length of its lines.
 const int kSAVE_SIZE_EXTRA = 8 + 8192;
 
-// ---- Script host calls (temporary bodies until the table access lands) ----
-bool VmCheckOrCreateTable(EScriptVM*, EScriptObject*, const char*) { return false; }
-bool VmSetArray(EScriptVM*, EScriptObject*, const char*, int, float) { return false; }
-bool VmSetArray(EScriptVM*, EScriptObject*, const char*, int, const char*) { return false; }
-bool ObjSetValue(EScriptObject*, const char*, float) { return false; }
-bool ObjSetValue(EScriptObject*, const char*, const char*) { return false; }
-bool ObjGetValue(EScriptObject*, const char*, float&) { return false; }
+// ---- Script host calls ----
+bool VmCheckOrCreateTable(EScriptVM* vm, EScriptObject* obj, const char* path) {
+  return vm->CheckOrCreateTable(obj, path);
+}
+bool VmSetArray(EScriptVM* vm, EScriptObject* obj, const char* path, int index, float value) {
+  return vm->SetScriptTableArrayValue(obj, path, index, value);
+}
+bool VmSetArray(EScriptVM* vm, EScriptObject* obj, const char* path, int index, const char* value) {
+  return vm->SetScriptTableArrayValue(obj, path, index, value);
+}
+bool ObjSetValue(EScriptObject* obj, const char* path, float value) { return obj->SetTableValue(path, value); }
+bool ObjSetValue(EScriptObject* obj, const char* path, const char* value) { return obj->SetTableValue(path, value); }
+bool ObjGetValue(EScriptObject* obj, const char* path, float& value) { return obj->GetTableValue(path, value); }
+// Temporary bodies until the state writer, messages and string tables land.
 void VmTableWrite(EScriptVM*, EArray<EString>*, int&, const char*, EList<char*>*, const char*) {}
 void ObjSendMessage(EScriptObject*, const char*) {}
 const char* LookupText(const char*) { return nullptr; }
@@ -449,8 +456,15 @@ bool ELoadSaveGame::LoadTableToGame(bool bApply) {
   EArray<unsigned char> bytes;
   file->ReadAndAlloc(bytes);
   file->Close();
-  if (bytes.Num() < 8) return false;
-  bytes.AddData(0);
+  return LoadTableFromBytes(bytes.GetData(), bytes.Num(), bApply);
+}
+
+bool ELoadSaveGame::LoadTableFromBytes(const void* pData, int size, bool bApply) {
+  if (!pData || size < 8) return false;
+  EArray<unsigned char> bytes;
+  bytes.GrowTo(size + 1, true);
+  memcpy(bytes.GetData(), pData, (size_t)size);
+  bytes[size] = 0;
   char* cursor = reinterpret_cast<char*>(bytes.GetData()) + 8;
   int hSig = CalculateSignatureBegin();
 

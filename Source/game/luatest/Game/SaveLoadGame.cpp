@@ -96,7 +96,7 @@ EProfileRecord::EProfileRecord() : m_iLastSavedSlot(0) {
 void EProfileRecord::Write(uint8_t* out) const {
   memset(out, 0, kSIZE);
   // A name of ten characters fills its field without a terminator.
-  memcpy(out + 8, m_szName, strnlen(m_szName, kNAME_SIZE));
+  memcpy(out + 8, m_szName, kNAME_SIZE);
   PutU32(out + 18, (uint32_t)m_iLastSavedSlot);
   m_Options.Write(out + 22);
   memcpy(out + 50, m_aSlotUsed, kNUM_SLOTS);
@@ -114,7 +114,10 @@ bool EProfileRecord::Read(const uint8_t* in, int size) {
       return false;
     }
   }
-  memcpy(m_szName, name, sizeof(name));
+  // The whole field is kept, bytes after the name's end included, so the
+  // record writes back as it was read.
+  memcpy(m_szName, in + 8, kNAME_SIZE);
+  m_szName[kNAME_SIZE] = '\0';
   m_iLastSavedSlot = (int32_t)GetU32(in + 18);
   m_Options.Read(in + 22);
   memcpy(m_aSlotUsed, in + 50, kNUM_SLOTS);
@@ -422,7 +425,7 @@ bool ELoadSaveGame::WriteProfileOptionsToFile(int index, EGameOptions* pOptions)
   path += *recordName;
 
   EProfileRecord record;
-  snprintf(record.m_szName, sizeof(record.m_szName), "%s", displayName);
+  strncpy(record.m_szName, displayName, EProfileRecord::kNAME_SIZE);
   record.m_iLastSavedSlot = profile->m_iLastSavedSlot;
   record.m_Options = profile->m_Options;
   memcpy(record.m_aSlotUsed, profile->m_aSlotUsed, sizeof(record.m_aSlotUsed));

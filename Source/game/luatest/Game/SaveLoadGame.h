@@ -64,6 +64,8 @@ struct EProfileRecord {
   // signature area is zero and the name is not empty.
   bool Read(const uint8_t* in, int size);
 
+  // The name field; the bytes after the name's terminator are kept as read
+  // (zero in records this game writes).
   char m_szName[kNAME_SIZE + 1];
   int32_t m_iLastSavedSlot;
   EGameOptions m_Options;
@@ -246,6 +248,8 @@ public:
   int GetCurSaveSize() { return Save("Autosave", 0, false); }
   bool Load(ESavedGameInfo* pInfo);
   bool LoadTableToGame(bool bApply);
+  // The same over the bytes of a save file.
+  bool LoadTableFromBytes(const void* pData, int size, bool bApply);
   bool AttractModeLoadTable(const char* szPath);
   bool IsLoadPending() const { return m_bPendingLoad; }
   void ClearPendingLoad() { m_bPendingLoad = false; }

@@ -47,6 +47,11 @@ TEST(ProfileRecord, LayoutAndRoundTrip) {
   ASSERT_TRUE(back.Read(odd.data(), 57));
   EXPECT_EQ(10u, strlen(back.m_szName));
   EXPECT_EQ(odd, RecordBytes(back));
+  // Bytes after the name's terminator come back too.
+  memcpy(&odd[8], "Seed\0\0\0\0=\0", 10);
+  ASSERT_TRUE(back.Read(odd.data(), 57));
+  EXPECT_STREQ("Seed", back.m_szName);
+  EXPECT_EQ(odd, RecordBytes(back));
 }
 
 TEST(ProfileRecord, RejectsDamagedRecords) {
