@@ -48,9 +48,9 @@ bool VmSetArray(EScriptVM* vm, EScriptObject* obj, const char* path, int index, 
 bool ObjSetValue(EScriptObject* obj, const char* path, float value) { return obj->SetTableValue(path, value); }
 bool ObjSetValue(EScriptObject* obj, const char* path, const char* value) { return obj->SetTableValue(path, value); }
 bool ObjGetValue(EScriptObject* obj, const char* path, float& value) { return obj->GetTableValue(path, value); }
-// Temporary bodies until the state writer, messages and string tables land.
+void ObjSendMessage(EScriptObject* obj, const char* name) { obj->SendMessagef(name, nullptr, 1, nullptr); }
+// Temporary bodies until the state writer and the string tables land.
 void VmTableWrite(EScriptVM*, EArray<EString>*, int&, const char*, EList<char*>*, const char*) {}
-void ObjSendMessage(EScriptObject*, const char*) {}
 const char* LookupText(const char*) { return nullptr; }
 
 EScriptVM* ScriptHost() {
