@@ -94,7 +94,6 @@ GameApp::GameApp()
       m_fMenuIdleTime(kMENU_IDLE_TIME),
       m_bCopyFrameBuffer(false),
       m_bShowInGameMenuRequest(false),
-      m_bNewLevelRequested(false),
       m_bDialogSkipped(false),
       m_bThoughtBubbleOpen(false),
       m_fDelayedStartTime(0.0f),
@@ -112,7 +111,6 @@ GameApp::GameApp()
   m_pGameTextureManager = nullptr;
   m_iLevelLoadedState = 0;
   m_szFullCurrentLevelName[0] = '\0';
-  m_szRequestedLevel[0] = '\0';
   m_idExponentTexture = 0;
   m_idErrorTexture = 0;
   m_hBumpmapPalette = 0;
@@ -524,12 +522,6 @@ void GameApp::RequestNewLevel(const char* szPath, bool) {
 
 CONTROL_HANDLER_TYPE GameApp::GetControlHandlerType() {
   return m_pControlHandler ? m_pControlHandler->Type() : kCONTROL_NONE;
-}
-
-void GameApp::RequestNewLevel(const char* szPath, bool) {
-  if (szPath) snprintf(m_szRequestedLevel, sizeof(m_szRequestedLevel), "%s", szPath);
-  m_bNewLevelRequested = true;
-  m_bCopyFrameBuffer = true;
 }
 
 void GameApp::KillRumble() {

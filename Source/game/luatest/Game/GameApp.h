@@ -326,10 +326,6 @@ public:
   float m_fMenuIdleTime;  // ms
   bool m_bCopyFrameBuffer;
   bool m_bShowInGameMenuRequest;
-  // A level request (a scene path) waiting for the frame to load it.
-  void RequestNewLevel(const char* szPath, bool bUnused);
-  char m_szRequestedLevel[301];
-  bool m_bNewLevelRequested;
   bool m_bDialogSkipped;
   bool m_bThoughtBubbleOpen;
   float m_fDelayedStartTime;  // s

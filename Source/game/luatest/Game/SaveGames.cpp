@@ -51,7 +51,6 @@ bool ObjGetValue(EScriptObject* obj, const char* path, float& value) { return ob
 void ObjSendMessage(EScriptObject* obj, const char* name) { obj->SendMessagef(name, nullptr, 1, nullptr); }
 // Temporary bodies until the state writer and the string tables land.
 void VmTableWrite(EScriptVM*, EArray<EString>*, int&, const char*, EList<char*>*, const char*) {}
-const char* LookupText(const char*) { return nullptr; }
 
 EScriptVM* ScriptHost() {
   EScriptVM* vm = gGameApp ? gGameApp->GetScriptVM() : EScriptVM::m_spScriptVM;
@@ -70,7 +69,7 @@ EScriptObject* PlayerScript() {
 
 // The text of a line code; the code itself while no string table answers.
 const char* LocalText(const char* szCode) {
-  const char* text = gGameApp ? LookupText(szCode) : nullptr;
+  const char* text = gGameApp ? gGameApp->LookupLocalizedString(szCode) : nullptr;
   return text ? text : szCode;
 }
 
@@ -167,7 +166,11 @@ void ELoadSaveGame::clearSavedTable() {
   vm->RunLuaCommands("self.player.saved = self.saved", global, nullptr, 0);
 }
 
-void ELoadSaveGame::clearStatePriorToLoad() { clearSavedTable(); }
+void ELoadSaveGame::clearStatePriorToLoad() {
+  EUIMenu* menu = gGameApp ? gGameApp->GetUIMenu() : nullptr;
+  if (menu) menu->GetInGameMenu()->JournalClearAllGoals();
+  clearSavedTable();
+}
 
 // ---- The text of a save ----
 
