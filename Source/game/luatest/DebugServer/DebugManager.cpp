@@ -15,6 +15,12 @@ void EDebugManager::Update() {}
 
 void EDebugManager::SendEvent(int) {}
 
+bool EDebugManager::HandleScriptError(const char*) {
+  if (!m_bConnected) return false;
+  STUBBED("breaking the script debugger on a script error");
+  return false;
+}
+
 void EDebugManager::onInitLua() {}
 
 void EDebugManager::onShutdownLua() {}

@@ -6,7 +6,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "DebugServer/DebugManager.h"
+#include "DebugServer/TWConsole.h"
+#include "Game/GameApp.h"
 #include "Lua/lstate.h"
+#include "Lua/luadebug.h"
 #include "ScriptVM/LuaHelper.h"
 #include "ScriptVM/ScriptObject.h"
 #include "ScriptVM/ScriptVM.h"
@@ -25,6 +29,15 @@ bool EScriptVM::CallFunctionv(const char* szName, const char* szFormat, va_list 
   lua_State* L = m_pGlobalState;
   if (!L) return false;
   int iTop = lua_gettop(L);
+  // Every letter stands for at most one value on the stack (and a result
+  // conversion pushes two more for a moment): make sure there is room, so
+  // that no push can raise an error outside a protected call.
+  const char* szLetters = szFormat ? szFormat : "";
+  int iLetters = (int)strlen(szLetters);
+  if (lua_stackspace(L) < iLetters + 4) {
+    g_ErrorManager.TraceMessagef(TT_Warning, "CallFunction: no stack space for %d format letters", iLetters);
+    return false;
+  }
   if (szName) lua_getglobal(L, szName);
   if (!lua_isfunction(L, -1)) {
     lua_settop(L, iTop);
@@ -35,7 +48,7 @@ bool EScriptVM::CallFunctionv(const char* szName, const char* szFormat, va_list 
     if (!pObject->PushTable(L)) lua_pushnil(L);
     ++iArgs;
   }
-  const char* p = szFormat ? szFormat : "";
+  const char* p = szLetters;
   for (; *p && *p != '/'; ++p) {
     switch (*p) {
       case 'I': lua_pushid(L, va_arg(args, unsigned)); break;
@@ -55,7 +68,14 @@ bool EScriptVM::CallFunctionv(const char* szName, const char* szFormat, va_list 
         break;
       case 'o': Lua_PushLSO(L, va_arg(args, EScriptObject*)); break;
       case 's': lua_pushstring(L, va_arg(args, const char*)); break;
-      case 'v': lua_getglobal(L, va_arg(args, const char*)); break;
+      case 'v': {
+        const char* szGlobal = va_arg(args, const char*);
+        if (szGlobal)
+          lua_getglobal(L, szGlobal);
+        else
+          lua_pushnil(L);
+        break;
+      }
       default:
         g_ErrorManager.TraceMessagef(TT_None, "Unknown arg format char in CallFunction: '%c'", *p);
         lua_settop(L, iTop);
@@ -117,6 +137,10 @@ bool EScriptObject::CallMethodv(const char* szMethod, const char* szFormat, va_l
 
 bool EScriptVM::RunLuaCommands(const char* szText, EScriptObject* pObject, float* pResult, int iLength) {
   lua_State* L = m_pGlobalState;
+  if (!L) {
+    if (pResult) *pResult = 0.0f;
+    return false;
+  }
   EScriptThread* pPrevThread = L->scriptThread;
   EScriptObject* pPrevObject = L->scriptObject;
   L->scriptThread = nullptr;
@@ -137,16 +161,53 @@ bool EScriptVM::RunLuaCommands(const char* szText, EScriptObject* pObject, float
   return iStatus == 0;
 }
 
+const char* EScriptVM::GetCallersName(lua_State* L) {
+  if (!L) return "Engine";
+  lua_Debug ar;
+  for (int iLevel = 1; lua_getstack(L, iLevel, &ar); ++iLevel) {
+    for (int iLocal = 1; lua_stackspace(L) > 2; ++iLocal) {
+      const char* szLocal = lua_getlocal(L, &ar, iLocal);
+      if (!szLocal) break;
+      if (strcmp(szLocal, "self") != 0 || lua_isnil(L, -1)) {
+        lua_pop(L, 1);
+        continue;
+      }
+      // The first self that holds a value decides.
+      const char* szResult = "Engine";
+      if (lua_istable(L, -1)) {
+        // A raw read: no tag method runs outside a protected call. The
+        // table is a local of a running function, so its Name stays alive
+        // while the caller runs.
+        lua_pushstring(L, "Name");
+        lua_rawget(L, -2);
+        if (lua_type(L, -1) == LUA_TSTRING) szResult = lua_tostring(L, -1);
+        lua_pop(L, 2);
+      } else {
+        lua_pop(L, 1);
+        ScriptConsoleLine("Error getting value of 'self' in GetCallersName");
+        Lua_DoCallStackDump(L, 0, 0);
+      }
+      return szResult;
+    }
+  }
+  return "Engine";
+}
+
 void EScriptVM::HardBreak(const char* szMessage, lua_State* L) {
+  EDebugManager* pDebugManager = gGameApp ? gGameApp->GetDebugManager() : nullptr;
+  if (!pDebugManager) return;
   lua_State* G = m_pGlobalState;
-  if (!szMessage) szMessage = (G && lua_isstring(G, -1)) ? lua_tostring(G, -1) : "";
+  if (!szMessage) {
+    // Only a real string is taken: a number would be turned into a string
+    // in place, and an empty stack has no top to read.
+    szMessage = (G && lua_gettop(G) > 0 && lua_type(G, -1) == LUA_TSTRING) ? lua_tostring(G, -1) : "";
+  }
   g_ErrorManager.TraceMessagef(TT_Warning, "HardBreak: %s", szMessage);
-  // No script debugger is attached here: the call stack goes to the console.
-  Lua_DoCallStackDump(L ? L : G, 0, 0);
+  if (!pDebugManager->HandleScriptError(szMessage)) Lua_DoCallStackDump(L ? L : G, 0, 0);
 }
 
 void Lua_DoCallStackDump(lua_State* L, int iFirst, int iCount) {
-  if (!L) return;
+  if (!L || !SingletonTWConsole::Exists()) return;
   ScriptConsoleLine("* Stack Trace");
   int iWritten = 0;
   lua_Debug ar;

@@ -11,6 +11,7 @@
 #include "Lua/lualib.h"
 #include "ScriptVM/LuaHelper.h"
 #include "ScriptVM/ScriptClass.h"
+#include "ScriptVM/ScriptConstants.h"
 #include "ScriptVM/ScriptObject.h"
 #include "ScriptVM/ScriptThread.h"
 #include "TWUtil/DataArray.h"
@@ -147,6 +148,7 @@ EScriptVM* EScriptVM::Initialise() {
 
   m_pCallbackHandler = nullptr;
   m_spScriptVM = this;
+  RegisterScriptConstants(m_pGlobalState);
 
   m_bInitialized = true;
   return this;

@@ -158,6 +158,10 @@ public:
   bool CallFunctionv(const char* szName, const char* szFormat, va_list args, EScriptObject* pObject);
   bool RunLuaCommands(const char* szText, EScriptObject* pObject, float* pResult, int iLength);
   void HardBreak(const char* szMessage, lua_State* L);
+  // The Name of the nearest calling script object (the first local "self"
+  // with a value, from the caller of the running native outward), or
+  // "Engine".
+  static const char* GetCallersName(lua_State* L);
 
   // ---- Table access from engine code ----
   // Paths are dotted key names below a script object's table ("stats.rank");

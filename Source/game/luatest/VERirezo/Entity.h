@@ -24,6 +24,8 @@ public:
     static const EClassInfo* Lookup(int iType);
     // The class registered under a name, or null.
     static const EClassInfo* Lookup(const char* szName);
+    // The most recently registered record; the others follow along m_pNext.
+    static const EClassInfo* GetHead() { return sm_pHead; }
 
     const char* m_szName;
     int m_iType;

@@ -1,4 +1,5 @@
 // The host's life cycle, tags and tag methods, and the error handler.
+#include "ScriptDebugScope.h"
 #include "ScriptVMTestUtil.h"
 
 class ScriptVMLifecycleTest : public ScriptVMTest {};
@@ -50,6 +51,7 @@ TEST_F(ScriptVMLifecycleTest, InheritedKeysWalkTheParentChainWithoutCopying) {
 }
 
 TEST_F(ScriptVMLifecycleTest, TablesInsideABaseInstanceAreReadOnly) {
+  ScopedDebugManager debugManager;  // the refusals are reported to the debugger
   WriteClass("test.Shared", "  o.settings = { speed = 5, nested = { depth = 1 } }");
   ASSERT_NE(vm.CreateScriptObject("test.Shared", "sh", nullptr, nullptr, false, false, true, false), nullptr);
   Run("gLSO.sh.settings.speed = 99");
