@@ -232,6 +232,24 @@ public:
   // The timer at a heap index (index 0 fires first).
   EScriptTimer* GetTimerAt(int iIndex) const;
 
+  // ---- Script debugger queries ----
+  // The entries of the table a query names ("Object", "Object.path",
+  // "local:N", "local:N.path"), each ending in the byte 1, with a closing
+  // zero; iLength is the text length plus one. The 64 KB buffer is the
+  // caller's, to release with free(). Null when the query fails.
+  char* DebugGetLuaTableEntries(const char* szQuery, int& iLength);
+  // Formats the pair on top of the stack (key -2, value -1) as one entry
+  // into szOut (at most iSize bytes with the zero); returns the full length
+  // of the entry as snprintf does.
+  int DebugParseLuaTable(char* szOut, int iSize);
+  // "local:N": pushes a new table of the local variables of call level N by
+  // name. False (leaving the stack to the caller) when there is no level N.
+  bool DebugCreateLocalTable(const char* szSpec);
+  // The call stack from a level outward: "count" + byte 2, then per level
+  // "name,kind" + byte 1 + source + byte 1 + line, separated by the byte 3.
+  // The caller releases it with free(); null when the level has no frame.
+  char* GetCallStack(int iLevel);
+
   static EScriptVM* m_spScriptVM;
 
 private:
