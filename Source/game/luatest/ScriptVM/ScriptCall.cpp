@@ -1,6 +1,6 @@
 // Calls from engine code into scripts: global functions and methods with a
-// compact format of argument and result letters, Lua text, the hard-break
-// report and the Lua call-stack dump.
+// compact format of argument and result letters, Lua text, the name of the
+// calling script object, the hard-break report and the Lua call-stack dump.
 #include <strings.h>
 
 #include <cstdio>
