@@ -242,9 +242,13 @@ TEST_F(ScriptMessageTest, StateMessagesReachEachObjectOnce) {
 TEST_F(ScriptMessageTest, LevelUnloadRemovesLevelObjectsAndResetsTheOthers) {
   PCGameApp app;
   gGameApp = &app;
+  app.m_bStartUpComplete = true;  // classes loaded from now on may be dropped
+  WriteClass("test.LevelOnly", "", "test.Receiver");
   EScriptObject* keep = Make("keep", false, true);
-  EScriptObject* level = Make("level", true, true);
+  EScriptObject* level =
+      vm.CreateScriptObject("test.LevelOnly", "level", nullptr, nullptr, false, false, true, true);
   ASSERT_TRUE(keep && level);
+  EXPECT_EQ(vm.GetNumBaseClasses(), 3);
   vm.SendStateMessageToAllScripts(kSSM_PreBeginLevel);
   keep->SendMessagef("Ping", nullptr, kMESSAGE_Queued, "s", "stale");
   vm.RegisterCutscene(keep);
@@ -261,10 +265,17 @@ TEST_F(ScriptMessageTest, LevelUnloadRemovesLevelObjectsAndResetsTheOthers) {
   EXPECT_EQ(keep->GetStateMessagesSent(), 1);
   EXPECT_EQ(keep->GetMessageQueue().GetCount(), 0);
   EXPECT_FALSE(vm.UnregisterCutscene(keep));
+  // Classes of the survivor's chain stay; the level object's class goes,
+  // and comes back when it is asked for again.
+  EXPECT_EQ(vm.GetNumBaseClasses(), 2);
+  EXPECT_NE(vm.GetBaseClass("test.Receiver", "test", true), 0);
+  EXPECT_EQ(vm.GetBaseClass("test.LevelOnly", "test", true), 0);
   vm.DestroyDeletedScriptObjects();
+  EXPECT_NE(vm.CreateScriptObject("test.LevelOnly", "again", nullptr, nullptr, false, false, true, false), nullptr);
+  EXPECT_EQ(vm.GetNumBaseClasses(), 3);
 
   vm.SendStateMessageToAllScripts(kSSM_PreBeginLevel);
-  EXPECT_EQ(Log(), "Pre(keep)");
+  EXPECT_EQ(Log(), "Pre(keep)Pre(again)");
   // Removed in play, Destroyed carries no argument.
   vm.RemoveScript(keep, false);
   EXPECT_EQ(Log(), "Destroyed(keep,nil)");
