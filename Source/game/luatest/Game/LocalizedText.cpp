@@ -25,30 +25,17 @@ char s_szUnknownText[4096];
 // again, so a string table whose texts name tokens cannot recurse forever.
 int s_iReplaceDepth = 0;
 
-// The string value at Global's table.StringTable.<table>.<code>, or null when
-// any step is missing or the value is not a string.
+// The string at "StringTable.<table>.<code>" of the global entity's script
+// object, or null when a step is missing or the value is not a string.
 const char* FindStringTableEntry(EScriptVM& vm, EEntity* pGlobal, const char* szTable, const char* szCode) {
-  lua_State* L = vm.GetGlobalState();
   EScriptObject* pObject = pGlobal ? pGlobal->GetScriptObject() : nullptr;
-  if (!L || !pObject || pObject->IsDead()) return nullptr;
-  const int iTop = lua_gettop(L);
-  const char* result = nullptr;
-  if (pObject->PushTable(L)) {
-    const char* const steps[] = {"StringTable", szTable, szCode};
-    bool ok = true;
-    for (const char* step : steps) {
-      if (!lua_istable(L, -1)) {
-        ok = false;
-        break;
-      }
-      lua_pushstring(L, step);
-      lua_gettable(L, -2);
-    }
-    // The table still holds the string after the stack is reset.
-    if (ok && lua_type(L, -1) == LUA_TSTRING) result = lua_tostring(L, -1);
-  }
-  lua_settop(L, iTop);
-  return result;
+  if (!vm.IsInitialised() || !pObject || pObject->IsDead()) return nullptr;
+  char szPath[4096];
+  if (sprintf_safe(szPath, (int)sizeof(szPath), "StringTable.%s.%s", szTable, szCode) < 0) return nullptr;
+  const char* value = nullptr;
+  // The table keeps the string alive after the lookup.
+  if (!vm.GetScriptTableValue(pObject, szPath, value)) return nullptr;
+  return value;
 }
 
 // Replaces len bytes at pos of the 1024-byte text by the replacement; false,

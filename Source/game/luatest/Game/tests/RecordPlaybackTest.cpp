@@ -1,5 +1,6 @@
 #include "Game/RecordPlayback.h"
 
+#include <SDL/SDL.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
+#include "Game/PCGameApp.h"
 #include "TWMath/Random.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
@@ -481,6 +483,100 @@ TEST_F(Recording, MenuFramesAreRecordedToo) {
   float second;
   memcpy(&second, bytes.data() + Header("NONE", 0.0f, 0).size() + 140, 4);
   EXPECT_FLOAT_EQ(0.025f, second);
+}
+
+// The started game: its own frame loop, clock and recorder.
+TEST(RecordingTheRunningGame, PlaysBackWithoutMismatch) {
+  if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
+  char tmpl[] = "/tmp/quillomar-recgame-XXXXXX";
+  ASSERT_NE(nullptr, mkdtemp(tmpl));
+  const std::string dir = tmpl;
+  char oldCwd[4096];
+  ASSERT_NE(nullptr, getcwd(oldCwd, sizeof(oldCwd)));
+  ASSERT_EQ(0, system(("mkdir -p '" + dir + "/run/WorkResource/scripts' '" + dir + "/run/WorkResource/Levels'").c_str()));
+  ASSERT_EQ(0, chdir((dir + "/run").c_str()));
+  ASSERT_EQ(0, system("touch WorkResource/Levels/CAKC.plb"));
+  {
+    std::ofstream boot("WorkResource/scripts/boot.lua");
+    boot << "function run_hook(name) end\nfunction SetupLevelMenu() end\n";
+    std::ofstream prefs1(dir + "/quillomar.ini"), prefs2(dir + "/run/quillomar.ini");
+    prefs1 << "debug_server 0\n";
+    prefs2 << "debug_server 0\n";
+  }
+  const char* xdg = getenv("XDG_DATA_HOME");
+  const std::string oldXdg = xdg ? xdg : "";
+  setenv("XDG_DATA_HOME", (dir + "/user").c_str(), 1);
+  EFileManager* oldFiles = gFile;
+  gFile = new EFileManager();
+  gFile->AddReadPath("WorkResource", false);
+  gFile->SetWritePath("WorkResource");
+
+  PCGameApp* app = new PCGameApp();
+  testing::internal::CaptureStderr();
+  const bool started = app->StartUp(nullptr);
+  SDL_WM_GrabInput(SDL_GRAB_OFF);
+  const std::string startLog = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(started) << startLog;
+  ERecordPlayback* rec = app->GetRecordPlayback();
+  ASSERT_NE(nullptr, rec);
+
+  // Something that moves with the frame time and the random numbers.
+  MoverHandler mover;
+  app->m_pControlHandler = &mover;
+  app->m_pPlayer = new EMeshEntity(nullptr, "Ruzi");
+  std::vector<std::string> lines;
+  s_pLines = &lines;
+  auto frames = [&](int n) {
+    for (int i = 0; i < n && !app->m_bQuit; ++i) {
+      app->InitFrame();
+      app->RenderFrame();
+      app->EndFrame();
+    }
+  };
+  const EVec3 camStart(0.0f, 0.0f, 50.0f), playerStart(5.0f, 5.0f, 5.0f);
+  app->GetCurrentCamera()->SetPosition(camStart);
+  app->m_pPlayer->SetPosition(playerStart);
+  rec->InitRecord("game", nullptr);
+  ASSERT_TRUE(rec->IsRecording());
+  frames(250);
+  const EVec3 camAfter = app->GetCurrentCamera()->GetPosition();
+  const EVec3 playerAfter = app->m_pPlayer->GetPosition();
+  rec->StopRecording();
+  frames(1);
+  EXPECT_FALSE(rec->IsRecording());
+  std::ifstream file("d:/workresource/InputRecord/game_Build_0602.paf", std::ios::binary | std::ios::ate);
+  EXPECT_EQ(16 + 250 * 140, (int)file.tellg());
+
+  g_ErrorManager.SetConsoleCallback(Capture);
+  app->GetCurrentCamera()->SetPosition(camStart);
+  app->m_pPlayer->SetPosition(playerStart);
+  rec->InitPlayback("game", false);
+  ASSERT_TRUE(rec->IsPlayBack());
+  frames(250);
+  EXPECT_TRUE(rec->IsPlayBack());
+  EXPECT_EQ(camAfter, app->GetCurrentCamera()->GetPosition());
+  EXPECT_EQ(playerAfter, app->m_pPlayer->GetPosition());
+  frames(1);
+  EXPECT_FALSE(rec->IsPlayBack());
+  g_ErrorManager.SetConsoleCallback(nullptr);
+  s_pLines = nullptr;
+  int mismatches = 0;
+  for (const std::string& l : lines) mismatches += l.find("position mismatch") != std::string::npos;
+  EXPECT_EQ(0, mismatches);
+
+  app->m_pControlHandler = nullptr;
+  app->DelayedDelete(app->m_pPlayer);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(app->Shutdown());
+  testing::internal::GetCapturedStderr();
+  delete app;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  delete gFile;
+  gFile = oldFiles;
+  if (xdg) setenv("XDG_DATA_HOME", oldXdg.c_str(), 1);
+  else unsetenv("XDG_DATA_HOME");
+  EXPECT_EQ(0, chdir(oldCwd));
+  EXPECT_EQ(0, system(("rm -rf '" + dir + "'").c_str()));
 }
 
 }  // namespace
