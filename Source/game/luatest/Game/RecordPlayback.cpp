@@ -211,11 +211,16 @@ bool ERecordPlayback::StartRecording(const char* szFile, const char* szLevel) {
     g_ErrorManager.TraceMessagef("Could not create file: %s", szFile);
     return false;
   }
-  m_bRecording = true;
-  m_bStopRecording = false;
   EFileWriter writer(m_pFile, kAUTOCLOSE_No);
   WriteHeader(writer, szLevel, gGameApp ? (float)gGameApp->GetSimElapsedTime() : 0.0f,
               gGameApp ? gGameApp->m_iFrameCount : 0);
+  if (writer.Err()) {
+    g_ErrorManager.TraceMessagef("Could not write input record: %s", szFile);
+    Close();
+    return false;
+  }
+  m_bRecording = true;
+  m_bStopRecording = false;
   ResetForDeterminism();
   return true;
 }
