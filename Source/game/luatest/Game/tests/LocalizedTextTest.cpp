@@ -201,11 +201,11 @@ TEST_F(LocalizedText, WalkingTheText) {
     EXPECT_EQ(c.raw ? 1 : 0, Count("Raw string passed instead of Line Code\nOriginal String '" + std::string(c.text) + "'"))
         << c.text;
   }
-  // With break_on_rawstring the script debugger stops on it.
+  // With break_on_rawstring the script debugger (when one is attached) stops on it.
   m_lines.clear();
   m_app.m_Prefs.m_bBreakOnRawString = true;
   EXPECT_EQ("raw", Lookup("raw"));
-  EXPECT_EQ(1, Count("HardBreak: Raw string passed instead of Line Code\nOriginal String 'raw'"));
+  EXPECT_EQ(1, Count("Raw string passed instead of Line Code\nOriginal String 'raw'"));
   EXPECT_EQ(nullptr, m_app.LookupLocalizedString(nullptr));
   const char* empty = "";
   EXPECT_EQ(empty, m_app.LookupLocalizedString(empty));
