@@ -95,7 +95,9 @@ void GameApp::LoadLocalizedTextBank(const char* szGroup) {
       return;
     }
     const int size = pFile->GetFilesize();
-    if (size <= 0 || (unsigned)size > stack.GetSize() - stack.GetUsedBytes() - 16) {
+    const unsigned used = stack.GetUsedBytes() + 16;  // with room for the alignment
+    const unsigned room = stack.GetSize() > used ? stack.GetSize() - used : 0;
+    if (size <= 0 || (unsigned)size > room) {
       g_ErrorManager.TraceMessagef(TT_Localization, "Localization file '%s' is empty or too large (%d bytes)", szPath,
                                    size);
       pFile->Close();

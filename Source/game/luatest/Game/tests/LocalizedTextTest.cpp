@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,27 @@ TEST_F(LocalizedText, PCTableRunsAfterTheTableAndWithoutItNothingLoads) {
   EXPECT_EQ(1, Count("Could not open Localization file 'Localization/English/XX_StringTable.lub'"));
   EXPECT_EQ(0, Count("XX_StringTablePC.lub"));
   EXPECT_EQ("Unknown Text String '/XX/'", Lookup("/XX/"));
+}
+
+TEST_F(LocalizedText, DamagedOrEmptyTablesAreHarmless) {
+  WriteFile("Localization/English/GLOBAL_StringTable.lub", "");
+  WriteTable("English", "GLOBAL_StringTablePC.lub", "Global.StringTable.Global.PC = 'pc'\n");
+  m_app.LoadLocalizedTextBank("GLOBAL");
+  EXPECT_EQ(1, Count("Localization file 'Localization/English/GLOBAL_StringTable.lub' is empty or too large (0 bytes)"));
+  EXPECT_EQ("pc", Lookup("/PC/")) << "the PC table still runs";
+
+  WriteTable("English", "CA_StringTable.lub", "Global.StringTable.Level.CA = 'level'\n");
+  const std::string path = m_dir + "/Localization/English/CA_StringTable.lub";
+  std::string chunk;
+  {
+    std::ifstream f(path, std::ios::binary);
+    chunk.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  }
+  for (size_t cut : {chunk.size() / 2, (size_t)5}) {
+    WriteFile("Localization/English/CA_StringTable.lub", chunk.substr(0, cut));
+    m_app.LoadLocalizedTextBank("CA");
+    EXPECT_EQ("Unknown Text String '/CA/'", Lookup("/CA/")) << cut;
+  }
 }
 
 TEST_F(LocalizedText, LanguageAndNonsenseChooseTheFolder) {
