@@ -8,6 +8,7 @@
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
 #include "Game/LocalizedText.h"
+#include "Game/SaveLoadGame.h"
 #include "Game/UIMenu.h"
 #include "TWMath/Random.h"
 #include "TWUtil/EFile.h"
@@ -313,6 +314,36 @@ void ERecordPlayback::AttractModePlayback(const char* szLevel) {
   m_pLogFile = gFile->Open(kLOG_FILE, FILE_WRITE | FILE_CREATE | FILE_TRUNCATE, kFILELOC_WritePath);
   if (!OpenPlayback(szFile, true)) return;
   RequestLevel(szLevel);
+}
+
+// The save file's base name (after the last '/', up to the first '.').
+static void SaveBaseName(const char* szSaveFile, char* szOut, int iSize) {
+  const char* base = strrchr(szSaveFile, '/');
+  base = base ? base + 1 : szSaveFile;
+  const char* dot = strchr(base, '.');
+  const int n = dot ? (int)(dot - base) : (int)strlen(base);
+  sprintf_safe(szOut, iSize, "%.*s", n, base);
+}
+
+static void LoadSavedTables(const char* szSaveFile) {
+  ELoadSaveGame* pSaves = gGameApp ? gGameApp->GetSaveLoadInterface() : nullptr;
+  if (pSaves) pSaves->AttractModeLoadTable(szSaveFile);
+}
+
+void ERecordPlayback::AttractModeRecordUseSaveGame(const char* szSaveFile) {
+  if (!szSaveFile) return;
+  char szLevel[kMAX_NAME];
+  SaveBaseName(szSaveFile, szLevel, (int)sizeof(szLevel));
+  AttractModeRecord(szLevel);
+  LoadSavedTables(szSaveFile);
+}
+
+void ERecordPlayback::AttractModePlaybackUseSavedGame(const char* szSaveFile) {
+  if (!szSaveFile) return;
+  char szLevel[kMAX_NAME];
+  SaveBaseName(szSaveFile, szLevel, (int)sizeof(szLevel));
+  AttractModePlayback(szLevel);
+  LoadSavedTables(szSaveFile);
 }
 
 void ERecordPlayback::OverrideAttractMode() {

@@ -16,6 +16,7 @@
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
 #include "Game/PCGameApp.h"
+#include "Game/SaveLoadGame.h"
 #include "TWMath/Random.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
@@ -310,6 +311,26 @@ TEST_F(Recording, AttractModeWritesMismatchesToTheLog) {
   EXPECT_EQ(Count("position mismatch"), lines);
   EXPECT_GT(lines, 0);
   EXPECT_NE(std::string::npos, log.find("Zol position mismatch: ")) << log;
+}
+
+TEST_F(Recording, AttractModeFromASavedGame) {
+  m_app.m_pSaveLoadInterface = new ELoadSaveGame();
+  Rec().AttractModeRecordUseSaveGame("saves/Profile 1/CAKCRuins.2.sav");
+  ASSERT_TRUE(Rec().IsRecording());
+  EXPECT_STREQ("CAKCRuins", m_app.m_szRequestedLevel) << "the save's base name";
+  EXPECT_EQ(1, Count("Attractmode Load error")) << "the save is missing";
+  Frame(10.0);
+  Rec().StopRecording();
+  Frame(10.0);
+  const std::string bytes = ReadFile("d:/workresource/InputRecord/CAKC_RlsBuild.paf");
+  const std::string header = Header("CAKCRuins", 0.0f, 0);
+  EXPECT_EQ(header, bytes.substr(0, header.size()));
+  EXPECT_EQ(header.size() + 140, bytes.size());
+
+  Rec().AttractModePlaybackUseSavedGame("saves/CAKC.sav");
+  EXPECT_TRUE(Rec().IsPlayBack());
+  EXPECT_EQ(2, Count("Attractmode Load error"));
+  Rec().AttractModePlaybackUseSavedGame(nullptr);
 }
 
 TEST_F(Recording, LevelsAndTheStartMenu) {
