@@ -109,6 +109,15 @@ TEST_F(ScriptStateWriterTest, ListedTablesBecomeValueAndTableLines) {
 
   // A valid root path still names the tables from the object's own table.
   EXPECT_EQ(Write({"saved.list"}, "Global.saved"), Write({"saved.list"}));
+  // The object's own writer starts at its table.
+  EList<char*> list;
+  char name[] = "saved.list";
+  list.AddTail(name);
+  EArray<EString> objectLines;
+  int hSig = 0;
+  g->TableWriteToFile(&objectLines, hSig, &list, "|");
+  ASSERT_EQ(objectLines.Num(), 3);
+  EXPECT_STREQ(*objectLines[2], "saved.list.[4]|(null)\n");
 }
 
 TEST_F(ScriptStateWriterTest, AMissingRootOrAnInvalidRootPathWritesNothing) {
