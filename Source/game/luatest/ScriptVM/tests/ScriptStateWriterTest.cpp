@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Game/SaveLoadGame.h"
 #include "ScriptVM/ScriptStateText.h"
 #include "ScriptVMTestUtil.h"
 #include "TWUtil/String.h"
@@ -168,51 +169,86 @@ TEST_F(ScriptStateWriterTest, TablesMetAgainAreWrittenOnceWithOneWarning) {
   EXPECT_EQ(CountLines("nested deeper than 64 levels were not written"), 1);
 }
 
-TEST_F(ScriptStateWriterTest, SavedStateReadBackGivesTheSameTablesAndValues) {
-  Run("local s = {} gLSO.Global.saved = s"
-      "  s.x = 3  s.half = 0.5  s.tenth = 0.1  s.zero = 0  s.neg = -2.25  s.big = 123456789"
-      "  s.bTrue = 1  s.name = 'Ann'  s.odd = 'a|b\\nc\\rd\\1e'  s.mixed = '12abc'  s.empty = ''"
-      "  s.pos = { y = 0.5, deep = { z = 'q', w = { } } }  s.list = { 'a', nil, 7 }  s.none = {}"
-      "  s['with|bar'] = 'v'  s.bits = {}"
-      "  gLSO.Global.player = { stats = { rank = 4, fTimePlayed = 12.5 } }");
-  ASSERT_TRUE(vm.SetScriptTableBitfield(g, "saved.bits", 3, true));
-  ASSERT_TRUE(vm.SetScriptTableBitfield(g, "saved.bits", 40, true));
-  std::vector<std::string> first = Write({"player.stats", "saved"});
+// Saved state over strings (separator and line breaks included), numbers,
+// flags (1 and absent), nested and empty tables, arrays with holes and bit
+// fields; checked after it was read back.
+class ScriptStateRoundTripTest : public ScriptStateWriterTest {
+protected:
+  void MakeState() {
+    Run("local s = {} gLSO.Global.saved = s"
+        "  s.x = 3  s.half = 0.5  s.tenth = 0.1  s.zero = 0  s.neg = -2.25  s.big = 123456789"
+        "  s.bTrue = 1  s.name = 'Ann'  s.odd = 'a|b\\nc\\rd\\1e'  s.mixed = '12abc'  s.empty = ''"
+        "  s.pos = { y = 0.5, deep = { z = 'q', w = { } } }  s.list = { 'a', nil, 7 }  s.none = {}"
+        "  s['with|bar'] = 'v'  s.bits = {}"
+        "  gLSO.Global.player = { stats = { rank = 4, fTimePlayed = 12.5 } }");
+    ASSERT_TRUE(vm.SetScriptTableBitfield(g, "saved.bits", 3, true));
+    ASSERT_TRUE(vm.SetScriptTableBitfield(g, "saved.bits", 40, true));
+  }
+  void CheckState() {
+    float f = 0;
+    ASSERT_TRUE(g->GetTableValue("saved.tenth", f));
+    EXPECT_EQ(f, 0.1f);
+    ASSERT_TRUE(g->GetTableValue("saved.neg", f));
+    EXPECT_EQ(f, -2.25f);
+    int i = 0;
+    ASSERT_TRUE(g->GetTableValue("saved.big", i));
+    EXPECT_EQ(i, 123456792);  // the nearest single-precision value, as stored
+    ASSERT_TRUE(g->GetTableValue("saved.bTrue", i));
+    EXPECT_EQ(i, 1);
+    ASSERT_TRUE(g->GetTableValue("saved.zero", i));
+    EXPECT_EQ(i, 0);
+    ASSERT_TRUE(g->GetTableValue("player.stats.rank", i));
+    EXPECT_EQ(i, 4);
+    const char* s = nullptr;
+    ASSERT_TRUE(g->GetTableValue("saved.odd", s));
+    EXPECT_STREQ(s, "a|b\nc\rd\001e");
+    ASSERT_TRUE(g->GetTableValue("saved.mixed", s));
+    EXPECT_STREQ(s, "12abc");
+    ASSERT_TRUE(g->GetTableValue("saved.empty", s));
+    EXPECT_STREQ(s, "");
+    ASSERT_TRUE(g->GetTableValue("saved.with|bar", s));
+    EXPECT_STREQ(s, "v");
+    ASSERT_TRUE(g->GetTableValue("saved.pos.deep.z", s));
+    EXPECT_STREQ(s, "q");
+    EXPECT_EQ(Num("type(gLSO.Global.saved.pos.deep.w) == 'table' and type(gLSO.Global.saved.none) == 'table'"
+                  " and 1 or 0"),
+              1.0f);
+    EXPECT_EQ(Num("gLSO.Global.saved.list[2] == nil and gLSO.Global.saved.list[3] == 7 and 1 or 0"), 1.0f);
+    EXPECT_EQ(Num("gLSO.Global.saved.junk == nil and 1 or 0"), 1.0f);
+    EXPECT_TRUE(vm.GetScriptTableBitfield(g, "saved.bits", 3));
+    EXPECT_TRUE(vm.GetScriptTableBitfield(g, "saved.bits", 40));
+    EXPECT_FALSE(vm.GetScriptTableBitfield(g, "saved.bits", 4));
+  }
+};
 
+TEST_F(ScriptStateRoundTripTest, ReadBackThroughTheAccessOperationsGivesTheSameTablesAndValues) {
+  MakeState();
+  std::vector<std::string> first = Write({"player.stats", "saved"});
   // The save code empties the listed tables before it reads.
   Run("gLSO.Global.saved = {}  gLSO.Global.player.stats = {}");
   Read(first);
   if (HasFailure()) return;
   EXPECT_EQ(Sorted(Write({"player.stats", "saved"})), Sorted(first));
+  CheckState();
+}
 
-  float f = 0;
-  ASSERT_TRUE(g->GetTableValue("saved.tenth", f));
-  EXPECT_EQ(f, 0.1f);
-  ASSERT_TRUE(g->GetTableValue("saved.neg", f));
-  EXPECT_EQ(f, -2.25f);
-  int i = 0;
-  ASSERT_TRUE(g->GetTableValue("saved.big", i));
-  EXPECT_EQ(i, 123456792);  // the nearest single-precision value, as stored
-  ASSERT_TRUE(g->GetTableValue("saved.bTrue", i));
-  EXPECT_EQ(i, 1);
-  ASSERT_TRUE(g->GetTableValue("player.stats.rank", i));
-  EXPECT_EQ(i, 4);
-  const char* s = nullptr;
-  ASSERT_TRUE(g->GetTableValue("saved.odd", s));
-  EXPECT_STREQ(s, "a|b\nc\rd\001e");
-  ASSERT_TRUE(g->GetTableValue("saved.mixed", s));
-  EXPECT_STREQ(s, "12abc");
-  ASSERT_TRUE(g->GetTableValue("saved.empty", s));
-  EXPECT_STREQ(s, "");
-  ASSERT_TRUE(g->GetTableValue("saved.with|bar", s));
-  EXPECT_STREQ(s, "v");
-  ASSERT_TRUE(g->GetTableValue("saved.pos.deep.z", s));
-  EXPECT_STREQ(s, "q");
-  EXPECT_EQ(Num("type(gLSO.Global.saved.pos.deep.w) == 'table' and type(gLSO.Global.saved.none) == 'table'"
-                " and 1 or 0"),
-            1.0f);
-  EXPECT_EQ(Num("gLSO.Global.saved.list[2] == nil and gLSO.Global.saved.list[3] == 7 and 1 or 0"), 1.0f);
-  EXPECT_TRUE(vm.GetScriptTableBitfield(g, "saved.bits", 3));
-  EXPECT_TRUE(vm.GetScriptTableBitfield(g, "saved.bits", 40));
-  EXPECT_FALSE(vm.GetScriptTableBitfield(g, "saved.bits", 4));
+TEST_F(ScriptStateRoundTripTest, ReadBackThroughTheSaveCodeGivesTheSameTablesAndValues) {
+  MakeState();
+  ELoadSaveGame saves;
+  saves.Startup();
+  std::vector<std::string> names;
+  for (POSITION pos = saves.GetSavedTableList().GetHeadPosition(); pos;) {
+    names.push_back(saves.GetSavedTableList().GetNext(pos));
+  }
+  ASSERT_EQ(names, (std::vector<std::string>{"player.stats", "saved"}));
+  std::vector<std::string> first = Write(names);
+  EString text;
+  for (const std::string& line : first) text += line.c_str();
+
+  Run("gLSO.Global.saved = { junk = 1 }  gLSO.Global.player.stats = { rank = 9 }");
+  saves.LoadLuaSaveableStateFromString(text);
+  EXPECT_EQ(Sorted(Write(names)), Sorted(first));
+  CheckState();
+  EXPECT_EQ(Num("gLSO.Global.player.saved == gLSO.Global.saved and 1 or 0"), 1.0f);
+  saves.Shutdown();
 }
