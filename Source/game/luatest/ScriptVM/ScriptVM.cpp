@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "DebugServer/DebugManager.h"
+#include "Game/GameApp.h"
 #include "Lua/lstate.h"
 #include "Lua/lualib.h"
 #include "ScriptVM/LuaHelper.h"
@@ -261,6 +263,7 @@ int EScriptVM::ScriptErrorHandler(lua_State* L) {
   EASSERT(pErrorString);
   ScriptConsoleLine("-- Lua ERROR: %s", pErrorString);
   Lua_DoCallStackDump(L, 0, 0);
+  if (gGameApp && gGameApp->GetDebugManager()) gGameApp->GetDebugManager()->HandleScriptError(nullptr);
 
   EScriptObject* pObject = L->scriptObject;
   if (!pObject || !m_spScriptVM) return 0;
