@@ -20,13 +20,18 @@ target_link_libraries(quillomar_engine PUBLIC
   PkgConfig::SDL PkgConfig::OPENAL PkgConfig::VORBISFILE
   ${MOJOSHADER_LIBRARY} Threads::Threads ${CMAKE_DL_LIBS} m)
 
+# Programs that run the engine take every object of the library: script
+# natives register themselves from static objects in files nothing else
+# refers to, and a plain static link would leave those files out.
+set(QUILLOMAR_ENGINE_WHOLE "$<LINK_LIBRARY:WHOLE_ARCHIVE,quillomar_engine>")
+
 set(SANITIZER_SUPPORT "")
 if(QUILLOMAR_ASAN)
   set(SANITIZER_SUPPORT ${PROJECT_SOURCE_DIR}/cmake/AsanKeepDriver.cpp)
 endif()
 
 add_executable(quillomar ${QUILLOMAR_ENTRY} ${SANITIZER_SUPPORT})
-target_link_libraries(quillomar PRIVATE quillomar_engine)
+target_link_libraries(quillomar PRIVATE ${QUILLOMAR_ENGINE_WHOLE})
 
 # Tests: one executable per folder that has a tests/ subfolder.
 enable_testing()
@@ -46,7 +51,7 @@ foreach(tdir ${TEST_DIRS})
   set(target ${name}_tests)
   file(GLOB srcs CONFIGURE_DEPENDS ${tdir}/*.cpp)
   add_executable(${target} ${srcs} ${SANITIZER_SUPPORT})
-  target_link_libraries(${target} PRIVATE quillomar_engine GTest::gmock GTest::gtest GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE ${QUILLOMAR_ENGINE_WHOLE} GTest::gmock GTest::gtest GTest::gtest_main)
   target_include_directories(${target} PRIVATE ${tdir} ${owner})
   target_compile_definitions(${target} PRIVATE
     QUILLOMAR_EXE="$<TARGET_FILE:quillomar>"
