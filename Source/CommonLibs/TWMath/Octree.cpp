@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TWMath/Intersect.h"
+#include "TWUtil/ByteOrder.h"
 #include "TWUtil/EMemStack.h"
 #include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
@@ -25,17 +26,6 @@ const uint32_t kOLD_RECORD_SIZE = 40;
 // overstating a short stream is found out before much is allocated.
 const size_t kREAD_CHUNK = 1u << 18;
 
-uint32_t ReadLE32(const uint8_t* p) {
-  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-
-float ReadLEFloat(const uint8_t* p) {
-  uint32_t u = ReadLE32(p);
-  float f;
-  memcpy(&f, &u, 4);
-  return f;
-}
-
 // Signed 24-bit little-endian value, sign-extended.
 int32_t ReadLES24(const uint8_t* p) {
   uint32_t u = (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16);
@@ -46,7 +36,7 @@ int32_t ReadLES24(const uint8_t* p) {
 bool ReadU32(EStream& s, uint32_t& v) {
   uint8_t b[4] = {0, 0, 0, 0};
   s.Read(b, 1, 4);
-  v = ReadLE32(b);
+  v = GetLE32(b);
   return !s.Err();
 }
 
@@ -83,7 +73,7 @@ uint8_t* ReadTable(EStream& s, uint32_t count, uint32_t size, uint32_t spare) {
 // Converts a table of little-endian 32-bit words in place.
 void DecodeWords(uint8_t* p, uint32_t count) {
   for (uint32_t i = 0; i < count; i++) {
-    uint32_t v = ReadLE32(p + 4 * (size_t)i);
+    uint32_t v = GetLE32(p + 4 * (size_t)i);
     memcpy(p + 4 * (size_t)i, &v, 4);
   }
 }
@@ -141,8 +131,8 @@ bool EOctree::ReadCurrent(EStream& s) {
 
   uint8_t aCube[16] = {0};
   s.Read(aCube, 1, 16);
-  m_RootCube = ESSECube(EVec3(ReadLEFloat(aCube), ReadLEFloat(aCube + 4), ReadLEFloat(aCube + 8)),
-                        ReadLEFloat(aCube + 12));
+  m_RootCube = ESSECube(EVec3(GetLEFloat(aCube), GetLEFloat(aCube + 4), GetLEFloat(aCube + 8)),
+                        GetLEFloat(aCube + 12));
 
   uint32_t nLeaf, nNode;
   if (!ReadU32(s, nLeaf) || !ReadU32(s, nNode)) return false;
@@ -211,8 +201,8 @@ bool EOctree::ReadOld(EStream& s, unsigned flags) {
 
 bool EOctree::ConvertOld(unsigned flags, const uint8_t* pOldNodes, const uint8_t* pOldLeaves, bool bHasIndices) {
   // Old node 0's cube, stored as its minimum corner and edge length, is the root.
-  float fEdge = ReadLEFloat(pOldNodes + 12);
-  EVec3 vCorner(ReadLEFloat(pOldNodes), ReadLEFloat(pOldNodes + 4), ReadLEFloat(pOldNodes + 8));
+  float fEdge = GetLEFloat(pOldNodes + 12);
+  EVec3 vCorner(GetLEFloat(pOldNodes), GetLEFloat(pOldNodes + 4), GetLEFloat(pOldNodes + 8));
   m_RootCube = ESSECube(vCorner + EVec3(fEdge, fEdge, fEdge) * 0.5f, fEdge * 0.5f);
 
   m_aNewNode = (Node*)calloc((size_t)m_nNode + 1, sizeof(Node));

@@ -3,17 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "TWUtil/ByteOrder.h"
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/TWUnixCompat.h"
 
 EPackageFile::Directory* g_masterFilePackage = nullptr;
 char g_masterFilePackageName[4096];
 EPackageFile::EPackageFileAccessor g_EPackageFileAccessor[EPackageFile::kNUM_ACCESSORS];
-
-static inline uint16_t GetLE16(const unsigned char* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
-static inline uint32_t GetLE32(const unsigned char* p) {
-  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
 
 static inline EPackageFile::Directory* OrMaster(EPackageFile::Directory* d) { return d ? d : g_masterFilePackage; }
 

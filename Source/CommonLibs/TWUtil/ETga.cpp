@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "TWUtil/ByteOrder.h"
 #include "TWUtil/EBitmap.h"
 #include "TWUtil/EFile.h"
 
@@ -19,11 +20,6 @@ const uint8_t kTYPE_TRUECOLOR_RLE = 10;
 const uint8_t kDESC_RIGHT_TO_LEFT = 0x10;
 const uint8_t kDESC_TOP_TO_BOTTOM = 0x20;
 const uint8_t kDESC_OTHER_BITS = 0xCF;  // attribute bits 0-3, interleave bits 6-7
-
-inline uint16_t GetLE16(const uint8_t* p) { return (uint16_t)(p[0] | (p[1] << 8)); }
-inline uint32_t GetLE32(const uint8_t* p) {
-  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
 
 void SwapPixels(uint8_t* a, uint8_t* b, int bpp) {
   for (int i = 0; i < bpp; ++i) {

@@ -11,6 +11,7 @@
 #include "Game/SaveLoadGame.h"
 #include "Game/UIMenu.h"
 #include "TWMath/Random.h"
+#include "TWUtil/ByteOrder.h"
 #include "TWUtil/EFile.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/EStream.h"
@@ -45,32 +46,11 @@ const char* BaseName(const char* szPath) {
   return p ? p + 1 : szPath;
 }
 
-// Little-endian scalars in a frame's bytes.
-void PutU32(uint8_t* p, uint32_t v) {
-  p[0] = (uint8_t)v;
-  p[1] = (uint8_t)(v >> 8);
-  p[2] = (uint8_t)(v >> 16);
-  p[3] = (uint8_t)(v >> 24);
-}
-uint32_t GetU32(const uint8_t* p) {
-  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-void PutFloat(uint8_t* p, float f) {
-  uint32_t v;
-  memcpy(&v, &f, 4);
-  PutU32(p, v);
-}
-float GetFloat(const uint8_t* p) {
-  uint32_t v = GetU32(p);
-  float f;
-  memcpy(&f, &v, 4);
-  return f;
-}
 void PutInts(uint8_t*& p, const int32_t* a, int n) {
-  for (int i = 0; i < n; ++i, p += 4) PutU32(p, (uint32_t)a[i]);
+  for (int i = 0; i < n; ++i, p += 4) PutLE32(p, (uint32_t)a[i]);
 }
 void GetInts(const uint8_t*& p, int32_t* a, int n) {
-  for (int i = 0; i < n; ++i, p += 4) a[i] = (int32_t)GetU32(p);
+  for (int i = 0; i < n; ++i, p += 4) a[i] = (int32_t)GetLE32(p);
 }
 
 }  // namespace
@@ -141,7 +121,7 @@ void ERecordPlayback::WriteFrame(uint8_t* pBytes, const ERecordedFrame& frame) {
   const Input& in = frame.m_Input;
   memset(pBytes, 0, kFRAME_BYTES);
   uint8_t* p = pBytes;
-  PutFloat(p, frame.m_fFrameTime);
+  PutLEFloat(p, frame.m_fFrameTime);
   p += 4;
   const int32_t axes[4] = {in.m_nMoveY, in.m_nLookX, in.m_nLookY, in.m_nMoveX};
   PutInts(p, axes, 4);
@@ -155,14 +135,14 @@ void ERecordPlayback::WriteFrame(uint8_t* pBytes, const ERecordedFrame& frame) {
   PutInts(p, in.m_aPOVChanged, 4);
   *p = in.m_bMouseMoved;
   p = pBytes + 4 + kINPUT_BYTES;  // past the record's three bytes of padding
-  PutFloat(p, frame.m_fPlayerDistance);
-  PutFloat(p + 4, frame.m_fCameraDistance);
+  PutLEFloat(p, frame.m_fPlayerDistance);
+  PutLEFloat(p + 4, frame.m_fCameraDistance);
 }
 
 void ERecordPlayback::ReadFrame(const uint8_t* pBytes, ERecordedFrame& frame) {
   Input& in = frame.m_Input;
   const uint8_t* p = pBytes;
-  frame.m_fFrameTime = GetFloat(p);
+  frame.m_fFrameTime = GetLEFloat(p);
   p += 4;
   int32_t axes[4];
   GetInts(p, axes, 4);
@@ -180,8 +160,8 @@ void ERecordPlayback::ReadFrame(const uint8_t* pBytes, ERecordedFrame& frame) {
   GetInts(p, in.m_aPOVChanged, 4);
   in.m_bMouseMoved = *p;
   p = pBytes + 4 + kINPUT_BYTES;
-  frame.m_fPlayerDistance = GetFloat(p);
-  frame.m_fCameraDistance = GetFloat(p + 4);
+  frame.m_fPlayerDistance = GetLEFloat(p);
+  frame.m_fCameraDistance = GetLEFloat(p + 4);
 }
 
 // Starting
