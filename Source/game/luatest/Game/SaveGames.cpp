@@ -49,8 +49,6 @@ bool ObjSetValue(EScriptObject* obj, const char* path, float value) { return obj
 bool ObjSetValue(EScriptObject* obj, const char* path, const char* value) { return obj->SetTableValue(path, value); }
 bool ObjGetValue(EScriptObject* obj, const char* path, float& value) { return obj->GetTableValue(path, value); }
 void ObjSendMessage(EScriptObject* obj, const char* name) { obj->SendMessagef(name, nullptr, 1, nullptr); }
-// Temporary bodies until the state writer and the string tables land.
-void VmTableWrite(EScriptVM*, EArray<EString>*, int&, const char*, EList<char*>*, const char*) {}
 
 EScriptVM* ScriptHost() {
   EScriptVM* vm = gGameApp ? gGameApp->GetScriptVM() : EScriptVM::m_spScriptVM;
@@ -259,7 +257,7 @@ void ELoadSaveGame::SaveLuaSaveableStateToString(EString& out) {
   SendSaving();
   EArray<EString> lines;
   int hSig = -1;
-  VmTableWrite(vm, &lines, hSig, "Global", &m_SavedTables, kcSAVEGAME_TOKEN);
+  vm->TableWriteToFile(&lines, hSig, "Global", &m_SavedTables, kcSAVEGAME_TOKEN);
   int total = 0;
   for (int i = 0; i < lines.Num(); ++i) total += lines[i].Length();
   EString text;
@@ -383,7 +381,7 @@ int ELoadSaveGame::Save(const char* szName, int slot, bool bWrite) {
     // 7. The scripts' saved tables.
     if (EScriptVM* vm = ScriptHost()) {
       int first = lines.Num();
-      VmTableWrite(vm, &lines, hSig, "Global", &m_SavedTables, kcSAVEGAME_TOKEN);
+      vm->TableWriteToFile(&lines, hSig, "Global", &m_SavedTables, kcSAVEGAME_TOKEN);
       for (int i = first; i < lines.Num(); ++i)
         total += lines[i].Length() < kMAX_LINE_COUNTED ? lines[i].Length() : (int)kMAX_LINE_COUNTED;
     }

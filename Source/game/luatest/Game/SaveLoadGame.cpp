@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Game/GameApp.h"
@@ -435,6 +436,9 @@ bool ELoadSaveGame::WriteProfileOptionsToFile(int index, EGameOptions* pOptions)
   CalculateSignatureUpdate(hSig, reinterpret_cast<const char*>(bytes) + 8, EProfileRecord::kSIZE - 8);
   CalculateSignatureEnd(hSig);
   if (!WriteFileReplacing(*path, bytes, sizeof(bytes))) {
+    // An empty file made above to find the folder is no record.
+    struct stat st;
+    if (stat(*path, &st) == 0 && st.st_size == 0) unlink(*path);
     m_eLastProfileWrite = kPROFILEWRITE_Failed;
     return false;
   }

@@ -235,6 +235,16 @@ TEST_F(Profiles, WritesSayWhatHappened) {
   EXPECT_TRUE(m_saves.WriteCurrentProfileOptionsToFile(&options));
   EXPECT_EQ(1, Bytes(record)[43]);
 
+  // A new profile on a full disk leaves no empty record behind.
+  {
+    ScopedFileSizeLimit full(20);
+    EXPECT_TRUE(m_saves.CreateCurrentProfile(1, "Full"));
+  }
+  EXPECT_EQ(kPROFILEWRITE_Failed, m_saves.GetLastProfileWrite());
+  EXPECT_FALSE(Has(RecordPath(1, "Profile 2- Full")));
+  EXPECT_FALSE(m_saves.GetProfileFromIndex(1)->IsProfileCreated());
+  m_saves.SetCurrentProfile(0);
+
   // No name, nothing to write.
   EXPECT_FALSE(m_saves.WriteProfileOptionsToFile(2, nullptr));
   EXPECT_EQ(kPROFILEWRITE_Failed, m_saves.GetLastProfileWrite());

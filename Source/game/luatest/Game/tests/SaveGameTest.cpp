@@ -10,6 +10,7 @@
 #include "Game/tests/SaveGameTestSupport.h"
 #include "ScriptVM/ScriptObject.h"
 #include "ScriptVM/ScriptVM.h"
+#include "VERirezo/Entity.h"
 
 namespace {
 
@@ -191,6 +192,73 @@ TEST_F(SaveGames, LoadingRequestsTheLevelAndAppliesTheSave) {
   EXPECT_STREQ("", env->m_aConceptItems[0].m_szMessage);
   ASSERT_EQ(1, env->m_aMovies.Num());
   EXPECT_STREQ("intro.zoe", env->m_aMovies[0].m_szFileName);
+}
+
+// The player's script fills its saved tables when told the game is saved.
+const char* const kPlayerClass =
+    "function Player()\n"
+    "  local o = CreateObject(\"Base\")\n"
+    "  o.onSaving = function(self) Global.saved.fromHandler = 'saving' end\n"
+    "  return o\n"
+    "end\n";
+
+TEST_F(SaveGames, SavedTablesComeBackAfterALoad) {
+  filetest::WriteText(m_dir / "game/scripts/Player.lua", kPlayerClass);
+  EEntity* player = new EEntity(nullptr, "Player");
+  EScriptObject* playerScript = m_vm->CreateScriptObject("Player", "Player", player, nullptr, false, false, true, false);
+  ASSERT_NE(nullptr, playerScript);
+  player->SetScriptObject(playerScript);
+  m_app.m_pPlayer = player;
+
+  ASSERT_TRUE(Run(
+      "Global.player.stats = { rank = 3, name = 'Raz', flag = 1, off = 0, ratio = 0.125 }\n"
+      "Global.saved = { text = 'a|b\\nc', mixed = '12abc', empty = '', neg = -2.5,\n"
+      "  deep = { er = { est = 'bottom', n = 7 } }, list = { 4, 'five', 6 }, big = 16777216 }\n"
+      "Global.saved.self = Global.saved\n"));
+  ASSERT_GT(m_saves.Save("Mine", 3, true), 0);
+  EXPECT_EQ(61440u, Bytes(Slot(3)).size());
+  EXPECT_NE(std::string::npos, SlotText(3).find("saved.fromHandler|saving\n"));
+
+  ASSERT_TRUE(Run("Global.saved = { stale = 1 }  Global.player.stats = { rank = 99 }"));
+  ESavedGameInfo* info = m_saves.GetCurrentProfileGameInfo(3);
+  ASSERT_TRUE(m_saves.Load(info));
+  ASSERT_TRUE(m_saves.LoadTableToGame(true));
+  struct {
+    const char* expr;
+    const char* value;
+  } cases[] = {
+      {"Global.player.stats.rank", "number:3"},
+      {"Global.player.stats.name", "string:Raz"},
+      {"Global.player.stats.flag", "number:1"},
+      {"Global.player.stats.off", "number:0"},
+      {"Global.player.stats.ratio", "number:0.125"},
+      {"Global.saved.text", "string:a|b\nc"},
+      {"Global.saved.mixed", "string:12abc"},
+      {"Global.saved.empty", "string:"},
+      {"Global.saved.neg", "number:-2.5"},
+      {"Global.saved.big", "number:16777216"},
+      {"Global.saved.deep.er.est", "string:bottom"},
+      {"Global.saved.deep.er.n", "number:7"},
+      {"Global.saved.list[1]", "number:4"},
+      {"Global.saved.list[2]", "string:five"},
+      {"Global.saved.list[3]", "number:6"},
+      {"Global.saved.fromHandler", "string:saving"},
+      {"Global.saved.stale", "nil:nil"},
+      {"type(Global.saved.self)", "string:nil"},  // a table met again is not written again
+  };
+  for (auto& c : cases) EXPECT_EQ(c.value, Value(c.expr)) << c.expr;
+
+  // The same state carried in one string, as across a level reload.
+  EString state;
+  m_saves.SaveLuaSaveableStateToString(state);
+  ASSERT_GT(state.Length(), 0);
+  ASSERT_TRUE(Run("Global.saved = { }  Global.player.stats = { }"));
+  m_saves.LoadLuaSaveableStateFromString(state);
+  for (auto& c : cases) EXPECT_EQ(c.value, Value(c.expr)) << "from the string: " << c.expr;
+
+  m_app.m_pPlayer = nullptr;
+  player->DetachScript();
+  delete player;
 }
 
 TEST_F(SaveGames, ValuesReadBackAsNumbersOnlyWhenTheirWholeTextIsANumber) {
