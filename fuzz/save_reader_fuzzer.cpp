@@ -20,6 +20,7 @@
 namespace {
 
 PCGameApp* s_pApp = nullptr;
+char s_szDir[] = "/tmp/quillomar-savefuzz-XXXXXX";
 ELoadSaveGame* s_pSaves = nullptr;
 
 void Quiet(const char*) {}
@@ -34,8 +35,13 @@ bool WriteText(const std::string& path, const char* text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char dir[] = "/tmp/quillomar-savefuzz-XXXXXX";
-  if (!mkdtemp(dir)) abort();
+  char* dir = mkdtemp(s_szDir);
+  if (!dir) abort();
+  // The class files go again when the run ends.
+  atexit([] {
+    std::string cmd = std::string("rm -rf '") + s_szDir + "'";
+    if (system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", s_szDir);
+  });
   std::string scripts = std::string(dir) + "/scripts";
   mkdir(scripts.c_str(), 0700);
   if (!WriteText(scripts + "/Base.lua", 

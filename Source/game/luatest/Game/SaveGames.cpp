@@ -225,7 +225,12 @@ void ELoadSaveGame::LoadLuaSaveableState(char** pCursor, int hSig, bool bApply) 
     const char* v = Text(value);
 
     if (!strcmp(p, "Table")) {
-      if (*v) VmCheckOrCreateTable(vm, global, v);
+      if (*v && IsSavedTablePath(v)) VmCheckOrCreateTable(vm, global, v);
+      continue;
+    }
+    // A hand-edited line cannot reach the rest of the script's table.
+    if (!IsSavedTablePath(p)) {
+      g_ErrorManager.TraceMessagef(TT_Script, "Saved value outside the saved tables ignored: %s", p);
       continue;
     }
     float number = 0.0f;
@@ -248,6 +253,16 @@ void ELoadSaveGame::LoadLuaSaveableState(char** pCursor, int hSig, bool bApply) 
       ObjSetValue(global, p, v);
     }
   }
+}
+
+bool ELoadSaveGame::IsSavedTablePath(const char* szPath) const {
+  if (!szPath) return false;
+  for (POSITION pos = m_SavedTables.GetHeadPosition(); pos;) {
+    const char* table = m_SavedTables.GetNext(pos);
+    size_t n = strlen(table);
+    if (!strncmp(szPath, table, n) && (szPath[n] == '\0' || szPath[n] == '.')) return true;
+  }
+  return false;
 }
 
 void ELoadSaveGame::SaveLuaSaveableStateToString(EString& out) {

@@ -305,8 +305,11 @@ public:
 
   // Reads the script-table lines of text (cut into lines in place) from
   // *pCursor; with bApply sets the values under the "Global" script object.
-  // Stops at the padding line.
-  static void LoadLuaSaveableState(char** pCursor, int hSig, bool bApply);
+  // Stops at the padding line. Lines for paths outside the saved tables are
+  // skipped.
+  void LoadLuaSaveableState(char** pCursor, int hSig, bool bApply);
+  // True when the path is one of the saved tables or lies inside one.
+  bool IsSavedTablePath(const char* szPath) const;
   // The value of a state line: true and the number when the whole text is
   // a number, false when the value is a string.
   static bool ParseSavedNumber(const char* szText, float& fValue);

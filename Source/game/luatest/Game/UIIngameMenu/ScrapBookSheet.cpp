@@ -4,6 +4,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "Game/GameApp.h"
 #include "TWUtil/ErrorManager.h"
 
 namespace {
@@ -36,6 +37,8 @@ void EScrapBookSheet::RegisterEnvelope(const char* szTitle, const char* szText, 
     CopyText(envelope->m_szPrefix, sizeof(envelope->m_szPrefix), szPrefix);
     m_aEnvelopes.AddData(envelope);
   }
+  // A title given as a line code shows its text.
+  if (szTitle && szTitle[0] == '/' && gGameApp) szTitle = gGameApp->LookupLocalizedString(szTitle);
   CopyText(envelope->m_szTitle, sizeof(envelope->m_szTitle), szTitle);
   CopyText(envelope->m_szText, sizeof(envelope->m_szText), szText);
 }

@@ -215,9 +215,13 @@ TEST_F(SaveGames, SavedTablesComeBackAfterALoad) {
       "Global.saved = { text = 'a|b\\nc', mixed = '12abc', empty = '', neg = -2.5,\n"
       "  deep = { er = { est = 'bottom', n = 7 } }, list = { 4, 'five', 6 }, big = 16777216 }\n"
       "Global.saved.self = Global.saved\n"));
+  m_app.m_dSimElapsedTime = 100.0;
   ASSERT_GT(m_saves.Save("Mine", 3, true), 0);
   EXPECT_EQ(61440u, Bytes(Slot(3)).size());
+  EXPECT_EQ(0u, SlotText(3).find("levelnotloaded - levelnotloaded 00:01:40\n"));
   EXPECT_NE(std::string::npos, SlotText(3).find("saved.fromHandler|saving\n"));
+  // The time played so far went into the statistics, and counts from now.
+  EXPECT_EQ(100.0, m_app.m_dPlayTimeBase);
 
   ASSERT_TRUE(Run("Global.saved = { stale = 1 }  Global.player.stats = { rank = 99 }"));
   ESavedGameInfo* info = m_saves.GetCurrentProfileGameInfo(3);
@@ -232,6 +236,7 @@ TEST_F(SaveGames, SavedTablesComeBackAfterALoad) {
       {"Global.player.stats.flag", "number:1"},
       {"Global.player.stats.off", "number:0"},
       {"Global.player.stats.ratio", "number:0.125"},
+      {"Global.player.stats.fTimePlayed", "number:100"},
       {"Global.saved.text", "string:a|b\nc"},
       {"Global.saved.mixed", "string:12abc"},
       {"Global.saved.empty", "string:"},
@@ -268,6 +273,7 @@ TEST_F(SaveGames, ValuesReadBackAsNumbersOnlyWhenTheirWholeTextIsANumber) {
           "saved.neg|-3.5e2\nsaved.spaced| 5\nsaved.hex|0x10\nsaved.sub.deep|1\n"
           "Table|saved.made.here\nsaved.BV.[3]|7\nsaved.BV.[4]|seven\n"
           "saved.esc|a\x01sb\x01nc\n"
+          "Name|Hacked\nsavedExtra|1\nTable|notSaved.t\nplayer.statsX|1\nplayer.stats.ok|1\n"
           "\x02\x01\x01\x01\n"
           "saved.after|1\n");
   m_saves.GetCurrentProfile()->GetSavedGameInfo(4)->m_bUsed = true;
@@ -291,6 +297,12 @@ TEST_F(SaveGames, ValuesReadBackAsNumbersOnlyWhenTheirWholeTextIsANumber) {
       {"Global.saved.esc", "string:a|b\nc"},
       {"Global.saved.after", "nil:nil"},
       {"Global.player.saved == Global.saved", "number:1"},
+      // Only the saved tables can be written by a save.
+      {"Global.Name", "string:Global"},
+      {"Global.savedExtra", "nil:nil"},
+      {"Global.notSaved", "nil:nil"},
+      {"Global.player.statsX", "nil:nil"},
+      {"Global.player.stats.ok", "number:1"},
   };
   for (auto& c : cases) EXPECT_EQ(c.value, Value(c.expr)) << c.expr;
 }
