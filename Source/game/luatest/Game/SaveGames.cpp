@@ -191,9 +191,11 @@ bool ELoadSaveGame::ParseSavedNumber(const char* szText, float& fValue) {
   if (!szText || !*szText) return false;
   const char* p = szText;
   if (*p == '+' || *p == '-') ++p;
-  // Leading blanks and hexadecimal text are strings that only look like
+  // Only decimal text is a number: leading blanks, hexadecimal text and
+  // words such as "nan" or "Infinity" are strings that only look like
   // numbers to strtod.
-  if (!*p || isspace((unsigned char)*p) || (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))) return false;
+  bool bDecimal = isdigit((unsigned char)p[0]) || (p[0] == '.' && isdigit((unsigned char)p[1]));
+  if (!bDecimal || (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))) return false;
   errno = 0;
   char* end = nullptr;
   double d = strtod(szText, &end);

@@ -13,36 +13,13 @@
 #include "Game/GameApp.h"
 #include "Game/PCGameApp.h"
 #include "TWUtil/EFile.h"
+#include "TWUtil/ByteOrder.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/Path.h"
 #include "TWUtil/TWUnixCompat.h"
 
 namespace {
-
-void PutU32(uint8_t* p, uint32_t v) {
-  p[0] = (uint8_t)v;
-  p[1] = (uint8_t)(v >> 8);
-  p[2] = (uint8_t)(v >> 16);
-  p[3] = (uint8_t)(v >> 24);
-}
-
-uint32_t GetU32(const uint8_t* p) {
-  return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
-}
-
-void PutF32(uint8_t* p, float f) {
-  uint32_t v;
-  memcpy(&v, &f, 4);
-  PutU32(p, v);
-}
-
-float GetF32(const uint8_t* p) {
-  uint32_t v = GetU32(p);
-  float f;
-  memcpy(&f, &v, 4);
-  return f;
-}
 
 // Characters that cannot stand in a file name on any of the game's
 // platforms, and control characters.
@@ -68,25 +45,25 @@ void EGameOptions::Reset() {
 void EGameOptions::Write(uint8_t* out) const {
   memcpy(out, m_aOption, 5);
   memcpy(out + 5, m_aReserved5, 3);
-  PutF32(out + 8, m_fOption8);
-  PutF32(out + 12, m_fOption12);
-  PutF32(out + 16, m_fOption16);
+  PutLEFloat(out + 8, m_fOption8);
+  PutLEFloat(out + 12, m_fOption12);
+  PutLEFloat(out + 16, m_fOption16);
   out[20] = m_uOption20;
   out[21] = m_uOption21;
   memcpy(out + 22, m_aReserved22, 2);
-  PutF32(out + 24, m_fOption24);
+  PutLEFloat(out + 24, m_fOption24);
 }
 
 void EGameOptions::Read(const uint8_t* in) {
   memcpy(m_aOption, in, 5);
   memcpy(m_aReserved5, in + 5, 3);
-  m_fOption8 = GetF32(in + 8);
-  m_fOption12 = GetF32(in + 12);
-  m_fOption16 = GetF32(in + 16);
+  m_fOption8 = GetLEFloat(in + 8);
+  m_fOption12 = GetLEFloat(in + 12);
+  m_fOption16 = GetLEFloat(in + 16);
   m_uOption20 = in[20];
   m_uOption21 = in[21];
   memcpy(m_aReserved22, in + 22, 2);
-  m_fOption24 = GetF32(in + 24);
+  m_fOption24 = GetLEFloat(in + 24);
 }
 
 EProfileRecord::EProfileRecord() : m_iLastSavedSlot(0) {
@@ -98,7 +75,7 @@ void EProfileRecord::Write(uint8_t* out) const {
   memset(out, 0, kSIZE);
   // A name of ten characters fills its field without a terminator.
   memcpy(out + 8, m_szName, kNAME_SIZE);
-  PutU32(out + 18, (uint32_t)m_iLastSavedSlot);
+  PutLE32(out + 18, (uint32_t)m_iLastSavedSlot);
   m_Options.Write(out + 22);
   memcpy(out + 50, m_aSlotUsed, kNUM_SLOTS);
 }
@@ -119,7 +96,7 @@ bool EProfileRecord::Read(const uint8_t* in, int size) {
   // record writes back as it was read.
   memcpy(m_szName, in + 8, kNAME_SIZE);
   m_szName[kNAME_SIZE] = '\0';
-  m_iLastSavedSlot = (int32_t)GetU32(in + 18);
+  m_iLastSavedSlot = (int32_t)GetLE32(in + 18);
   m_Options.Read(in + 22);
   memcpy(m_aSlotUsed, in + 50, kNUM_SLOTS);
   return true;

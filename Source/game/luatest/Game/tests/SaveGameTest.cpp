@@ -271,6 +271,7 @@ TEST_F(SaveGames, ValuesReadBackAsNumbersOnlyWhenTheirWholeTextIsANumber) {
           "T\nlevel\n1\n2\n3\n"
           "saved.zero|0\nsaved.zeroPoint|0.0\nsaved.mixed|12abc\nsaved.word|abc\nsaved.empty|\n"
           "saved.neg|-3.5e2\nsaved.spaced| 5\nsaved.hex|0x10\nsaved.sub.deep|1\n"
+          "saved.nan|Nan\nsaved.inf|-Infinity\nsaved.half|.5\n"
           "Table|saved.made.here\nsaved.BV.[3]|7\nsaved.BV.[4]|seven\n"
           "saved.esc|a\x01sb\x01nc\n"
           "Name|Hacked\nsavedExtra|1\nTable|notSaved.t\nplayer.statsX|1\nplayer.stats.ok|1\n"
@@ -290,6 +291,9 @@ TEST_F(SaveGames, ValuesReadBackAsNumbersOnlyWhenTheirWholeTextIsANumber) {
       {"Global.saved.neg", "number:-350"},
       {"Global.saved.spaced", "string: 5"},
       {"Global.saved.hex", "string:0x10"},
+      {"Global.saved.nan", "string:Nan"},
+      {"Global.saved.inf", "string:-Infinity"},
+      {"Global.saved.half", "number:0.5"},
       {"Global.saved.sub.deep", "number:1"},
       {"type(Global.saved.made.here)", "string:table"},
       {"Global.saved.BV[3]", "number:7"},
