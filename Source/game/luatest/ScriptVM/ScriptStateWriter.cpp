@@ -98,20 +98,15 @@ void WriteEntries(EStateWriteContext& ctx, const EString& sPrefix) {
   if (lua_type(L, -2) == LUA_TNUMBER) {
     // Array form: elements 0 through the length, not descended into.
     lua_settop(L, iTable);
-    int n = lua_getn(L, iTable);
-    for (int i = 0; i <= n; ++i) {
-      lua_rawgeti(L, iTable, i);
-      if (!lua_isnil(L, -1)) {
-        EString sLine(sPrefix);
-        EString sIndex(EPrintfTag(), ".[%i]", i);
-        sLine += sIndex;
-        sLine += ctx.szSeparator;
-        AppendValueText(ctx, sLine, -1);
-        sLine += "\n";
-        WriteLine(ctx, sLine);
-      }
-      lua_pop(L, 1);
-    }
+    ForEachLuaArrayElement(L, iTable, [&](int i) {
+      EString sLine(sPrefix);
+      EString sIndex(EPrintfTag(), ".[%i]", i);
+      sLine += sIndex;
+      sLine += ctx.szSeparator;
+      AppendValueText(ctx, sLine, -1);
+      sLine += "\n";
+      WriteLine(ctx, sLine);
+    });
     return;
   }
 

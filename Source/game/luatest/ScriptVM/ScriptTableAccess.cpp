@@ -389,12 +389,7 @@ bool EScriptVM::GetTableArray(EScriptObject* pObject, const char* szPath, EArray
   lua_State* L = m_pGlobalState;
   EStackRestore restore(L);
   if (!pOut || !PushTableAt(this, pObject, szPath) || !FirstKeyIsNumber(L)) return false;
-  int n = lua_getn(L, -1);
-  for (int i = 0; i <= n; ++i) {
-    lua_rawgeti(L, -1, i);
-    if (!lua_isnil(L, -1)) pOut->AddData(EString(lua_tostring(L, -1)));
-    lua_pop(L, 1);
-  }
+  ForEachLuaArrayElement(L, lua_gettop(L), [&](int) { pOut->AddData(EString(lua_tostring(L, -1))); });
   return true;
 }
 
@@ -402,12 +397,7 @@ bool EScriptVM::GetTableArray(EScriptObject* pObject, const char* szPath, EArray
   lua_State* L = m_pGlobalState;
   EStackRestore restore(L);
   if (!pOut || !PushTableAt(this, pObject, szPath) || !FirstKeyIsNumber(L)) return false;
-  int n = lua_getn(L, -1);
-  for (int i = 0; i <= n; ++i) {
-    lua_rawgeti(L, -1, i);
-    if (!lua_isnil(L, -1)) pOut->AddData(TruncateToInt(lua_tonumber(L, -1)));
-    lua_pop(L, 1);
-  }
+  ForEachLuaArrayElement(L, lua_gettop(L), [&](int) { pOut->AddData(TruncateToInt(lua_tonumber(L, -1))); });
   return true;
 }
 
@@ -416,15 +406,9 @@ bool EScriptVM::GetTableArray(EScriptObject* pObject, const char* szPath, EArray
   EStackRestore restore(L);
   if (!pOut || !PushTableAt(this, pObject, szPath)) return false;
   if (!FirstKeyIsNumber(L)) return true;
-  int n = lua_getn(L, -1);
-  for (int i = 0; i <= n; ++i) {
-    lua_rawgeti(L, -1, i);
-    if (!lua_isnil(L, -1)) {
-      EScriptObject* pElement = lua_istable(L, -1) ? FindScriptByLuaPtr(lua_topointer(L, -1)) : nullptr;
-      pOut->AddData(pElement);
-    }
-    lua_pop(L, 1);
-  }
+  ForEachLuaArrayElement(L, lua_gettop(L), [&](int) {
+    pOut->AddData(lua_istable(L, -1) ? FindScriptByLuaPtr(lua_topointer(L, -1)) : nullptr);
+  });
   return true;
 }
 
@@ -449,12 +433,7 @@ void EScriptVM::GetScriptNamesFromTable(EScriptObject* pObject, EArray<EString>*
   if (!lua_next(L, iTable)) return;
   if (lua_type(L, -2) == LUA_TNUMBER) {
     lua_settop(L, iTable);
-    int n = lua_getn(L, iTable);
-    for (int i = 0; i <= n; ++i) {
-      lua_rawgeti(L, iTable, i);
-      if (!lua_isnil(L, -1)) pOut->AddData(EString(EPrintfTag(), "[%i]", i));
-      lua_pop(L, 1);
-    }
+    ForEachLuaArrayElement(L, iTable, [&](int i) { pOut->AddData(EString(EPrintfTag(), "[%i]", i)); });
     return;
   }
   do {

@@ -315,6 +315,19 @@ private:
 // the caller to pop.
 bool WalkLuaTablePath(lua_State* L, const char* szPath);
 
+// Visits the elements 0 through the length of the table at the absolute
+// stack index iTable in order, holes left out: each element is pushed,
+// fn(i) called, and the element popped again.
+template <class F>
+void ForEachLuaArrayElement(lua_State* L, int iTable, F fn) {
+  int n = lua_getn(L, iTable);
+  for (int i = 0; i <= n; ++i) {
+    lua_rawgeti(L, iTable, i);
+    if (!lua_isnil(L, -1)) fn(i);
+    lua_pop(L, 1);
+  }
+}
+
 // Writes one line to the output console.
 void ScriptConsoleLine(const char* szFormat, ...) __attribute__((format(printf, 1, 2)));
 // Writes the Lua call stack of L from level first + 1 to the console.

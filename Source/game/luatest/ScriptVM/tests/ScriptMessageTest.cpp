@@ -44,13 +44,6 @@ protected:
   EScriptObject* Make(const char* name, bool bGoesWithLevel = false, bool bSpawn = false) {
     return vm.CreateScriptObject("test.Receiver", name, nullptr, nullptr, false, true, bGoesWithLevel, bSpawn);
   }
-  std::string Log() {
-    lua_getglobal(L, "gLog");
-    std::string s = lua_isstring(L, -1) ? lua_tostring(L, -1) : "?";
-    lua_pop(L, 1);
-    Run("gLog = ''");
-    return s;
-  }
 };
 
 TEST_F(ScriptMessageTest, ArgumentLettersReachTheHandlerWithTheSenderSecond) {

@@ -38,13 +38,6 @@ protected:
     app.SetSimElapsedTime(app.GetSimElapsedTime() + dSeconds);
     Frames(1);
   }
-  std::string Log() {
-    lua_getglobal(L, "gLog");
-    std::string s = lua_isstring(L, -1) ? lua_tostring(L, -1) : "?";
-    lua_pop(L, 1);
-    Run("gLog = ''");
-    return s;
-  }
   float TimeLeft(EScriptObject* o, int id, const char* name) {
     EScriptTimer* t = vm.FindTimer(o, (uint16_t)id, name, nullptr);
     return t ? (float)t->GetTimeLeftSecs() : -1.0f;

@@ -89,6 +89,15 @@ protected:
     for (const std::string& s : m_Lines) r += s + "\n";
     return r;
   }
+  // The text the test scripts gathered in the global gLog ("?" when it is
+  // not a string); gLog is emptied again.
+  std::string Log() {
+    lua_getglobal(L, "gLog");
+    std::string s = lua_isstring(L, -1) ? lua_tostring(L, -1) : "?";
+    lua_pop(L, 1);
+    Run("gLog = ''");
+    return s;
+  }
   void Frames(int n) {
     for (int i = 0; i < n; ++i) {
       vm.RunAllScripts();
