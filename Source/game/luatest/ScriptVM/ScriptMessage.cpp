@@ -20,22 +20,11 @@ const char* const sScriptStateMessage[kSSM_NumMessages] = {"Spawn",          "Pr
 
 namespace {
 
-char* CopyText(const char* szText) {
-  size_t n = strlen(szText) + 1;
-  char* p = static_cast<char*>(EScriptVM::HostAlloc(n));
-  memcpy(p, szText, n);
-  return p;
-}
-
-void FreeText(char* szText) {
-  if (szText) EScriptVM::HostFree(szText, strlen(szText) + 1);
-}
-
 // Releases what one argument owns.
 void FreeArg(char cLetter, EScriptMessage::Arg& arg) {
   switch (cLetter) {
     case 's':
-      FreeText(arg.s);
+      EScriptVM::HostFreeText(arg.s);
       arg.s = nullptr;
       break;
     case 't': {
@@ -108,7 +97,7 @@ void EScriptMessage::Createv(const char* szName, EScriptObject* pReceiver, EScri
   Arg* pArgs;
   if (n > kINLINE_ARGS) {
     Arg* pBlock = static_cast<Arg*>(EScriptVM::HostAlloc(sizeof(Arg) * (size_t)(n + 1)));
-    pBlock[0].s = CopyText(szLetters);
+    pBlock[0].s = EScriptVM::HostCopyText(szLetters);
     m_szArgs[0] = '+';
     m_szArgs[1] = '\0';
     m_aArgs[0].block = pBlock;
@@ -141,7 +130,7 @@ void EScriptMessage::Createv(const char* szName, EScriptObject* pReceiver, EScri
         // a queued message is delivered.
         const char* szText = va_arg(args, const char*);
         if (szText) {
-          a.s = CopyText(szText);
+          a.s = EScriptVM::HostCopyText(szText);
           c = 's';
         } else {
           c = '-';
@@ -174,7 +163,7 @@ EScriptMessage::Arg* EScriptMessage::SlotForSet(int iPos, char cLetter) {
 bool EScriptMessage::SetArg(int iPos, const char* szValue) {
   Arg* a = SlotForSet(iPos, szValue ? 's' : '-');
   if (!a) return false;
-  if (szValue) a->s = CopyText(szValue);
+  if (szValue) a->s = EScriptVM::HostCopyText(szValue);
   return true;
 }
 
@@ -198,7 +187,7 @@ void EScriptMessage::Free() {
     char* szLetters = pBlock[0].s;
     int n = (int)strlen(szLetters);
     for (int i = 0; i < n; ++i) FreeArg(szLetters[i], pBlock[i + 1]);
-    FreeText(szLetters);
+    EScriptVM::HostFreeText(szLetters);
     EScriptVM::HostFree(pBlock, sizeof(Arg) * (size_t)(n + 1));
     m_aArgs[0].p = nullptr;
   } else {

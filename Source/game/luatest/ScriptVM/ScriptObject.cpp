@@ -25,19 +25,6 @@ EScriptIdTable& ScriptObjectIds() {
   return s_Ids;
 }
 
-// Pooled copies of object names, counted as the host's memory.
-char* DuplicateName(const char* szName) {
-  if (!szName) return nullptr;
-  size_t n = strlen(szName) + 1;
-  char* p = static_cast<char*>(EScriptVM::HostAlloc(n));
-  memcpy(p, szName, n);
-  return p;
-}
-
-void FreeName(char* szName) {
-  if (szName) EScriptVM::HostFree(szName, strlen(szName) + 1);
-}
-
 const lua_Id kREMOVED_OBJECT_ID = 1;
 }  // namespace
 
@@ -59,7 +46,7 @@ EScriptObject::~EScriptObject() {
   m_uDeletionState = kDELETE_Destroyed;
   FreeMessages();
   ScriptObjectIds().Remove(m_uScriptId);
-  FreeName(m_szName);
+  EScriptVM::HostFreeText(m_szName);
   m_szName = nullptr;
   EASSERT(m_threadIndex == 0);
 }
@@ -70,8 +57,8 @@ EScriptObject* EScriptObject::FromScriptId(uint32_t id) {
 }
 
 void EScriptObject::SetName(const char* szName) {
-  FreeName(m_szName);
-  m_szName = DuplicateName(szName);
+  EScriptVM::HostFreeText(m_szName);
+  m_szName = EScriptVM::HostCopyText(szName);
 }
 
 bool EScriptObject::PushTable(lua_State* L) const {

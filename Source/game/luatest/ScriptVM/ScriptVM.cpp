@@ -57,6 +57,18 @@ void EScriptVM::HostFree(void* p, size_t bytes) {
   free(p);
 }
 
+char* EScriptVM::HostCopyText(const char* szText) {
+  if (!szText) return nullptr;
+  size_t n = strlen(szText) + 1;
+  char* p = static_cast<char*>(HostAlloc(n));
+  memcpy(p, szText, n);
+  return p;
+}
+
+void EScriptVM::HostFreeText(char* szText) {
+  if (szText) HostFree(szText, strlen(szText) + 1);
+}
+
 long EScriptVM::GetHostBytesInUse() { return s_lHostBytes; }
 int EScriptVM::GetHostAllocsInUse() { return s_iHostAllocs; }
 

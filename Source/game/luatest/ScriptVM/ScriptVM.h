@@ -81,6 +81,9 @@ public:
   static int GetHostAllocsInUse();
   static void* HostAlloc(size_t bytes);
   static void HostFree(void* p, size_t bytes);
+  // A copy of a text (null for null) held as host memory; freed with HostFreeText.
+  static char* HostCopyText(const char* szText);
+  static void HostFreeText(char* szText);
   // Counts memory the host holds by other means (stack mappings).
   static void HostAccount(long bytes, int allocs);
 

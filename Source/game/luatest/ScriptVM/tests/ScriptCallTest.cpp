@@ -210,21 +210,25 @@ TEST_F(ScriptCallTest, RunLuaCommandsSetsSelfAndReadsANumberResult) {
   // A run that assigns self itself does not change it for the caller.
   EXPECT_TRUE(Run("self = 'inner self'"));
 
+  // The number result is 0 for anything but a returned number, failures included.
+  const struct {
+    const char* szCode;
+    bool bOk;
+    float fResult;
+  } kCases[] = {
+      {"return 5", true, 5.0f},
+      {"x = 1", true, 0.0f},
+      {"return 'five'", true, 0.0f},
+      {"return 5 +", false, 0.0f},
+      {"error('no') return 3", false, 0.0f},
+  };
   float f = -1;
-  EXPECT_TRUE(vm.RunLuaCommands("return 5", nullptr, &f, 0));
-  EXPECT_EQ(f, 5.0f);
-  f = -1;
-  EXPECT_TRUE(vm.RunLuaCommands("x = 1", nullptr, &f, 0));
-  EXPECT_EQ(f, 0.0f);
-  f = -1;
-  EXPECT_TRUE(vm.RunLuaCommands("return 'five'", nullptr, &f, 0));
-  EXPECT_EQ(f, 0.0f);
-  f = -1;
-  EXPECT_FALSE(vm.RunLuaCommands("return 5 +", nullptr, &f, 0));
-  EXPECT_EQ(f, 0.0f);
-  f = -1;
-  EXPECT_FALSE(vm.RunLuaCommands("error('no') return 3", nullptr, &f, 0));
-  EXPECT_EQ(f, 0.0f);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.szCode);
+    f = -1;
+    EXPECT_EQ(vm.RunLuaCommands(c.szCode, nullptr, &f, 0), c.bOk);
+    EXPECT_EQ(f, c.fResult);
+  }
   // A buffer with a length runs only that many bytes.
   const char szBuffer[] = {'r', 'e', 't', 'u', 'r', 'n', ' ', '7', '+', '+'};
   f = -1;
