@@ -5,21 +5,11 @@
 #include <vector>
 
 #include "TWGraphics/DDS.h"
-#include "TWUtil/EStream.h"
+#include "TWGraphics/tests/GraphicsTestSupport.h"
 
 namespace fuzzsupport {
 
-// A writer that collects the bytes.
-class VecWriter : public EStream {
-public:
-  VecWriter() : EStream(kSTREAM_Writer) {}
-  void StreamLow(void* data, unsigned bytes) override {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    if (p) m_Bytes.insert(m_Bytes.end(), p, p + bytes);
-    else m_Bytes.insert(m_Bytes.end(), bytes, 0);
-  }
-  std::vector<uint8_t> m_Bytes;
-};
+using gfxtest::VecWriter;
 
 // Reads every byte of every surface: all of it must be there.
 inline void TouchSurfaces(const ETextureImage& image) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TWGraphics/DDS.h"
+#include "TWGraphics/tests/GraphicsTestSupport.h"
 #include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
 
@@ -14,36 +15,16 @@ using ::testing::HasSubstr;
 
 namespace {
 
-// A writer that collects the bytes.
-class VecWriter : public EStream {
-public:
-  VecWriter() : EStream(kSTREAM_Writer) {}
-  void StreamLow(void* data, unsigned bytes) override {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    if (p) m_Bytes.insert(m_Bytes.end(), p, p + bytes);
-    else m_Bytes.insert(m_Bytes.end(), bytes, 0);
-  }
-  std::vector<uint8_t> m_Bytes;
-};
-
-std::vector<std::string>& Traces() {
-  static std::vector<std::string> s_traces;
-  return s_traces;
-}
+using gfxtest::AllTraces;
+using gfxtest::Traces;
+using gfxtest::VecWriter;
 
 class DDSTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Traces().clear();
-    g_ErrorManager.SetConsoleCallback([](const char* text) { Traces().push_back(text); });
+    gfxtest::StartTraces();
   }
-  void TearDown() override { g_ErrorManager.SetConsoleCallback(nullptr); }
-
-  static std::string AllTraces() {
-    std::string all;
-    for (const std::string& t : Traces()) all += t + "\n";
-    return all;
-  }
+  void TearDown() override { gfxtest::StopTraces(); }
 };
 
 // An image whose every byte depends on its surface and position.

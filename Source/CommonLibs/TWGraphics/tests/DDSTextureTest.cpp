@@ -12,6 +12,7 @@
 #include "RendererTestSupport.h"
 #include "TWGraphics/DDS.h"
 #include "TWGraphics/Renderer.h"
+#include "TWGraphics/tests/GraphicsTestSupport.h"
 #include "TWUtil/EFile.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/EStream.h"
@@ -21,13 +22,8 @@ using ::testing::HasSubstr;
 
 namespace {
 
-std::vector<std::string> s_traces;
-
-std::string AllTraces() {
-  std::string all;
-  for (const std::string& t : s_traces) all += t + "\n";
-  return all;
-}
+using gfxtest::AllTraces;
+using gfxtest::VecWriter;
 
 std::vector<uint8_t> FileBytes(const std::string& path) {
   std::vector<uint8_t> bytes;
@@ -38,17 +34,6 @@ std::vector<uint8_t> FileBytes(const std::string& path) {
   fclose(f);
   return bytes;
 }
-
-class VecWriter : public EStream {
-public:
-  VecWriter() : EStream(kSTREAM_Writer) {}
-  void StreamLow(void* data, unsigned bytes) override {
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    if (p) m_Bytes.insert(m_Bytes.end(), p, p + bytes);
-    else m_Bytes.insert(m_Bytes.end(), bytes, 0);
-  }
-  std::vector<uint8_t> m_Bytes;
-};
 
 ETextureImage MakeImage(TEXTUREFORMAT format, TEXTURETYPE type, unsigned width, unsigned height, unsigned levels) {
   ETextureImage image;
@@ -74,11 +59,10 @@ protected:
     m_Dir = pattern;
     gFile->AddReadPath(m_Dir.c_str(), true);
     gFile->SetWritePath(m_Dir.c_str());
-    s_traces.clear();
-    g_ErrorManager.SetConsoleCallback([](const char* text) { s_traces.push_back(text); });
+    gfxtest::StartTraces();
   }
   void TearDown() override {
-    g_ErrorManager.SetConsoleCallback(nullptr);
+    gfxtest::StopTraces();
     if (!m_Dir.empty()) system(("rm -rf " + m_Dir).c_str());
     rtest::RendererFixture::TearDown();
   }

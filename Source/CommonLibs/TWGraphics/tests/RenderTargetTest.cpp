@@ -21,12 +21,7 @@ protected:
     if (IsSkipped()) return;
     ASSERT_TRUE(Start(kWindow, kWindow));
     m_pRenderer->BeginRender();
-    ERenderState s;
-    s.m_eBlendMode = kBLENDMODE_DECAL;
-    s.m_eCullMode = kCULL_NONE;
-    s.m_bAlphaTestEnable = false;
-    s.m_bZEnable = false;
-    m_pRenderer->SetRenderState(&s);
+    SetFlatState();
   }
 
   // Top half red, bottom half blue, in whatever is the current target.

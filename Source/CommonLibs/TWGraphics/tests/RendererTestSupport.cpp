@@ -349,4 +349,13 @@ void RendererFixture::Stop() {
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+void RendererFixture::SetFlatState() {
+  ERenderState s;
+  s.m_eBlendMode = kBLENDMODE_DECAL;
+  s.m_eCullMode = kCULL_NONE;
+  s.m_bAlphaTestEnable = false;
+  s.m_bZEnable = false;
+  m_pRenderer->SetRenderState(&s);
+}
+
 }  // namespace rtest

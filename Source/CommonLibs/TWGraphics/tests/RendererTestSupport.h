@@ -87,6 +87,8 @@ protected:
   // Starts the renderer with a window of the given size.
   bool Start(unsigned width, unsigned height, unsigned flags = 0);
   void Stop();
+  // Plain drawing: decal blending, no culling, no alpha or depth test.
+  void SetFlatState();
 
   ERenderer* m_pRenderer = nullptr;
   Draw m_Draw;

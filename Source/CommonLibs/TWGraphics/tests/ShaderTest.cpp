@@ -163,12 +163,7 @@ protected:
   // middle pixel.
   void Draw(uint32_t vs, uint32_t ps, unsigned char rgba[4]) {
     m_pRenderer->BeginRender();
-    ERenderState s;
-    s.m_eBlendMode = kBLENDMODE_DECAL;
-    s.m_eCullMode = kCULL_NONE;
-    s.m_bAlphaTestEnable = false;
-    s.m_bZEnable = false;
-    m_pRenderer->SetRenderState(&s);
+    SetFlatState();
     m_Draw.ClearColor(0, 0, 0, 0);
     m_Draw.Clear(GL_COLOR_BUFFER_BIT);
     struct PC {

@@ -12,6 +12,7 @@
 #include "TWGraphics/OpenGLGraphics.h"
 #include "TWGraphics/Renderer.h"
 #include "TWGraphics/Texture.h"
+#include "TWGraphics/tests/GraphicsTestSupport.h"
 #include "TWUtil/DataArray.h"
 #include "TWUtil/ErrorManager.h"
 
@@ -19,16 +20,9 @@ using rtest::hooks;
 
 namespace {
 
+using gfxtest::CountTraces;
+
 const int kSize = 64;
-
-std::vector<std::string> s_traces;
-void CollectTrace(const char* text) { s_traces.push_back(text); }
-
-int CountTraces(const char* needle) {
-  int n = 0;
-  for (const std::string& t : s_traces) n += t.find(needle) != std::string::npos;
-  return n;
-}
 
 class Texture : public rtest::RendererFixture {
 protected:
@@ -36,11 +30,10 @@ protected:
     rtest::RendererFixture::SetUp();
     if (IsSkipped()) return;
     ASSERT_TRUE(Start(kSize, kSize));
-    s_traces.clear();
-    g_ErrorManager.SetConsoleCallback(CollectTrace);
+    gfxtest::StartTraces();
   }
   void TearDown() override {
-    g_ErrorManager.SetConsoleCallback(nullptr);
+    gfxtest::StopTraces();
     rtest::RendererFixture::TearDown();
   }
 
@@ -72,12 +65,7 @@ protected:
 
   // Draws the texture over the window through stage 0 and reads the centre.
   void DrawCentre(HTEXTURE h, unsigned char rgba[4]) {
-    ERenderState s;
-    s.m_eBlendMode = kBLENDMODE_DECAL;
-    s.m_eCullMode = kCULL_NONE;
-    s.m_bAlphaTestEnable = false;
-    s.m_bZEnable = false;
-    m_pRenderer->SetRenderState(&s);
+    SetFlatState();
     ETextureStageState st;
     st.m_hTexture = h;
     st.m_eFilterMode = kFILTERMODE_POINT;
@@ -338,7 +326,7 @@ TEST_F(Texture, TheDXT1ScanFindsTransparentBlocksOfEveryShape) {
   Fill(h, 0, clear);
   EXPECT_TRUE(m_pRenderer->ContainsBinaryAlpha(h));
   Fill(h, 0, opaque);
-  s_traces.clear();
+  gfxtest::Traces().clear();
   EXPECT_TRUE(m_pRenderer->ContainsBinaryAlpha(h));
   EXPECT_EQ(0, CountTraces("readback"));
 }
@@ -357,7 +345,7 @@ TEST_F(Texture, AResetRebuildsDynamicAndDepthTexturesAsTheyWereMade) {
   SDL_WM_GrabInput(SDL_GRAB_OFF);
 
   EXPECT_EQ(9, ReadSurface(stat, 0)[0]);
-  s_traces.clear();
+  gfxtest::Traces().clear();
   EXPECT_EQ(0, ReadSurface(cube, 0, kCUBEMAP_POSITIVE_Y)[0]);  // emptied, not read back
   EXPECT_EQ(0, CountTraces("readback"));
   // Still a cube map and a volume: each face and slice can be written again.
@@ -410,12 +398,7 @@ TEST_F(Texture, MirrorAndClampSampleDifferently) {
   memcpy(p, texels, 8);
   m_pRenderer->UnlockTexture(h, 0, false, (CUBEMAPFACE)-1);
   auto drawAt = [&](TEXTUREADDRESSMODE mode, int x) {
-    ERenderState s;
-    s.m_eBlendMode = kBLENDMODE_DECAL;
-    s.m_eCullMode = kCULL_NONE;
-    s.m_bAlphaTestEnable = false;
-    s.m_bZEnable = false;
-    m_pRenderer->SetRenderState(&s);
+    SetFlatState();
     ETextureStageState st;
     st.m_hTexture = h;
     st.m_eAddressMode = mode;
@@ -523,12 +506,7 @@ TEST_F(TextureWithoutSamplers, StagesSetTheBoundTextureEveryTime) {
   EXPECT_GE(hooks().textureCalls, 5);  // binding, wrap S, T, R, filters
   // The mirror flag reached the texture object: coordinates 1..2 read back
   // the texture mirrored, white first.
-  ERenderState s;
-  s.m_eBlendMode = kBLENDMODE_DECAL;
-  s.m_eCullMode = kCULL_NONE;
-  s.m_bAlphaTestEnable = false;
-  s.m_bZEnable = false;
-  m_pRenderer->SetRenderState(&s);
+  SetFlatState();
   m_Draw.Color4f(1, 1, 1, 1);
   m_Draw.Begin(GL_QUADS);
   m_Draw.TexCoord2f(0, 0);
@@ -551,7 +529,7 @@ protected:
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     Texture::SetUp();
     // Fatal reports must reach standard error.
-    g_ErrorManager.SetConsoleCallback(nullptr);
+    gfxtest::StopTraces();
   }
 };
 

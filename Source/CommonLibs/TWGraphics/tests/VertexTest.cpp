@@ -13,6 +13,7 @@
 #include "TWGraphics/Renderer.h"
 #include "TWGraphics/Shader.h"
 #include "TWGraphics/Vertex.h"
+#include "TWGraphics/tests/GraphicsTestSupport.h"
 #include "TWMath/Vector.h"
 #include "TWUtil/DataArray.h"
 #include "TWUtil/ErrorManager.h"
@@ -21,15 +22,9 @@ using rtest::hooks;
 
 namespace {
 
-const int kSize = 64;
+using gfxtest::CountTraces;
 
-std::vector<std::string> s_traces;
-void CollectTrace(const char* text) { s_traces.push_back(text); }
-int CountTraces(const char* needle) {
-  int n = 0;
-  for (const std::string& t : s_traces) n += t.find(needle) != std::string::npos;
-  return n;
-}
+const int kSize = 64;
 
 const char kColourPS[] = "ps_2_0\ndcl v0\nmov oC0, v0\n";
 
@@ -44,8 +39,7 @@ protected:
     GForceMojoShaderProfile = "glsl120";
     ASSERT_TRUE(Start(kSize, kSize));
     GForceMojoShaderProfile = nullptr;
-    s_traces.clear();
-    g_ErrorManager.SetConsoleCallback(CollectTrace);
+    gfxtest::StartTraces();
     std::string err;
     m_hPS = rtest::MakePixelShader(m_pRenderer, kColourPS, &err);
     ASSERT_NE(0u, m_hPS) << err;
@@ -54,18 +48,13 @@ protected:
     BeginFrame();
   }
   void TearDown() override {
-    g_ErrorManager.SetConsoleCallback(nullptr);
+    gfxtest::StopTraces();
     rtest::RendererFixture::TearDown();
   }
 
   void BeginFrame() {
     m_pRenderer->BeginRender();
-    ERenderState s;
-    s.m_eBlendMode = kBLENDMODE_DECAL;
-    s.m_eCullMode = kCULL_NONE;
-    s.m_bAlphaTestEnable = false;
-    s.m_bZEnable = false;
-    m_pRenderer->SetRenderState(&s);
+    SetFlatState();
     m_Draw.ClearColor(0, 0, 0, 0);
     m_Draw.Clear(GL_COLOR_BUFFER_BIT);
   }
@@ -467,7 +456,7 @@ protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     Vertex::SetUp();
-    g_ErrorManager.SetConsoleCallback(nullptr);
+    gfxtest::StopTraces();
   }
 };
 

@@ -15,6 +15,7 @@
 #include "TWGraphics/Color.h"
 #include "TWGraphics/DDS.h"
 #include "TWGraphics/Renderer.h"
+#include "TWGraphics/tests/GraphicsTestSupport.h"
 #include "TWUtil/EFile.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/EStream.h"
@@ -23,13 +24,7 @@
 
 namespace {
 
-std::vector<std::string> s_traces;
-
-int CountTraces(const char* needle) {
-  int n = 0;
-  for (const std::string& t : s_traces) n += t.find(needle) != std::string::npos;
-  return n;
-}
+using gfxtest::CountTraces;
 
 TEST(BumpmapNormals, TheNearestEntryStopsAtANearlyExactMatch) {
   std::vector<EVec3> table(256, EVec3(1, 0, 0));
@@ -83,12 +78,11 @@ protected:
     m_pApp->m_pGameTextureManager = m_pManager;
     HTEXTURE error = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 1, 1, 1, 0);
     m_pApp->m_idErrorTexture = m_pManager->AddProceduralTexture(error, false, "ErrorTexture");
-    s_traces.clear();
-    g_ErrorManager.SetConsoleCallback([](const char* text) { s_traces.push_back(text); });
+    gfxtest::StartTraces();
   }
 
   void TearDown() override {
-    g_ErrorManager.SetConsoleCallback(nullptr);
+    gfxtest::StopTraces();
     delete m_pManager;
     if (m_pApp) m_pApp->m_pGameTextureManager = nullptr;
     if (m_pRenderer) {

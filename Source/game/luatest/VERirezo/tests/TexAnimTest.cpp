@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "TWGraphics/tests/GraphicsTestSupport.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/TexAnim.h"
 
@@ -12,16 +13,8 @@ using ::testing::HasSubstr;
 
 namespace {
 
-std::vector<std::string>& Traces() {
-  static std::vector<std::string> s_traces;
-  return s_traces;
-}
-
-std::string AllTraces() {
-  std::string all;
-  for (const std::string& t : Traces()) all += t + "\n";
-  return all;
-}
+using gfxtest::AllTraces;
+using gfxtest::Traces;
 
 ETexAnimInfo Record(int frames, float rate, int mode) {
   ETexAnimInfo info;
@@ -174,10 +167,9 @@ struct FakeSink : EATXSink {
 class ATXTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Traces().clear();
-    g_ErrorManager.SetConsoleCallback([](const char* text) { Traces().push_back(text); });
+    gfxtest::StartTraces();
   }
-  void TearDown() override { g_ErrorManager.SetConsoleCallback(nullptr); }
+  void TearDown() override { gfxtest::StopTraces(); }
 
   bool Read(const char* text) {
     info = ETexAnimInfo();

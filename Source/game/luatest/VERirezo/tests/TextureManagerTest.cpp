@@ -15,6 +15,7 @@
 #include "Game/PCGameApp.h"
 #include "TWGraphics/DDS.h"
 #include "TWGraphics/Renderer.h"
+#include "TWGraphics/tests/GraphicsTestSupport.h"
 #include "TWUtil/EBitmap.h"
 #include "TWUtil/EFile.h"
 #include "TWUtil/EFileManager.h"
@@ -29,19 +30,8 @@ using ::testing::Not;
 
 namespace {
 
-std::vector<std::string> s_traces;
-
-std::string AllTraces() {
-  std::string all;
-  for (const std::string& t : s_traces) all += t + "\n";
-  return all;
-}
-
-int CountTraces(const char* needle) {
-  int n = 0;
-  for (const std::string& t : s_traces) n += t.find(needle) != std::string::npos;
-  return n;
-}
+using gfxtest::AllTraces;
+using gfxtest::CountTraces;
 
 const unsigned kCREATE = FILE_WRITE | FILE_CREATE | FILE_TRUNCATE;
 
@@ -71,12 +61,11 @@ protected:
     m_idError = m_pManager->AddProceduralTexture(error, false, "ErrorTexture");
     m_pApp->m_idErrorTexture = m_idError;
 
-    s_traces.clear();
-    g_ErrorManager.SetConsoleCallback([](const char* text) { s_traces.push_back(text); });
+    gfxtest::StartTraces();
   }
 
   void TearDown() override {
-    g_ErrorManager.SetConsoleCallback(nullptr);
+    gfxtest::StopTraces();
     delete m_pManager;
     if (m_pApp) m_pApp->m_pGameTextureManager = nullptr;
     if (m_pRenderer) {
@@ -275,7 +264,7 @@ TEST_F(TextureManagerTest, LockingRulesAfterStartUp) {
   EXPECT_TRUE(m_pManager->GetTexture(locked)->GetLocked());
   unsigned level = m_pManager->AddTexture("textures/b.dds", 0, nullptr);
   m_pApp->m_bStartUpComplete = true;
-  s_traces.clear();
+  gfxtest::Traces().clear();
   EXPECT_EQ(m_pManager->AddTexture("textures/a.dds", kGAMETEXTURE_LOCKED, nullptr), locked);
   EXPECT_EQ(AllTraces(), "");
   EXPECT_EQ(m_pManager->AddTexture("textures/b.dds", kGAMETEXTURE_LOCKED, nullptr), level);
@@ -479,7 +468,7 @@ TEST_F(TextureManagerTest, DamagedPacksStopCleanly) {
     FILE* out = fopen(Path("textures/pcpackfiles/bad.tpf").c_str(), "wb");
     fwrite(bad.data(), 1, bad.size(), out);
     fclose(out);
-    s_traces.clear();
+    gfxtest::Traces().clear();
     EXPECT_TRUE(m_pManager->ReadPackFile("bad", false));
     EXPECT_THAT(AllTraces(), HasSubstr("Damaged texture pack entry"));
     m_pManager->PurgeTextures(true);
@@ -519,7 +508,7 @@ TEST_F(TextureManagerTest, ReductionWalksDownTheSizes) {
   EXPECT_EQ(CountTraces("Out of memory, reducing texture at run time: textures\\big.dds"), 4);
   EXPECT_EQ(CountTraces("Out of memory, reducing texture at run time: textures\\flat.dds"), 1);
 
-  s_traces.clear();
+  gfxtest::Traces().clear();
   m_pManager->DumpTextureInfo(true);
   std::string dump = AllTraces();
   EXPECT_THAT(dump, HasSubstr("Texture size 32K, density unknown, format 8888 (1024x32): textures\\strip.dds"));
