@@ -533,7 +533,7 @@ unsigned ERenderer::StatsGetAllocatedVertexMemory() const {
 }
 
 unsigned ERenderer::StatsGetAllocatedVertexMemory(unsigned flags) const {
-  unsigned category = (flags >> 16) & 0xFF;
+  unsigned category = MemoryCategoryOf(flags);
   return category < kNUM_MEMORY_CATEGORIES ? m_adwVertexPoolMemory[category] : 0;
 }
 

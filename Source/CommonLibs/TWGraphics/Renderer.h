@@ -361,6 +361,10 @@ enum {
 
 enum { kNUM_VBFORMATS = 21, kNUM_MEMORY_CATEGORIES = 10 };
 
+// The memory category a texture or vertex pool is counted under: bits 16-23
+// of its creation flags.
+inline unsigned MemoryCategoryOf(unsigned flags) { return (flags >> 16) & 0xFF; }
+
 // Counters of one frame.
 struct ERenderFrameStats {
   float m_fLockTime;

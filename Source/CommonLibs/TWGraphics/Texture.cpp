@@ -337,7 +337,7 @@ void ERenderer::addTextureMemory(ETexture* pTexture, bool add) {
   if (pTexture->m_dwFlags & kTEXTUREFLAG_LINEAR) {
     counter = &m_dwLinearTextureMemory;
   } else {
-    unsigned category = (pTexture->m_dwFlags >> 16) & 0xFF;
+    unsigned category = MemoryCategoryOf(pTexture->m_dwFlags);
     if (category >= kNUM_MEMORY_CATEGORIES) category = 0;
     counter = &m_adwTextureMemory[category];
   }
@@ -578,7 +578,7 @@ unsigned ERenderer::StatsGetTotalTextureMemory() const {
 }
 
 unsigned ERenderer::StatsGetTotalTextureMemory(unsigned flags) const {
-  unsigned category = (flags >> 16) & 0xFF;
+  unsigned category = MemoryCategoryOf(flags);
   return category < kNUM_MEMORY_CATEGORIES ? m_adwTextureMemory[category] : 0;
 }
 

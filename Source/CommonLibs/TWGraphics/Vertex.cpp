@@ -346,7 +346,7 @@ void EVertexPool::Release() {
   EThreadProtectD3D lock;
   EASSERT(!m_dwLockCount && !m_dwRefCount);
   ERenderer* r = g_pCurrentRenderer;
-  unsigned category = (m_dwFlags >> 16) & 0xFF;
+  unsigned category = MemoryCategoryOf(m_dwFlags);
   if (category >= kNUM_MEMORY_CATEGORIES) category = 0;
   r->m_adwVertexPoolMemory[category] -= m_dwVertexCount * GetVertexSize(m_eFormat);
   r->m_dwAllocatedVertices -= m_dwVertexCount;
@@ -409,7 +409,7 @@ uint32_t ERenderer::CreateVertexPool(VBFORMAT format, unsigned count, unsigned f
                       (flags & kVBFLAG_DYNAMIC) ? GL_DYNAMIC_DRAW_ARB : GL_STATIC_DRAW_ARB);
   ApplyAppleSettings(gl, GL_ARRAY_BUFFER_ARB, flags, true);
   gl->glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-  unsigned category = (flags >> 16) & 0xFF;
+  unsigned category = MemoryCategoryOf(flags);
   if (category >= kNUM_MEMORY_CATEGORIES) category = 0;
   m_adwVertexPoolMemory[category] += size;
   m_dwAllocatedVertices += count;
