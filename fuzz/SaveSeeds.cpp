@@ -15,6 +15,7 @@
 #include "Game/UIMenu.h"
 #include "ScriptVM/ScriptVM.h"
 #include "TWUtil/EFileManager.h"
+#include "SaveFuzzSupport.h"
 
 namespace {
 
@@ -34,13 +35,6 @@ bool Copy(const std::string& from, const std::string& to) {
   return fclose(out) == 0 && ok;
 }
 
-bool WriteText(const std::string& path, const char* text) {
-  FILE* f = fopen(path.c_str(), "w");
-  if (!f) return false;
-  fputs(text, f);
-  return fclose(f) == 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -58,16 +52,7 @@ int main(int argc, char** argv) {
   if (!mkdtemp(dir)) return 1;
   std::string work = dir;
   setenv("XDG_DATA_HOME", (work + "/xdg").c_str(), 1);
-  mkdir((work + "/scripts").c_str(), 0700);
-  if (!WriteText(work + "/scripts/Base.lua", 
-                     "function Base()\n"
-                     "  local o = CreateObject(nil)\n"
-                     "  o.setState = function(self, s) APISetState(self, s) end\n"
-                     "  o.SetState = o.setState\n"
-                     "  return o\n"
-                     "end\n") ||
-      !WriteText(work + "/scripts/Holder.lua", "function Holder() return CreateObject(\"Base\") end\n"))
-    return 1;
+  if (!fuzzsupport::WriteSaveClasses(work)) return 1;
 
   EFileManager* files = new EFileManager();
   gFile = files;

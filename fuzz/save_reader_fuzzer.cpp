@@ -16,6 +16,7 @@
 #include "ScriptVM/ScriptVM.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
+#include "SaveFuzzSupport.h"
 
 namespace {
 
@@ -24,13 +25,6 @@ char s_szDir[] = "/tmp/quillomar-savefuzz-XXXXXX";
 ELoadSaveGame* s_pSaves = nullptr;
 
 void Quiet(const char*) {}
-
-bool WriteText(const std::string& path, const char* text) {
-  FILE* f = fopen(path.c_str(), "w");
-  if (!f) return false;
-  fputs(text, f);
-  return fclose(f) == 0;
-}
 
 }  // namespace
 
@@ -42,17 +36,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::string cmd = std::string("rm -rf '") + s_szDir + "'";
     if (system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", s_szDir);
   });
-  std::string scripts = std::string(dir) + "/scripts";
-  mkdir(scripts.c_str(), 0700);
-  if (!WriteText(scripts + "/Base.lua", 
-                     "function Base()\n"
-                     "  local o = CreateObject(nil)\n"
-                     "  o.setState = function(self, s) APISetState(self, s) end\n"
-                     "  o.SetState = o.setState\n"
-                     "  return o\n"
-                     "end\n") ||
-      !WriteText(scripts + "/Holder.lua", "function Holder() return CreateObject(\"Base\") end\n"))
-    abort();
+  if (!fuzzsupport::WriteSaveClasses(dir)) abort();
   gFile->AddReadPath(dir, true);
   g_ErrorManager.SetConsoleCallback(&Quiet);
   s_pApp = new PCGameApp();

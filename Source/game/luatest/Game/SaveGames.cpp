@@ -352,20 +352,17 @@ int ELoadSaveGame::Save(const char* szName, int slot, bool bWrite) {
       AppendField(line, env->m_szText);
       AppendField(line, env->m_szPrefix);
       scrap.AddData(line);
-      for (int i = 0; i < env->m_aVaultItems.Num(); ++i) {
-        EString item("vault");
-        AppendField(item, env->m_aVaultItems[i].m_szLabel);
-        AppendField(item, env->m_aVaultItems[i].m_szMessage);
-        AppendField(item, env->m_szPrefix);
-        scrap.AddData(item);
-      }
-      for (int i = 0; i < env->m_aConceptItems.Num(); ++i) {
-        EString item("concept");
-        AppendField(item, env->m_aConceptItems[i].m_szLabel);
-        AppendField(item, env->m_aConceptItems[i].m_szMessage);
-        AppendField(item, env->m_szPrefix);
-        scrap.AddData(item);
-      }
+      auto addItems = [&](const char* kind, const EArray<EScrapbookItem>& items) {
+        for (int i = 0; i < items.Num(); ++i) {
+          EString item(kind);
+          AppendField(item, items[i].m_szLabel);
+          AppendField(item, items[i].m_szMessage);
+          AppendField(item, env->m_szPrefix);
+          scrap.AddData(item);
+        }
+      };
+      addItems("vault", env->m_aVaultItems);
+      addItems("concept", env->m_aConceptItems);
       for (int i = 0; i < env->m_aMovies.Num(); ++i) {
         EString item("movie");
         AppendField(item, env->m_aMovies[i].m_szFileName);
