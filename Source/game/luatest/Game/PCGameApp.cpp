@@ -14,6 +14,7 @@
 #include "TWUtil/EFile.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
+#include "TWUtil/Path.h"
 #include "TWUtil/String.h"
 #include "TWUtil/TWUnixCompat.h"
 
@@ -232,28 +233,6 @@ void ListFilesRecursive(const char* path, bool repaired, EArray<EString>& out) {
   closedir(dir);
 }
 
-// "path" + "/" + name, with the path's trailing separators removed.
-EString JoinPath(const char* path, const char* name) {
-  EString result;
-  size_t n = strlen(path);
-  while (n > 0 && (path[n - 1] == '/' || path[n - 1] == '\\')) --n;
-  result.Copy(path, (int)n);
-  result += "/";
-  result += name;
-  return result;
-}
-
-// The path repaired for this file system and cut before its last '/';
-// empty when it has none.
-EString DirName(const char* path) {
-  EString fixed(path);
-  if (!fixed.Length()) return fixed;
-  convertUnixFilename(fixed.GetCharArray().GetData(), path);
-  const char* slash = strrchr(*fixed, '/');
-  if (!slash) return EString();
-  return EString(*fixed, (int)(slash - *fixed));
-}
-
 bool HasPathSeparator(const char* name) { return strchr(name, '/') || strchr(name, '\\'); }
 
 // A save or record name as stored: ':' cannot appear in file names.
@@ -271,7 +250,7 @@ EString CurrentProfileFolder(GameApp* app) {
   ELoadSaveGame* saves = app->GetSaveLoadInterface();
   EGameProfile* profile = saves ? saves->GetCurrentProfile() : nullptr;
   if (!profile || !profile->GetProfileFilename()) return EString();
-  return DirName(profile->GetProfileFilename());
+  return Path::DirName(profile->GetProfileFilename());
 }
 
 // A folder below "Profiles", relative to the user data directory, whose
@@ -337,14 +316,15 @@ bool PCGameApp::CreateSaveGame(const char* name, unsigned mode, unsigned, char* 
   EString sub;
   if (profile) {
     EString profileFolder(*fileName, fileName.Length() < 9 ? fileName.Length() : 9);
-    sub = JoinPath(kQUILLOMAR_SAVE_PATH, *profileFolder);
+    sub = kQUILLOMAR_SAVE_PATH;
+    Path::Join(sub, *profileFolder);
   } else {
     sub = CurrentProfileFolder(this);
   }
-  const char* userDir = gFile->GetUserDataDir();
   // A profile folder already given with its full path stays as it is.
-  EString base = sub.Length() && (*sub)[0] == '/' ? sub : (sub.Length() ? JoinPath(userDir, *sub) : EString(userDir));
-  EString full = JoinPath(*base, *fileName);
+  EString full = sub.Length() && (*sub)[0] == '/' ? sub : EString(gFile->GetUserDataDir());
+  if (sub.Length() && (*sub)[0] != '/') Path::Join(full, *sub);
+  Path::Join(full, *fileName);
 
   if (mode == 1) {
     if (EFile* existing = gFile->Open(*full, FILE_READ, kFILELOC_AsGiven)) {
@@ -353,7 +333,7 @@ bool PCGameApp::CreateSaveGame(const char* name, unsigned mode, unsigned, char* 
     }
   }
 
-  EString resultFolder = DirName(*full);
+  EString resultFolder = Path::DirName(*full);
   if (!resultFolder.Length() || !folder || resultFolder.Length() + 2 > folderSize)
     g_ErrorManager.ErrorMessage(__FILE__, __LINE__, "false", false);
 
@@ -369,9 +349,9 @@ bool PCGameApp::DeleteSaveGame(const char* name) {
   EString fileName = SaveFileName(name);
   EString sub = CurrentProfileFolder(this);
   if (!sub.Length()) return false;
-  const char* userDir = gFile->GetUserDataDir();
-  EString base = (*sub)[0] == '/' ? sub : JoinPath(userDir, *sub);
-  EString full = JoinPath(*base, *fileName);
+  EString full = (*sub)[0] == '/' ? sub : EString(gFile->GetUserDataDir());
+  if ((*sub)[0] != '/') Path::Join(full, *sub);
+  Path::Join(full, *fileName);
   convertUnixFilename(full.GetCharArray().GetData(), *full);
   return unlink(*full) == 0;
 }
