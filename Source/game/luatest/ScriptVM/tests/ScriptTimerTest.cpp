@@ -218,8 +218,11 @@ TEST_F(ScriptTimerTest, HostRequests) {
 
   // An object registered twice and unregistered once is still in a cutscene.
   EScriptObject* o = vm.FindScriptByName("o");
+  EXPECT_FALSE(vm.InCutscene());
   ASSERT_TRUE(Run("RegisterCutscene(gLSO.o) RegisterCutscene('o') UnregisterCutscene(gLSO.o)"));
+  EXPECT_TRUE(vm.InCutscene());
   EXPECT_TRUE(vm.UnregisterCutscene(o));
+  EXPECT_FALSE(vm.InCutscene());
   EXPECT_FALSE(vm.UnregisterCutscene(o));
   EXPECT_TRUE(Run("UnregisterCutscene(gLSO.o) HardBreak({})"));
 }
