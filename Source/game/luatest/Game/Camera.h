@@ -3,7 +3,7 @@
 
 #include "TWMath/Vector.h"
 
-struct Input;
+class Input;
 
 enum CAMERATYPE {
   kCAMERA_FLY = 0,

@@ -26,7 +26,7 @@ enum CONTROL_HANDLER_TYPE {
   kCONTROL_NUMTYPES = 20
 };
 
-struct Input;
+class Input;
 class GameApp;
 
 class EControlHandler {

@@ -501,11 +501,18 @@ void GameApp::checkControllerAcknowledge() {}
 
 bool GameApp::areControllersIdle() { return false; }
 
-static const char* const s_aszLanguages[] = {"English", "French", "German", "Nonsense"};
+float GameApp::GetPlayedTimeSecs() {
+  float fStat = 0.0f;
+  EScriptObject* pPlayer = m_pPlayer ? m_pPlayer->GetScriptObject() : nullptr;
+  if (pPlayer) pPlayer->GetTableValue("stats.fTimePlayed", fStat);
+  return (float)(fStat + GetSimElapsedTime() - m_dPlayTimeBase);
+}
+
+static const char* const szLanguages[] = {"English", "French", "German", "Nonsense"};
 
 const char* GameApp::GetLanguageString(EGameLanguage language) {
-  EASSERT((unsigned)language < sizeof(s_aszLanguages) / sizeof(s_aszLanguages[0]));
-  return s_aszLanguages[language];
+  EASSERT((unsigned)language < sizeof(szLanguages) / sizeof(szLanguages[0]));
+  return szLanguages[language];
 }
 
 void GameApp::SetLanguage(EGameLanguage language) {

@@ -235,6 +235,9 @@ public:
   float GetSimDeltaTime() const { return m_fSimDeltaTime; }
   float GetSimDeltaTimeMS() const { return m_fSimDeltaTime * 1000.0f; }
   double GetSimElapsedTime() const { return m_dSimElapsedTime; }
+  // Seconds played in this game: the player's "stats.fTimePlayed" (0 when
+  // missing) and the simulated time since the play-time stamp.
+  float GetPlayedTimeSecs();
   double GetSimElapsedTimeMS() const { return m_dSimElapsedTime * 1000.0; }
   double GetRealElapsedTime() const { return m_dRealElapsedTime; }
   double GetRealElapsedTimeMS() const { return m_dRealElapsedTime * 1000.0; }

@@ -35,20 +35,6 @@ const int kPROFILE_RECORD_RESERVE = 8192;
 // length of its lines.
 const int kSAVE_SIZE_EXTRA = 8 + 8192;
 
-// ---- Script host calls ----
-bool VmCheckOrCreateTable(EScriptVM* vm, EScriptObject* obj, const char* path) {
-  return vm->CheckOrCreateTable(obj, path);
-}
-bool VmSetArray(EScriptVM* vm, EScriptObject* obj, const char* path, int index, float value) {
-  return vm->SetScriptTableArrayValue(obj, path, index, value);
-}
-bool VmSetArray(EScriptVM* vm, EScriptObject* obj, const char* path, int index, const char* value) {
-  return vm->SetScriptTableArrayValue(obj, path, index, value);
-}
-bool ObjSetValue(EScriptObject* obj, const char* path, float value) { return obj->SetTableValue(path, value); }
-bool ObjSetValue(EScriptObject* obj, const char* path, const char* value) { return obj->SetTableValue(path, value); }
-bool ObjGetValue(EScriptObject* obj, const char* path, float& value) { return obj->GetTableValue(path, value); }
-void ObjSendMessage(EScriptObject* obj, const char* name) { obj->SendMessagef(name, nullptr, 1, nullptr); }
 
 EScriptVM* ScriptHost() {
   EScriptVM* vm = gGameApp ? gGameApp->GetScriptVM() : EScriptVM::m_spScriptVM;
@@ -72,7 +58,7 @@ const char* LocalText(const char* szCode) {
 }
 
 void SendSaving() {
-  if (EScriptObject* player = PlayerScript()) ObjSendMessage(player, "Saving");
+  if (EScriptObject* player = PlayerScript()) player->SendMessagef("Saving", nullptr, 1, nullptr);
 }
 
 EScrapBookSheet* ScrapbookSheet() {
@@ -227,7 +213,7 @@ void ELoadSaveGame::LoadLuaSaveableState(char** pCursor, int hSig, bool bApply) 
     const char* v = Text(value);
 
     if (!strcmp(p, "Table")) {
-      if (*v && IsSavedTablePath(v)) VmCheckOrCreateTable(vm, global, v);
+      if (*v && IsSavedTablePath(v)) vm->CheckOrCreateTable(global, v);
       continue;
     }
     // A hand-edited line cannot reach the rest of the script's table.
@@ -239,7 +225,7 @@ void ELoadSaveGame::LoadLuaSaveableState(char** pCursor, int hSig, bool bApply) 
     bool isNumber = ParseSavedNumber(v, number);
     if (const char* dot = strrchr(p, '.')) {
       EString parent(p, (int)(dot - p));
-      VmCheckOrCreateTable(vm, global, *parent);
+      vm->CheckOrCreateTable(global, *parent);
     }
     if (const char* bracket = strchr(p, '[')) {
       // "table.[index]": an element of the array at table.
@@ -247,12 +233,12 @@ void ELoadSaveGame::LoadLuaSaveableState(char** pCursor, int hSig, bool bApply) 
       const char* cut = bracket;
       if (cut > p && cut[-1] == '.') --cut;
       EString table(p, (int)(cut - p));
-      if (isNumber) VmSetArray(vm, global, *table, index, number);
-      else VmSetArray(vm, global, *table, index, v);
+      if (isNumber) vm->SetScriptTableArrayValue(global, *table, index, number);
+      else vm->SetScriptTableArrayValue(global, *table, index, v);
     } else if (isNumber) {
-      ObjSetValue(global, p, number);
+      global->SetTableValue(p, number);
     } else {
-      ObjSetValue(global, p, v);
+      global->SetTableValue(p, v);
     }
   }
 }
@@ -295,12 +281,7 @@ void ELoadSaveGame::LoadLuaSaveableStateFromString(EString& text) {
 int ELoadSaveGame::Save(const char* szName, int slot, bool bWrite) {
   if (slot < 0 || slot >= kNUM_SLOTS) return 0;
   // 1. Played time.
-  double played = 0.0;
-  if (gGameApp) {
-    float stat = 0.0f;
-    if (EScriptObject* player = PlayerScript()) ObjGetValue(player, "stats.fTimePlayed", stat);
-    played = stat + gGameApp->GetSimElapsedTime() - gGameApp->m_dPlayTimeBase;
-  }
+  double played = gGameApp ? gGameApp->GetPlayedTimeSecs() : 0.0;
   long seconds = played > 0.0 ? (long)played : 0;
   int hours = (int)(seconds / 3600), minutes = (int)(seconds / 60 % 60), secs = (int)(seconds % 60);
 
@@ -318,7 +299,7 @@ int ELoadSaveGame::Save(const char* szName, int slot, bool bWrite) {
   if (slot == 6 && szName) {
     description = szName;
   } else if (strstr(level, "casa") && GlobalScript() &&
-             ObjGetValue(GlobalScript(), "levelScript.bPlayerInCU", inCU) && inCU != 0.0f) {
+             GlobalScript()->GetTableValue("levelScript.bPlayerInCU", inCU) && inCU != 0.0f) {
     description = LocalText("/GLZF037TO/");
   }
 
@@ -384,8 +365,8 @@ int ELoadSaveGame::Save(const char* szName, int slot, bool bWrite) {
       double delta = now - gGameApp->m_dPlayTimeBase;
       float stat = 0.0f;
       EScriptObject* player = PlayerScript();
-      if (player && ObjGetValue(player, "stats.fTimePlayed", stat)) {
-        ObjSetValue(player, "stats.fTimePlayed", (float)(stat + delta));
+      if (player && player->GetTableValue("stats.fTimePlayed", stat)) {
+        player->SetTableValue("stats.fTimePlayed", (float)(stat + delta));
       } else if (EScriptVM* vm = ScriptHost()) {
         EString chunk(EPrintfTag(), "Global.player.%s = %f", "stats.fTimePlayed", delta);
         vm->RunLuaCommands(*chunk, nullptr, nullptr, 0);

@@ -4,7 +4,7 @@
 
 #include "Game/UIIngameMenu/InGamePage.h"
 
-struct Input;
+class Input;
 
 class EUIMenu {
 public:
