@@ -1,4 +1,6 @@
-// Linked only into sanitizer builds. Mesa's driver allocates strings that it
+// Linked only into sanitizer builds.
+//
+// Mesa's driver allocates strings that it
 // keeps until it is unloaded at exit; once unloaded, the leak checker cannot
 // name the module and so cannot suppress them. Keeping the driver loaded
 // lets the suppression file name it.
@@ -17,3 +19,7 @@ struct KeepDriverLoaded {
   }
 } s_keepDriverLoaded;
 }  // namespace
+
+// A request larger than the sanitizer's allocator serves returns null, as it
+// does from the plain allocator, so the engine's own out-of-memory checks run.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }

@@ -27,7 +27,6 @@ bool g_bCacheShaders = false;
 
 namespace {
 
-const uint32_t kUNKNOWN_SHADER = 0xFFFFFFFFu;
 const HTEXTURE kHTEXTURE_BACKBUFFER = 0xFFFFFFFFu;   // -1
 const HTEXTURE kHTEXTURE_DEPTHBUFFER = 0xFFFFFFFDu;  // -3
 

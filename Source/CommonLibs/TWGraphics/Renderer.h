@@ -341,7 +341,7 @@ private:
 
 // ---------------------------------------------------------------------------
 
-enum DISPLAYPRESET { kDISPLAYPRESET_640x480 = 0, kDISPLAYPRESET_800x600 = 1, kDISPLAYPRESET_800x600B = 2 };
+enum DISPLAYPRESET : int { kDISPLAYPRESET_640x480 = 0, kDISPLAYPRESET_800x600 = 1, kDISPLAYPRESET_800x600B = 2 };
 
 struct EDisplayOptions {
   EDisplayOptions();
@@ -635,6 +635,10 @@ public:
   bool EndVisibilityTest(int tag);
   unsigned GetVisibilityTestResult(int tag);
   void deleteQueries();
+
+  // The bound-shader handle after a reset, when the device's own binding is
+  // unknown.
+  static const uint32_t kUNKNOWN_SHADER = 0xFFFFFFFFu;
 
   // Shaders, translated from Direct3D shader assembly. A vertex shader's
   // format list ends with -1 and format i feeds stream i. A shader that

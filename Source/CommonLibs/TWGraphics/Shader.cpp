@@ -32,10 +32,6 @@ EPixelShader::~EPixelShader() {
   m_pShader = nullptr;
 }
 
-namespace {
-const uint32_t kUNKNOWN_SHADER = 0xFFFFFFFFu;
-}
-
 EVertexShader* ERenderer::currentVertexShader() const {
   if (!m_pVertexShaders || !m_hVertexShader || m_hVertexShader == kUNKNOWN_SHADER) return nullptr;
   return m_pVertexShaders->ElementGet(m_hVertexShader);

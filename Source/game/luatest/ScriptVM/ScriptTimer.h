@@ -39,7 +39,7 @@ public:
   static bool IsLessThan(EScriptTimer* const& a, EScriptTimer* const& b, void* pContext);
 
 private:
-  EScriptVM* m_pHost;
+  [[maybe_unused]] EScriptVM* m_pHost;
   EScriptObject* m_pObject;
   char* m_szName;
   double m_dFireTime;

@@ -15,7 +15,25 @@
 
 namespace {
 
+// The command line sets process-wide display and shader choices; tests that
+// parse one put them back, so that later tests in the same program open
+// their windows as usual.
+struct CommandLineGlobals {
+  unsigned width = g_dwDisplayWidth, height = g_dwDisplayHeight, refresh = g_dwRefreshRate;
+  bool fullscreen = g_bFullScreen, antialias = g_bAntiAlias;
+  const char* profile = GForceMojoShaderProfile;
+  ~CommandLineGlobals() {
+    g_dwDisplayWidth = width;
+    g_dwDisplayHeight = height;
+    g_dwRefreshRate = refresh;
+    g_bFullScreen = fullscreen;
+    g_bAntiAlias = antialias;
+    GForceMojoShaderProfile = profile;
+  }
+};
+
 TEST(CommandLine, Options) {
+  CommandLineGlobals restore;
   struct Case {
     std::vector<const char*> args;
     unsigned width, height, refresh;
