@@ -11,6 +11,7 @@ list(FILTER ENGINE_SOURCES EXCLUDE REGEX "/tests/")
 list(REMOVE_ITEM ENGINE_SOURCES ${QUILLOMAR_ENTRY})
 
 add_library(quillomar_engine STATIC ${ENGINE_SOURCES})
+quillomar_unity_batches(quillomar_engine ${QUILLOMAR_UNITY_BATCH} ${ENGINE_SOURCES})
 target_include_directories(quillomar_engine PUBLIC
   ${PROJECT_SOURCE_DIR}/Source
   ${PROJECT_SOURCE_DIR}/Source/CommonLibs
@@ -25,6 +26,13 @@ target_link_libraries(quillomar_engine PUBLIC
 # refers to, and a plain static link would leave those files out.
 set(QUILLOMAR_ENGINE_WHOLE "$<LINK_LIBRARY:WHOLE_ARCHIVE,quillomar_engine>")
 
+# The interpreter tests' chunk writer serves the tools, fuzz harnesses and
+# benchmarks that write compiled chunks: compiled once for all of them.
+add_library(quillomar_chunk_writer STATIC ${PROJECT_SOURCE_DIR}/Source/Lua/tests/ChunkWriter.cpp)
+target_include_directories(quillomar_chunk_writer PUBLIC
+  ${PROJECT_SOURCE_DIR}/Source/Lua ${PROJECT_SOURCE_DIR}/Source/Lua/tests)
+target_link_libraries(quillomar_chunk_writer PUBLIC quillomar_engine)
+
 set(SANITIZER_SUPPORT "")
 if(QUILLOMAR_ASAN)
   set(SANITIZER_SUPPORT ${PROJECT_SOURCE_DIR}/cmake/AsanKeepDriver.cpp)
@@ -35,7 +43,28 @@ target_link_libraries(quillomar PRIVATE ${QUILLOMAR_ENGINE_WHOLE})
 
 # Tests: one executable per folder that has a tests/ subfolder.
 enable_testing()
-include(GoogleTest)
+set(QUILLOMAR_TESTS_PER_SHARD 30 CACHE STRING "Tests of one program run in one process")
+
+# Test programs share one precompiled header of GoogleTest and the engine
+# headers most tests include; it is compiled once, in a target of its own
+# with the same flags as the test programs.
+# Test code is compiled without optimisation: it is mostly assertions, which
+# are slow to optimise and quick to run; the engine it drives is optimised.
+set(QUILLOMAR_TEST_OPT -O0)
+add_library(quillomar_test_pch OBJECT ${PROJECT_SOURCE_DIR}/cmake/TestPch.cpp)
+target_compile_options(quillomar_test_pch PRIVATE ${QUILLOMAR_TEST_OPT})
+target_link_libraries(quillomar_test_pch PRIVATE quillomar_engine GTest::gmock GTest::gtest)
+target_compile_definitions(quillomar_test_pch PRIVATE
+  QUILLOMAR_EXE="$<TARGET_FILE:quillomar>"
+  QUILLOMAR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+if(QUILLOMAR_PCH)
+  target_precompile_headers(quillomar_test_pch PRIVATE ${PROJECT_SOURCE_DIR}/cmake/TestPch.h)
+endif()
+function(quillomar_test_pch target)
+  if(QUILLOMAR_PCH)
+    target_precompile_headers(${target} REUSE_FROM quillomar_test_pch)
+  endif()
+endfunction()
 file(GLOB_RECURSE TEST_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/Source/*.cpp)
 list(FILTER TEST_SOURCES INCLUDE REGEX "/tests/[^/]*\\.cpp$")
 set(TEST_DIRS "")
@@ -51,15 +80,42 @@ foreach(tdir ${TEST_DIRS})
   set(target ${name}_tests)
   file(GLOB srcs CONFIGURE_DEPENDS ${tdir}/*.cpp)
   add_executable(${target} ${srcs} ${SANITIZER_SUPPORT})
+  target_compile_options(${target} PRIVATE ${QUILLOMAR_TEST_OPT})
+  quillomar_test_pch(${target})
   target_link_libraries(${target} PRIVATE ${QUILLOMAR_ENGINE_WHOLE} GTest::gmock GTest::gtest GTest::gtest_main)
   target_include_directories(${target} PRIVATE ${tdir} ${owner})
   target_compile_definitions(${target} PRIVATE
     QUILLOMAR_EXE="$<TARGET_FILE:quillomar>"
     QUILLOMAR_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   add_dependencies(${target} quillomar)
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES TIMEOUT 300)
+  # A test program runs as a few shards: each shard is one process that
+  # runs every n-th test of the program (GoogleTest's own sharding), so that
+  # the suite starts a few dozen processes, not one per test, and still
+  # spreads over every core. The count of tests is read off the sources.
+  set(count 0)
+  foreach(src ${srcs})
+    file(STRINGS ${src} tests REGEX "^ *(TEST|TEST_F|TEST_P|TYPED_TEST)\\(")
+    list(LENGTH tests n)
+    math(EXPR count "${count} + ${n}")
+  endforeach()
+  math(EXPR shards "(${count} + ${QUILLOMAR_TESTS_PER_SHARD} - 1) / ${QUILLOMAR_TESTS_PER_SHARD}")
+  if(shards LESS 1)
+    set(shards 1)
+  endif()
+  # The input tests move the one pointer of their display: one at a time.
+  set(lock "")
+  if(name STREQUAL "DirectX")
+    set(lock RESOURCE_LOCK x_pointer)
+  endif()
+  math(EXPR last "${shards} - 1")
+  foreach(i RANGE ${last})
+    add_test(NAME ${name}.${i} COMMAND ${target})
+    set_tests_properties(${name}.${i} PROPERTIES
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+      ENVIRONMENT "GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${i}"
+      LABELS ${name}
+      TIMEOUT 900 ${lock})
+  endforeach()
 endforeach()
 
 if(EXISTS ${PROJECT_SOURCE_DIR}/tools/CMakeLists.txt)

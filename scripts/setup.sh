@@ -4,7 +4,7 @@
 set -euo pipefail
 
 QUILLOMAR_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-PACKAGES=(g++ clang cmake ninja-build pkg-config googletest libgtest-dev libbenchmark-dev
+PACKAGES=(g++ clang lld ccache cmake ninja-build pkg-config googletest libgtest-dev libbenchmark-dev
           libsdl1.2-dev libopenal-dev libmojoshader-dev libvorbis-dev
           xvfb xauth libgl1-mesa-dri libgl1-mesa-dev)
 

@@ -359,12 +359,14 @@ TEST_F(InputLayer, ReadsBindingsFromTheCurrentProfile) {
 
 // The mouse is driven through SDL under the test display: warping the
 // pointer makes the X server send motion that SDL turns into its relative
-// state. Other tests may open windows on the same display at the same place,
-// so the window is raised and a move that reached another window is tried
-// again.
+// state. The test runner gives these tests a display of their own
+// (QUILLOMAR_POINTER_DISPLAY) on which they take turns; on a shared display
+// other tests may open windows at the same place, so the window is raised
+// and a move that reached another window is tried again.
 class MouseInput : public InputLayer {
 protected:
   void SetUp() override {
+    if (const char* own = getenv("QUILLOMAR_POINTER_DISPLAY")) setenv("DISPLAY", own, 1);
     if (!getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
     ASSERT_EQ(0, SDL_InitSubSystem(SDL_INIT_VIDEO));
     ASSERT_NE(nullptr, SDL_SetVideoMode(640, 480, 0, 0));
