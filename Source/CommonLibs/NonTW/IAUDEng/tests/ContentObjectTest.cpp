@@ -52,6 +52,52 @@ TEST(IAUDContentObject, TransitionWritesTheCommonChunksByteForByte) {
   std::vector<uint8_t> bytes = Archive(t);
   EXPECT_EQ(bytes.size(), 182u);
   EXPECT_EQ(bytes, ReadBytes(expected));
+
+  // Read back from the fixture, every field returns.
+  FILE* f = fopen(expected.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  RiffChunk chunk;
+  ASSERT_TRUE(IAUDContentObject::DescendFile(f, &chunk, nullptr));
+  CTransition* back = static_cast<CTransition*>(bank->CreateContentObject(chunk.dwFormType));
+  ASSERT_NE(back, nullptr);
+  bank->LinkObject(back);
+  back->UnArchiveObject(f, chunk);
+  fclose(f);
+  EXPECT_EQ(Narrow(back->GetTitle()), "Ab");
+  EXPECT_EQ(back->GetResourceIndex(), 3u);
+  EXPECT_EQ(back->GetGroupIndex(), -1);
+  EXPECT_EQ(back->GetNumMarkers(), 0);
+  EXPECT_EQ(Archive(back), bytes);
+}
+
+TEST(IAUDContentObject, BankSlotsByResourceIndex) {
+  TempDir dir;
+  std::string path = MakeRiff(dir, "slots", R"(
+RIFF icbf
+  LIST tran
+    chunk titl text "first"
+    chunk indx u32 2
+  end
+  LIST tran
+    chunk titl text "second"
+    chunk indx u32 2
+  end
+  LIST tran
+    chunk titl text "far"
+    chunk indx u32 0x7FFFFFFF
+  end
+end
+)");
+  BankPtr bank(LoadBank(path));
+  // The second object in slot 2 takes the first one's place in the tree too.
+  EXPECT_EQ(ChildTitles(bank.get()), (std::vector<std::string>{"second", "far"}));
+  EXPECT_EQ(bank->GetTransition(2), bank->GetChild());
+  EXPECT_EQ(bank->GetTransition(1), nullptr);
+  // An index past the slot range is not a slot: the first free one is taken.
+  IAUDContentObject* far = bank->GetChild()->GetAfter();
+  EXPECT_EQ(far->GetResourceIndex(), 0u);
+  EXPECT_EQ(bank->GetTransition(0), far);
+  EXPECT_EQ(bank->GetTransition(0x7FFFFFFF), nullptr);
 }
 
 TEST(IAUDContentObject, EveryCommonFieldReadsBack) {
