@@ -6,7 +6,9 @@
 
 namespace {
 
-const uint32_t kBankSlotLimit = 0x10000;
+// Slots are filled one element at a time, so a damaged index far out
+// would cost a long quadratic fill: indexes stop at 4096 a kind.
+const uint32_t kBankSlotLimit = 0x1000;
 
 template <class T>
 int32_t BankAddNew(TCArray<T*>& slots, T* object) {

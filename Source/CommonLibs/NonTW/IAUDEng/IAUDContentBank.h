@@ -41,7 +41,7 @@ class IAUDContentBank : public IAUDBankObject {
 
   // Kind arrays. The add-in-a-free-slot forms return the slot; the indexed
   // forms take away an object already in the slot and set the object's
-  // resource index. An index of 0x10000 or more is not a slot: such an
+  // resource index. An index of 4096 or more is not a slot: such an
   // object goes to a free slot instead.
   CGlobalEffect* GetGlobalEffect(uint32_t index);
   int32_t AddNewPath(CPath* path);

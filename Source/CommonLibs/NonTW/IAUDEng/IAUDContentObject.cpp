@@ -69,6 +69,7 @@ void IAUDContentObject::GetMinMaxDuration(uint32_t* pMin, uint32_t* pMax) {
 
 void IAUDContentObject::LinkObject(IAUDContentObject* child) {
   if (!child) return;
+  if (child->m_pParent) child->Unlink();
   child->m_pParent = this;
   child->m_pBefore = nullptr;
   child->m_pAfter = nullptr;

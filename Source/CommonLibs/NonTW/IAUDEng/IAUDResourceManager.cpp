@@ -1,5 +1,6 @@
 #include "NonTW/IAUDEng/IAUDResourceManager.h"
 
+#include "NonTW/IAUDEng/Array/TCArray.h"
 #include "NonTW/IAUDEng/CGroup.h"
 #include "NonTW/IAUDEng/IAUDString.h"
 

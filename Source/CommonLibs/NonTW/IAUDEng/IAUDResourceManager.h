@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "NonTW/IAUDEng/Array/TCArray.h"
-
 class CGroup;
+template <class X>
+class TCArray;
 class IAUDContentBank;
 class IAUDFileObject;
 
