@@ -246,6 +246,7 @@ int32_t IAUDContentObject::FindMarkerIndexFromMetric(uint32_t metric) const {
 }
 
 bool IAUDContentObject::ProcessMetricClocks(CPlayer* player) {
+  if (!player) return true;
   return IAUDProcessMarkerGrid(m_dwMarkerDivision, *player);
 }
 

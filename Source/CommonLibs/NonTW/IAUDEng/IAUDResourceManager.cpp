@@ -18,9 +18,10 @@ CGroup::CGroup(const uint16_t* title) : m_flGain(1.0f) {
   m_wszTitle[127] = 0;
 }
 
+// The table lives as long as the process: groups left at exit stay reachable.
 TCArray<CGroup*>& IAUDResourceManager::Groups() {
-  static TCArray<CGroup*> s_aGroups;
-  return s_aGroups;
+  static TCArray<CGroup*>* s_pGroups = new TCArray<CGroup*>();
+  return *s_pGroups;
 }
 
 int32_t IAUDResourceManager::AddGroup(const uint16_t* title) {
