@@ -314,6 +314,20 @@ end
   }
 }
 
+TEST(IAUDContentObject, DeepNestingStopsAtALimit) {
+  TempDir dir;
+  std::string text = "RIFF icbf\n";
+  for (int i = 0; i < 300; ++i) text += "LIST fldr\n";
+  for (int i = 0; i < 300; ++i) text += "end\n";
+  text += "LIST tran\n chunk titl text \"after\"\nend\nend\n";
+  BankPtr bank(LoadBank(MakeRiff(dir, "deep", text)));
+  int depth = 0;
+  for (IAUDContentObject* o = bank->GetChild()->GetAfter(); o && o->GetObjectType() == IAUDFourCC("fldr"); o = o->GetChild())
+    ++depth;
+  EXPECT_EQ(depth, 128);
+  EXPECT_EQ(ChildTitles(bank.get()), (std::vector<std::string>{"after", ""}));
+}
+
 TEST(IAUDContentObject, MarkersFromBothLayouts) {
   TempDir dir;
   // imrk: one 296-byte record; a second object with 300 bytes has none.
