@@ -1,0 +1,65 @@
+// Writes seeds of the audio content tree harness with the runtime's own
+// writers:  iaud_seeds <corpus folder>
+
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+
+#include "NonTW/IAUDEng/CPath.h"
+#include "NonTW/IAUDEng/CRPController.h"
+#include "NonTW/IAUDEng/CTransition.h"
+#include "NonTW/IAUDEng/IAUDContentBank.h"
+
+namespace {
+
+const uint16_t kSeedTitle[] = {'S', 'e', 'e', 'd', 0};
+
+bool WriteBank(IAUDContentBank* bank, const std::string& path) {
+  FILE* f = fopen(path.c_str(), "w+b");
+  if (!f) return false;
+  bank->ArchiveObject(f);
+  bool ok = fclose(f) == 0;
+  bank->RemoveObject();
+  return ok;
+}
+
+IAUDContentBank* SeedBank() {
+  IAUDContentBank* bank = new IAUDContentBank();
+  IAUDContentObject* folder = bank->CreateChildFolder();
+  CPath* path = static_cast<CPath*>(bank->CreateNewContentObject(IAUDFourCC("path"), folder));
+  const IAUDVector knots[] = {{0, 0, 0}, {100, 0, 0}, {100, 50, 100}, {0, 0, 100}};
+  for (int i = 0; i < 4; ++i) path->addKnot(knots[i], (char)(i % 5));
+  path->setLooping(true);
+  path->updateTimeStamps(0);
+  path->SetTitle(kSeedTitle);
+  CRPController* rpc = static_cast<CRPController*>(bank->CreateNewContentObject(IAUDFourCC("rpc "), nullptr));
+  const FPOINT level[] = {{0, 0.2f}, {0.5f, 0.6f}, {1, 1}};
+  rpc->SetCurve(CRPController::kLevel, level, 3);
+  rpc->SetCurve(CRPController::kPitch, level, 2);
+  IAUDContentObject* tran = bank->CreateNewContentObject(IAUDFourCC("tran"), folder);
+  IAUDContentMarker markers[2] = {};
+  markers[0].wszTitle[0] = 'M';
+  markers[1].dwMetricPosition = 96;
+  markers[1].nRepeatLimit = -1;
+  tran->SetMarkers(markers, 2);
+  tran->SetGroupIndex(IAUDResourceManager::AddGroup(kSeedTitle));
+  return bank;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: iaud_seeds <corpus folder>\n");
+    return 2;
+  }
+  std::string dir = std::string(argv[1]) + "/iaud_tree_fuzzer";
+  mkdir(argv[1], 0755);
+  mkdir(dir.c_str(), 0755);
+  IAUDContentBank* open = new IAUDContentBank();
+  static_cast<CPath*>(open->CreateNewContentObject(IAUDFourCC("path"), nullptr))->addKnot({1, 2, 3}, 0);
+  bool ok = WriteBank(SeedBank(), dir + "/bank.icb") && WriteBank(open, dir + "/path.icb") &&
+            WriteBank(new IAUDContentBank(), dir + "/empty.icb");
+  IAUDResourceManager::ReleaseAllGroups();
+  return ok ? 0 : 1;
+}
