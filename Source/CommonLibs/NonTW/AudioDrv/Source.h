@@ -53,6 +53,7 @@ public:
   long GetMode() const { return m_lMode; }
   ALint GetSetState() const { return m_iSetState; }
   long GetStreamBuffersCount() const { return m_lStreamBuffersCount; }
+  const ALuint* GetStreamBuffers() const { return m_uiBufferStream; }
 
   // The rolloff factor that puts the record's attenuation at its maximum
   // distance under the inverse-distance-clamped model.

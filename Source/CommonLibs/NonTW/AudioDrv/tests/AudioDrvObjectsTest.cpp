@@ -102,7 +102,7 @@ TEST(AudioDrvObjects, AdoptedContextIsLeftToItsOwner) {
 }
 
 TEST(AudioDrvObjects, TrackListsStopAtTheFirstUnusableEntry) {
-  RunWithOpenAL("null", "", [](const SRun&) {
+  RunWithOpenAL("null", "sources = 300", [](const SRun&) {
     CAudioDrv* pDrv = InitAudioDriver(nullptr, 256, 0);
     void* pSample = ObjLoadMono(pDrv, 2.0);
     for (long t : {2L, 3L}) pDrv->AttachSample(t, pSample, nullptr, nullptr);
@@ -384,9 +384,13 @@ TEST(AudioDrvObjects, StreamingAndStaticTracksStopTogether) {
     EXPECT_EQ(4, pDrv->GetTrackProcessedStreamBufferCount(0));
     EXPECT_TRUE(pDrv->UpdateTrackStreamBuffer(0, chunk.data(), chunk.size() * 2));
     // Playing again keeps the stream buffers it has.
+    ALuint auiBefore[CSource::BUFFER_QUEUE_COUNT];
+    memcpy(auiBefore, pStreamTrack->GetStreamBuffers(), sizeof(auiBefore));
     long lTrack = 0;
     pDrv->PlayTracks(&lTrack, 1, 0);
     EXPECT_EQ(CSource::BUFFER_QUEUE_COUNT, pStreamTrack->GetStreamBuffersCount());
+    EXPECT_EQ(0, memcmp(auiBefore, pStreamTrack->GetStreamBuffers(), sizeof(auiBefore)));
+    for (ALuint uiName : auiBefore) EXPECT_TRUE(alIsBuffer(uiName));
     EXPECT_TRUE(pDrv->GetTrackPlayingState(0));
     EXPECT_TRUE(pDrv->GetTrackPlayingState(1));
 
@@ -398,6 +402,7 @@ TEST(AudioDrvObjects, StreamingAndStaticTracksStopTogether) {
     EXPECT_FALSE(pDrv->GetTrackPlayingState(0));
     EXPECT_FALSE(pDrv->GetTrackPlayingState(1));
     EXPECT_EQ(pStream, pStreamTrack->GetAttachedBuffer()) << "the stream stays attached";
+    for (ALuint uiName : auiBefore) EXPECT_FALSE(alIsBuffer(uiName)) << "the stop deletes the stream buffers";
     pDrv->ReleaseInterface();
   });
 }
