@@ -368,6 +368,56 @@ TEST(AudioDrvObjects, SamplesAreFreedWithTheirTracksAndTemporaryOnesByTheirStop)
   });
 }
 
+TEST(AudioDrvObjects, SampleFormatsFollowChannelsAndBits) {
+  RunWithOpenAL("null", "", [](const SRun&) {
+    CAudioDrv* pDrv = InitAudioDriver(nullptr, 4, 0);
+    ASSERT_NE(0, CAudioOAL::m_lMonoIMA4Enum);
+    ASSERT_NE(0, CAudioOAL::m_lStereoIMA4Enum);
+    // One IMA4 block holds 65 frames: 36 bytes per channel.
+    unsigned char abData[144];
+    memset(abData, 0, sizeof(abData));
+    struct {
+      unsigned long channels;
+      unsigned short bits;
+      unsigned long size;
+      long format;
+      uint32_t mono;
+    } const cases[] = {
+        {1, 8, 64, AL_FORMAT_MONO8, 1},
+        {1, 16, 64, AL_FORMAT_MONO16, 1},
+        {1, 4, 36, CAudioOAL::m_lMonoIMA4Enum, 1},
+        {2, 8, 64, AL_FORMAT_STEREO8, 0},
+        {2, 16, 64, AL_FORMAT_STEREO16, 0},
+        {2, 4, 72, CAudioOAL::m_lStereoIMA4Enum, 0},
+    };
+    for (const auto& c : cases) {
+      for (bool bStreaming : {false, true}) {
+        void* pSample = nullptr;
+        bool bLoaded = bStreaming
+                           ? pDrv->LoadAudioStreamingSample(c.channels, c.bits, 22050, c.size, abData, &pSample, false)
+                           : pDrv->LoadAudioSample(c.channels, c.bits, 22050, c.size, abData, &pSample, false);
+        ASSERT_TRUE(bLoaded) << c.channels << " channels, " << c.bits << " bits";
+        CBuffer* pBuffer = static_cast<CBuffer*>(pSample);
+        EXPECT_EQ(c.format, pBuffer->GetBufferFormat());
+        EXPECT_EQ(c.mono, pBuffer->GetBufferChannelCount());
+        EXPECT_EQ(c.bits, pBuffer->GetBitsPerSample());
+        EXPECT_EQ(22050u, pBuffer->GetSamplesPerSecond());
+        EXPECT_EQ(bStreaming ? 0u : c.size, pBuffer->GetSize());
+        EXPECT_EQ(bStreaming, pBuffer->IsBufferStreaming());
+        pDrv->FreeAudioSample(pSample);
+      }
+    }
+    // An IMA4 size that is not whole blocks is refused by OpenAL.
+    testing::internal::CaptureStdout();
+    void* pSample = nullptr;
+    EXPECT_FALSE(pDrv->LoadAudioStreamingSample(1, 4, 22050, 35, abData, &pSample, false));
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(0u, out.find("ERROR: CBuffer::LoadStreamBuffer->alBufferData reports ")) << out;
+    EXPECT_EQ(0, CAudioOAL::m_lNumBuffers);
+    pDrv->ReleaseInterface();
+  });
+}
+
 TEST(AudioDrvObjects, StreamingAndStaticTracksStopTogether) {
   RunWithOpenAL("null", "", [](const SRun&) {
     CAudioDrv* pDrv = InitAudioDriver(nullptr, 8, 0);
