@@ -11,6 +11,11 @@
 #include <cstring>
 #include <thread>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#define AUDIODRV_TEST_LEAK_CHECK 1
+#endif
+
 namespace AudioDrvTest {
 
 void RunWithOpenAL(const char* pszDriver, const std::string& extraGeneral,
@@ -38,7 +43,12 @@ void RunWithOpenAL(const char* pszDriver, const std::string& extraGeneral,
     body(run);
     fflush(stdout);
     fflush(stderr);
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
+    int iLeaks = 0;
+#ifdef AUDIODRV_TEST_LEAK_CHECK
+    // The child ends with _exit, which skips the usual leak check.
+    iLeaks = __lsan_do_recoverable_leak_check();
+#endif
+    _exit(::testing::Test::HasFailure() || iLeaks ? 1 : 0);
   }
   int status = 0;
   ASSERT_EQ(pid, waitpid(pid, &status, 0));
@@ -141,3 +151,7 @@ bool WaitFor(const std::function<bool()>& condition, double seconds) {
 }
 
 }  // namespace AudioDrvTest
+
+#ifdef AUDIODRV_TEST_LEAK_CHECK
+#undef AUDIODRV_TEST_LEAK_CHECK
+#endif
