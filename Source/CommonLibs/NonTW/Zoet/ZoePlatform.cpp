@@ -144,7 +144,7 @@ uint32_t DetectFeatures() {
     bits |= ZOE_CPU_SSE;
     if (d & (1u << 26)) bits |= ZOE_CPU_SSE2;
   }
-  if (__get_cpuid_max(0x80000000u, nullptr) > 0x80000000u) {
+  if ((unsigned)__get_cpuid_max(0x80000000u, nullptr) > 0x80000000u) {
     __cpuid(0x80000001u, a, b, c, d);
     if (d & (1u << 31)) bits |= ZOE_CPU_3DNOW;
   }
