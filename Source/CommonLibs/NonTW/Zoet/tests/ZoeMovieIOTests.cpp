@@ -14,7 +14,7 @@ const uint32_t kBlock = 128 * 1024;
 const uint32_t kNoOffset = 0xFFFFFFFFu;
 
 // A reader over a pattern file of its own, with its ring set up.
-class Reader : public ::testing::Test {
+class ZoeMovieReader : public ::testing::Test {
  protected:
   zoetest::TempDir dir_;
   std::vector<uint8_t> bytes_;
@@ -56,7 +56,7 @@ class Reader : public ::testing::Test {
   }
 };
 
-TEST_F(Reader, BufferSizes) {
+TEST_F(ZoeMovieReader, BufferSizes) {
   Open(1000);
   struct {
     uint32_t wanted, size;
@@ -65,7 +65,7 @@ TEST_F(Reader, BufferSizes) {
   for (auto c : cases) EXPECT_EQ(io_.bufferSize(&io_, c.wanted), c.size) << c.wanted;
 }
 
-TEST_F(Reader, SetInfoAlignsTheRingInsideTheBuffer) {
+TEST_F(ZoeMovieReader, SetInfoAlignsTheRingInsideTheBuffer) {
   Open(1000);
   std::vector<uint8_t> raw(266240 + 64);
   for (uint32_t shift : {0u, 1u, 33u}) {
@@ -85,7 +85,7 @@ TEST_F(Reader, SetInfoAlignsTheRingInsideTheBuffer) {
   EXPECT_LE(io_.ringEnd, raw.data() + 1 + 2 * kBlock);
 }
 
-TEST_F(Reader, FillsInWholeBlocksAndDeliversAcrossTheWrap) {
+TEST_F(ZoeMovieReader, FillsInWholeBlocksAndDeliversAcrossTheWrap) {
   const uint32_t size = 3 * kBlock + 1000;
   Open(size);
   ASSERT_EQ(io_.ringSize, 3 * kBlock);
@@ -110,7 +110,7 @@ TEST_F(Reader, FillsInWholeBlocksAndDeliversAcrossTheWrap) {
   EXPECT_EQ(io_.readError, 0u);
 }
 
-TEST_F(Reader, SkipsForwardInsideTheRingAndSeeksBehindIt) {
+TEST_F(ZoeMovieReader, SkipsForwardInsideTheRingAndSeeksBehindIt) {
   Open(3 * kBlock + 1000);
   io_.idle(&io_);
   io_.idle(&io_);
@@ -133,7 +133,7 @@ TEST_F(Reader, SkipsForwardInsideTheRingAndSeeksBehindIt) {
   EXPECT_EQ(io_.filePos, 3 * kBlock + 10);
 }
 
-TEST_F(Reader, BlocksStayOnTheFileGridAfterADirectRead) {
+TEST_F(ZoeMovieReader, BlocksStayOnTheFileGridAfterADirectRead) {
   Open(5 * kBlock);
   EXPECT_EQ(ReadAndCheck(0, 100050), 100050u);  // empty ring: straight from the file
   EXPECT_EQ(io_.filled, 0u);
@@ -152,7 +152,7 @@ TEST_F(Reader, BlocksStayOnTheFileGridAfterADirectRead) {
   EXPECT_EQ(io_.readError, 0u);
 }
 
-TEST_F(Reader, BackgroundControlHoldsReadingOff) {
+TEST_F(ZoeMovieReader, BackgroundControlHoldsReadingOff) {
   Open(3 * kBlock);
   EXPECT_EQ(io_.backgroundControl(&io_, ZOE_IO_SUSPEND), 1u);
   EXPECT_EQ(io_.idle(&io_), 0);
@@ -166,7 +166,7 @@ TEST_F(Reader, BackgroundControlHoldsReadingOff) {
   EXPECT_TRUE(RingHoldsFileBytes());
 }
 
-TEST_F(Reader, AShortReadIsFinal) {
+TEST_F(ZoeMovieReader, AShortReadIsFinal) {
   Open(1000, 300000, 5000);  // the header claims more than the file holds
   EXPECT_EQ(io_.idle(&io_), 1000);
   EXPECT_EQ(io_.readError, 1u);
@@ -177,7 +177,7 @@ TEST_F(Reader, AShortReadIsFinal) {
   EXPECT_EQ(ZoetIOBackgroundCheck(&io_.readNode, 5), 0);
 }
 
-TEST_F(Reader, ADirectReadPastTheEndIsShort) {
+TEST_F(ZoeMovieReader, ADirectReadPastTheEndIsShort) {
   Open(1000);
   std::vector<uint8_t> out(2000);
   EXPECT_EQ(io_.readFrame(&io_, 0, 0, out.data(), 2000), 1000u);
@@ -185,7 +185,7 @@ TEST_F(Reader, ADirectReadPastTheEndIsShort) {
   EXPECT_EQ(memcmp(out.data(), bytes_.data(), 1000), 0);
 }
 
-TEST_F(Reader, HeaderReadsAtOffsetsAndWhereTheLastEnded) {
+TEST_F(ZoeMovieReader, HeaderReadsAtOffsetsAndWhereTheLastEnded) {
   Open(3000);
   uint8_t out[100];
   EXPECT_EQ(io_.readHeader(&io_, 10, out, 20), 20u);
@@ -256,7 +256,7 @@ TEST(ZoeReaderCheck, PrioritiesFollowTheFill) {
   }
 }
 
-TEST_F(Reader, SimulatedRateSleepsInsteadOfSpinning) {
+TEST_F(ZoeMovieReader, SimulatedRateSleepsInsteadOfSpinning) {
   Open(kBlock, 300000, 0, 10 * kBlock);  // a block takes 100 ms
   timespec cpu0, cpu1;
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu0);
@@ -272,7 +272,7 @@ TEST_F(Reader, SimulatedRateSleepsInsteadOfSpinning) {
   EXPECT_EQ(io_.readTime, io_.idleTime);
 }
 
-TEST_F(Reader, IdleGivesWayWhenTheBackgroundReadCannotBeHeldOff) {
+TEST_F(ZoeMovieReader, IdleGivesWayWhenTheBackgroundReadCannotBeHeldOff) {
   Open(3 * kBlock);
   CallbackHandler* h = ZOECB_allocate_handler(60);  // not started
   ASSERT_NE(h, nullptr);
@@ -304,7 +304,7 @@ TEST_F(Reader, IdleGivesWayWhenTheBackgroundReadCannotBeHeldOff) {
   EXPECT_EQ(ZoetIODetachBackground(&io_, 1), 1);  // the handler went with its last node
 }
 
-TEST_F(Reader, TheWorkerFeedsASlowConsumerTheWholeFile) {
+TEST_F(ZoeMovieReader, TheWorkerFeedsASlowConsumerTheWholeFile) {
   const uint32_t size = 4 * 1024 * 1024 + 777;
   Open(size, 300000);
   CallbackHandler* h = ZOECB_allocate_handler(60);

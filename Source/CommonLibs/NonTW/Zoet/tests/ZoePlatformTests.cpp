@@ -42,19 +42,19 @@ void* InstalledAllocator::lastRaw = nullptr;
 void* InstalledAllocator::answer = nullptr;
 bool InstalledAllocator::useAnswer = false;
 
-class RadMalloc : public ::testing::Test {
+class ZoeRadMalloc : public ::testing::Test {
  protected:
   void SetUp() override { InstalledAllocator::Reset(); }
   void TearDown() override { ZoeSetMemory(nullptr, nullptr); }
 };
 
-TEST_F(RadMalloc, RefusesZeroAndSizesThatWrapWithTheBookkeeping) {
+TEST_F(ZoeRadMalloc, RefusesZeroAndSizesThatWrapWithTheBookkeeping) {
   for (uint32_t size : {0u, 0xFFFFFFFFu, 0xFFFFFFC0u, 0xFFFFFFFFu - 63u}) {
     EXPECT_EQ(radmalloc(size), nullptr) << size;
   }
 }
 
-TEST_F(RadMalloc, BlocksAreAlignedAndUsable) {
+TEST_F(ZoeRadMalloc, BlocksAreAlignedAndUsable) {
   std::vector<void*> blocks;
   for (uint32_t size : {1u, 3u, 31u, 32u, 33u, 100u, 4096u, 100000u}) {
     uint8_t* p = static_cast<uint8_t*>(radmalloc(size));
@@ -69,7 +69,7 @@ TEST_F(RadMalloc, BlocksAreAlignedAndUsable) {
   radfree(nullptr);
 }
 
-TEST_F(RadMalloc, InstalledAllocatorIsAskedFirstAndGetsItsBlockBack) {
+TEST_F(ZoeRadMalloc, InstalledAllocatorIsAskedFirstAndGetsItsBlockBack) {
   ZoeSetMemory(&InstalledAllocator::Allocate, &InstalledAllocator::Free);
   uint8_t* p = static_cast<uint8_t*>(radmalloc(200));
   ASSERT_NE(p, nullptr);
@@ -83,7 +83,7 @@ TEST_F(RadMalloc, InstalledAllocatorIsAskedFirstAndGetsItsBlockBack) {
   EXPECT_EQ(InstalledAllocator::frees, 1);
 }
 
-TEST_F(RadMalloc, InstalledAllocatorAnsweringNullFallsBackToMalloc) {
+TEST_F(ZoeRadMalloc, InstalledAllocatorAnsweringNullFallsBackToMalloc) {
   ZoeSetMemory(&InstalledAllocator::Allocate, &InstalledAllocator::Free);
   InstalledAllocator::useAnswer = true;
   void* p = radmalloc(64);
@@ -93,7 +93,7 @@ TEST_F(RadMalloc, InstalledAllocatorAnsweringNullFallsBackToMalloc) {
   EXPECT_EQ(InstalledAllocator::frees, 0);
 }
 
-TEST_F(RadMalloc, InstalledAllocatorAnsweringAllOnesRefuses) {
+TEST_F(ZoeRadMalloc, InstalledAllocatorAnsweringAllOnesRefuses) {
   ZoeSetMemory(&InstalledAllocator::Allocate, &InstalledAllocator::Free);
   InstalledAllocator::useAnswer = true;
   InstalledAllocator::answer = reinterpret_cast<void*>(~(uintptr_t)0);
