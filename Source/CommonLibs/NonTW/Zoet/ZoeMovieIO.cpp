@@ -283,14 +283,15 @@ int32_t ZoetIOBackgroundCheck(CallbackNode* node, uint32_t pass) {
   uint64_t percent =
       ((uint64_t)zoeio::Load(&io->filled) + 1u) * 100u / ((uint64_t)__atomic_load_n(&io->targetFill, __ATOMIC_RELAXED) + 1u);
   if (percent < 50) return -1 - (int32_t)percent;
-  if (io->lastPass == pass) return 0;
-  return (int32_t)(0u - io->lastPass - 0x80000000u);
+  uint32_t last = __atomic_load_n(&io->lastPass, __ATOMIC_RELAXED);
+  if (last == pass) return 0;
+  return (int32_t)(0u - last - 0x80000000u);
 }
 
 void ZoetIOBackgroundRun(CallbackNode* node, uint32_t pass) {
   MovieIO* io = zoeio::FromNode(node);
   io->idle(io);
-  io->lastPass = pass;
+  __atomic_store_n(&io->lastPass, pass, __ATOMIC_RELAXED);
 }
 
 void ZoetIOSuspend(MovieIO* io) { ZOECB_suspend_callback(io->readHandler, &io->readNode); }

@@ -236,8 +236,8 @@ TEST(ZoeCallbacks, SuspendedHandlerRunsNoPasses) {
   ASSERT_TRUE(zoetest::WaitUntil([&] { return b.checks.load() > seen; }));
   EXPECT_EQ(ZOECB_try_to_suspend_handler(nullptr), 1);
   ZOECB_suspend_2_handlers(h, nullptr);
-  // Freeing a suspended handler lets its thread go.
-  ZOECB_free_handler(h);
+  // Freeing a suspended handler with its last node lets its thread go.
+  EXPECT_EQ(ZOECB_unregister_callback(h, &b.node, 1), 1);
 }
 
 TEST(ZoeCallbacks, PairedUnregisterReportsWhichHandlersWentAway) {

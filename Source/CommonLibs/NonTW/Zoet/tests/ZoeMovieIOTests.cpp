@@ -313,7 +313,7 @@ TEST_F(ZoeMovieReader, TheWorkerFeedsASlowConsumerTheWholeFile) {
   ZOECB_resume_handler(h);
   // The worker fills the ring on its own.
   ASSERT_TRUE(zoetest::WaitUntil([&] { return __atomic_load_n(&io_.filled, __ATOMIC_ACQUIRE) == io_.ringSize; }));
-  EXPECT_NE(io_.lastPass, 0u);
+  EXPECT_NE(__atomic_load_n(&io_.lastPass, __ATOMIC_RELAXED), 0u);
   std::vector<uint8_t> out(size);
   uint32_t got = 0;
   uint32_t piece = 40000;

@@ -191,6 +191,7 @@ struct Holder {
   ZoeHandle taken = CreateEvent();
   ZoeHandle release = CreateEvent();
   ZoeHandle thread = nullptr;
+  std::atomic<bool> done{false};  // the thread touches nothing of this after it
 
   static uint32_t Run(void* p) {
     Holder* h = static_cast<Holder*>(p);
@@ -198,6 +199,7 @@ struct Holder {
     SetEvent(h->taken);
     WaitForSingleObject(h->release, ZOE_INFINITE);
     for (ZoeHandle m : h->mutexes) ReleaseMutex(m);
+    h->done = true;
     return 0;
   }
   void Start() {
@@ -328,6 +330,7 @@ TEST(ZoeThreads, ClosingAThreadNobodyWaitedForLetsItFinish) {
   // It lets go of the mutex when it ends.
   EXPECT_EQ(WaitForSingleObject(m, 10000), ZOE_WAIT_OBJECT_0);
   ReleaseMutex(m);
+  ASSERT_TRUE(zoetest::WaitUntil([&] { return h.done.load(); }));
   CloseHandle(m);
   CloseHandle(h.taken);
   CloseHandle(h.release);
