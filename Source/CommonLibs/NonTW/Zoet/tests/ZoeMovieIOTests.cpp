@@ -200,6 +200,20 @@ TEST_F(ZoeMovieReader, HeaderReadsAtOffsetsAndWhereTheLastEnded) {
   EXPECT_EQ(io_.readError, 1u);
 }
 
+TEST_F(ZoeMovieReader, AHeaderReadEmptiesTheRing) {
+  Open(3 * kBlock);
+  io_.idle(&io_);
+  uint8_t out[44];
+  EXPECT_EQ(io_.readHeader(&io_, 0, out, 44), 44u);
+  EXPECT_EQ(io_.filled, 0u);
+  EXPECT_EQ(io_.free, io_.ringSize);
+  // The next frame read goes on from the header's end, not from stale ring data.
+  EXPECT_EQ(ReadAndCheck(kNoOffset, 1000), 1000u);
+  EXPECT_EQ(io_.readPos, 1044u);
+  EXPECT_EQ(io_.idle(&io_), (int32_t)(kBlock - 1044));
+  EXPECT_EQ(ReadAndCheck(kNoOffset, 200000), 200000u);
+}
+
 TEST(ZoeFileOpen, MissingFilesAndCallerDescriptors) {
   zoetest::TempDir dir;
   MovieIO io;
