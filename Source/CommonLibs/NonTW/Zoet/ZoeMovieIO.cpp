@@ -12,6 +12,7 @@ const uint32_t kNoOffset = 0xFFFFFFFFu;
 uint32_t Load(const uint32_t* p) { return __atomic_load_n(p, __ATOMIC_ACQUIRE); }
 void Add(uint32_t* p, uint32_t v) { __atomic_add_fetch(p, v, __ATOMIC_ACQ_REL); }
 void Sub(uint32_t* p, uint32_t v) { __atomic_sub_fetch(p, v, __ATOMIC_ACQ_REL); }
+void Store(uint32_t* p, uint32_t v) { __atomic_store_n(p, v, __ATOMIC_RELEASE); }
 void SetTarget(MovieIO* io, uint32_t v) { __atomic_store_n(&io->targetFill, v, __ATOMIC_RELAXED); }
 
 void Suspend(MovieIO* io) {
@@ -49,13 +50,13 @@ void Simulate(MovieIO* io, uint32_t bytes, uint32_t started) {
 // Reads from the file's current position; a short read is final.
 uint32_t FileRead(MovieIO* io, void* dest, uint32_t size) {
   uint32_t got = radread(io->file, dest, size, nullptr);
-  if (got < size) io->readError = 1;
+  if (got < size) zoeio::Store(&io->readError, 1);
   return got;
 }
 
 bool Seek(MovieIO* io, uint32_t offset) {
   if (radseekbegin(io->file, io->base + offset) < 0) {
-    io->readError = 1;
+    zoeio::Store(&io->readError, 1);
     return false;
   }
   io->filePos = offset;
@@ -65,7 +66,7 @@ bool Seek(MovieIO* io, uint32_t offset) {
 uint32_t ReadHeader(MovieIO* io, uint32_t offset, void* dest, uint32_t size) {
   Suspend(io);
   uint32_t got = 0;
-  if (!io->readError) {
+  if (!Load(&io->readError)) {
     bool placed = true;
     if (offset != kNoOffset && offset != io->filePos) placed = Seek(io, offset);
     if (placed) {
@@ -112,7 +113,7 @@ int32_t SetInfo(MovieIO* io, void* buffer, uint32_t size, uint32_t fileSize, uin
 }
 
 int32_t Idle(MovieIO* io) {
-  if (io->readError || io->suspended) return 0;
+  if (Load(&io->readError) || Load(&io->suspended)) return 0;
   if (io->trySuspendCallback && !io->trySuspendCallback(io)) {
     if (io->idleCallbacks) io->idleCallbacks(io);
     return -1;
@@ -128,7 +129,7 @@ int32_t Idle(MovieIO* io) {
     io->reading = 1;
     uint32_t got = radread(io->file, io->writePtr + skip, chunk - skip, nullptr);
     io->reading = 0;
-    if (got < chunk - skip) io->readError = 1;
+    if (got < chunk - skip) zoeio::Store(&io->readError, 1);
     if (got) {
       io->bytesRead += got;
       io->filePos += got;
@@ -173,7 +174,7 @@ uint32_t TakeFromRing(MovieIO* io, uint8_t* dest, uint32_t size) {
 }
 
 uint32_t ReadFrame(MovieIO* io, uint32_t, uint32_t offset, void* destination, uint32_t size) {
-  if (io->readError) return 0;
+  if (Load(&io->readError)) return 0;
   uint8_t* dest = static_cast<uint8_t*>(destination);
   uint32_t started = ZoeTimerRead();
   bool held = false;
@@ -195,7 +196,7 @@ uint32_t ReadFrame(MovieIO* io, uint32_t, uint32_t offset, void* destination, ui
     }
   }
   uint32_t delivered = 0;
-  if (!io->readError) {
+  if (!Load(&io->readError)) {
     for (;;) {
       delivered += TakeFromRing(io, dest + delivered, size - delivered);
       if (delivered == size || held) break;
@@ -233,17 +234,17 @@ void Close(MovieIO* io) {
 
 uint32_t BackgroundControl(MovieIO* io, uint32_t flags) {
   if (flags & ZOE_IO_SUSPEND) {
-    io->suspended = 1;
+    Store(&io->suspended, 1);
     if (flags & ZOE_IO_AT_ONCE) {
       Suspend(io);
       Resume(io);
     }
   }
   if (flags & ZOE_IO_RESUME) {
-    io->suspended = 0;
+    Store(&io->suspended, 0);
     if (flags & ZOE_IO_AT_ONCE) Idle(io);
   }
-  return io->suspended;
+  return Load(&io->suspended);
 }
 
 MovieIO* FromNode(CallbackNode* node) {
@@ -279,7 +280,7 @@ int32_t ZoetIOBackgroundCheck(CallbackNode* node, uint32_t pass) {
   MovieIO* io = zoeio::FromNode(node);
   // A reader that will not read asks for nothing; otherwise the worker would
   // ask it again and again within one pass.
-  if (io->readError || io->suspended) return 0;
+  if (zoeio::Load(&io->readError) || zoeio::Load(&io->suspended)) return 0;
   uint64_t percent =
       ((uint64_t)zoeio::Load(&io->filled) + 1u) * 100u / ((uint64_t)__atomic_load_n(&io->targetFill, __ATOMIC_RELAXED) + 1u);
   if (percent < 50) return -1 - (int32_t)percent;

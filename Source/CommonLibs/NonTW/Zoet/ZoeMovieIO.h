@@ -34,7 +34,7 @@ struct MovieIO {
   // Returns `suspended`.
   uint32_t (*backgroundControl)(MovieIO* io, uint32_t flags);
 
-  uint32_t readError;
+  uint32_t readError;  // read and written atomically, like `suspended`
   uint32_t reading;
   uint32_t bytesRead;
   uint32_t busy;
