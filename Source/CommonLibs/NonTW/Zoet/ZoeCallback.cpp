@@ -212,7 +212,7 @@ void ZOECB_idle_on_callbacks() { Sleep(0); }
 
 void ZOECB_run_pass(CallbackHandler* handler) {
   using namespace zoecb;
-  ++handler->pass;
+  __atomic_add_fetch(&handler->pass, 1u, __ATOMIC_RELAXED);
   for (;;) {
     CallbackNode* order = nullptr;
     for (CallbackNode* n = __atomic_load_n(&handler->callbacks, __ATOMIC_ACQUIRE); n;

@@ -340,6 +340,40 @@ TEST_F(ZoeMovieReader, TheWorkerFeedsASlowConsumerTheWholeFile) {
   }
   EXPECT_EQ(memcmp(out.data(), bytes_.data(), size), 0);
   EXPECT_EQ(io_.readError, 0u);
+
+  // Jumps back and forth while the worker keeps filling.
+  uint32_t seed = 12345;
+  for (int i = 0; i < 60; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    uint32_t offset = (seed >> 8) % (size - 300000);
+    uint32_t n = 1 + (seed >> 3) % 300000;
+    if (i % 3 == 2) {  // on from where the last read ended
+      offset = kNoOffset;
+      n = n < size - io_.readPos ? n : size - io_.readPos;
+    }
+    ASSERT_EQ(ReadAndCheck(offset, n), n);
+    if (i % 5 == 0) Sleep(2);
+  }
+  EXPECT_EQ(io_.readError, 0u);
+  EXPECT_EQ(ZoetIODetachBackground(&io_, 1), 1);
+}
+
+TEST_F(ZoeMovieReader, TheWorkerLeavesASuspendedReaderAlone) {
+  Open(3 * kBlock);
+  CallbackHandler* h = ZOECB_allocate_handler(60);
+  ASSERT_NE(h, nullptr);
+  ZoetIOAttachBackground(&io_, h);
+  io_.backgroundControl(&io_, ZOE_IO_SUSPEND | ZOE_IO_AT_ONCE);
+  ZOECB_resume_handler(h);
+  // An empty ring that may not be filled: each pass ends at once instead of
+  // asking the reader again and again.
+  uint32_t first = __atomic_load_n(&h->pass, __ATOMIC_RELAXED);
+  ASSERT_TRUE(zoetest::WaitUntil([&] { return __atomic_load_n(&h->pass, __ATOMIC_RELAXED) >= first + 3; }));
+  ZOECB_suspend_handler(h);
+  EXPECT_EQ(io_.bytesRead, 0u);
+  ZOECB_resume_handler(h);
+  io_.backgroundControl(&io_, ZOE_IO_RESUME);
+  ASSERT_TRUE(zoetest::WaitUntil([&] { return __atomic_load_n(&io_.filled, __ATOMIC_ACQUIRE) == 3 * kBlock; }));
   EXPECT_EQ(ZoetIODetachBackground(&io_, 1), 1);
 }
 
