@@ -8,7 +8,6 @@
 
 #include "ZoeCallback.h"
 
-struct CallbackHandler;
 
 enum : uint32_t {
   ZOE_IO_BLOCK = 128 * 1024,

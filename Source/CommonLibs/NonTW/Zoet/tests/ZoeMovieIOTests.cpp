@@ -144,7 +144,7 @@ TEST_F(ZoeMovieReader, BlocksStayOnTheFileGridAfterADirectRead) {
   EXPECT_EQ(io_.idle(&io_), (int32_t)kBlock);
   EXPECT_EQ(io_.idle(&io_), 0);  // 31022 + 2 blocks leave less than a block free
   EXPECT_TRUE(RingHoldsFileBytes());
-  // Part from the ring, the rest from the file.
+  // Some bytes from the ring, the rest from the file.
   EXPECT_EQ(ReadAndCheck(kNoOffset, 400000), 400000u);
   EXPECT_EQ(io_.readPos, 500050u);
   EXPECT_EQ(io_.idle(&io_), (int32_t)(4 * kBlock - 500050));
