@@ -74,7 +74,7 @@ class PlaneBuilder {
 
   // Block kinds.
   void Skip();
-  void Untouched(int type);  // 10-15
+  void Untouched(int type);  // 10-11; 12-15 only in a row whose types are all equal
   void Motion(int dx, int dy);
   void Run(int pattern, const uint8_t px[64]);  // the block's pixels (raster)
   void Residue(int dx, int dy, int budget, const int8_t residue[64]);
