@@ -702,6 +702,16 @@ void GetBlock(uint8_t out[64], const uint8_t* p, uint32_t pitch) {
 void PutBlock(uint8_t* p, uint32_t pitch, const uint8_t in[64]) {
   for (int y = 0; y < 8; y++) memcpy(p + (size_t)y * pitch, in + 8 * y, 8);
 }
+// Colours a run block takes (one per equal run, one per pixel of the others).
+int RunColours(const std::vector<int>& lengths, const std::vector<bool>& same) {
+  int n = 0, total = 0;
+  for (size_t i = 0; i < lengths.size(); i++) {
+    n += same[i] ? 1 : lengths[i];
+    total += lengths[i];
+  }
+  return n + (total == 63);
+}
+
 int Sse(const uint8_t* a, const uint8_t* b) {
   int s = 0;
   for (int i = 0; i < 64; i++) s += (a[i] - b[i]) * (a[i] - b[i]);
@@ -742,7 +752,7 @@ std::vector<uint8_t> FrameEncoder::EncodePlane(int plane, const uint8_t* src, ui
             int64_t sx = (int64_t)x + dx, sy = (int64_t)row + dy;
             if (sx < 0 || sy < 0 || sx + 8 > w || sy + 8 > h) continue;
             int sad = 0;
-            for (int yy = 0; yy < 8 && sad < bestSad; yy++)
+            for (int yy = 0; yy < 8 && sad <= bestSad; yy++)
               for (int xx = 0; xx < 8; xx++) sad += std::abs(s[yy * 8 + xx] - prev[(size_t)(sy + yy) * w + sx + xx]);
             if (sad < bestSad || (sad == bestSad && std::abs(dx) + std::abs(dy) < std::abs(bdx) + std::abs(bdy))) {
               bestSad = sad;
@@ -816,7 +826,7 @@ std::vector<uint8_t> FrameEncoder::EncodePlane(int plane, const uint8_t* src, ui
           }
           pb.Pattern(c0, c1, rows);
           chosen = PatternBlock;
-        } else if (PlaneBuilder::RunsOf(0, s, 24, &lengths, &same)) {
+        } else if (PlaneBuilder::RunsOf(0, s, 24, &lengths, &same) && RunColours(lengths, same) < 40) {
           pb.Run(0, s);
           chosen = RunBlock;
         } else {
