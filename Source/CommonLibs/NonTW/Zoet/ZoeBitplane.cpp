@@ -75,7 +75,7 @@ bool Walk(List& l, ZoeBitReader& r, ValueFn&& value) {
 }
 
 // Residue in scan order.
-void ReadResidue(int8_t res[64], ZoeBitReader& r, int budget) {
+void ReadResidueFrom(int8_t res[64], ZoeBitReader& r, int budget) {
   memset(res, 0, 64);
   int c = (int)ZoeReadBits(r, 3);
   List l;
@@ -105,9 +105,16 @@ void ReadResidue(int8_t res[64], ZoeBitReader& r, int budget) {
   }
 }
 
+void ReadResidue(int8_t res[64], ZoeBitReader& reader, int budget) {
+  ZoeBitReader r = reader;
+  ReadResidueFrom(res, r, budget);
+  reader = r;
+}
+
 }  // namespace ZoeBitplaneList
 
-void ReadBPLossless(int16_t block[64], ZoeBitReader& r) {
+void ReadBPLossless(int16_t block[64], ZoeBitReader& reader) {
+  ZoeBitReader r = reader;  // a local copy stays in registers across the list's byte stores
   int16_t val[64];
   memset(val, 0, sizeof(val));
   int planes = (int)ZoeReadBits(r, 4);
@@ -125,6 +132,7 @@ void ReadBPLossless(int16_t block[64], ZoeBitReader& r) {
     }
   }
   for (int k = 1; k < 64; k++) block[zigzag[k]] = val[k];
+  reader = r;
 }
 
 void ReadBPLossyWithMotion(uint8_t* dst, int dstPitch, ZoeBitReader& r, int budget, const uint8_t* ref,

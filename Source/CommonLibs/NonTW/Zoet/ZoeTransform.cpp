@@ -38,59 +38,55 @@ const Tables& GetTables() {
   return tables;
 }
 
-// Signed 32-bit arithmetic that wraps instead of overflowing.
-inline int32_t Wrap(int64_t v) { return (int32_t)(uint32_t)(uint64_t)v; }
-inline int32_t MulK(int32_t a, int32_t k) { return Wrap((int64_t)a * k) >> 11; }
+const uint32_t K1 = 2896, K2 = 3784, K3 = 2217, K4 = (uint32_t)-5352;
 
-const int32_t K1 = 2896, K2 = 3784, K3 = 2217, K4 = -5352;
+// A product with a constant, wrapping like a 32-bit signed multiply, then >> 11.
+inline uint32_t MulK(uint32_t a, uint32_t k) { return (uint32_t)((int32_t)(a * k) >> 11); }
 
-// One inverse butterfly over in[0], in[step], ..., in[7 step].
-inline void Butterfly(const int32_t* d, int step, int32_t* out, int ostep) {
-  int32_t d0 = d[0], d1 = d[step], d2 = d[2 * step], d3 = d[3 * step];
-  int32_t d4 = d[4 * step], d5 = d[5 * step], d6 = d[6 * step], d7 = d[7 * step];
-  int32_t t10 = Wrap((int64_t)d0 + d4), t11 = Wrap((int64_t)d0 - d4);
-  int32_t t13 = Wrap((int64_t)d2 + d6);
-  int32_t t12 = Wrap((int64_t)MulK(Wrap((int64_t)d2 - d6), K1) - t13);
-  int32_t e0 = Wrap((int64_t)t10 + t13), e3 = Wrap((int64_t)t10 - t13);
-  int32_t e1 = Wrap((int64_t)t11 + t12), e2 = Wrap((int64_t)t11 - t12);
-  int32_t z13 = Wrap((int64_t)d5 + d3), z10 = Wrap((int64_t)d5 - d3);
-  int32_t z11 = Wrap((int64_t)d1 + d7), z12 = Wrap((int64_t)d1 - d7);
-  int32_t o7 = Wrap((int64_t)z11 + z13);
-  int32_t z5 = MulK(Wrap((int64_t)z12 + z10), K2);
-  int32_t o6 = Wrap((int64_t)MulK(z10, K4) - o7 + z5);
-  int32_t o5 = Wrap((int64_t)MulK(Wrap((int64_t)z11 - z13), K1) - o6);
-  int32_t o4 = Wrap((int64_t)MulK(z12, K3) - z5 + o5);
-  out[0] = Wrap((int64_t)e0 + o7);
-  out[ostep] = Wrap((int64_t)e1 + o6);
-  out[2 * ostep] = Wrap((int64_t)e2 + o5);
-  out[3 * ostep] = Wrap((int64_t)e3 - o4);
-  out[4 * ostep] = Wrap((int64_t)e3 + o4);
-  out[5 * ostep] = Wrap((int64_t)e2 - o5);
-  out[6 * ostep] = Wrap((int64_t)e1 - o6);
-  out[7 * ostep] = Wrap((int64_t)e0 - o7);
+// Eight butterflies side by side: lane j reads in[8k + j] (k = 0..7) and
+// writes out[8m + j]. Sums wrap modulo 2^32 (unsigned arithmetic).
+__attribute__((always_inline)) inline void ButterflyLanes(const uint32_t* in, uint32_t* out) {
+  for (int j = 0; j < 8; j++) {
+    uint32_t d0 = in[j], d1 = in[8 + j], d2 = in[16 + j], d3 = in[24 + j];
+    uint32_t d4 = in[32 + j], d5 = in[40 + j], d6 = in[48 + j], d7 = in[56 + j];
+    uint32_t t10 = d0 + d4, t11 = d0 - d4;
+    uint32_t t13 = d2 + d6;
+    uint32_t t12 = MulK(d2 - d6, K1) - t13;
+    uint32_t e0 = t10 + t13, e3 = t10 - t13;
+    uint32_t e1 = t11 + t12, e2 = t11 - t12;
+    uint32_t z13 = d5 + d3, z10 = d5 - d3;
+    uint32_t z11 = d1 + d7, z12 = d1 - d7;
+    uint32_t o7 = z11 + z13;
+    uint32_t z5 = MulK(z12 + z10, K2);
+    uint32_t o6 = MulK(z10, K4) - o7 + z5;
+    uint32_t o5 = MulK(z11 - z13, K1) - o6;
+    uint32_t o4 = MulK(z12, K3) - z5 + o5;
+    out[j] = e0 + o7;
+    out[8 + j] = e1 + o6;
+    out[16 + j] = e2 + o5;
+    out[24 + j] = e3 - o4;
+    out[32 + j] = e3 + o4;
+    out[40 + j] = e2 - o5;
+    out[48 + j] = e1 - o6;
+    out[56 + j] = e0 - o7;
+  }
 }
 
-// Dequantises and runs both passes; out receives the 64 result bytes in raster order.
+// Dequantises and runs both passes; out receives the 64 result bytes in
+// raster order. A column whose AC coefficients are all zero comes out of the
+// column pass as its dequantised DC, as the butterfly leaves it.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+__attribute__((target_clones("avx2", "default")))
+#endif
 void Inverse(const int16_t* coefs, const uint32_t* table, uint8_t out[64]) {
-  int32_t tmp[64];
-  for (int c = 0; c < 8; c++) {
-    int32_t d[8];
-    bool ac = false;
-    for (int r = 0; r < 8; r++) {
-      d[r] = Wrap((int64_t)coefs[8 * r + c] * (int64_t)table[8 * r + c]) >> 11;
-      if (r && coefs[8 * r + c]) ac = true;
-    }
-    if (!ac) {
-      for (int r = 0; r < 8; r++) tmp[8 * r + c] = d[0];
-    } else {
-      Butterfly(d, 1, tmp + c, 8);
-    }
-  }
-  for (int r = 0; r < 8; r++) {
-    int32_t res[8];
-    Butterfly(tmp + 8 * r, 1, res, 1);
-    for (int c = 0; c < 8; c++) out[8 * r + c] = (uint8_t)(Wrap((int64_t)res[c] + 127) >> 8);
-  }
+  alignas(32) uint32_t d[64], cols[64], t[64], rows[64];
+  for (int i = 0; i < 64; i++) d[i] = (uint32_t)((int32_t)((uint32_t)(int32_t)coefs[i] * table[i]) >> 11);
+  ButterflyLanes(d, cols);  // cols[8r + c]: column c, output row r
+  for (int r = 0; r < 8; r++)
+    for (int c = 0; c < 8; c++) t[8 * c + r] = cols[8 * r + c];
+  ButterflyLanes(t, rows);  // rows[8c + r]: row r, output column c
+  for (int r = 0; r < 8; r++)
+    for (int c = 0; c < 8; c++) out[8 * r + c] = (uint8_t)((int32_t)(rows[8 * c + r] + 127) >> 8);
 }
 
 void Forward(int32_t out[64], const int32_t in[64]) {
