@@ -89,6 +89,8 @@ void Inverse(const int16_t* coefs, const uint32_t* table, uint8_t out[64]) {
     for (int c = 0; c < 8; c++) out[8 * r + c] = (uint8_t)((int32_t)(rows[8 * c + r] + 127) >> 8);
 }
 
+// The products are taken in 64 bits: a block of bright samples exceeds 32 bits
+// in the column pass.
 void Forward(int32_t out[64], const int32_t in[64]) {
   int32_t w[64];
   for (int pass = 0; pass < 2; pass++) {
@@ -105,14 +107,14 @@ void Forward(int32_t out[64], const int32_t in[64]) {
       int32_t o[8];
       o[0] = t10 + t11;
       o[4] = t10 - t11;
-      int32_t z1 = ((t12 + t13) * 1448) >> 11;
+      int32_t z1 = (int32_t)(((int64_t)(t12 + t13) * 1448) >> 11);
       o[2] = t13 + z1;
       o[6] = t13 - z1;
       int32_t u10 = t4 + t5, u11 = t5 + t6, u12 = t6 + t7;
-      int32_t z5 = ((u10 - u12) * 784) >> 11;
-      int32_t z2 = ((u10 * 1108) >> 11) + z5;
-      int32_t z4 = ((u12 * 2676) >> 11) + z5;
-      int32_t z3 = (u11 * 1448) >> 11;
+      int32_t z5 = (int32_t)(((int64_t)(u10 - u12) * 784) >> 11);
+      int32_t z2 = (int32_t)(((int64_t)u10 * 1108) >> 11) + z5;
+      int32_t z4 = (int32_t)(((int64_t)u12 * 2676) >> 11) + z5;
+      int32_t z3 = (int32_t)(((int64_t)u11 * 1448) >> 11);
       int32_t z11 = t7 + z3, z13 = t7 - z3;
       o[5] = z13 + z2;
       o[3] = z13 - z2;
