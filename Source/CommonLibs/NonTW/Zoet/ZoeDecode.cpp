@@ -609,7 +609,7 @@ uint32_t ExpandZoet(FrameBufferSet* buffers, uint8_t* map, uint32_t mapPitch, co
   auto plane = [&](const PlaneBuffer& n, const PlaneBuffer& o, uint32_t w, uint32_t h, int kind,
                    const uint8_t* at, uint32_t* skips) -> const uint8_t* {
     *skips = 0;
-    if (!n.buffer) return at;
+    if (!n.buffer || (o.buffer && o.pitch != n.pitch)) return at;  // both sets share one layout
     a.dst = n.buffer;
     a.prev = o.buffer ? o.buffer : n.buffer;
     a.pitch = o.pitch;
