@@ -266,9 +266,9 @@ void Rdft(int n, int direction, float* a, const Wave& wave) {
       float orr = di, oi = -dr;
       float wr = wave.Cos(k), wi = -wave.Sin(k, n);
       float xr = er + orr * wr - oi * wi, xi = ei + orr * wi + oi * wr;
-      if (k < m) { a[2 * k] = xr; a[2 * k + 1] = -xi; }
+      a[2 * k] = xr;
+      a[2 * k + 1] = -xi;
     }
-    // a[2k], a[2k+1] for 0 < k < n/2 written above
   } else {
     for (int k = 0; k < m; k++) {
       float xr, xi, yr, yi;  // X[k] and conj X[m-k]

@@ -120,10 +120,6 @@ std::vector<KindCase> KindCases() {
                    [](uint8_t* o) {
                      uint8_t ref[64];
                      PrevBlock(9, 7, ref);
-                     int16_t c[64];
-                     memcpy(c, gCoefs, sizeof(c));
-                     c[0] = -100;
-                     (void)c;
                      FastmIDCT8x8WithMotion(o, 8, gCoefs, 2, ref, 8);
                    }});
   for (int t = 10; t < 12; t++)  // 12-15 only stand as types in a filled refill
@@ -263,7 +259,6 @@ TEST(ZoeDecodeBundles, RunEscapesRepeatTheLastType) {
   FillPrevious(m, 0, 480, 8);
   m.Decode(GreyFrame(EscapeRow(CodeChoice())), kGrey);
   ExpectEscapeRow(m);
-  // 14 skips, all in areas with fills: 0 areas untouched... areas 16-18 and 23-29 hold skips only
   EXPECT_TRUE(m.Intact());
 }
 
