@@ -1,0 +1,82 @@
+// Writes the seed corpora of the video harnesses with the movie encoder:
+//   zoe_seeds <corpus folder>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "ZoeEncode.h"
+#include "ZoeFuzzSupport.h"
+
+namespace {
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return fclose(f) == 0 && ok;
+}
+
+// Two frames of a small film: a gradient with a moving square.
+std::vector<uint8_t> Film(uint32_t w, uint32_t h, uint8_t flags, bool lossless, int quant) {
+  bool grey = flags & zoefuzz::kGrey, alpha = flags & zoefuzz::kFileAlpha;
+  zoeenc::FrameEncoder enc(w, h, grey, alpha);
+  std::vector<uint8_t> frames[2];
+  for (int t = 0; t < 2; t++) {
+    std::vector<uint8_t> y(enc.lumaWidth * enc.lumaHeight), c(enc.chromaWidth * enc.chromaHeight);
+    for (uint32_t j = 0; j < enc.lumaHeight; j++)
+      for (uint32_t i = 0; i < enc.lumaWidth; i++) {
+        bool square = i >= 2u + 3 * t && i < 14u + 3 * t && j >= 4 && j < 16;
+        y[j * enc.lumaWidth + i] = (uint8_t)(square ? 200 - (i * j) % 50 : 30 + i + 2 * j);
+      }
+    for (size_t i = 0; i < c.size(); i++) c[i] = (uint8_t)(100 + i % 13 + t);
+    zoeenc::EncodeOptions o;
+    o.keyFrame = t == 0;
+    o.lossless = lossless;
+    o.quant = quant;
+    frames[t] = enc.Encode(y.data(), c.data(), c.data(), y.data(), o);
+  }
+  return zoefuzz::VideoInput(w, h, flags, frames[0], frames[1]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: zoe_seeds <corpus folder>\n");
+    return 2;
+  }
+  const std::string video = std::string(argv[1]) + "/zoe_video_fuzzer";
+  const std::string bitplane = std::string(argv[1]) + "/zoe_bitplane_fuzzer";
+  mkdir(argv[1], 0755);
+  mkdir(video.c_str(), 0755);
+  mkdir(bitplane.c_str(), 0755);
+  bool ok = WriteFile(video + "/lossless.bin", Film(40, 24, zoefuzz::kKey, true, 0)) &&
+            WriteFile(video + "/dct.bin", Film(32, 32, zoefuzz::kKey, false, 2)) &&
+            WriteFile(video + "/grey.bin", Film(24, 16, zoefuzz::kGrey, true, 0)) &&
+            WriteFile(video + "/alpha.bin",
+                      Film(16, 16, zoefuzz::kFileAlpha | zoefuzz::kDecodeAlpha | zoefuzz::kSingleSet, false, 0));
+
+  for (int s = 0; s < 4 && ok; s++) {
+    zoeenc::BitWriter w;
+    for (int b = 0; b < 3; b++) {
+      int16_t block[64] = {};
+      int8_t residue[64] = {};
+      for (int i = 1; i < 64; i += 1 + s + b) block[i] = (int16_t)((i * 37 * (s + 1)) % 300 - 150);
+      for (int i = 0; i < 64; i += 2 + b) residue[i] = (int8_t)((i * 11 + s) % 40 - 20);
+      zoeenc::WriteBPLossless(w, block);
+      zoeenc::WriteResidue(w, residue, 40 * s, nullptr);
+      zoeenc::WriteResidue(w, residue, 40 * s, nullptr);
+    }
+    std::vector<uint8_t> bytes = w.Bytes();
+    bytes.insert(bytes.begin(), (uint8_t)(40 * s));
+    ok = WriteFile(bitplane + "/blocks" + std::to_string(s) + ".bin", bytes);
+  }
+  if (!ok) {
+    fprintf(stderr, "zoe_seeds: cannot write the seeds into %s\n", argv[1]);
+    return 1;
+  }
+  return 0;
+}
