@@ -234,6 +234,16 @@ uint32_t RGB8(uint32_t flags, uint32_t) {
   return 1;
 }
 
+uint32_t YUV_init(uint32_t flags, uint32_t has_alpha) {
+  CPU_check(0, 0);
+  for (ZoeSetupFunction setup : BlitG.setups) {
+    if (!setup) continue;
+    if (uint32_t accepted = setup(flags, has_alpha)) return accepted;
+  }
+  BlitS.row_function = nullptr;
+  return 0;
+}
+
 void setup_scaling(uint32_t mode) {
   if (IsWidthDoubling(mode)) {
     BlitS.post_process = BlitS.doubler;
