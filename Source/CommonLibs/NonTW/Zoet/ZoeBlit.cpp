@@ -34,27 +34,29 @@ struct Layout {
 const Layout kLayout32Bgr = {24, 16, 8, 0, 0, 0, 0, 0};  // formats 1, 3, 5
 const Layout kLayout32Rgb = {24, 0, 8, 16, 0, 0, 0, 0};  // formats 2, 4, 6
 
-bool IsBgr32(uint32_t format) { return format == 1 || format == 3 || format == 5; }
+bool IsBgr32(uint32_t format) {
+  return format == 1 || format == 3 || format == 5;
+}
 
 // Layouts of formats 7-12 and 0, with losses counted from the 12-bit lane
 // value (lane) or from the 8-bit value (table).
 const Layout* Layout16(uint32_t format, bool lane) {
-  static const Layout kLane[6] = {{12, 8, 4, 0, 4, 8, 8, 8},  {15, 10, 5, 0, 7, 7, 7, 7},
-                                  {15, 10, 5, 0, 7, 7, 7, 7}, {0, 11, 5, 0, 0, 7, 6, 7},
-                                  {0, 10, 5, 0, 0, 6, 7, 7},  {0, 10, 4, 0, 0, 6, 6, 8}};
-  static const Layout kTable[6] = {{12, 8, 4, 0, 4, 4, 4, 4},  {15, 10, 5, 0, 7, 3, 3, 3},
-                                   {15, 10, 5, 0, 7, 3, 3, 3}, {0, 11, 5, 0, 0, 3, 2, 3},
-                                   {0, 10, 5, 0, 0, 2, 3, 3},  {0, 10, 4, 0, 0, 2, 2, 4}};
+  static const Layout kLane[6] = {{12, 8, 4, 0, 4, 8, 8, 8}, {15, 10, 5, 0, 7, 7, 7, 7}, {15, 10, 5, 0, 7, 7, 7, 7},
+                                  {0, 11, 5, 0, 0, 7, 6, 7}, {0, 10, 5, 0, 0, 6, 7, 7},  {0, 10, 4, 0, 0, 6, 6, 8}};
+  static const Layout kTable[6] = {{12, 8, 4, 0, 4, 4, 4, 4}, {15, 10, 5, 0, 7, 3, 3, 3}, {15, 10, 5, 0, 7, 3, 3, 3},
+                                   {0, 11, 5, 0, 0, 3, 2, 3}, {0, 10, 5, 0, 0, 2, 3, 3},  {0, 10, 4, 0, 0, 2, 2, 4}};
   return lane ? &kLane[format - 7] : &kTable[format - 7];
 }
 
 const Layout kLayout8Lane = {0, 0, 3, 6, 0, 9, 9, 10};
 const Layout kLayout8Table = {0, 0, 3, 6, 0, 5, 5, 6};
 
-bool HasMmx() { return (cpu_features_to_use & 1) != 0; }
+bool HasMmx() {
+  return (cpu_features_to_use & 1) != 0;
+}
 
-void Install(uint32_t bpp, uint32_t scratch_shift, uint32_t two_pass, ZoeRowFunction converter,
-             ZoePostProcess post, ZoePostProcess doubler) {
+void Install(uint32_t bpp, uint32_t scratch_shift, uint32_t two_pass, ZoeRowFunction converter, ZoePostProcess post,
+             ZoePostProcess doubler) {
   BlitS.bytes_per_pixel = bpp;
   BlitS.scratch_shift = scratch_shift;
   BlitS.two_pass = two_pass;
@@ -70,8 +72,7 @@ void SetLayout(const Layout& l) {
 }
 
 void SetDither(const Layout& l) {
-  setup_dither(l.alpha_pos, l.red_pos, l.green_pos, l.blue_pos, l.alpha_loss, l.red_loss, l.green_loss,
-               l.blue_loss);
+  setup_dither(l.alpha_pos, l.red_pos, l.green_pos, l.blue_pos, l.alpha_loss, l.red_loss, l.green_loss, l.blue_loss);
 }
 
 // 32-bit layouts; formats 1 and 2 convert into the scratch row and pack.
@@ -129,13 +130,11 @@ bool IsWidthDoubling(uint32_t mode) {
 
 }  // namespace zoe_blit
 
-using namespace zoe_blit;
-
 uint32_t ARGB32_mmx(uint32_t flags, uint32_t has_alpha) {
   uint32_t format = flags & SurfaceFormat;
-  if (!HasMmx() || !has_alpha || (format != 5 && format != 6)) return 0;
-  Install(4, 2, 0, argb32_row_mmx, nullptr, double32_mmx);
-  SetLayout(IsBgr32(format) ? kLayout32Bgr : kLayout32Rgb);
+  if (!zoe_blit::HasMmx() || !has_alpha || (format != 5 && format != 6)) return 0;
+  zoe_blit::Install(4, 2, 0, argb32_row_mmx, nullptr, double32_mmx);
+  zoe_blit::SetLayout(zoe_blit::IsBgr32(format) ? zoe_blit::kLayout32Bgr : zoe_blit::kLayout32Rgb);
   ZoeLaneSetBasesOnly();
   setup_scaling(flags & CopyScaleMode);
   return 1;
@@ -143,32 +142,32 @@ uint32_t ARGB32_mmx(uint32_t flags, uint32_t has_alpha) {
 
 uint32_t RGB32_mmx(uint32_t flags, uint32_t) {
   uint32_t format = flags & SurfaceFormat;
-  if (!HasMmx() || format < 1 || format > 6) return 0;
-  return Setup32(flags, rgb32_row_mmx, pack24_mmx, pack24_double_mmx, double32_mmx, true);
+  if (!zoe_blit::HasMmx() || format < 1 || format > 6) return 0;
+  return zoe_blit::Setup32(flags, rgb32_row_mmx, pack24_mmx, pack24_double_mmx, double32_mmx, true);
 }
 
 uint32_t ARGB16_mmx(uint32_t flags, uint32_t has_alpha) {
   uint32_t format = flags & SurfaceFormat;
-  if (!HasMmx() || !has_alpha || (format != 7 && format != 8)) return 0;
-  return Setup16(flags, argb16_row_mmx, double16_mmx, true);
+  if (!zoe_blit::HasMmx() || !has_alpha || (format != 7 && format != 8)) return 0;
+  return zoe_blit::Setup16(flags, argb16_row_mmx, double16_mmx, true);
 }
 
 uint32_t RGB16_mmx(uint32_t flags, uint32_t) {
   uint32_t format = flags & SurfaceFormat;
-  if (!HasMmx() || format < 7 || format > 12) return 0;
-  return Setup16(flags, rgb16_row_mmx, double16_mmx, true);
+  if (!zoe_blit::HasMmx() || format < 7 || format > 12) return 0;
+  return zoe_blit::Setup16(flags, rgb16_row_mmx, double16_mmx, true);
 }
 
 uint32_t YUV16_mmx(uint32_t flags, uint32_t) {
   uint32_t format = flags & SurfaceFormat;
-  if (!HasMmx() || (format != SurfaceYUYV && format != SurfaceUYVY)) return 0;
-  return SetupYuv16(flags, true);
+  if (!zoe_blit::HasMmx() || (format != SurfaceYUYV && format != SurfaceUYVY)) return 0;
+  return zoe_blit::SetupYuv16(flags, true);
 }
 
 uint32_t RGB8_mmx(uint32_t flags, uint32_t) {
-  if (!HasMmx() || (flags & SurfaceFormat) != SurfaceIndex8) return 0;
-  Install(1, 0, 0, rgb8_row_mmx, nullptr, double8_mmx);
-  SetDither(kLayout8Lane);
+  if (!zoe_blit::HasMmx() || (flags & SurfaceFormat) != SurfaceIndex8) return 0;
+  zoe_blit::Install(1, 0, 0, rgb8_row_mmx, nullptr, double8_mmx);
+  zoe_blit::SetDither(zoe_blit::kLayout8Lane);
   setup_scaling(flags & CopyScaleMode);
   return 1;
 }
@@ -176,8 +175,8 @@ uint32_t RGB8_mmx(uint32_t flags, uint32_t) {
 uint32_t ARGB32(uint32_t flags, uint32_t has_alpha) {
   uint32_t format = flags & SurfaceFormat;
   if (!has_alpha || (format != 5 && format != 6)) return 0;
-  Install(4, 2, 0, argb32_row, nullptr, double32);
-  SetLayout(IsBgr32(format) ? kLayout32Bgr : kLayout32Rgb);
+  zoe_blit::Install(4, 2, 0, argb32_row, nullptr, double32);
+  zoe_blit::SetLayout(zoe_blit::IsBgr32(format) ? zoe_blit::kLayout32Bgr : zoe_blit::kLayout32Rgb);
   setup_scaling(flags & CopyScaleMode);
   checkyc();
   return 1;
@@ -186,32 +185,32 @@ uint32_t ARGB32(uint32_t flags, uint32_t has_alpha) {
 uint32_t RGB32(uint32_t flags, uint32_t) {
   uint32_t format = flags & SurfaceFormat;
   if (format < 1 || format > 6) return 0;
-  return Setup32(flags, rgb32_row, pack24, pack24_double, double32, false);
+  return zoe_blit::Setup32(flags, rgb32_row, pack24, pack24_double, double32, false);
 }
 
 uint32_t ARGB16(uint32_t flags, uint32_t has_alpha) {
   uint32_t format = flags & SurfaceFormat;
   if (!has_alpha || (format != 7 && format != 8)) return 0;
-  return Setup16(flags, argb16_row, double16, false);
+  return zoe_blit::Setup16(flags, argb16_row, double16, false);
 }
 
 uint32_t RGB16(uint32_t flags, uint32_t) {
   uint32_t format = flags & SurfaceFormat;
   if (format < 7 || format > 12) return 0;
-  return Setup16(flags, rgb16_row, double16, false);
+  return zoe_blit::Setup16(flags, rgb16_row, double16, false);
 }
 
 uint32_t YUV16(uint32_t flags, uint32_t) {
   uint32_t format = flags & SurfaceFormat;
   if (format != SurfaceYUYV && format != SurfaceUYVY) return 0;
-  return SetupYuv16(flags, false);
+  return zoe_blit::SetupYuv16(flags, false);
 }
 
 uint32_t YUV12(uint32_t flags, uint32_t) {
   if ((flags & SurfaceFormat) != SurfaceYV12) return 0;
   uint32_t mode = flags & CopyScaleMode;
-  bool wide = IsWidthDoubling(mode);
-  Install(1, 0, 0, wide ? yv12_row_double : yv12_row, nullptr, nullptr);
+  bool wide = zoe_blit::IsWidthDoubling(mode);
+  zoe_blit::Install(1, 0, 0, wide ? yv12_row_double : yv12_row, nullptr, nullptr);
   BlitS.out_bytes_per_pixel = wide ? 2 : 1;
   BlitS.row_function = (mode == ScaleHeight2x || mode == ScaleBoth2x) ? Height_2x : BlitS.row_converter;
   return 1;
@@ -219,8 +218,8 @@ uint32_t YUV12(uint32_t flags, uint32_t) {
 
 uint32_t RGB8(uint32_t flags, uint32_t) {
   if ((flags & SurfaceFormat) != SurfaceIndex8) return 0;
-  Install(1, 0, 0, rgb8_row, nullptr, double8);
-  SetLayout(kLayout8Table);
+  zoe_blit::Install(1, 0, 0, rgb8_row, nullptr, double8);
+  zoe_blit::SetLayout(zoe_blit::kLayout8Table);
   setup_scaling(flags & CopyScaleMode);
   checkyc();
   const uint64_t loss[3] = {BlitS.red_loss, BlitS.green_loss, BlitS.blue_loss};
@@ -245,7 +244,7 @@ uint32_t YUV_init(uint32_t flags, uint32_t has_alpha) {
 }
 
 void setup_scaling(uint32_t mode) {
-  if (IsWidthDoubling(mode)) {
+  if (zoe_blit::IsWidthDoubling(mode)) {
     BlitS.post_process = BlitS.doubler;
     BlitS.two_pass = 1;
     BlitS.out_bytes_per_pixel = 2 * BlitS.bytes_per_pixel;
@@ -462,35 +461,34 @@ void Skip(BlitContext* ctx, const Walk& walk, uint32_t width, uint32_t chroma, u
 }  // namespace zoe_blit
 
 void YUV_blit(void* dest, uint32_t destx, uint32_t desty, uint32_t pitch, uint32_t destheight,
-              const FramePlaneSet* planes, uint32_t srcx, uint32_t srcy, uint32_t srcw, uint32_t srch,
-              uint32_t flags) {
+              const FramePlaneSet* planes, uint32_t srcx, uint32_t srcy, uint32_t srcw, uint32_t srch, uint32_t flags) {
   if (!BlitS.row_function || srcw == 0 || srch == 0) return;
-  alignas(16) uint8_t scratch[kScratchBytes];
-  alignas(16) uint8_t neutral[kNeutralBytes];
-  Walk walk = {scratch, neutral, false, 0};
+  alignas(16) uint8_t scratch[zoe_blit::kScratchBytes];
+  alignas(16) uint8_t neutral[zoe_blit::kNeutralBytes];
+  zoe_blit::Walk walk = {scratch, neutral, false, 0};
   BlitContext ctx;
-  ContextSetup(&ctx, &walk, static_cast<uint8_t*>(dest), destx, desty, pitch, destheight, planes, srcx, srcy, srcw,
-               srch, flags);
+  zoe_blit::ContextSetup(&ctx, &walk, static_cast<uint8_t*>(dest), destx, desty, pitch, destheight, planes, srcx, srcy,
+                         srcw, srch, flags);
   if (ctx.row >= ctx.end_row) return;
   if (walk.gray) std::memset(neutral, 128, sizeof(neutral));
   do {
     ctx.row_out_chroma1 = ctx.out_chroma1;
     ctx.row_out_chroma2 = ctx.out_chroma2;
-    ConvertSpan(&ctx, walk, srcw, srcx);
-    EndRow(&ctx, walk);
+    zoe_blit::ConvertSpan(&ctx, walk, srcw, srcx);
+    zoe_blit::EndRow(&ctx, walk);
   } while (ctx.row < ctx.end_row);
 }
 
-void YUV_blit_mask(void* dest, uint32_t destx, uint32_t desty, uint32_t pitch, uint32_t destheight,
-                   const uint8_t* mask, uint32_t mapPitch, const FramePlaneSet* planes, uint32_t srcx,
-                   uint32_t srcy, uint32_t srcw, uint32_t srch, uint32_t flags) {
+void YUV_blit_mask(void* dest, uint32_t destx, uint32_t desty, uint32_t pitch, uint32_t destheight, const uint8_t* mask,
+                   uint32_t mapPitch, const FramePlaneSet* planes, uint32_t srcx, uint32_t srcy, uint32_t srcw,
+                   uint32_t srch, uint32_t flags) {
   if (!BlitS.row_function || srcw == 0 || srch == 0) return;
-  alignas(16) uint8_t scratch[kScratchBytes];
-  alignas(16) uint8_t neutral[kNeutralBytes];
-  Walk walk = {scratch, neutral, false, 0};
+  alignas(16) uint8_t scratch[zoe_blit::kScratchBytes];
+  alignas(16) uint8_t neutral[zoe_blit::kNeutralBytes];
+  zoe_blit::Walk walk = {scratch, neutral, false, 0};
   BlitContext ctx;
-  ContextSetup(&ctx, &walk, static_cast<uint8_t*>(dest), destx, desty, pitch, destheight, planes, srcx, srcy, srcw,
-               srch, flags);
+  zoe_blit::ContextSetup(&ctx, &walk, static_cast<uint8_t*>(dest), destx, desty, pitch, destheight, planes, srcx, srcy,
+                         srcw, srch, flags);
   if (ctx.row >= ctx.end_row) return;
   if (walk.gray) std::memset(neutral, 128, sizeof(neutral));
 
@@ -510,7 +508,7 @@ void YUV_blit_mask(void* dest, uint32_t destx, uint32_t desty, uint32_t pitch, u
       if (*map++) {
         pending = lead;
       } else {
-        Skip(&ctx, walk, lead, lead_chroma, obpp * lead_chroma);
+        zoe_blit::Skip(&ctx, walk, lead, lead_chroma, obpp * lead_chroma);
         x += lead;
       }
       remaining -= lead;
@@ -521,18 +519,18 @@ void YUV_blit_mask(void* dest, uint32_t destx, uint32_t desty, uint32_t pitch, u
         pending += width;
       } else {
         if (pending) {
-          ConvertSpan(&ctx, walk, pending, x);
+          zoe_blit::ConvertSpan(&ctx, walk, pending, x);
           x += pending;
           pending = 0;
         }
-        Skip(&ctx, walk, width, (width + 1) / 2, width == 16 ? 8 * obpp : 0);
+        zoe_blit::Skip(&ctx, walk, width, (width + 1) / 2, width == 16 ? 8 * obpp : 0);
         x += width;
       }
       remaining -= width;
     }
-    if (pending) ConvertSpan(&ctx, walk, pending, x);
+    if (pending) zoe_blit::ConvertSpan(&ctx, walk, pending, x);
     const uint32_t finished = ctx.row;
-    EndRow(&ctx, walk);
+    zoe_blit::EndRow(&ctx, walk);
     if ((finished & 15) == 15)
       map += static_cast<ptrdiff_t>(mapPitch) - nblocks;
     else

@@ -66,13 +66,12 @@ uint32_t YUV_init(uint32_t flags, uint32_t has_alpha);
 
 // Converts the source rectangle of the planes to dest at (destx, desty).
 void YUV_blit(void* dest, uint32_t destx, uint32_t desty, uint32_t pitch, uint32_t destheight,
-              const FramePlaneSet* planes, uint32_t srcx, uint32_t srcy, uint32_t srcw, uint32_t srch,
-              uint32_t flags);
+              const FramePlaneSet* planes, uint32_t srcx, uint32_t srcy, uint32_t srcw, uint32_t srch, uint32_t flags);
 
 // As YUV_blit, converting only the 16x16 blocks marked in the changed-block map.
-void YUV_blit_mask(void* dest, uint32_t destx, uint32_t desty, uint32_t pitch, uint32_t destheight,
-                   const uint8_t* mask, uint32_t mapPitch, const FramePlaneSet* planes, uint32_t srcx,
-                   uint32_t srcy, uint32_t srcw, uint32_t srch, uint32_t flags);
+void YUV_blit_mask(void* dest, uint32_t destx, uint32_t desty, uint32_t pitch, uint32_t destheight, const uint8_t* mask,
+                   uint32_t mapPitch, const FramePlaneSet* planes, uint32_t srcx, uint32_t srcy, uint32_t srcw,
+                   uint32_t srch, uint32_t flags);
 
 // 256 palette entries (0x00RRGGBB) for SurfaceIndex8.
 void ZoetGetPalette(uint32_t* palette);

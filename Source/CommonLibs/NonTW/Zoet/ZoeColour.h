@@ -107,11 +107,11 @@ uint8_t* WidthHeight_2x_post(BlitContext* ctx, uint8_t* to, const uint8_t* first
 uint8_t* Height_2x_post(BlitContext* ctx, uint8_t* to, const uint8_t* first, const uint8_t* end);
 
 // Layout set-up shared by both families.
-void update_blit_specifics_color_tables(uint32_t alpha_pos, uint32_t red_pos, uint32_t green_pos,
-                                        uint32_t blue_pos, uint32_t alpha_loss, uint32_t red_loss,
-                                        uint32_t green_loss, uint32_t blue_loss);
-void setup_dither(uint32_t alpha_pos, uint32_t red_pos, uint32_t green_pos, uint32_t blue_pos,
-                  uint32_t alpha_loss, uint32_t red_loss, uint32_t green_loss, uint32_t blue_loss);
+void update_blit_specifics_color_tables(uint32_t alpha_pos, uint32_t red_pos, uint32_t green_pos, uint32_t blue_pos,
+                                        uint32_t alpha_loss, uint32_t red_loss, uint32_t green_loss,
+                                        uint32_t blue_loss);
+void setup_dither(uint32_t alpha_pos, uint32_t red_pos, uint32_t green_pos, uint32_t blue_pos, uint32_t alpha_loss,
+                  uint32_t red_loss, uint32_t green_loss, uint32_t blue_loss);
 // Writes the lane bases into every bias entry (32-bit formats).
 void ZoeLaneSetBasesOnly();
 // Exchanges the current-row and other-row bias entries of all channels.

@@ -1,8 +1,8 @@
 // Row converters working in 16-bit lane fixed point (eight pixels per step
 // on an 8-column grid), the YUV writers and the post-processors.
-#include "ZoeColour.h"
-
 #include <cstring>
+
+#include "ZoeColour.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -141,13 +141,13 @@ inline void Block(BlitContext* ctx) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(ctx->dest + 16), _mm_unpackhi_epi16(lo, hi));
     ctx->dest += 32;
   } else {
-    __m128i w = _mm_or_si128(
-        _mm_or_si128(_mm_sll_epi16(_mm_srl_epi16(r, _mm_cvtsi32_si128(static_cast<int>(BlitS.red_loss))),
-                                   _mm_cvtsi32_si128(static_cast<int>(BlitS.red_pos))),
-                     _mm_sll_epi16(_mm_srl_epi16(g, _mm_cvtsi32_si128(static_cast<int>(BlitS.green_loss))),
-                                   _mm_cvtsi32_si128(static_cast<int>(BlitS.green_pos)))),
-        _mm_sll_epi16(_mm_srl_epi16(b, _mm_cvtsi32_si128(static_cast<int>(BlitS.blue_loss))),
-                      _mm_cvtsi32_si128(static_cast<int>(BlitS.blue_pos))));
+    __m128i w =
+        _mm_or_si128(_mm_or_si128(_mm_sll_epi16(_mm_srl_epi16(r, _mm_cvtsi32_si128(static_cast<int>(BlitS.red_loss))),
+                                                _mm_cvtsi32_si128(static_cast<int>(BlitS.red_pos))),
+                                  _mm_sll_epi16(_mm_srl_epi16(g, _mm_cvtsi32_si128(static_cast<int>(BlitS.green_loss))),
+                                                _mm_cvtsi32_si128(static_cast<int>(BlitS.green_pos)))),
+                     _mm_sll_epi16(_mm_srl_epi16(b, _mm_cvtsi32_si128(static_cast<int>(BlitS.blue_loss))),
+                                   _mm_cvtsi32_si128(static_cast<int>(BlitS.blue_pos))));
     if (K == kArgb16)
       w = _mm_or_si128(w, _mm_sll_epi16(_mm_srl_epi16(a, _mm_cvtsi32_si128(static_cast<int>(BlitS.alpha_loss))),
                                         _mm_cvtsi32_si128(static_cast<int>(BlitS.alpha_pos))));
@@ -182,7 +182,9 @@ inline uint32_t Head(uint32_t count, uint32_t x) {
   return count == 1 ? count : count - ((x ^ count) & 1);
 }
 
-inline uint32_t Rest(uint32_t count, uint32_t head) { return count >= 8 ? (count - head) & 7 : count - head; }
+inline uint32_t Rest(uint32_t count, uint32_t head) {
+  return count >= 8 ? (count - head) & 7 : count - head;
+}
 
 template <Kind K>
 uint32_t Run(BlitContext* ctx, uint32_t count, uint32_t x) {
@@ -250,9 +252,9 @@ uint32_t YuvPairRun(BlitContext* ctx, uint32_t count, uint32_t x) {
 
 }  // namespace zoe_lane
 
-void update_blit_specifics_color_tables(uint32_t alpha_pos, uint32_t red_pos, uint32_t green_pos,
-                                        uint32_t blue_pos, uint32_t alpha_loss, uint32_t red_loss,
-                                        uint32_t green_loss, uint32_t blue_loss) {
+void update_blit_specifics_color_tables(uint32_t alpha_pos, uint32_t red_pos, uint32_t green_pos, uint32_t blue_pos,
+                                        uint32_t alpha_loss, uint32_t red_loss, uint32_t green_loss,
+                                        uint32_t blue_loss) {
   if (BlitS.alpha_pos == alpha_pos && BlitS.red_pos == red_pos && BlitS.green_pos == green_pos &&
       BlitS.blue_pos == blue_pos && BlitS.alpha_loss == alpha_loss && BlitS.red_loss == red_loss &&
       BlitS.green_loss == green_loss && BlitS.blue_loss == blue_loss)
@@ -269,8 +271,8 @@ void update_blit_specifics_color_tables(uint32_t alpha_pos, uint32_t red_pos, ui
   BlitS.alpha_mask = ((0xFF00FFu >> alpha_loss) & 0xFF00FFu) << alpha_pos;
 }
 
-void setup_dither(uint32_t alpha_pos, uint32_t red_pos, uint32_t green_pos, uint32_t blue_pos,
-                  uint32_t alpha_loss, uint32_t red_loss, uint32_t green_loss, uint32_t blue_loss) {
+void setup_dither(uint32_t alpha_pos, uint32_t red_pos, uint32_t green_pos, uint32_t blue_pos, uint32_t alpha_loss,
+                  uint32_t red_loss, uint32_t green_loss, uint32_t blue_loss) {
   update_blit_specifics_color_tables(alpha_pos, red_pos, green_pos, blue_pos, alpha_loss, red_loss, green_loss,
                                      blue_loss);
   const uint32_t loss[3] = {red_loss, green_loss, blue_loss};

@@ -1,15 +1,19 @@
 // Row converters built on table lookups: a luma table and a chroma table
 // built once, and clamp tables built for the current channel layout.
-#include "ZoeColour.h"
-
 #include <algorithm>
+
+#include "ZoeColour.h"
 
 namespace zoe_table {
 
-inline int32_t ClampByte(int32_t j) { return j < 0 ? 0 : (j > 255 ? 255 : j); }
+inline int32_t ClampByte(int32_t j) {
+  return j < 0 ? 0 : (j > 255 ? 255 : j);
+}
 
 // Clamp-table slot of index j; indices beyond -256..511 read the table ends.
-inline uint32_t Slot(int32_t j) { return j < -256 ? 0u : (j > 511 ? 767u : static_cast<uint32_t>(j + 256)); }
+inline uint32_t Slot(int32_t j) {
+  return j < -256 ? 0u : (j > 511 ? 767u : static_cast<uint32_t>(j + 256));
+}
 
 struct Indices {
   int32_t r, g, b;

@@ -32,8 +32,7 @@ uint32_t CPU_check(uint32_t enable, uint32_t disable) {
     cpu_features_avail = ZoePlatformDetectFeatures() | 0x80000000u;
     cpu_features_to_use = cpu_features_avail;
   }
-  cpu_features_to_use =
-      ((cpu_features_avail & enable) | cpu_features_to_use) & ~(cpu_features_avail & disable);
+  cpu_features_to_use = ((cpu_features_avail & enable) | cpu_features_to_use) & ~(cpu_features_avail & disable);
   return cpu_features_to_use;
 }
 
@@ -42,4 +41,6 @@ void* radmalloc(uint32_t size) {
   return std::malloc(size);
 }
 
-void radfree(void* p) { std::free(p); }
+void radfree(void* p) {
+  std::free(p);
+}

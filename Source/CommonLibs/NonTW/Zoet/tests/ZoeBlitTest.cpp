@@ -20,8 +20,9 @@ struct BlitRect {
 std::vector<uint8_t> PixelReference(Family family, uint32_t format, TestFrame& f, uint32_t x, uint32_t r,
                                     bool alpha_conv, uint32_t dither_row) {
   const uint8_t a = f.a.empty() ? 0 : f.A(x, r);
-  return family == Family::Lane ? LaneReference(format, f.Y(x, r), f.CB(x, r), f.CR(x, r), a, x, dither_row, alpha_conv)
-                                : TableReference(format, f.Y(x, r), f.CB(x, r), f.CR(x, r), a, x, dither_row, alpha_conv);
+  return family == Family::Lane
+             ? LaneReference(format, f.Y(x, r), f.CB(x, r), f.CR(x, r), a, x, dither_row, alpha_conv)
+             : TableReference(format, f.Y(x, r), f.CB(x, r), f.CR(x, r), a, x, dither_row, alpha_conv);
 }
 
 // A destination of `rows` rows of `pitch` bytes, all guard bytes, with the
@@ -47,7 +48,9 @@ std::vector<uint8_t> ExpectedImage(Family family, uint32_t format, bool alpha_co
   return out;
 }
 
-bool AlphaConverter(uint32_t format, uint32_t has_alpha) { return has_alpha && format >= 5 && format <= 8; }
+bool AlphaConverter(uint32_t format, uint32_t has_alpha) {
+  return has_alpha && format >= 5 && format <= 8;
+}
 
 class ZoeBlitFamilies : public ::testing::TestWithParam<Family> {
 protected:
@@ -74,12 +77,12 @@ TEST_P(ZoeBlitFamilies, SetupsInstallTheirMembers) {
     uint32_t bpp, two_pass;
   };
   const Want kWant[] = {
-      {0, 0, rgb8_row_mmx, rgb8_row, 1, 0},        {1, 0, rgb32_row_mmx, rgb32_row, 3, 1},
-      {2, 1, rgb32_row_mmx, rgb32_row, 3, 1},      {5, 0, rgb32_row_mmx, rgb32_row, 4, 0},
-      {6, 1, argb32_row_mmx, argb32_row, 4, 0},    {7, 1, argb16_row_mmx, argb16_row, 2, 0},
-      {8, 0, rgb16_row_mmx, rgb16_row, 2, 0},      {9, 1, rgb16_row_mmx, rgb16_row, 2, 0},
-      {12, 0, rgb16_row_mmx, rgb16_row, 2, 0},     {13, 0, yuyv_row_mmx, yuyv_row, 2, 0},
-      {14, 0, uyvy_row_mmx, uyvy_row, 2, 0},       {15, 0, yv12_row, yv12_row, 1, 0},
+      {0, 0, rgb8_row_mmx, rgb8_row, 1, 0},     {1, 0, rgb32_row_mmx, rgb32_row, 3, 1},
+      {2, 1, rgb32_row_mmx, rgb32_row, 3, 1},   {5, 0, rgb32_row_mmx, rgb32_row, 4, 0},
+      {6, 1, argb32_row_mmx, argb32_row, 4, 0}, {7, 1, argb16_row_mmx, argb16_row, 2, 0},
+      {8, 0, rgb16_row_mmx, rgb16_row, 2, 0},   {9, 1, rgb16_row_mmx, rgb16_row, 2, 0},
+      {12, 0, rgb16_row_mmx, rgb16_row, 2, 0},  {13, 0, yuyv_row_mmx, yuyv_row, 2, 0},
+      {14, 0, uyvy_row_mmx, uyvy_row, 2, 0},    {15, 0, yv12_row, yv12_row, 1, 0},
   };
   for (const Want& w : kWant) {
     SCOPED_TRACE(w.format);
@@ -108,14 +111,14 @@ TEST_P(ZoeBlitFamilies, SetupsInstallTheirMembers) {
 // holds the reference pixels (dither by absolute source row and column,
 // odd start columns with their pair's chroma) and nothing else changes.
 TEST_P(ZoeBlitFamilies, RectanglesMatchTheReferenceAndTouchNothingElse) {
-  const BlitRect kRects[] = {{0, 0, 37, 5, 0, 0},   {1, 1, 20, 4, 3, 2}, {3, 2, 1, 3, 1, 1},
-                             {5, 3, 2, 1, 0, 4},    {6, 0, 31, 7, 2, 0}, {7, 5, 9, 6, 5, 3}};
+  const BlitRect kRects[] = {{0, 0, 37, 5, 0, 0}, {1, 1, 20, 4, 3, 2}, {3, 2, 1, 3, 1, 1},
+                             {5, 3, 2, 1, 0, 4},  {6, 0, 31, 7, 2, 0}, {7, 5, 9, 6, 5, 3}};
   TestFrame f(40, 12, true, 21);
   for (uint32_t format = 0; format <= 14; format++)
     for (uint32_t has_alpha = 0; has_alpha < 2; has_alpha++)
       for (const BlitRect& r : kRects) {
-        SCOPED_TRACE(::testing::Message() << "format " << format << " alpha " << has_alpha << " rect " << r.srcx
-                                          << "," << r.srcy << " " << r.srcw << "x" << r.srch);
+        SCOPED_TRACE(::testing::Message() << "format " << format << " alpha " << has_alpha << " rect " << r.srcx << ","
+                                          << r.srcy << " " << r.srcw << "x" << r.srch);
         const uint32_t bpp = FormatBytes(format);
         const uint32_t pitch = (r.destx + r.srcw) * bpp + 5, rows = r.desty + r.srch + 2;
         std::vector<uint8_t> dest(pitch * rows, kGuard);
@@ -128,8 +131,9 @@ TEST_P(ZoeBlitFamilies, RectanglesMatchTheReferenceAndTouchNothingElse) {
 // Scale modes against the 1:1 reference, with rows longer than the scratch
 // row (formats 1 and 2 go through it in every mode).
 TEST_P(ZoeBlitFamilies, ScaleModesPlaceRowsAndPixels) {
-  const uint32_t kModes[] = {ScaleNone,   ScaleHeight2x,          ScaleHeight2xInterlaced, ScaleWidth2x,
-                             ScaleBoth2x, ScaleWidth2xInterlaced, 0x70000000u};
+  const uint32_t kModes[] = {ScaleNone,    ScaleHeight2x, ScaleHeight2xInterlaced,
+                             ScaleWidth2x, ScaleBoth2x,   ScaleWidth2xInterlaced,
+                             0x70000000u};
   const uint32_t kFormats[] = {0, 1, 2, 3, 6, 7, 10, 12, 13, 14};
   const BlitRect kRects[] = {{3, 1, 150, 3, 1, 1}, {0, 0, 17, 4, 0, 0}, {5, 2, 2, 1, 2, 1}};
   TestFrame f(160, 6, true, 4);
@@ -138,8 +142,8 @@ TEST_P(ZoeBlitFamilies, ScaleModesPlaceRowsAndPixels) {
       const bool wide = mode == ScaleWidth2x || mode == ScaleBoth2x || mode == ScaleWidth2xInterlaced;
       if (wide && format >= 13) continue;  // pair doubling checked on its own
       for (const BlitRect& r : kRects) {
-        SCOPED_TRACE(::testing::Message() << "format " << format << " mode " << std::hex << mode << std::dec
-                                          << " width " << r.srcw);
+        SCOPED_TRACE(::testing::Message()
+                     << "format " << format << " mode " << std::hex << mode << std::dec << " width " << r.srcw);
         const uint32_t bpp = FormatBytes(format);
         const uint32_t pitch = (r.destx + 2 * r.srcw) * bpp + 3, rows = r.desty + 2 * r.srch + 2;
         std::vector<uint8_t> dest(pitch * rows, kGuard);
@@ -188,7 +192,7 @@ TEST_P(ZoeBlitFamilies, FieldModeReadsEveryOtherRow) {
   for (uint32_t j = 0; j < 4; j++)
     for (uint32_t i = 0; i < 15; i++) {
       auto px = (GetParam() == Family::Lane ? LaneReference : TableReference)(3, f.Y(1 + i, 2 + 2 * j), 128, 128, 0,
-                                                                             1 + i, 0, false);
+                                                                              1 + i, 0, false);
       std::memcpy(&want[(1 + 2 * j) * pitch + (2 + i) * 4], px.data(), 4);
     }
   EXPECT_EQ(dest, want);
@@ -307,8 +311,8 @@ TEST_P(ZoeBlitFamilies, MaskBlitConvertsExactlyTheMarkedBlocks) {
   for (uint32_t format = 0; format <= 15; format++)
     for (uint32_t mode : {ScaleNone, ScaleWidth2x, ScaleHeight2x})
       for (const BlitRect& r : kRects) {
-        SCOPED_TRACE(::testing::Message() << "format " << format << " mode " << std::hex << mode << std::dec
-                                          << " rect " << r.srcx << "," << r.srcy);
+        SCOPED_TRACE(::testing::Message() << "format " << format << " mode " << std::hex << mode << std::dec << " rect "
+                                          << r.srcx << "," << r.srcy);
         const uint32_t flags = mode | format;
         const uint32_t bpp = FormatBytes(format);
         const uint32_t pitch = (r.destx + 2 * r.srcw) * bpp + 4, rows = 2 * (r.desty + 2 * r.srch) + 2;
@@ -318,12 +322,12 @@ TEST_P(ZoeBlitFamilies, MaskBlitConvertsExactlyTheMarkedBlocks) {
 
         std::vector<uint8_t> zeros(map_pitch * 3, 0), ones(map_pitch * 3, 1);
         YUV_init(flags, 1);
-        YUV_blit_mask(masked.data(), r.destx, r.desty, pitch, rows, zeros.data(), map_pitch, &f.planes, r.srcx,
-                      r.srcy, r.srcw, r.srch, flags);
+        YUV_blit_mask(masked.data(), r.destx, r.desty, pitch, rows, zeros.data(), map_pitch, &f.planes, r.srcx, r.srcy,
+                      r.srcw, r.srch, flags);
         ASSERT_EQ(masked, std::vector<uint8_t>(masked.size(), kGuard));
         YUV_init(flags, 1);
-        YUV_blit_mask(masked.data(), r.destx, r.desty, pitch, rows, ones.data(), map_pitch, &f.planes, r.srcx,
-                      r.srcy, r.srcw, r.srch, flags);
+        YUV_blit_mask(masked.data(), r.destx, r.desty, pitch, rows, ones.data(), map_pitch, &f.planes, r.srcx, r.srcy,
+                      r.srcw, r.srch, flags);
         ASSERT_EQ(masked, full);
 
         if (format == 15 || mode != ScaleNone) continue;
@@ -332,8 +336,8 @@ TEST_P(ZoeBlitFamilies, MaskBlitConvertsExactlyTheMarkedBlocks) {
         for (uint8_t& m : map) m = ((seed = seed * 1103515245u + 12345u) >> 16) & 1 ? 0 : 0x40;
         std::fill(masked.begin(), masked.end(), kGuard);
         YUV_init(flags, 1);
-        YUV_blit_mask(masked.data(), r.destx, r.desty, pitch, rows, map.data(), map_pitch, &f.planes, r.srcx,
-                      r.srcy, r.srcw, r.srch, flags);
+        YUV_blit_mask(masked.data(), r.destx, r.desty, pitch, rows, map.data(), map_pitch, &f.planes, r.srcx, r.srcy,
+                      r.srcw, r.srch, flags);
         std::vector<uint8_t> want(masked.size(), kGuard);
         for (uint32_t j = 0; j < r.srch; j++)
           for (uint32_t i = 0; i < r.srcw; i++) {
@@ -368,10 +372,10 @@ INSTANTIATE_TEST_SUITE_P(Families, ZoeBlitFamilies, ::testing::Values(Family::La
 TEST(ZoePostProcessors, LaneTwinsGiveTheSameBytes) {
   uint8_t src[64];
   for (int i = 0; i < 64; i++) src[i] = static_cast<uint8_t>(i * 37 + 1);
-  const ZoePostProcess kPairs[][2] = {{double32, double32_mmx},         {double16, double16_mmx},
-                                      {double8, double8_mmx},           {pack24, pack24_mmx},
-                                      {pack24_double, pack24_double_mmx}, {double_yuyv, double_yuyv_mmx},
-                                      {double_uyvy, double_uyvy_mmx}};
+  const ZoePostProcess kPairs[][2] = {
+      {double32, double32_mmx},      {double16, double16_mmx},           {double8, double8_mmx},
+      {pack24, pack24_mmx},          {pack24_double, pack24_double_mmx}, {double_yuyv, double_yuyv_mmx},
+      {double_uyvy, double_uyvy_mmx}};
   for (auto& pair : kPairs)
     for (int len : {0, 2, 4, 6, 12, 62, 64}) {
       uint8_t a[160], b[160];

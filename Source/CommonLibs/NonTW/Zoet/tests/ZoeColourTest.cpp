@@ -98,11 +98,10 @@ TEST_P(ZoeColourExtremes, EveryFormatMatchesTheReference) {
       const bool alpha_conv = has_alpha && format >= 5 && format <= 8;
       for (uint32_t r = 0; r < h; r++)
         for (uint32_t x = 0; x < w; x++) {
-          auto ref = family == Family::Lane
-                         ? LaneReference(format, frame.Y(x, r), frame.CB(x, r), frame.CR(x, r), frame.A(x, r), x, r,
-                                         alpha_conv)
-                         : TableReference(format, frame.Y(x, r), frame.CB(x, r), frame.CR(x, r), frame.A(x, r), x, r,
-                                          alpha_conv);
+          auto ref = family == Family::Lane ? LaneReference(format, frame.Y(x, r), frame.CB(x, r), frame.CR(x, r),
+                                                            frame.A(x, r), x, r, alpha_conv)
+                                            : TableReference(format, frame.Y(x, r), frame.CB(x, r), frame.CR(x, r),
+                                                             frame.A(x, r), x, r, alpha_conv);
           std::vector<uint8_t> got(dest.begin() + (r * w + x) * bpp, dest.begin() + (r * w + x + 1) * bpp);
           ASSERT_EQ(got, ref) << "x " << x << " row " << r << " Y " << int(frame.Y(x, r)) << " U "
                               << int(frame.CB(x, r)) << " V " << int(frame.CR(x, r));
@@ -244,8 +243,8 @@ TEST_F(ZoeRunContract, ChromaAddressesEndASpanItsChromaWidthOn) {
     Family family;
     uint32_t format;
   };
-  const Member kMembers[] = {{Family::Lane, 3}, {Family::Lane, 10}, {Family::Lane, 0}, {Family::Lane, 13},
-                             {Family::Lane, 6}, {Family::Table, 3}, {Family::Table, 10}, {Family::Table, 0},
+  const Member kMembers[] = {{Family::Lane, 3},   {Family::Lane, 10}, {Family::Lane, 0},   {Family::Lane, 13},
+                             {Family::Lane, 6},   {Family::Table, 3}, {Family::Table, 10}, {Family::Table, 0},
                              {Family::Table, 14}, {Family::Table, 8}};
   for (const Member& m : kMembers) {
     UseFamily(m.family);
@@ -277,7 +276,9 @@ namespace {
 // close to their source colours.
 class ZoeColourRoundTrip : public ::testing::TestWithParam<Family> {};
 
-uint8_t RoundTripByte(double v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v + 0.5)); }
+uint8_t RoundTripByte(double v) {
+  return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v + 0.5));
+}
 
 TEST_P(ZoeColourRoundTrip, PicturesConstantOverSquaresComeBackClose) {
   const uint32_t w = 64, h = 32;

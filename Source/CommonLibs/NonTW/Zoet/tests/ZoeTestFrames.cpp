@@ -59,16 +59,20 @@ struct TestLayout {
 };
 
 // Formats 7-12 then 0: lane losses count from 12 bits, table losses from 8.
-const TestLayout kTestLane16[7] = {{12, 8, 4, 0, 4, 8, 8, 8},  {15, 10, 5, 0, 7, 7, 7, 7}, {15, 10, 5, 0, 7, 7, 7, 7},
-                                   {0, 11, 5, 0, 0, 7, 6, 7},  {0, 10, 5, 0, 0, 6, 7, 7},  {0, 10, 4, 0, 0, 6, 6, 8},
+const TestLayout kTestLane16[7] = {{12, 8, 4, 0, 4, 8, 8, 8}, {15, 10, 5, 0, 7, 7, 7, 7}, {15, 10, 5, 0, 7, 7, 7, 7},
+                                   {0, 11, 5, 0, 0, 7, 6, 7}, {0, 10, 5, 0, 0, 6, 7, 7},  {0, 10, 4, 0, 0, 6, 6, 8},
                                    {0, 0, 3, 6, 0, 9, 9, 10}};
 const TestLayout kTestTable16[7] = {{12, 8, 4, 0, 4, 4, 4, 4}, {15, 10, 5, 0, 7, 3, 3, 3}, {15, 10, 5, 0, 7, 3, 3, 3},
                                     {0, 11, 5, 0, 0, 3, 2, 3}, {0, 10, 5, 0, 0, 2, 3, 3},  {0, 10, 4, 0, 0, 2, 2, 4},
                                     {0, 0, 3, 6, 0, 5, 5, 6}};
 
-const TestLayout& LayoutOf(const TestLayout* table, uint32_t format) { return table[format == 0 ? 6 : format - 7]; }
+const TestLayout& LayoutOf(const TestLayout* table, uint32_t format) {
+  return table[format == 0 ? 6 : format - 7];
+}
 
-int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return std::min(std::max(v, lo), hi); }
+int32_t Clamp(int32_t v, int32_t lo, int32_t hi) {
+  return std::min(std::max(v, lo), hi);
+}
 
 // Dither offset of a step m for a pixel: even rows 0 / m/2, odd rows m/4 / 3m/4.
 int32_t Dither(int32_t m, uint32_t col, uint32_t row) {
@@ -84,7 +88,9 @@ std::vector<uint8_t> Bytes32(uint32_t format, uint32_t r, uint32_t g, uint32_t b
   return out;
 }
 
-std::vector<uint8_t> Bytes16(uint32_t w) { return {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8)}; }
+std::vector<uint8_t> Bytes16(uint32_t w) {
+  return {static_cast<uint8_t>(w), static_cast<uint8_t>(w >> 8)};
+}
 
 std::vector<uint8_t> YuvBytes(uint32_t format, uint32_t yv, uint32_t u, uint32_t v, uint32_t col) {
   uint8_t c = static_cast<uint8_t>((col & 1) ? v : u);
