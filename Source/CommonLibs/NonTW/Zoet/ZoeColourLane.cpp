@@ -22,13 +22,15 @@ inline int32_t Finish(int32_t sum, int16_t bias) {
   if (s > 32767) s = 32767;
   if (s < -32768) s = -32768;
   uint32_t u = static_cast<uint16_t>(s);  // unsigned saturating subtract
-  return u > 28672u ? static_cast<int32_t>(u - 28672u) : 0;
+  const uint32_t black = static_cast<uint16_t>(BlitG.black_offset[0]);
+  return u > black ? static_cast<int32_t>(u - black) : 0;
 }
 
 inline Channels Convert(uint32_t y, uint32_t u, uint32_t v, uint32_t word) {
-  int32_t yt = static_cast<int32_t>((y << 6) * 19081u) >> 16;
-  int32_t ut = static_cast<int32_t>((u << 4) * 26640u) >> 16;
-  int32_t vt = static_cast<int32_t>((v << 5) * 26640u) >> 16;
+  const int32_t luma_mul = BlitG.luma_mul[0], chroma_mul = BlitG.chroma_mul[0];
+  int32_t yt = (static_cast<int32_t>(y << 6) * luma_mul) >> 16;
+  int32_t ut = (static_cast<int32_t>(u << 4) * chroma_mul) >> 16;
+  int32_t vt = (static_cast<int32_t>(v << 5) * chroma_mul) >> 16;
   Channels c;
   c.r = Finish(static_cast<int16_t>(yt + 2 * vt), BlitS.bias[ZoeRed][0].lane[word]);
   c.g = Finish(static_cast<int16_t>(yt - ut - vt), BlitS.bias[ZoeGreen][0].lane[word]);
@@ -84,10 +86,13 @@ inline void Pixel(BlitContext* ctx, uint32_t word) {
 }
 
 #if defined(__SSE2__)
-inline __m128i Bias8(int channel) {
-  __m128i w = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(BlitS.bias[channel][0].lane));
+// Four 16-bit words repeated into eight lanes.
+inline __m128i Lanes8(const int16_t* words) {
+  __m128i w = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(words));
   return _mm_unpacklo_epi64(w, w);
 }
+
+inline __m128i Bias8(int channel) { return Lanes8(BlitS.bias[channel][0].lane); }
 
 inline __m128i Load4Doubled(const uint8_t* p) {
   uint32_t bits;
@@ -102,10 +107,10 @@ inline void Block8(BlitContext* ctx, __m128i& r, __m128i& g, __m128i& b) {
   __m128i y = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(ctx->luma)), zero);
   __m128i u = Load4Doubled(ctx->chroma2);
   __m128i v = Load4Doubled(ctx->chroma1);
-  __m128i yt = _mm_mulhi_epi16(_mm_slli_epi16(y, 6), _mm_set1_epi16(19081));
-  __m128i ut = _mm_mulhi_epi16(_mm_slli_epi16(u, 4), _mm_set1_epi16(26640));
-  __m128i vt = _mm_mulhi_epi16(_mm_slli_epi16(v, 5), _mm_set1_epi16(26640));
-  const __m128i black = _mm_set1_epi16(28672);
+  __m128i yt = _mm_mulhi_epi16(_mm_slli_epi16(y, 6), Lanes8(BlitG.luma_mul));
+  __m128i ut = _mm_mulhi_epi16(_mm_slli_epi16(u, 4), Lanes8(BlitG.chroma_mul));
+  __m128i vt = _mm_mulhi_epi16(_mm_slli_epi16(v, 5), Lanes8(BlitG.chroma_mul));
+  const __m128i black = Lanes8(BlitG.black_offset);
   r = _mm_add_epi16(yt, _mm_add_epi16(vt, vt));
   g = _mm_sub_epi16(_mm_sub_epi16(yt, ut), vt);
   b = _mm_add_epi16(yt, _mm_add_epi16(ut, _mm_slli_epi16(ut, 2)));
