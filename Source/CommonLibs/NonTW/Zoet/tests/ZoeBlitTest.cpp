@@ -309,10 +309,11 @@ TEST_P(ZoeBlitFamilies, MaskBlitConvertsExactlyTheMarkedBlocks) {
   const BlitRect kRects[] = {{5, 3, 40, 30, 1, 2}, {0, 0, 70, 40, 0, 0}, {17, 14, 3, 5, 0, 0}, {2, 15, 60, 2, 3, 0}};
   uint32_t seed = 99;
   for (uint32_t format = 0; format <= 15; format++)
-    for (uint32_t mode : {ScaleNone, ScaleWidth2x, ScaleHeight2x})
+    for (uint32_t mode :
+         std::initializer_list<uint32_t>{ScaleNone, ScaleWidth2x, ScaleHeight2x, ScaleHeight2x | CopyGray})
       for (const BlitRect& r : kRects) {
-        SCOPED_TRACE(::testing::Message() << "format " << format << " mode " << std::hex << mode << std::dec << " rect "
-                                          << r.srcx << "," << r.srcy);
+        SCOPED_TRACE(::testing::Message() << "format " << format << " flags " << std::hex << mode << std::dec
+                                          << " rect " << r.srcx << "," << r.srcy);
         const uint32_t flags = mode | format;
         const uint32_t bpp = FormatBytes(format);
         const uint32_t pitch = (r.destx + 2 * r.srcw) * bpp + 4, rows = 2 * (r.desty + 2 * r.srch) + 2;
