@@ -5,15 +5,7 @@
 
 #include <cstdint>
 
-struct PlaneBuffer {
-  int32_t allocate;  // not read here
-  uint8_t* buffer;
-  uint32_t pitch;
-};
-
-struct FramePlaneSet {
-  PlaneBuffer Y, cR, cB, A;
-};
+#include "ZoePlanes.h"
 
 struct FrameBufferSet {
   int32_t totalFrames;  // 1 or 2 (not read here)
