@@ -55,13 +55,15 @@ void EQueuedReloadAnim::Reset() {
   m_nFramesWaited = 0;
   m_hFile = -1;
   m_bUnmapOnClose = true;
+  m_bSharedFile = false;
 }
 
 // The package's shared descriptor stays open for the next reader; 0 is a
 // descriptor like any other.
 void EQueuedReloadAnim::CloseDescriptor() {
-  if (m_hFile != -1 && m_hFile != EPackageFile::GetAsyncHandle(nullptr)) close(m_hFile);
+  if (m_hFile != -1 && !m_bSharedFile) close(m_hFile);
   m_hFile = -1;
+  m_bSharedFile = false;
 }
 
 bool EQueuedReloadAnim::Close() {
@@ -114,7 +116,10 @@ bool EQueuedReloadAnim::Init(int) {
     }
   }
   // A package without a direct handle reports 0: no descriptor to share.
-  if (hShared > 0) m_hFile = hShared;
+  if (hShared > 0) {
+    m_hFile = hShared;
+    m_bSharedFile = true;
+  }
 
   bool bOk = szPath[0] != '\0';
   if (bOk && m_hFile == -1) {

@@ -47,6 +47,8 @@ public:
 
 private:
   void CloseDescriptor();
+  // m_hFile is the package's descriptor, shared with its other readers.
+  bool m_bSharedFile;
 };
 
 class EAnimManager {
