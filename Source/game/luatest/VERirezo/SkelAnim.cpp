@@ -29,20 +29,42 @@ int SkelAnimKeySize(int eKind) { return 2 + SkelAnimValueSize(eKind); }
 
 int EKeyframeChannelUntyped::GetKeyTime(int i, int iKeySize) const { return GetLE16(m_pKeys + i * iKeySize); }
 
-bool EKeyframeChannelUntyped::FindKeys(float t, uint16_t* pHint, int iKeySize, int& iKey, float& u) const {
-  const int n = m_nKeys;
+namespace SkelAnimSample {
+
+// The key before t and the fraction toward the next one; false when t lies
+// outside the keys (iKey is then the key to hold). Played forward, the hint
+// usually still holds the right key.
+__attribute__((always_inline)) inline bool FindKeys(const unsigned char* pKeys, int n, int iKeySize, float t, uint16_t* pHint, int& iKey,
+                     float& u) {
   int iStart = 0;
-  if (pHint && *pHint < n && t >= (float)GetKeyTime(*pHint, iKeySize)) iStart = *pHint;
-  if (t < (float)GetKeyTime(iStart, iKeySize)) {
+  if (pHint && *pHint < n) {
+    const int h = *pHint;
+    const float t1 = (float)GetLE16(pKeys + h * iKeySize);
+    if (t >= t1) {
+      iStart = h;
+      if (h + 1 < n) {
+        const float t2 = (float)GetLE16(pKeys + (h + 1) * iKeySize);
+        if (t2 > t) {
+          // Keys a frame apart need no division (dividing by 1 is exact).
+          const float fSpan = t2 - t1;
+          u = fSpan == 1.0f ? t - t1 : (t - t1) / fSpan;
+          iKey = h;
+          return true;
+        }
+      }
+    }
+  }
+  if (t < (float)GetLE16(pKeys + iStart * iKeySize)) {
     if (pHint) *pHint = (uint16_t)iStart;
     iKey = iStart;
     return false;
   }
   for (int i = iStart + 1; i < n; ++i) {
-    const float t2 = (float)GetKeyTime(i, iKeySize);
+    const float t2 = (float)GetLE16(pKeys + i * iKeySize);
     if (t2 > t) {
-      const float t1 = (float)GetKeyTime(i - 1, iKeySize);
-      u = (t - t1) / (t2 - t1);
+      const float t1 = (float)GetLE16(pKeys + (i - 1) * iKeySize);
+      const float fSpan = t2 - t1;
+      u = fSpan == 1.0f ? t - t1 : (t - t1) / fSpan;
       iKey = i - 1;
       if (pHint) *pHint = (uint16_t)iKey;
       return true;
@@ -53,45 +75,67 @@ bool EKeyframeChannelUntyped::FindKeys(float t, uint16_t* pHint, int iKeySize, i
   return false;
 }
 
-EVec3 EKeyframeChannelVec3::GetKeyValue(int i) const {
-  const unsigned char* p = m_pKeys + i * 14 + 2;
-  return EVec3(GetLEFloat(p), GetLEFloat(p + 4), GetLEFloat(p + 8));
+// EQuat::Slerp along the shorter arc, with its linear path for near keys
+// done here on plain floats: neighbouring keys are nearly always that close.
+// The arithmetic is the same, in the same order.
+__attribute__((always_inline)) inline EQuat Between(const float* a, const float* b, float u) {
+  const float d = a[0] * b[0] + a[1] * b[1] + a[2] * b[2] + a[3] * b[3];
+  if (d >= 0.999f || d <= -0.999f) {
+    const float fSign = d < 0.0f ? -1.0f : 1.0f;
+    float r0 = a[0] + (fSign * b[0] - a[0]) * u;
+    float r1 = a[1] + (fSign * b[1] - a[1]) * u;
+    float r2 = a[2] + (fSign * b[2] - a[2]) * u;
+    float r3 = a[3] + (fSign * b[3] - a[3]) * u;
+    const float len = FastSqrt(r0 * r0 + r1 * r1 + r2 * r2 + r3 * r3);
+    if (len < 0.00001f) return cg_qIdentity;
+    if (!Equal(len, 1.0f, 0.00001f)) {
+      const float fScale = 1.0f / len;
+      r0 *= fScale;
+      r1 *= fScale;
+      r2 *= fScale;
+      r3 *= fScale;
+    }
+    return EQuat(r0, r1, r2, r3);
+  }
+  return EQuat(a[0], a[1], a[2], a[3]).Slerp(EQuat(b[0], b[1], b[2], b[3]), u, true);
 }
+
+inline void ReadFloats(const unsigned char* p, float* out, int n) {
+  for (int k = 0; k < n; ++k) out[k] = GetLEFloat(p + 4 * k);
+}
+
+}  // namespace SkelAnimSample
 
 EVec3 EKeyframeChannelVec3::GetValue(float t, uint16_t* pHint) const {
   if (!m_nKeys) return EVec3();
   int i = 0;
   float u = 0.0f;
-  if (!FindKeys(t, pHint, 14, i, u)) return GetKeyValue(i);
-  const EVec3 a = GetKeyValue(i);
-  const EVec3 b = GetKeyValue(i + 1);
-  return a + (b - a) * u;
-}
-
-EQuat EKeyframeChannelQuat::GetKeyValue(int i) const {
-  const unsigned char* p = m_pKeys + i * 18 + 2;
-  return EQuat(GetLEFloat(p), GetLEFloat(p + 4), GetLEFloat(p + 8), GetLEFloat(p + 12));
+  if (!SkelAnimSample::FindKeys(m_pKeys, m_nKeys, 14, t, pHint, i, u)) return GetKeyValue(i);
+  float a[3], b[3];
+  SkelAnimSample::ReadFloats(m_pKeys + i * 14 + 2, a, 3);
+  SkelAnimSample::ReadFloats(m_pKeys + i * 14 + 16, b, 3);
+  return EVec3(a[0] + (b[0] - a[0]) * u, a[1] + (b[1] - a[1]) * u, a[2] + (b[2] - a[2]) * u);
 }
 
 EQuat EKeyframeChannelQuat::GetValue(float t, uint16_t* pHint) const {
   if (!m_nKeys) return EQuat();
   int i = 0;
   float u = 0.0f;
-  if (!FindKeys(t, pHint, 18, i, u)) return GetKeyValue(i);
-  return GetKeyValue(i).Slerp(GetKeyValue(i + 1), u, true);
-}
-
-EQuat EKeyframeChannelQuatComp::GetKeyValue(int i) const {
-  const unsigned char* p = m_pKeys + i * 8 + 2;
-  return ECompQuat(GetLE32(p), GetLE16(p + 4)).Get();
+  if (!SkelAnimSample::FindKeys(m_pKeys, m_nKeys, 18, t, pHint, i, u)) return GetKeyValue(i);
+  float a[4], b[4];
+  SkelAnimSample::ReadFloats(m_pKeys + i * 18 + 2, a, 4);
+  SkelAnimSample::ReadFloats(m_pKeys + i * 18 + 20, b, 4);
+  return SkelAnimSample::Between(a, b, u);
 }
 
 EQuat EKeyframeChannelQuatComp::GetValue(float t, uint16_t* pHint) const {
   if (!m_nKeys) return EQuat();
   int i = 0;
   float u = 0.0f;
-  if (!FindKeys(t, pHint, 8, i, u)) return GetKeyValue(i);
-  return GetKeyValue(i).Slerp(GetKeyValue(i + 1), u, true);
+  if (!SkelAnimSample::FindKeys(m_pKeys, m_nKeys, 8, t, pHint, i, u)) return GetKeyValue(i);
+  const EQuat qa = GetKeyValue(i), qb = GetKeyValue(i + 1);
+  const float a[4] = {qa.x, qa.y, qa.z, qa.w}, b[4] = {qb.x, qb.y, qb.z, qb.w};
+  return SkelAnimSample::Between(a, b, u);
 }
 
 void EArrayWriter::StreamLow(void* data, unsigned bytes) {
@@ -416,12 +460,6 @@ ESkelAnimShared::~ESkelAnimShared() {
 
 int ESkelAnimShared::GetRefCount() const { return m_iSkelRefCount; }
 
-const EJointAnimShared* ESkelAnimShared::GetAnim(int i) const {
-  if (m_Anims.Num() == 0) return nullptr;
-  if (i >= m_Anims.Num()) i = m_Anims.Num() - 1;
-  if (i < 0) i = 0;
-  return &m_Anims[i];
-}
 
 int ESkelAnimShared::GetLoadedDeltaTransLength() const {
   if (m_Anims.Num() == 0 || !m_Anims[0].m_pPos) return 0;

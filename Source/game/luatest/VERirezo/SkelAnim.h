@@ -7,6 +7,7 @@
 #include "TWMath/Quaternion.h"
 #include "TWMath/Vector.h"
 #include "TWUtil/Array.h"
+#include "TWUtil/ByteOrder.h"
 #include "TWUtil/EStream.h"
 
 class EEventAnim;
@@ -61,9 +62,6 @@ public:
   const unsigned char* m_pKeys;
 
   int GetKeyTime(int i, int iKeySize) const;
-  // Index of the key pair around t, and the fraction between them; returns
-  // false when t is outside the keys (iKey is then the key to hold).
-  bool FindKeys(float t, uint16_t* pHint, int iKeySize, int& iKey, float& u) const;
 };
 
 class EKeyframeChannelVec3 : public EKeyframeChannelUntyped {
@@ -72,7 +70,10 @@ public:
     uint16_t m_iTime;
     EVec3 m_vValue;
   };
-  EVec3 GetKeyValue(int i) const;
+  EVec3 GetKeyValue(int i) const {
+    const unsigned char* p = m_pKeys + i * 14 + 2;
+    return EVec3(GetLEFloat(p), GetLEFloat(p + 4), GetLEFloat(p + 8));
+  }
   EVec3 GetValue(float t, uint16_t* pHint) const;
   EVec3 GetFinalValue() const { return GetKeyValue(m_nKeys - 1); }
   int GetFinalTime() const { return GetKeyTime(m_nKeys - 1, 14); }
@@ -84,7 +85,10 @@ public:
     uint16_t m_iTime;
     EQuat m_qValue;
   };
-  EQuat GetKeyValue(int i) const;
+  EQuat GetKeyValue(int i) const {
+    const unsigned char* p = m_pKeys + i * 18 + 2;
+    return EQuat(GetLEFloat(p), GetLEFloat(p + 4), GetLEFloat(p + 8), GetLEFloat(p + 12));
+  }
   EQuat GetValue(float t, uint16_t* pHint) const;
   int GetFinalTime() const { return GetKeyTime(m_nKeys - 1, 18); }
 };
@@ -95,7 +99,11 @@ public:
     uint16_t m_iTime;
     ECompQuat m_qValue;
   };
-  EQuat GetKeyValue(int i) const;
+  // Inlined: two keys are unpacked per sample.
+  __attribute__((always_inline)) EQuat GetKeyValue(int i) const {
+    const unsigned char* p = m_pKeys + i * 8 + 2;
+    return ECompQuat(GetLE32(p), GetLE16(p + 4)).Get();
+  }
   EQuat GetValue(float t, uint16_t* pHint) const;
 };
 
@@ -159,7 +167,12 @@ public:
   int GetNumLoadedJoints() const { return m_Anims.Num(); }
   int GetSkelRefCount() const { return m_iSkelRefCount; }
   int GetRefCount() const;
-  const EJointAnimShared* GetAnim(int i) const;
+  // The joint record at i, clamped to the last one; null without any.
+  const EJointAnimShared* GetAnim(int i) const {
+    const int n = m_Anims.Num();
+    if (n == 0) return nullptr;
+    return &m_Anims[i >= n ? n - 1 : (i < 0 ? 0 : i)];
+  }
   int GetLoadedDeltaTransLength() const;
   uint32_t GetPackOffset() const { return m_iPackOffset; }
   uint32_t GetPackSize() const { return m_iPackSize; }
