@@ -17,73 +17,73 @@ int JanKind(const std::string& word) {
   return -1;
 }
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
+void JanPut16(std::vector<uint8_t>& out, uint32_t v) {
   uint8_t b[2];
   PutLE16(b, (uint16_t)v);
   out.insert(out.end(), b, b + 2);
 }
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
+void JanPut32(std::vector<uint8_t>& out, uint32_t v) {
   uint8_t b[4];
   PutLE32(b, v);
   out.insert(out.end(), b, b + 4);
 }
-void PutFloat(std::vector<uint8_t>& out, float f) {
+void JanPutFloat(std::vector<uint8_t>& out, float f) {
   uint8_t b[4];
   PutLEFloat(b, f);
   out.insert(out.end(), b, b + 4);
 }
 
-void PutValue(std::vector<uint8_t>& out, int kind, const JanKey& k) {
+void JanPutValue(std::vector<uint8_t>& out, int kind, const JanKey& k) {
   if (kind == 3) {
     ECompQuat q;
     q.Set(EQuat(k.v[0], k.v[1], k.v[2], k.v[3]));
-    Put32(out, q.GetWord32());
-    Put16(out, q.GetWord16());
+    JanPut32(out, q.GetWord32());
+    JanPut16(out, q.GetWord16());
     return;
   }
-  for (int i = 0; i < JanValueCount(kind); ++i) PutFloat(out, k.v[i]);
+  for (int i = 0; i < JanValueCount(kind); ++i) JanPutFloat(out, k.v[i]);
 }
 
-bool PutJoint(const JanAnim& anim, size_t& i, std::vector<uint8_t>& out, std::string& error) {
+bool JanPutJoint(const JanAnim& anim, size_t& i, std::vector<uint8_t>& out, std::string& error) {
   const JanJoint& j = anim.joints[i];
-  Put32(out, (uint32_t)j.name.size() + 1);
+  JanPut32(out, (uint32_t)j.name.size() + 1);
   out.insert(out.end(), j.name.begin(), j.name.end());
   out.push_back(0);
-  Put16(out, (uint32_t)j.channels.size());
+  JanPut16(out, (uint32_t)j.channels.size());
   for (const JanChannel& c : j.channels) {
-    Put16(out, (uint32_t)c.kind);
+    JanPut16(out, (uint32_t)c.kind);
     if (c.constant) {
       if (anim.version != 200) {
         error = "constant channels exist only in version 200";
         return false;
       }
-      Put16(out, 0);
-      PutValue(out, c.kind, c.keys.at(0));
+      JanPut16(out, 0);
+      JanPutValue(out, c.kind, c.keys.at(0));
       continue;
     }
     if (c.keys.empty() || c.keys.size() > 0xffff) {
       error = "a channel needs 1 to 65535 keys";
       return false;
     }
-    Put16(out, (uint32_t)c.keys.size());
+    JanPut16(out, (uint32_t)c.keys.size());
     for (const JanKey& k : c.keys) {
-      if (anim.version == 200) Put32(out, k.time);
-      else Put16(out, k.time);
-      PutValue(out, c.kind, k);
+      if (anim.version == 200) JanPut32(out, k.time);
+      else JanPut16(out, k.time);
+      JanPutValue(out, c.kind, k);
     }
   }
   std::vector<size_t> children;
   for (size_t n = i + 1; n < anim.joints.size() && anim.joints[n].depth > j.depth; ++n) {
     if (anim.joints[n].depth == j.depth + 1) children.push_back(n);
   }
-  Put16(out, (uint32_t)children.size());
+  JanPut16(out, (uint32_t)children.size());
   size_t next = i + 1;
   for (size_t c = 0; c < children.size(); ++c) {
     if (next != children[c]) {
       error = "joint depths skip a level";
       return false;
     }
-    if (!PutJoint(anim, next, out, error)) return false;
+    if (!JanPutJoint(anim, next, out, error)) return false;
   }
   i = next;
   return true;
@@ -168,25 +168,25 @@ bool WriteJan(const JanAnim& anim, std::vector<uint8_t>& out, std::string& error
     error = "more than 255 channels of a kind";
     return false;
   }
-  Put32(out, 0x504A4158);
-  Put32(out, (uint32_t)anim.version);
+  JanPut32(out, 0x504A4158);
+  JanPut32(out, (uint32_t)anim.version);
   if (anim.version == 201) {
-    Put16(out, (uint32_t)anim.mode);
-    Put16(out, (uint32_t)anim.length);
+    JanPut16(out, (uint32_t)anim.mode);
+    JanPut16(out, (uint32_t)anim.length);
     out.push_back((uint8_t)anim.flags);
     out.push_back((uint8_t)anim.joints.size());
     for (uint32_t c : counts) out.push_back((uint8_t)c);
     out.push_back(0);
   } else {
     out.insert(out.end(), 28, 0);
-    Put32(out, (uint32_t)anim.joints.size());
-    for (uint32_t c : counts) Put32(out, c);
+    JanPut32(out, (uint32_t)anim.joints.size());
+    for (uint32_t c : counts) JanPut32(out, c);
     out.insert(out.end(), 12, 0);
-    for (uint32_t n : nulls) Put32(out, n);
-    Put32(out, (uint32_t)(anim.mode | anim.flags));
+    for (uint32_t n : nulls) JanPut32(out, n);
+    JanPut32(out, (uint32_t)(anim.mode | anim.flags));
   }
   size_t i = 0;
-  if (!PutJoint(anim, i, out, error)) return false;
+  if (!JanPutJoint(anim, i, out, error)) return false;
   if (i != anim.joints.size()) {
     error = "joints after the root's tree";
     return false;

@@ -158,6 +158,11 @@ bool EQueuedReloadAnim::Init(int) {
   return true;
 }
 
+const char* ErrorString(int) {
+  STUBBED("win32 error strings?");
+  return "???";
+}
+
 // ---------------------------------------------------------------------------
 // The cache
 

@@ -51,6 +51,9 @@ private:
   bool m_bSharedFile;
 };
 
+// The text of a system error code; this platform has none ("???").
+const char* ErrorString(int iError);
+
 class EAnimManager {
 public:
   enum {

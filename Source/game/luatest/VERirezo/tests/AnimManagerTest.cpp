@@ -82,6 +82,10 @@ TEST_F(AnimManagerTest, CreateAndDestroyOnce) {
         EAnimManager::Get();
       },
       "m_pAnimManager");
+  testing::internal::CaptureStderr();
+  EXPECT_STREQ("???", ErrorString(2));
+  EXPECT_STREQ("???", ErrorString(5));
+  testing::internal::GetCapturedStderr();
 }
 
 TEST_F(AnimManagerTest, NamesAreNormalised) {

@@ -19,7 +19,7 @@ struct AffKey {
 };
 
 // An affector record: type code, mode, last frame, key count, keys.
-std::vector<uint8_t> Record(int type, int mode, int lastFrame, const std::vector<AffKey>& keys, int count = INT32_MIN) {
+std::vector<uint8_t> AffectorRecordBytes(int type, int mode, int lastFrame, const std::vector<AffKey>& keys, int count = INT32_MIN) {
   std::vector<uint8_t> out(16 + keys.size() * 16);
   PutLE32(&out[0], (uint32_t)type);
   PutLE32(&out[4], (uint32_t)mode);
@@ -40,7 +40,7 @@ EAnimAffector* ReadAnim(const std::vector<uint8_t>& bytes) {
   return static_cast<EAnimAffector*>(ReadAffectorRecord(reader));
 }
 
-void ExpectVec(const EVec3& v, float x, float y, float z) {
+void AffExpectVec(const EVec3& v, float x, float y, float z) {
   EXPECT_FLOAT_EQ(x, v.x);
   EXPECT_FLOAT_EQ(y, v.y);
   EXPECT_FLOAT_EQ(z, v.z);
@@ -96,22 +96,22 @@ TEST(Instancable, SourceMarkersAndCounts) {
 }
 
 TEST(AnimAffector, PlaysPositionKeysToTheEnd) {
-  EAnimAffector* aff = ReadAnim(Record(0, 0, 10, kLine));
+  EAnimAffector* aff = ReadAnim(AffectorRecordBytes(0, 0, 10, kLine));
   ASSERT_NE(nullptr, aff);
   EXPECT_EQ(1, aff->Type());
   EXPECT_EQ(1.0f, aff->GetCurrentFrame());
   EMesh mesh;
   mesh.SetFlags(EMesh::kFLAG_FrameAnimRunning);
   EXPECT_TRUE(aff->Run(&mesh, 0.0f));
-  ExpectVec(mesh.GetPosition(), 1, 2, 3);
+  AffExpectVec(mesh.GetPosition(), 1, 2, 3);
   aff->Run(&mesh, 50.0f);
   EXPECT_FLOAT_EQ(4.0f, aff->GetCurrentFrame());
-  ExpectVec(mesh.GetPosition(), 4, 8, 12);
+  AffExpectVec(mesh.GetPosition(), 4, 8, 12);
   aff->Run(&mesh, 10.0f);  // frame 4.6: whole frames only
-  ExpectVec(mesh.GetPosition(), 4, 8, 12);
+  AffExpectVec(mesh.GetPosition(), 4, 8, 12);
   EXPECT_EQ(0u, mesh.GetFlags() & EMesh::kFLAG_FrameAnimEnd);
   aff->Run(&mesh, 500.0f);
-  ExpectVec(mesh.GetPosition(), 10, 20, 30);
+  AffExpectVec(mesh.GetPosition(), 10, 20, 30);
   EXPECT_EQ(10.0f, aff->GetCurrentFrame());
   EXPECT_NE(0u, mesh.GetFlags() & EMesh::kFLAG_FrameAnimEnd);
 
@@ -120,7 +120,7 @@ TEST(AnimAffector, PlaysPositionKeysToTheEnd) {
   mesh.SetPosition(EVec3(7, 7, 7));
   aff->SetCurrentFrame(1.0f);
   aff->Run(&mesh, 100.0f);
-  ExpectVec(mesh.GetPosition(), 7, 7, 7);
+  AffExpectVec(mesh.GetPosition(), 7, 7, 7);
   EXPECT_EQ(1.0f, aff->GetCurrentFrame());
 
   // A copy starts at frame 1 on the same keys and outlives its source.
@@ -133,7 +133,7 @@ TEST(AnimAffector, PlaysPositionKeysToTheEnd) {
   delete aff;
   mesh.SetFlags(EMesh::kFLAG_FrameAnimRunning);
   copy->Run(&mesh, 100.0f);  // frame 7
-  ExpectVec(mesh.GetPosition(), 7, 14, 21);
+  AffExpectVec(mesh.GetPosition(), 7, 14, 21);
   delete copy;
 }
 
@@ -157,7 +157,7 @@ TEST(AnimAffector, ModesAndKeyEdges) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EAnimAffector* aff = ReadAnim(Record(0, c.mode, c.lastFrame, c.keys));
+    EAnimAffector* aff = ReadAnim(AffectorRecordBytes(0, c.mode, c.lastFrame, c.keys));
     ASSERT_NE(nullptr, aff);
     EMesh mesh;
     mesh.SetFlags(EMesh::kFLAG_FrameAnimRunning);
@@ -168,25 +168,25 @@ TEST(AnimAffector, ModesAndKeyEdges) {
     aff->SetCurrentFrame(c.startFrame);
     aff->Run(&mesh, 0.0f);
     EVec3 got = c.mode == 0 ? mesh.GetPosition() : c.mode == 2 ? mesh.GetScale() : EVec3(mesh.GetRotationRad().x, mesh.GetRotationRad().y, mesh.GetRotationRad().z);
-    if (c.changes) ExpectVec(got, c.value.x, c.value.y, c.value.z);
-    else ExpectVec(got, -9, -9, -9);
+    if (c.changes) AffExpectVec(got, c.value.x, c.value.y, c.value.z);
+    else AffExpectVec(got, -9, -9, -9);
     delete aff;
   }
 }
 
 TEST(AnimAffector, DamagedRecordsAreRefused) {
-  std::vector<uint8_t> tooMany = Record(0, 0, 10, kLine, 3);
-  std::vector<uint8_t> huge = Record(0, 0, 10, kLine, 0x10000001);
-  std::vector<uint8_t> negative = Record(0, 0, 10, kLine, -1);
-  std::vector<uint8_t> mode = Record(0, 5, 10, kLine);
-  std::vector<uint8_t> type = Record(2, 0, 10, kLine);
-  std::vector<uint8_t> cut = Record(0, 0, 10, kLine);
+  std::vector<uint8_t> tooMany = AffectorRecordBytes(0, 0, 10, kLine, 3);
+  std::vector<uint8_t> huge = AffectorRecordBytes(0, 0, 10, kLine, 0x10000001);
+  std::vector<uint8_t> negative = AffectorRecordBytes(0, 0, 10, kLine, -1);
+  std::vector<uint8_t> mode = AffectorRecordBytes(0, 5, 10, kLine);
+  std::vector<uint8_t> type = AffectorRecordBytes(2, 0, 10, kLine);
+  std::vector<uint8_t> cut = AffectorRecordBytes(0, 0, 10, kLine);
   cut.resize(cut.size() - 1);
   for (const std::vector<uint8_t>* bytes : {&tooMany, &huge, &negative, &mode, &type, &cut}) {
     EXPECT_EQ(nullptr, ReadAnim(*bytes));
   }
   // Every prefix of a good record is refused; the whole record reads.
-  const std::vector<uint8_t> good = Record(0, 0, 10, kLine);
+  const std::vector<uint8_t> good = AffectorRecordBytes(0, 0, 10, kLine);
   for (size_t n = 0; n < good.size(); ++n) {
     EXPECT_EQ(nullptr, ReadAnim(std::vector<uint8_t>(good.begin(), good.begin() + n))) << n;
   }

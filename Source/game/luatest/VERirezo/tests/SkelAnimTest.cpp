@@ -21,9 +21,9 @@ const char* const kThreeJoints =
     "joint Head 2\n"
     "scale 0: 1 1 1, 10: 3 3 3, 20: 5 5 5\n";
 
-std::string Version(int v, const char* body) { return "version " + std::to_string(v) + "\n" + body; }
+std::string JanVersion(int v, const char* body) { return "version " + std::to_string(v) + "\n" + body; }
 
-void ExpectVec(const EVec3& v, float x, float y, float z) {
+void SkelExpectVec(const EVec3& v, float x, float y, float z) {
   EXPECT_FLOAT_EQ(x, v.x);
   EXPECT_FLOAT_EQ(y, v.y);
   EXPECT_FLOAT_EQ(z, v.z);
@@ -42,7 +42,7 @@ protected:
 
 TEST_F(SkelAnimTest, Version201LoadsJointsAndSamples) {
   ESkelAnimShared anim;
-  ASSERT_TRUE(Load(anim, Jan(Version(201, kThreeJoints))));
+  ASSERT_TRUE(Load(anim, Jan(JanVersion(201, kThreeJoints))));
   EXPECT_EQ(3, anim.GetNumJoints());
   EXPECT_EQ(3, anim.GetNumLoadedJoints());
   EXPECT_EQ(12, anim.GetAnimLength());
@@ -54,11 +54,11 @@ TEST_F(SkelAnimTest, Version201LoadsJointsAndSamples) {
 
   const EKeyframeChannelVec3* pos = anim.GetAnim(0)->m_pPos;
   ASSERT_NE(nullptr, pos);
-  ExpectVec(pos->GetValue(5.0f, nullptr), 5, 10, 15);
-  ExpectVec(pos->GetValue(-3.0f, nullptr), 0, 0, 0);
-  ExpectVec(pos->GetValue(10.0f, nullptr), 10, 20, 30);
-  ExpectVec(pos->GetValue(40.0f, nullptr), 10, 20, 30);
-  ExpectVec(pos->GetFinalValue(), 10, 20, 30);
+  SkelExpectVec(pos->GetValue(5.0f, nullptr), 5, 10, 15);
+  SkelExpectVec(pos->GetValue(-3.0f, nullptr), 0, 0, 0);
+  SkelExpectVec(pos->GetValue(10.0f, nullptr), 10, 20, 30);
+  SkelExpectVec(pos->GetValue(40.0f, nullptr), 10, 20, 30);
+  SkelExpectVec(pos->GetFinalValue(), 10, 20, 30);
 
   const EQuat q = anim.GetAnim(0)->m_pRot->GetValue(5.0f, nullptr);
   EXPECT_NEAR(0.0f, q.x, 1e-6f);
@@ -77,21 +77,21 @@ TEST_F(SkelAnimTest, Version201LoadsJointsAndSamples) {
   const EKeyframeChannelVec3* scale = anim.GetAnim(2)->m_pScale;
   ASSERT_NE(nullptr, scale);
   uint16_t hint = 0;
-  ExpectVec(scale->GetValue(15.0f, &hint), 4, 4, 4);
+  SkelExpectVec(scale->GetValue(15.0f, &hint), 4, 4, 4);
   EXPECT_EQ(1, hint);
-  ExpectVec(scale->GetValue(5.0f, &hint), 2, 2, 2);
+  SkelExpectVec(scale->GetValue(5.0f, &hint), 2, 2, 2);
   EXPECT_EQ(0, hint);
-  ExpectVec(scale->GetValue(25.0f, &hint), 5, 5, 5);
+  SkelExpectVec(scale->GetValue(25.0f, &hint), 5, 5, 5);
   EXPECT_EQ(2, hint);
   hint = 7;  // past the key count: ignored
-  ExpectVec(scale->GetValue(12.5f, &hint), 3.5f, 3.5f, 3.5f);
+  SkelExpectVec(scale->GetValue(12.5f, &hint), 3.5f, 3.5f, 3.5f);
   EXPECT_EQ(1, hint);
 }
 
 TEST_F(SkelAnimTest, Version200LoadsToTheSameRecords) {
   ESkelAnimShared a201, a200;
-  ASSERT_TRUE(Load(a201, Jan(Version(201, kThreeJoints))));
-  ASSERT_TRUE(Load(a200, Jan(Version(200, kThreeJoints))));
+  ASSERT_TRUE(Load(a201, Jan(JanVersion(201, kThreeJoints))));
+  ASSERT_TRUE(Load(a200, Jan(JanVersion(200, kThreeJoints))));
   EXPECT_EQ(200u, a200.GetHeader()->fileVersion);
   EXPECT_EQ(3, a200.GetNumLoadedJoints());
   ASSERT_EQ(a201.m_Data.Num(), a200.m_Data.Num());
@@ -99,7 +99,7 @@ TEST_F(SkelAnimTest, Version200LoadsToTheSameRecords) {
   EXPECT_EQ(a201.m_ChannelHeaders.Num(), a200.m_ChannelHeaders.Num());
   EXPECT_EQ(a201.GetSize(), a200.GetSize());
   EXPECT_EQ(10, a200.GetAnimLength()) << "the last key of the root's channels";
-  ExpectVec(a200.GetAnim(0)->m_pPos->GetValue(5.0f, nullptr), 5, 10, 15);
+  SkelExpectVec(a200.GetAnim(0)->m_pPos->GetValue(5.0f, nullptr), 5, 10, 15);
 
   // Without position or rotation keys on the first joint the length is 1.
   ESkelAnimShared bare;
@@ -124,9 +124,9 @@ TEST_F(SkelAnimTest, Version200RootDeltasBecomePositions) {
     ESkelAnimShared anim;
     ASSERT_TRUE(Load(anim, Jan(text)));
     const EKeyframeChannelVec3* root = anim.GetAnim(0)->m_pPos;
-    ExpectVec(root->GetKeyValue(0), 1, 5, 0);
-    ExpectVec(root->GetKeyValue(1), c.second.x, c.second.y, c.second.z);
-    ExpectVec(anim.GetAnim(1)->m_pPos->GetKeyValue(1), 1, 7, 0);
+    SkelExpectVec(root->GetKeyValue(0), 1, 5, 0);
+    SkelExpectVec(root->GetKeyValue(1), c.second.x, c.second.y, c.second.z);
+    SkelExpectVec(anim.GetAnim(1)->m_pPos->GetKeyValue(1), 1, 7, 0);
   }
 }
 
@@ -147,7 +147,7 @@ TEST_F(SkelAnimTest, Version200ConstantChannelsBecomeOneKey) {
 
 // Damaged files are refused with the reason traced; nothing is kept.
 TEST_F(SkelAnimTest, DamagedFilesAreRefused) {
-  const std::vector<uint8_t> good = Jan(Version(201, kThreeJoints));
+  const std::vector<uint8_t> good = Jan(JanVersion(201, kThreeJoints));
   struct Case {
     const char* what;
     std::vector<uint8_t> bytes;
@@ -182,7 +182,7 @@ TEST_F(SkelAnimTest, DamagedFilesAreRefused) {
   }
   // Every truncation of a good file, of either version, is refused.
   for (int v : {200, 201}) {
-    const std::vector<uint8_t> full = Jan(Version(v, kThreeJoints));
+    const std::vector<uint8_t> full = Jan(JanVersion(v, kThreeJoints));
     for (size_t n = 0; n < full.size(); ++n) {
       ESkelAnimShared anim;
       EMemReader reader(full.data(), (unsigned)n);
@@ -205,7 +205,7 @@ TEST_F(SkelAnimTest, DiscardKeepsTheRootTranslationAndReloads) {
   EXPECT_EQ(1, anim.GetNumLoadedJoints());
   EXPECT_EQ(3, anim.GetNumJoints());
   EXPECT_EQ(10, anim.GetLoadedDeltaTransLength());
-  ExpectVec(anim.GetAnim(0)->m_pPos->GetValue(5.0f, nullptr), 5, 10, 15);
+  SkelExpectVec(anim.GetAnim(0)->m_pPos->GetValue(5.0f, nullptr), 5, 10, 15);
   EXPECT_EQ(nullptr, anim.GetAnim(0)->m_pRot);
   const int iStub = anim.GetSize();
   EXPECT_LT(iStub, iFull);
@@ -231,7 +231,7 @@ TEST_F(SkelAnimTest, DiscardKeepsTheRootTranslationAndReloads) {
 
   // Without root translation a discarded animation keeps no joint.
   ESkelAnimShared still;
-  ASSERT_TRUE(Load(still, Jan(Version(201, kThreeJoints))));
+  ASSERT_TRUE(Load(still, Jan(JanVersion(201, kThreeJoints))));
   still.DiscardData();
   EXPECT_EQ(0, still.GetNumLoadedJoints());
   EXPECT_EQ(0, still.GetLoadedDeltaTransLength());
