@@ -47,6 +47,10 @@ protected:
   std::vector<uint8_t> PackageAndPack() {
     WriteBytes("pkg/anims/walk.jan", Jan(kWalk));
     WriteBytes("pkg/anims/idle.jan", Jan(kIdle));
+    // Side files become sections the reader passes over.
+    WriteBytes("pkg/anims/walk.eve", {1, 2, 3});
+    WriteBytes("pkg/anims/walk.pba", {4, 5, 6, 7, 8});
+    WriteBytes("pkg/anims/idle.pba", {9});
     EPackageWriter writer;
     EXPECT_TRUE(writer.AddFolder(Path("pkg").c_str()));
     EXPECT_TRUE(writer.Write(Path("data.pkg").c_str()));
