@@ -671,29 +671,6 @@ void ECompQuat::Set(const EQuat& q) {
   SetPacked(w32, w16);
 }
 
-EQuat ECompQuat::Get() const {
-  uint32_t w32 = GetWord32();
-  uint32_t w16 = GetWord16();
-  // Only 0..3 are written; damaged data must not index past the four.
-  int k = (int)((w32 >> 29) & 3u);
-  float kept[3];
-  kept[0] = (float)((w32 >> 14) & 0x1fffu) / 8192.0f;
-  if (w32 & (1u << 28)) kept[0] = -kept[0];
-  kept[1] = (float)(w32 & 0x1fffu) / 8192.0f;
-  if (w32 & (1u << 13)) kept[1] = -kept[1];
-  kept[2] = (float)((w16 >> 1) & 0x1fffu) / 8192.0f;
-  if (w16 & (1u << 14)) kept[2] = -kept[2];
-  // Damaged data can hold kept parts whose squares exceed 1: clamp rather
-  // than take the root of a negative number.
-  float rest = 1.0f - (kept[0] * kept[0] + kept[1] * kept[1] + kept[2] * kept[2]);
-  float big = FastSqrt(MAX(rest, 0.0f));
-  if (w16 & 1u) big = -big;
-  float c[4];
-  int j = 0;
-  for (int i = 0; i < 4; ++i) c[i] = i == k ? big : kept[j++];
-  return EQuat(c[0], c[1], c[2], c[3]);
-}
-
 EStream& operator<<(EStream& s, EMat4& m) {
   for (float& f : m.m) s << f;
   return s;

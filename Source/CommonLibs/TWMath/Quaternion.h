@@ -82,7 +82,28 @@ public:
   ECompQuat(uint32_t uWord32, uint16_t uWord16) { SetPacked(uWord32, uWord16); }
 
   void Set(const EQuat& q);
-  EQuat Get() const;
+  // Inline and without branches on the left-out index: animation sampling
+  // unpacks two keys per sample.
+  EQuat Get() const {
+    const uint32_t w32 = GetWord32();
+    const uint32_t w16 = GetWord16();
+    // Only 0..3 are written; damaged data must not index past the four.
+    const int k = (int)((w32 >> 29) & 3u);
+    float kept0 = (float)((w32 >> 14) & 0x1fffu) / 8192.0f;
+    if (w32 & (1u << 28)) kept0 = -kept0;
+    float kept1 = (float)(w32 & 0x1fffu) / 8192.0f;
+    if (w32 & (1u << 13)) kept1 = -kept1;
+    float kept2 = (float)((w16 >> 1) & 0x1fffu) / 8192.0f;
+    if (w16 & (1u << 14)) kept2 = -kept2;
+    // Damaged data can hold kept parts whose squares exceed 1: clamp rather
+    // than take the root of a negative number.
+    const float rest = 1.0f - (kept0 * kept0 + kept1 * kept1 + kept2 * kept2);
+    float big = FastSqrt(rest > 0.0f ? rest : 0.0f);
+    if (w16 & 1u) big = -big;
+    // The kept parts in order around the left-out one.
+    return EQuat(k == 0 ? big : kept0, k == 1 ? big : (k < 1 ? kept0 : kept1),
+                 k == 2 ? big : (k < 2 ? kept1 : kept2), k == 3 ? big : kept2);
+  }
 
   uint32_t GetWord32() const { return (uint32_t)m_aWords[0] | ((uint32_t)m_aWords[1] << 16); }
   uint16_t GetWord16() const { return m_aWords[2]; }

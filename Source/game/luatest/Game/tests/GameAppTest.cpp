@@ -318,7 +318,7 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   EXPECT_EQ(nullptr, app->GetDebugManager()) << "debug_server is off";
   ASSERT_NE(nullptr, app->m_pRenderer);
   EXPECT_EQ(app->m_pRenderer, g_pCurrentRenderer);
-  ASSERT_NE(nullptr, EAnimManager::Get());
+  ASSERT_TRUE(EAnimManager::IsCreated());
   EXPECT_EQ(16777216u, EAnimManager::Get()->GetCacheSize());
   EXPECT_NE(nullptr, EMeshManager::GetMeshManager());
   for (int i = 0; i < GameApp::kNUM_CAMERA_CHANNELS; ++i) {
@@ -361,7 +361,7 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   EXPECT_EQ(nullptr, app->m_pRenderer);
   EXPECT_EQ(nullptr, g_pCurrentRenderer);
   EXPECT_FALSE(app->IsInitialized(kSUBSYSTEM_Lua));
-  EXPECT_EQ(nullptr, EAnimManager::Get());
+  EXPECT_FALSE(EAnimManager::IsCreated());
   EXPECT_EQ(nullptr, EMeshManager::GetMeshManager());
   EXPECT_EQ(nullptr, EBlendAnimManager::Get());
   EXPECT_EQ(nullptr, app->m_pMapCamera);

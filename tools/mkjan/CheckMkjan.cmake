@@ -1,0 +1,26 @@
+# Runs mkjan on a small description and checks the file it writes.
+file(REMOVE_RECURSE ${WORK})
+file(WRITE ${WORK}/walk.txt "version 201\nmode 1\nlength 10\njoint Root 0\npos 0: 0 0 0, 10: 10 20 30\njoint Arm 1\nrotcomp 0: 0 0 0 1\n")
+execute_process(COMMAND ${MKJAN} ${WORK}/walk.txt ${WORK}/walk.jan
+  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "mkjan failed (${status}): ${err}")
+endif()
+if(NOT out MATCHES "2 joints")
+  message(FATAL_ERROR "unexpected output: ${out}")
+endif()
+file(READ ${WORK}/walk.jan head LIMIT 18 HEX)
+# Magic "XAJP", version 201, mode 1, length 10, flags 0, 2 joints, channels 1 1 0.
+if(NOT head STREQUAL "58414a50c900000001000a00000201010000")
+  message(FATAL_ERROR "unexpected header: ${head}")
+endif()
+
+file(WRITE ${WORK}/bad.txt "version 201\njoint Root 0\nconst pos 1 2 3\n")
+execute_process(COMMAND ${MKJAN} ${WORK}/bad.txt ${WORK}/bad.jan RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE err)
+if(NOT status EQUAL 1 OR NOT err MATCHES "version 200")
+  message(FATAL_ERROR "a constant channel in version 201 was not refused: ${err}")
+endif()
+execute_process(COMMAND ${MKJAN} RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
+if(NOT status EQUAL 2)
+  message(FATAL_ERROR "usage error not reported")
+endif()
