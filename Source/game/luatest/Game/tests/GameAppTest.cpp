@@ -19,6 +19,7 @@
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/MeshEntity.h"
 #include "TWUtil/Profiler.h"
 #include "VERirezo/AnimManager.h"
 #include "VERirezo/EBlendAnimManager.h"
