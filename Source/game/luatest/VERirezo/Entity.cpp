@@ -106,7 +106,7 @@ bool EEntity::IsA(int32_t iType, bool bExact) const {
 
 // ---------------------------------------------------------------- life
 
-EEntity::EEntity(EDomain*, const char* szName)
+EEntity::EEntity(EDomain*, const char* pName)
     : m_dwEntityFlags(ENTITY_VISIBLE),
       m_dwTransientFlags(ENTITYTRANSIENT_SIMULATED),
       m_pScriptObject(nullptr),
@@ -130,8 +130,8 @@ EEntity::EEntity(EDomain*, const char* szName)
       m_uState(0),
       m_pLineCollision(nullptr),
       m_uScriptId(0) {
-  EASSERT(szName);
-  m_szName = StringDuplicatePooled(szName, kMEMTYPE_Entity);
+  EASSERT(pName);
+  m_szName = StringDuplicatePooled(pName, kMEMTYPE_Entity);
   m_uScriptId = EntityDetail::EntityIds().Add(this);
 }
 
@@ -139,7 +139,10 @@ void EEntity::InitEntity(EDomain* pDomain) {
   // Nothing is told yet: there is neither physics nor a previous domain.
   m_pOwnerDomain = pDomain;
   m_uState = (uint8_t)((m_uState & ~kSTATE_DomainAsleep) | ((!pDomain || pDomain->IsSleeping()) ? kSTATE_DomainAsleep : 0));
-  if (!gEntities.Register(this)) return;
+  if (!gEntities.Register(this)) {
+    m_pOwnerDomain = nullptr;
+    return;
+  }
   ResetPhysics();
 }
 
