@@ -530,6 +530,7 @@ bool GameApp::Shutdown() {
 
   // The entities of the game's domains go while the script host still runs.
   if (m_pMainDomain) m_pMainDomain->Clear();
+  m_pLevelDomain = nullptr;  // it went with "MainGame"
   if (m_pInvItemsDomain) m_pInvItemsDomain->Clear();
   DelayedDelete(m_pPlayer);
   DelayedDelete(m_pGlobalEntity);
