@@ -97,7 +97,7 @@ TEST(EntityClassRecords, TheTwentyThreeRecordsWithTheirTypesAndParents) {
       {EThoughtBubbleEntity::StaticClass(), "EntityType_ThoughtBubble", 5, EMeshEntity::StaticClass()},
       {ETrapezeEntity::StaticClass(), "EntityType_Trapeze", 6, EMeshEntity::StaticClass()},
       {ETelekinesisEntity::StaticClass(), "EntityType_Telekinesis", 8, EMeshEntity::StaticClass()},
-      {EMeshEmitterMeshEntity::StaticClass(), "EMeshEmitterMeshEntity", 1, EMeshEntity::StaticClass()},
+      {EMeshEmitterMeshEntity::StaticClass(), "EntityType_Mesh", 1, EMeshEntity::StaticClass()},
       {EBallTrailEntity::StaticClass(), "EBallTrailEntity", -2, EMeshEntity::StaticClass()},
       {EMMGravityEntity::StaticClass(), "EMMGravityEntity", -2, EMeshEntity::StaticClass()},
       {EMoverEntity::StaticClass(), "EMoverEntity", -2, EMeshEntity::StaticClass()},
