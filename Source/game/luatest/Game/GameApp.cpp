@@ -16,6 +16,7 @@
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/Array.h"
 #include "TWUtil/EFileManager.h"
+#include "TWUtil/EMemStack.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/TextureManager.h"
 #include "TWUtil/Profiler.h"
@@ -487,7 +488,7 @@ void GameApp::SimulateFrame(EDomain* pDomain) {
   EProfileZone zone("Simulate Frame", 0, false);
   const float fSimMS = GetSimDeltaTimeMS();
   const float fRealMS = GetRealDeltaTimeMS();
-  EArray<EEntity*> simulated(kMEMTYPE_Entity);
+  ETempArray<EEntity*> simulated(*GetThreadLocalStack());
 
   EVec3 vCamera(0.0f, 0.0f, 0.0f), vPlayer(0.0f, 0.0f, 0.0f);
   if (m_bLockSimulationPosition) {
@@ -517,19 +518,23 @@ void GameApp::SimulateFrame(EDomain* pDomain) {
   }
 
   pDomain->RunAffectors(fSimMS);
-  for (int i = 0; i < simulated.Num(); ++i) {
+  for (unsigned i = 0; i < simulated.Num(); ++i) {
     m_pCurrentEntity = simulated[i];
     simulated[i]->RunAffectors();
   }
   m_pCurrentEntity = nullptr;
 
-  for (int i = 0; i < simulated.Num(); ++i) {
-    EEntity* pEntity = simulated[i];
-    if (pEntity->GetFrameCount() == (uint32_t)m_iFrameCount) continue;
-    pEntity->ProcessFrame(pEntity->GetEntityFlag(ENTITY_FULL_SIM_SPEED) ? fRealMS : fSimMS);
+  {
+    // The frame's temporary allocations go above the array.
+    EMemMark frameMark(*GetThreadLocalStack());
+    for (unsigned i = 0; i < simulated.Num(); ++i) {
+      EEntity* pEntity = simulated[i];
+      if (pEntity->GetFrameCount() == (uint32_t)m_iFrameCount) continue;
+      pEntity->ProcessFrame(pEntity->GetEntityFlag(ENTITY_FULL_SIM_SPEED) ? fRealMS : fSimMS);
+    }
+    m_pCurrentEntity = nullptr;
+    EPhysics::StaticPostProcess();
   }
-  m_pCurrentEntity = nullptr;
-  EPhysics::StaticPostProcess();
 
   if (EAnimManager* pAnims = EAnimManager::Get()) pAnims->ProcessFrame(m_fSimDeltaTime);
 }

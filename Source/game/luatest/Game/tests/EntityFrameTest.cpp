@@ -2,10 +2,15 @@
 // with culling and the ground-and-parent order, and the two steps of
 // deletion at the end of the frame.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 
+#include <fstream>
 #include <string>
 
 #include "Game/GameApp.h"
+#include "ScriptVM/ScriptObject.h"
+#include "TWUtil/EFileManager.h"
 #include "VERirezo/CollisionManager.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/Entity.h"
@@ -201,6 +206,67 @@ TEST_F(EntityFrame, MessagesToAllEntitiesLeaveNoIterationInProgress) {
   EXPECT_EQ(0, EEntityIter::GetNumActive());
   EXPECT_FALSE(m_app.m_pMainDomain->IsMarked());
   EXPECT_FALSE(m_app.m_pLevelDomain->IsMarked());
+}
+
+// The same with a script host whose objects log their culling changes.
+class EntityFrameScripts : public EntityFrame {
+protected:
+  void SetUp() override {
+    EntityFrame::SetUp();
+    char tmpl[] = "/tmp/quillomar-entities-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(tmpl));
+    m_dir = tmpl;
+    m_pOldFiles = gFile;
+    gFile = new EFileManager();
+    gFile->AddReadPath(m_dir.c_str(), false);
+    mkdir((m_dir + "/scripts").c_str(), 0755);
+    std::ofstream(m_dir + "/scripts/Watcher.lua")
+        << "gLog = ''\n"
+           "function Watcher()\n"
+           "  local o = CreateObject(nil)\n"
+           "  o.setState = function(self, s) APISetState(self, s) end\n"
+           "  o.onSimulationCulled = function(self, b)\n"
+           "    if b == 1 then gLog = gLog .. self.Name .. ':culled;' else gLog = gLog .. self.Name .. ':back;' end\n"
+           "  end\n"
+           "  return o\n"
+           "end\n";
+    m_app.GetScriptVM()->Initialise();
+  }
+  void TearDown() override {
+    m_app.GetSceneManager()->GetDefaultSceneRootDomain()->Clear();
+    m_app.EndFrame();
+    m_app.GetScriptVM()->Shutdown();
+    delete gFile;
+    gFile = m_pOldFiles;
+    EXPECT_EQ(0, system(("rm -rf '" + m_dir + "'").c_str()));
+    EntityFrame::TearDown();
+  }
+  std::string ScriptLog() {
+    lua_State* L = m_app.GetScriptVM()->GetGlobalState();
+    lua_getglobal(L, "gLog");
+    std::string s = lua_isstring(L, -1) ? lua_tostring(L, -1) : "?";
+    lua_pop(L, 1);
+    m_app.GetScriptVM()->RunLuaCommands("gLog = ''", nullptr, nullptr, 0);
+    return s;
+  }
+
+  std::string m_dir;
+  EFileManager* m_pOldFiles = nullptr;
+};
+
+TEST_F(EntityFrameScripts, TheScriptHearsOfEachChangeOfTheCulledState) {
+  LoggingEntity* e = Make("e");
+  ASSERT_TRUE(e->AttachScript("Watcher", "e", nullptr, false, true, false));
+  Frame();
+  EXPECT_EQ("", ScriptLog()) << "simulated as before";
+  e->SetEntityFlag(ENTITY_NOSIMULATE, true);
+  Frame();
+  Frame();
+  EXPECT_EQ("e:culled;", ScriptLog());
+  e->SetEntityFlag(ENTITY_NOSIMULATE, false);
+  Frame();
+  EXPECT_EQ("e:back;", ScriptLog());
+  TakeEvents();
 }
 
 }  // namespace
