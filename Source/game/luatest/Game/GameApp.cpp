@@ -143,7 +143,9 @@ GameApp::GameApp()
 GameApp::~GameApp() {
   // Entities still in the domains go with the application.
   if (m_pSceneManager) {
-    if (gGameApp == this) m_pSceneManager->GetDefaultSceneRootDomain()->Clear();
+    EArray<EEntity*> remaining(kMEMTYPE_Entity);
+    for (EEntityIter it(m_pSceneManager->GetDefaultSceneRootDomain(), true); it; ++it) remaining.AddData(*it);
+    for (int i = 0; i < remaining.Num(); ++i) DelayedDelete(remaining[i]);
     delete m_pSceneManager;
     m_pSceneManager = nullptr;
     m_pMainDomain = m_pLevelDomain = m_pSkyBoxDomain = m_pInventoryDomain = m_pInvItemsDomain = nullptr;
