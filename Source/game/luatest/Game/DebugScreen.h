@@ -23,6 +23,7 @@ public:
         PrintMemDump(false),
         FirstHalfDemo(false),
         HideContentWarnings(false),
+        PlayerOnly(false),
         m_fRelativeGameSpeed(1.0f),
         m_fOneTick(0.0f),
         m_fMinFrameTime(0.0f),
@@ -65,6 +66,7 @@ public:
   bool PrintMemDump;
   bool FirstHalfDemo;
   bool HideContentWarnings;
+  bool PlayerOnly;           // simulate only entities exempt from it (cull distance below 0)
 
   // Frame timing.
   float m_fRelativeGameSpeed;  // multiplies the simulated step

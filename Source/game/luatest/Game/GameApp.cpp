@@ -16,13 +16,19 @@
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/Array.h"
 #include "TWUtil/EFileManager.h"
+#include "TWUtil/EMemStack.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/TextureManager.h"
 #include "TWUtil/Profiler.h"
 #include "TWUtil/String.h"
+#include "VERirezo/AnimManager.h"
+#include "VERirezo/Domain.h"
 #include "VERirezo/EBlendAnimManager.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/EntityManager.h"
 #include "VERirezo/FreezeManager.h"
+#include "VERirezo/Physics.h"
+#include "VERirezo/Scene.h"
 
 GameApp* gGameApp = nullptr;
 
@@ -76,6 +82,13 @@ GameApp::GameApp()
       m_pCurrentScriptObject(nullptr),
       m_pPlayer(nullptr),
       m_pGlobalEntity(nullptr),
+      m_pMainDomain(nullptr),
+      m_pLevelDomain(nullptr),
+      m_pSkyBoxDomain(nullptr),
+      m_pInventoryDomain(nullptr),
+      m_pInvItemsDomain(nullptr),
+      m_bLockSimulationPosition(false),
+      m_vLockedSimulationPosition(0.0f, 0.0f, 0.0f),
       m_pUIControlHandler(nullptr),
       m_pRenderCamera(nullptr),
       m_pRenderChannel(nullptr),
@@ -128,6 +141,17 @@ GameApp::GameApp()
 }
 
 GameApp::~GameApp() {
+  // Entities still in the domains go with the application.
+  if (m_pSceneManager) {
+    EArray<EEntity*> remaining(kMEMTYPE_Entity);
+    for (EEntityIter it(m_pSceneManager->GetDefaultSceneRootDomain(), true); it; ++it) remaining.AddData(*it);
+    for (int i = 0; i < remaining.Num(); ++i) DelayedDelete(remaining[i]);
+    delete m_pSceneManager;
+    m_pSceneManager = nullptr;
+    m_pMainDomain = m_pLevelDomain = m_pSkyBoxDomain = m_pInventoryDomain = m_pInvItemsDomain = nullptr;
+  }
+  for (int i = 0; i < m_aDelayedDeleteEntities.Num(); ++i) delete m_aDelayedDeleteEntities[i];
+  m_aDelayedDeleteEntities.Empty();
   for (int i = kNUM_CAMERAS - 1; i >= 0; --i) {
     delete m_aCameras[i];
     m_aCameras[i] = nullptr;
@@ -256,6 +280,9 @@ bool GameApp::InitFrame() {
   }
 
   if (m_pSaveLoadInterface) m_pSaveLoadInterface->Frame();
+
+  EDomain* pActive = m_pSceneManager ? m_pSceneManager->GetActiveDomain() : nullptr;
+  if (m_bLevelLoaded && pActive) SimulateFrame(pActive);
 
   if (pHandler && pHandler == m_pControlHandler && m_fSimDeltaTime != 0.0f) pHandler->PostHandleControls(m_Input);
 
@@ -413,7 +440,7 @@ bool GameApp::EndFrame() {
 void GameApp::DelayedDelete(EEntity* pEntity) {
   if (!pEntity || pEntity->IsDead()) return;
   m_aDelayedDeleteEntities.AddData(pEntity);
-  pEntity->MarkDeleteRequested();
+  pEntity->InternalDelayedDelete();
 }
 
 void GameApp::DelayedDelete(EScriptObject* pObject) {
@@ -433,7 +460,9 @@ void GameApp::CleanupDestroyedEntities(bool) {
   EArrayBase::Swap(scripts, m_aDelayedDeleteScriptObjects);
 
   // Nothing may point at a dead object once it is freed.
+  EPhysics::StaticCleanupReferences();
   CleanupReferences();
+  for (EEntityIter it(nullptr); it; ++it) it->CleanupReferences();
   if (m_ScriptVM.IsInitialised()) m_ScriptVM.CleanupReferences();
   if (m_pSayLineDisplayManager) m_pSayLineDisplayManager->CleanupReferences();
   if (m_pFreezeManager) m_pFreezeManager->CleanupReferences();
@@ -455,6 +484,61 @@ void GameApp::CleanupReferences() {
   if (m_pGlobalEntity && m_pGlobalEntity->IsDead()) m_pGlobalEntity = nullptr;
   if (m_pCurrentEntity && m_pCurrentEntity->IsDead()) m_pCurrentEntity = nullptr;
   if (m_pCurrentScriptObject && m_pCurrentScriptObject->IsDead()) m_pCurrentScriptObject = nullptr;
+}
+
+void GameApp::SimulateFrame(EDomain* pDomain) {
+  EProfileZone zone("Simulate Frame", 0, false);
+  const float fSimMS = GetSimDeltaTimeMS();
+  const float fRealMS = GetRealDeltaTimeMS();
+  ETempArray<EEntity*> simulated(*GetThreadLocalStack());
+
+  EVec3 vCamera(0.0f, 0.0f, 0.0f), vPlayer(0.0f, 0.0f, 0.0f);
+  if (m_bLockSimulationPosition) {
+    vCamera = vPlayer = m_vLockedSimulationPosition;
+  } else {
+    if (ECamera* pCamera = GetCurrentCamera()) vCamera = pCamera->GetPosition();
+    if (m_pPlayer) vPlayer = m_pPlayer->GetPosition();
+  }
+
+  {
+    EEntityIter it(pDomain, true, true);
+    for (; it; ++it) {
+      EEntity* pEntity = *it;
+      const bool bWasSimulated = !pEntity->IsSimulationCulled();
+      pEntity->ClearTransientFlags();
+      const bool bSimulate = it.GetInfo().domain && it.GetInfo().domain->IsMarked() &&
+                             !pEntity->ShouldBeSimulationCulled(vCamera, vPlayer);
+      if (bSimulate) {
+        pEntity->SetTransientFlag(ENTITYTRANSIENT_SIMULATED, true);
+        simulated.AddData(pEntity);
+      }
+      pEntity->Debug_CheckPhysics();
+      if (bSimulate != bWasSimulated && pEntity->GetScriptObject())
+        pEntity->GetScriptObject()->CallMethodf("onSimulationCulled", "b", !bSimulate);
+      if (!bSimulate && pEntity->GetSoundSource()) pEntity->ProcessSoundSource();
+    }
+  }
+
+  pDomain->RunAffectors(fSimMS);
+  for (unsigned i = 0; i < simulated.Num(); ++i) {
+    m_pCurrentEntity = simulated[i];
+    simulated[i]->RunAffectors();
+  }
+  m_pCurrentEntity = nullptr;
+
+  {
+    // The frame's temporary allocations go above the array.
+    EMemMark frameMark(*GetThreadLocalStack());
+    for (unsigned i = 0; i < simulated.Num(); ++i) {
+      EEntity* pEntity = simulated[i];
+      if (pEntity->GetFrameCount() == (uint32_t)m_iFrameCount) continue;
+      pEntity->ProcessFrame(pEntity->GetEntityFlag(ENTITY_FULL_SIM_SPEED) ? fRealMS : fSimMS);
+    }
+    m_pCurrentEntity = nullptr;
+    EPhysics::StaticPostProcess();
+  }
+
+  if (EAnimManager* pAnims = EAnimManager::Get()) pAnims->ProcessFrame(m_fSimDeltaTime);
 }
 
 void GameApp::ResetFrame() {}

@@ -22,6 +22,7 @@ class EBlendAnimManager;
 class ECamera;
 class EDebugManager;
 class EDialogueManager;
+class EDomain;
 class EEntity;
 class EEventAnimManager;
 class EFreezeManager;
@@ -148,6 +149,9 @@ public:
   void InitControlHandlers();
   void InitEntities();
   void ShutdownEntities();
+  // The domains under the scene's root: "MainGame" (active) holding "Level",
+  // "SkyBox", and "Inventory" holding "InvItems".
+  void BuildDomainTree();
   // The context lines that a fatal report can print.
   static void DumpGameContext();
   static void OnNonfatalProblem(const char* szMessage);
@@ -161,6 +165,8 @@ public:
   void DelayedDelete(EScriptObject* pObject);
   void CleanupDestroyedEntities(bool bUnused);
   void CleanupReferences();
+  // One simulated frame of the entities of the domain's subtree.
+  void SimulateFrame(EDomain* pDomain);
   bool InControlHandler(CONTROL_HANDLER_TYPE eType) { return GetControlHandlerType() == eType; }
   virtual bool ProcessGlobalInput(Input& input);
   virtual bool ProcessDebugInput(Input& input);
@@ -305,6 +311,15 @@ public:
   EScriptObject* m_pCurrentScriptObject;
   EEntity* m_pPlayer;
   EEntity* m_pGlobalEntity;
+  EDomain* m_pMainDomain;
+  EDomain* m_pLevelDomain;
+  EDomain* m_pSkyBoxDomain;
+  EDomain* m_pInventoryDomain;
+  EDomain* m_pInvItemsDomain;
+  // Simulation culling measures from the locked point instead of the
+  // camera and the player.
+  bool m_bLockSimulationPosition;
+  EVec3 m_vLockedSimulationPosition;
 
   // Control and cameras.
   EControlHandler* m_aControlHandlers[kCONTROL_NUMTYPES];

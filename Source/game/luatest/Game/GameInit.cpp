@@ -30,7 +30,13 @@
 #include "ScriptVM/ScriptObject.h"
 #include "VERirezo/AnimManager.h"
 #include "VERirezo/EBlendAnimManager.h"
+#include "Entity/PlayerEntity.h"
+#include "VERirezo/CollisionManager.h"
+#include "VERirezo/Domain.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/EntityManager.h"
+#include "VERirezo/MeshEntity.h"
+#include "VERirezo/Scene.h"
 #include "VERirezo/MeshManager.h"
 
 EPrefs::EPrefs()
@@ -340,6 +346,8 @@ bool GameApp::StartUp(void* data) {
 
   m_pLanguageInfo = new ELanguageInfo();
 
+  BuildDomainTree();
+
   static const Input s_NoInput = Input();
   m_aCameras[8]->SetPosition(EVec3(0.0f, 0.0f, 200.0f));
   m_aCameras[8]->SetRotation(EVec3(1.0f, 0.0f, 0.0f), EVec3(0.0f, 1.0f, 0.0f), EVec3(0.0f, 0.0f, 1.0f));
@@ -477,9 +485,10 @@ void GameApp::InitControlHandlers() {
 void GameApp::InitEntities() {
   EASSERT(IsInitialized(kSUBSYSTEM_ControlHandler));
   EASSERT(IsInitialized(kSUBSYSTEM_Lua));
-  // Until the world model exists the global entity stands for the entities
-  // of global standing.
-  m_pGlobalEntity = new EMeshEntity(nullptr, "Global");
+  if (!m_pMainDomain) BuildDomainTree();
+  m_pPlayer = EPlayerEntity::Create(m_pMainDomain, "Ruzi");
+  m_pGlobalEntity = EMeshEntity::Create(m_pMainDomain, "Global");
+  m_pGlobalEntity->AttachScript("global.GlobalClass", m_pGlobalEntity->GetName(), nullptr, false, true, true);
   LoadLocalizedTextBank("GLOBAL");
   SetInitialized(kSUBSYSTEM_Entity, true);
 }
@@ -494,6 +503,18 @@ void GameApp::ShutdownEntities() {
   m_ScriptVM.ProcessRemovals();
   CleanupDestroyedEntities(false);
   SetInitialized(kSUBSYSTEM_Entity, false);
+  for (EEntityIter it(nullptr); it; ++it) g_ErrorManager.TraceMessagef(TT_Warning, "Entity not destroyed: %s", it->GetName());
+}
+
+void GameApp::BuildDomainTree() {
+  if (!m_pSceneManager) m_pSceneManager = new ESceneManager();
+  EDomain* pRoot = m_pSceneManager->GetDefaultSceneRootDomain();
+  m_pMainDomain = pRoot->CreateChildDomain("MainGame", &ECollisionManager::sm_CM);
+  m_pLevelDomain = m_pMainDomain->CreateChildDomain("Level");
+  m_pSkyBoxDomain = pRoot->CreateChildDomain("SkyBox");
+  m_pInventoryDomain = pRoot->CreateChildDomain("Inventory");
+  m_pInvItemsDomain = m_pInventoryDomain->CreateChildDomain("InvItems");
+  m_pSceneManager->SetActiveDomain(m_pMainDomain);
 }
 
 void GameApp::SetControlHandler(CONTROL_HANDLER_TYPE eType, void* pData) {
@@ -508,6 +529,9 @@ bool GameApp::Shutdown() {
   SetControlHandler(kCONTROL_NONE, nullptr);
 
   // The entities of the game's domains go while the script host still runs.
+  if (m_pMainDomain) m_pMainDomain->Clear();
+  m_pLevelDomain = nullptr;  // it went with "MainGame"
+  if (m_pInvItemsDomain) m_pInvItemsDomain->Clear();
   DelayedDelete(m_pPlayer);
   DelayedDelete(m_pGlobalEntity);
   CleanupDestroyedEntities(false);

@@ -2,6 +2,8 @@
 // between script values and engine objects.
 #include "ScriptVM/LuaHelper.h"
 
+#include "VERirezo/MeshEntity.h"
+
 #include <strings.h>
 
 #include <cstdio>

@@ -6,6 +6,7 @@
 #include "Lua/lua.h"
 #include "VERirezo/Entity.h"
 
+class EMeshEntity;
 class EScriptObject;
 class EMesh;
 class EVec3;

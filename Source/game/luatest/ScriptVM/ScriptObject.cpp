@@ -18,6 +18,7 @@
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/String.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/MeshEntity.h"
 
 namespace {
 EScriptIdTable& ScriptObjectIds() {
@@ -101,6 +102,35 @@ bool EScriptObject::IsA(const char* szClass) {
   bool bResult = false;
   if (!CallMethodf("IsA", "s/b", szClass, &bResult)) return false;
   return bResult;
+}
+
+const EEntity::EClassInfo* EScriptObject::GetEntityClass() const {
+  const EEntity::EClassInfo* pClass = nullptr;
+  EScriptVM* pVM = EScriptVM::m_spScriptVM;
+  lua_State* L = pVM ? pVM->GetGlobalState() : nullptr;
+  if (L) {
+    const int iTop = lua_gettop(L);
+    if (PushTable(L)) {
+      lua_pushstring(L, "EntityType");
+      lua_gettable(L, -2);
+      const char* szName = DebugGetName() ? DebugGetName() : "";
+      if (lua_type(L, -1) == LUA_TNUMBER) {
+        const int iType = (int)lua_tonumber(L, -1);
+        if (iType == EntityType_None) {
+          lua_settop(L, iTop);
+          return nullptr;
+        }
+        pClass = EEntity::EClassInfo::Lookup(iType);
+        if (!pClass) g_ErrorManager.TraceMessagef(TT_Warning, "%s: Unknown entity type %d", szName, iType);
+      } else if (lua_type(L, -1) == LUA_TSTRING) {
+        const char* szType = lua_tostring(L, -1);
+        pClass = EEntity::EClassInfo::Lookup(szType);
+        if (!pClass) g_ErrorManager.TraceMessagef(TT_Warning, "%s: Unknown entity type %s", szName, szType);
+      }
+    }
+    lua_settop(L, iTop);
+  }
+  return pClass ? pClass : EMeshEntity::StaticClass();
 }
 
 bool EScriptObject::AttachToEntity(EEntity* pEntity) {
@@ -446,7 +476,12 @@ void EScriptVM::RemoveScript(EScriptObject* pObject, bool bDeleteEntity) {
   if (EEntity* pEntity = pObject->m_pEntity) {
     pEntity->DetachScript();
     pObject->m_pEntity = nullptr;
-    if (bDeleteEntity && !pEntity->IsDead()) pEntity->MarkDeleteRequested();
+    if (bDeleteEntity && !pEntity->IsDead()) {
+      if (gGameApp)
+        gGameApp->DelayedDelete(pEntity);
+      else
+        pEntity->InternalDelayedDelete();
+    }
   }
   ReleaseObjectThread(pObject);
 

@@ -9,8 +9,8 @@
 #include "Lua/lua.h"
 #include "TWUtil/List.h"
 #include "TWUtil/Timing.h"
+#include "VERirezo/Entity.h"
 
-class EEntity;
 class EMeshEntity;
 class EScriptVM;
 class EString;
@@ -51,6 +51,10 @@ public:
   static EScriptObject* FromScriptId(uint32_t id);
 
   bool IsA(const char* szClass);
+  // The entity class that the table's EntityType names (a type number or a
+  // class name); the mesh-entity class when it names none that exists, null
+  // for the number -1.
+  const EEntity::EClassInfo* GetEntityClass() const;
   EEntity* GetEntity() const { return m_pEntity; }
   void SetEntity(EEntity* pEntity) { m_pEntity = pEntity; }
   bool AttachToEntity(EEntity* pEntity);

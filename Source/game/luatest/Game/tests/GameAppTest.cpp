@@ -19,6 +19,12 @@
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/MeshEntity.h"
+#include "Entity/PlayerEntity.h"
+#include "VERirezo/CollisionManager.h"
+#include "VERirezo/Domain.h"
+#include "VERirezo/EntityManager.h"
+#include "VERirezo/Scene.h"
 #include "TWUtil/Profiler.h"
 #include "VERirezo/AnimManager.h"
 #include "VERirezo/EBlendAnimManager.h"
@@ -348,6 +354,31 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   ASSERT_NE(nullptr, app->GetGlobalEntity());
   EXPECT_STREQ("Global", app->GetGlobalEntity()->GetName());
 
+  // The domain tree, with the entities made through their class records in
+  // "MainGame"; those of the first InitEntities are all gone.
+  ESceneManager* scenes = app->GetSceneManager();
+  ASSERT_NE(nullptr, scenes);
+  EDomain* root = scenes->GetDefaultSceneRootDomain();
+  ASSERT_NE(nullptr, root);
+  EDomain* main = root->FindDomain("MainGame");
+  ASSERT_NE(nullptr, main);
+  EXPECT_EQ(main, scenes->GetActiveDomain());
+  EXPECT_EQ(&ECollisionManager::sm_CM, main->GetCollisionManager());
+  EXPECT_EQ(main, root->FindDomain("Level")->GetParent());
+  EXPECT_EQ(root, root->FindDomain("SkyBox")->GetParent());
+  EXPECT_EQ(root, root->FindDomain("Inventory")->GetParent());
+  EXPECT_EQ(root->FindDomain("Inventory"), root->FindDomain("InvItems")->GetParent());
+  ASSERT_NE(nullptr, app->GetPlayer());
+  EXPECT_STREQ("Ruzi", app->GetPlayer()->GetName());
+  EXPECT_TRUE(app->GetPlayer()->IsA(EPlayerEntity::StaticClass(), true));
+  EXPECT_TRUE(app->GetGlobalEntity()->IsA(EMeshEntity::StaticClass(), true));
+  EXPECT_EQ(main, app->GetPlayer()->GetOwnerDomain());
+  EXPECT_EQ(main, app->GetGlobalEntity()->GetOwnerDomain());
+  int live = 0;
+  for (EEntityIter it(nullptr); it; ++it) ++live;
+  EXPECT_EQ(2, live);
+  EXPECT_EQ(std::string::npos, startLog.find("Entity not destroyed"));
+
   for (int i = 0; i < 3; ++i) {
     EXPECT_TRUE(app->InitFrame());
     EXPECT_TRUE(app->RenderFrame());
@@ -366,6 +397,8 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   EXPECT_EQ(nullptr, EBlendAnimManager::Get());
   EXPECT_EQ(nullptr, app->m_pMapCamera);
   EXPECT_EQ(nullptr, app->GetGlobalEntity());
+  EXPECT_EQ(nullptr, app->GetPlayer());
+  EXPECT_EQ(0, gEntities.GetNumSlots()) << "the game's domains were cleared";
   EXPECT_FALSE(SingletonTWConsole::Exists());
   delete app;
   EXPECT_EQ(nullptr, gGameApp);

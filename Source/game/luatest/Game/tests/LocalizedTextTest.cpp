@@ -17,6 +17,7 @@
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/MeshEntity.h"
 
 #ifndef QUILLOMAR_MKLUB
 #error "the string-table compiler mklub is needed (tools/CMakeLists.txt)"

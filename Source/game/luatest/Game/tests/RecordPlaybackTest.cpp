@@ -22,6 +22,7 @@
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/Profiler.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/MeshEntity.h"
 
 namespace {
 
@@ -59,9 +60,9 @@ public:
   RecApp() {
     m_aCameras[0] = new ECamera();
     m_aCameraChannels[0].m_pCamera = m_aCameras[0];
-    m_pPlayer = new EMeshEntity(nullptr, "Ruzi");
+    BuildDomainTree();
+    m_pPlayer = EMeshEntity::Create(m_pMainDomain, "Ruzi");
   }
-  ~RecApp() override { delete m_pPlayer; }
   EVec2* GetMousePoint() override { return &m_vPoint; }
   void UnlockAchievement(const char*) override {}
   void UpdateInput(Input* input, Input*) override { *input = LiveInput(m_iLiveFrame++, m_iPattern); }
@@ -544,7 +545,7 @@ TEST(RecordingTheRunningGame, PlaysBackWithoutMismatch) {
   // Something that moves with the frame time and the random numbers.
   MoverHandler mover;
   app->m_pControlHandler = &mover;
-  app->m_pPlayer = new EMeshEntity(nullptr, "Ruzi");
+  ASSERT_NE(nullptr, app->m_pPlayer) << "start-up creates the player";
   std::vector<std::string> lines;
   s_pLines = &lines;
   auto frames = [&](int n) {

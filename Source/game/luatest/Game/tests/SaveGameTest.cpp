@@ -11,6 +11,7 @@
 #include "ScriptVM/ScriptObject.h"
 #include "ScriptVM/ScriptVM.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/MeshEntity.h"
 
 namespace {
 
@@ -204,7 +205,7 @@ const char* const kPlayerClass =
 
 TEST_F(SaveGames, SavedTablesComeBackAfterALoad) {
   filetest::WriteText(m_dir / "game/scripts/Player.lua", kPlayerClass);
-  EEntity* player = new EEntity(nullptr, "Player");
+  EEntity* player = new EMeshEntity(nullptr, "Player");
   EScriptObject* playerScript = m_vm->CreateScriptObject("Player", "Player", player, nullptr, false, false, true, false);
   ASSERT_NE(nullptr, playerScript);
   player->SetScriptObject(playerScript);

@@ -4,6 +4,7 @@
 #include "ScriptVMTestUtil.h"
 #include "TWMath/Vector.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/MeshEntity.h"
 
 namespace {
 int Nothing(lua_State*) { return 0; }
@@ -204,13 +205,14 @@ TEST_F(LuaHelperTest, EntitiesResolveOnlyThroughTheirOwnIds) {
     else EXPECT_TRUE(m_Lines.empty()) << c.args << "\n" << AllLines();
   }
 
-  // A dead entity gives null quietly; after its deletion the id names nothing.
-  pEntity->MarkDeleteRequested();
+  // A dead entity gives null quietly (its deletion request removed its
+  // script object too); after its deletion the id names nothing.
+  pEntity->InternalDelayedDelete();
+  EXPECT_TRUE(withEntity->IsDead());
   m_Lines.clear();
   Run("TestEntity(bodyId)");
   EXPECT_EQ(s_pGot, nullptr);
   EXPECT_TRUE(m_Lines.empty());
-  vm.RemoveScript(withEntity, false);
   vm.DestroyDeletedScriptObjects();
   delete pEntity;
   Run("TestEntity(bodyId)");
@@ -224,7 +226,7 @@ TEST_F(LuaHelperTest, PushEntityGivesTableIdOrNil) {
   EXPECT_EQ(lua_toid(L, -1), 0u);
   EXPECT_FALSE(Lua_PushEntity(L, nullptr, false));
   EXPECT_TRUE(lua_isnil(L, -1));
-  EEntity e(nullptr, "Loose");
+  EMeshEntity e(nullptr, "Loose");
   EXPECT_TRUE(Lua_PushEntity(L, &e, true));
   EXPECT_EQ(EEntity::FromScriptId(lua_toid(L, -1)), &e);
   lua_settop(L, 0);

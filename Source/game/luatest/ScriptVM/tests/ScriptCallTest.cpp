@@ -3,6 +3,7 @@
 #include "ScriptDebugScope.h"
 #include "ScriptVMTestUtil.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/MeshEntity.h"
 
 namespace {
 std::string s_CallersName;
@@ -43,9 +44,9 @@ TEST_F(ScriptCallTest, ArgumentLettersPushTheirValues) {
   WriteClass("test.Thing", "");
   EScriptObject* pObject = Make("test.Thing", "thing");
   ASSERT_NE(pObject, nullptr);
-  EEntity withScript(nullptr, "withScript");
+  EMeshEntity withScript(nullptr, "withScript");
   ASSERT_TRUE(pObject->AttachToEntity(&withScript));
-  EEntity withoutScript(nullptr, "withoutScript");
+  EMeshEntity withoutScript(nullptr, "withoutScript");
   Run("someGlobal = 'global value'");
   Run("function Take(...) got = arg end");
 
@@ -88,7 +89,7 @@ TEST_F(ScriptCallTest, ArgumentLettersPushTheirValues) {
 TEST_F(ScriptCallTest, ResultLettersStoreInOrder) {
   WriteClass("test.Thing", "");
   EScriptObject* pObject = Make("test.Thing", "thing");
-  EEntity entity(nullptr, "thingEntity");
+  EMeshEntity entity(nullptr, "thingEntity");
   ASSERT_TRUE(pObject->AttachToEntity(&entity));
 
   Run("function Pair() return 3, 4 end");

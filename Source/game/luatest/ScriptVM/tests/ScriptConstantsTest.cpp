@@ -10,10 +10,10 @@ namespace {
 // Class records as further entity classes register them: a numbered one, a
 // name-only one, and two numbered ones under one name (the newest record
 // heads the list, so the older one is met later in the walk).
-EEntity::EClassInfo s_Numbered("EntityType_CallsTestNumbered", 77, EEntity::StaticClass(), nullptr);
-EEntity::EClassInfo s_NameOnly("ECallsTestNameOnly", -2, EEntity::StaticClass(), nullptr);
-EEntity::EClassInfo s_OlderTwin("EntityType_CallsTestTwin", 40, EEntity::StaticClass(), nullptr);
-EEntity::EClassInfo s_NewerTwin("EntityType_CallsTestTwin", 41, EEntity::StaticClass(), nullptr);
+EEntity::EClassInfo s_Numbered("EntityType_CallsTestNumbered", 77, nullptr, EEntity::StaticClass());
+EEntity::EClassInfo s_NameOnly("ECallsTestNameOnly", -2, nullptr, EEntity::StaticClass());
+EEntity::EClassInfo s_OlderTwin("EntityType_CallsTestTwin", 40, nullptr, EEntity::StaticClass());
+EEntity::EClassInfo s_NewerTwin("EntityType_CallsTestTwin", 41, nullptr, EEntity::StaticClass());
 
 int CountGlobals(lua_State* L) {
   int n = 0;

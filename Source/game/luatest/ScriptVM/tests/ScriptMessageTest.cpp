@@ -8,6 +8,7 @@
 #include "ScriptVM/ScriptMessage.h"
 #include "ScriptVMTestUtil.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/MeshEntity.h"
 
 namespace {
 // Handlers append "name(arg,arg,...)" to the global gLog.
@@ -174,7 +175,7 @@ TEST_F(ScriptMessageTest, DeadReferencesInQueuedMessagesBecomeNil) {
   EScriptObject* a = Make("a");
   EScriptObject* b = Make("b");
   EScriptObject* c = Make("c");
-  EEntity* pEntity = new EEntity(nullptr, "thing");
+  EEntity* pEntity = new EMeshEntity(nullptr, "thing");
   c->AttachToEntity(pEntity);
   Log();
   b->SendMessagef("Hit", a, kMESSAGE_Queued, "ELi", pEntity, c, 5);
@@ -183,9 +184,9 @@ TEST_F(ScriptMessageTest, DeadReferencesInQueuedMessagesBecomeNil) {
   b->SendMessagef("Hit", a, kMESSAGE_Immediate, "E", pEntity);
   EXPECT_EQ(Log(), "Hit(b,c,a,nil,nil,nil,nil)");
 
-  pEntity->MarkDeleteRequested();
+  pEntity->InternalDelayedDelete();  // removes c, its script object, too
+  EXPECT_TRUE(c->IsDead());
   vm.RemoveScript(a, false);
-  vm.RemoveScript(c, false);
   vm.DestroyDeletedScriptObjects();  // clean-up, then a and c are destroyed
   Log();
   Frames(1);

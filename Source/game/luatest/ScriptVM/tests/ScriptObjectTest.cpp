@@ -1,6 +1,7 @@
 // Script objects: creation, names, states, removal and soft references.
 #include "ScriptVMTestUtil.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/MeshEntity.h"
 
 class ScriptObjectTest : public ScriptVMTest {
 protected:
@@ -93,7 +94,7 @@ TEST_F(ScriptObjectTest, RemovedObjectIsGoneForScriptsAndDeletedAtFrameEnd) {
 }
 
 TEST_F(ScriptObjectTest, EntityAttachmentGoesBothWays) {
-  EEntity e(nullptr, "DoorEntity");
+  EMeshEntity e(nullptr, "DoorEntity");
   EScriptObject* o = vm.CreateScriptObject("test.Door", "withEntity", nullptr, nullptr, false, false, true, false);
   EXPECT_TRUE(o->GoesWithLevel());
   EXPECT_TRUE(o->AttachToEntity(&e));
@@ -108,11 +109,11 @@ TEST_F(ScriptObjectTest, EntityAttachmentGoesBothWays) {
 
   // A culled entity keeps its object idle.
   WriteClass("test.Tick", "  o.initialState = function(self) self.n = (self.n or 0) + 1 self:SetState(self.initialState) end");
-  EEntity e2(nullptr, "Ticker");
+  EMeshEntity e2(nullptr, "Ticker");
   EScriptObject* t = vm.CreateScriptObject("test.Tick", "tick", &e2, nullptr, false, false, true, false);
   e2.SetScriptObject(t);
   Frames(1);
-  e2.SetTransientFlag(EEntity::kTRANSIENT_Simulated, false);
+  e2.SetTransientFlag(ENTITYTRANSIENT_SIMULATED, false);
   Frames(2);
   EXPECT_EQ(Num("gLSO.tick.n"), 1.0f);
   vm.RemoveScript(t, false);

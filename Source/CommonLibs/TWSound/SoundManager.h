@@ -1,0 +1,22 @@
+// The sound-manager interface that the game calls. This is the part that
+// entities use; the manager itself comes with the sound system.
+#pragma once
+
+#include <cstdint>
+
+#include "TWMath/Vector.h"
+
+class EEntity;
+
+class ESoundManager {
+public:
+  virtual ~ESoundManager() {}
+
+  // Gives a source back to the manager.
+  virtual void FreeSoundSource(uint32_t uiSource, EEntity* pOwner) = 0;
+  // Moves the source to the position; false when the manager took the
+  // source back.
+  virtual bool ProcessSoundSource(uint32_t uiSource, const EVec3& vPosition) = 0;
+  // The sounds of the owner's sources pause or resume with its domain.
+  virtual void SetSoundSourceSleeping(EEntity* pOwner, bool bSleeping) = 0;
+};

@@ -1,0 +1,22 @@
+// Mesh entities: entities drawn with a mesh. This is the class record and
+// the base that derived classes build on; the mesh behaviour comes with the
+// mesh-entity code.
+#pragma once
+
+#include "VERirezo/Entity.h"
+
+class EMesh;
+
+class EMeshEntity : public EEntity {
+  DECLARE_ENTITY_CLASS(EMeshEntity)
+public:
+  EMeshEntity(EDomain* pDomain, const char* szName) : EEntity(pDomain, szName), m_pMesh(nullptr) {}
+
+  bool IsMeshEntity() const override { return true; }
+  void RequestRender() override {}
+  void RunAffectors() override {}
+  EMesh* GetMesh() const { return m_pMesh; }
+
+private:
+  EMesh* m_pMesh;
+};

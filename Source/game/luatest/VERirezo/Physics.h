@@ -1,0 +1,99 @@
+// Physics of one entity: its transform, velocity, flags, attachment and the
+// entity it stands on. This is the part entities and domains rely on; the
+// frame step and collision response come with the physics system.
+#pragma once
+
+#include <cstdint>
+
+#include "TWMath/Matrix.h"
+#include "TWMath/Vector.h"
+
+class EDomain;
+class EEntity;
+
+enum EPhysicsFlag : uint32_t {
+  PHYSICS_COLLIDEE = 0x1,
+  PHYSICS_COLLIDER = 0x2,
+  PHYSICS_MOVINGGEOMETRY = 0x400,
+};
+
+enum ECollisionPrimitiveType { CPT_None = 0, CPT_Spheres = 3, CPT_Triangles = 4, CPT_Capsules = 5 };
+
+class EPhysics {
+public:
+  explicit EPhysics(EEntity* pOwner);
+  virtual ~EPhysics();
+  EPhysics(const EPhysics&) = delete;
+  EPhysics& operator=(const EPhysics&) = delete;
+
+  // Takes over the state of another physics (transform, motion, flags,
+  // collision type); owner and attachment stay.
+  void InitFrom(const EPhysics& other);
+
+  EEntity* GetOwner() const { return m_pOwner; }
+  EPhysics* GetAttachParent() const { return m_pAttachParent; }
+  EEntity* GetStandingOn() const { return m_pStandingOn; }
+  void SetStandingOn(EEntity* pEntity) { m_pStandingOn = pEntity; }
+  EEntity* GetCollidedWithEntity() const { return m_pCollidedWith; }
+
+  const EMat4& GetAbsTrans() const { return m_AbsTrans; }
+  void SetAbsTrans(const EMat4& trans, unsigned dwUpdateFlags);
+  const EVec3& GetAbsPosition() const { return m_AbsTrans.GetTranslation(); }
+  void SetPosition(const EVec3& vPosition) { m_AbsTrans.SetTranslation(vPosition); }
+  void InitPosition(const EVec3& vPosition);
+  EVec3 GetUp() const;
+  void SetGravityDir(const EVec3& vDir) { m_vGravityDir = vDir; }
+  const EVec3& GetGravityDir() const { return m_vGravityDir; }
+  const EVec3& GetVelocity() const { return m_vVelocity; }
+  void SetVelocity(const EVec3& vVelocity) { m_vVelocity = vVelocity; }
+
+  bool GetFlag(uint32_t dwMask) const { return (m_dwFlags & dwMask) != 0; }
+  void SetFlag(uint32_t dwMask, bool bOn) { m_dwFlags = bOn ? (m_dwFlags | dwMask) : (m_dwFlags & ~dwMask); }
+  bool GetStateFlag(int iState) const { return (m_dwStateFlags >> iState) & 1u; }
+  void SetStateFlag(int iState) { m_dwStateFlags |= 1u << iState; }
+  void UnsetStateFlag(int iState) { m_dwStateFlags &= ~(1u << iState); }
+  ECollisionPrimitiveType GetCollisionType() const { return m_eCollisionType; }
+  void SetCollisionType(ECollisionPrimitiveType eType) { m_eCollisionType = eType; }
+  bool IsDomainSleeping() const { return m_bDomainSleeping; }
+
+  // Attaches to the parent physics (the owner entity's parent becomes the
+  // parent's owner); false for a null parent or the physics itself.
+  bool AttachToParent(EPhysics* pParent, const EMat4* pOffset, const char* szJoint);
+  // Clears the attachment and the owner entity's parent.
+  void DetachFromParent();
+
+  virtual void onDomainSleep(bool bAsleep);
+  // Moves the owner's collision registration from the old domain's
+  // collision manager to the new one's.
+  virtual void onDomainChange(EDomain* pOld, EDomain* pNew);
+  virtual void OwnerDeleted();
+  // Drops the links to dead entities.
+  virtual void CleanupReferences();
+  virtual void SetupDefaultCollision() {}
+
+  // The frame's post-process and the clean-up of the shared lists; the
+  // physics system fills them.
+  static void StaticPostProcess() {}
+  static void StaticCleanupReferences() {}
+
+private:
+  EEntity* m_pOwner;
+  EPhysics* m_pAttachParent;
+  EEntity* m_pStandingOn;
+  EEntity* m_pCollidedWith;
+  EMat4 m_AbsTrans;
+  EMat4 m_AttachOffset;
+  EVec3 m_vVelocity;
+  EVec3 m_vGravityDir;
+  uint32_t m_dwFlags;
+  uint32_t m_dwStateFlags;
+  ECollisionPrimitiveType m_eCollisionType;
+  bool m_bDomainSleeping;
+  bool m_bOwnerDeleted;
+};
+
+class EPhysicsFactory {
+public:
+  // A new physics of the kind that suits the entity's class.
+  static EPhysics* CreatePhysics(EEntity* pEntity);
+};
