@@ -23,15 +23,25 @@ target_link_libraries(quillomar_engine PUBLIC
 
 # Programs that run the engine take every object of the library: script
 # natives register themselves from static objects in files nothing else
-# refers to, and a plain static link would leave those files out.
+# refers to, and a plain static link would leave those files out. Every
+# program and helper library links it this way (CMake refuses one library
+# linked both whole and plain into one program).
 set(QUILLOMAR_ENGINE_WHOLE "$<LINK_LIBRARY:WHOLE_ARCHIVE,quillomar_engine>")
+
+# Writers that tests, tools and fuzz seeds share are small libraries that use
+# the engine's headers; the programs that take them link the engine
+# themselves (linked through both, its objects would come twice).
+function(quillomar_engine_headers target)
+  target_include_directories(${target} PUBLIC $<TARGET_PROPERTY:quillomar_engine,INTERFACE_INCLUDE_DIRECTORIES>)
+  target_link_libraries(${target} PUBLIC PkgConfig::SDL PkgConfig::OPENAL)
+endfunction()
 
 # The interpreter tests' chunk writer serves the tools, fuzz harnesses and
 # benchmarks that write compiled chunks: compiled once for all of them.
 add_library(quillomar_chunk_writer STATIC ${PROJECT_SOURCE_DIR}/Source/Lua/tests/ChunkWriter.cpp)
 target_include_directories(quillomar_chunk_writer PUBLIC
   ${PROJECT_SOURCE_DIR}/Source/Lua ${PROJECT_SOURCE_DIR}/Source/Lua/tests)
-target_link_libraries(quillomar_chunk_writer PUBLIC quillomar_engine)
+quillomar_engine_headers(quillomar_chunk_writer)
 
 set(SANITIZER_SUPPORT "")
 if(QUILLOMAR_ASAN)

@@ -127,7 +127,7 @@ private:
   bool m_bRecord;
   float m_fGain;
   unsigned long m_ulFlags;
-  long m_lIndex;
+  [[maybe_unused]] long m_lIndex;
   long m_lVolume;
   long m_lLock;
   _GUID m_guidSlot;

@@ -538,7 +538,7 @@ void GameApp::SimulateFrame(EDomain* pDomain) {
     EPhysics::StaticPostProcess();
   }
 
-  if (EAnimManager* pAnims = EAnimManager::Get()) pAnims->ProcessFrame(m_fSimDeltaTime);
+  if (EAnimManager::IsCreated()) EAnimManager::Get()->ProcessFrame(m_fSimDeltaTime);
 }
 
 void GameApp::ResetFrame() {}
