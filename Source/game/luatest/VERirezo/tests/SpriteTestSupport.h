@@ -45,10 +45,7 @@ protected:
     m_pRenderer->m_DisplayOptions.m_dwHeight = 480;
     m_pRenderer->m_DisplayOptions.m_bFullScreen = false;
     m_pRenderer->m_DisplayOptions.m_fGamma = 1.0f;
-    // The GLSL profile reads the sprite vertex's inputs faithfully on Mesa.
-    GForceMojoShaderProfile = "glsl120";
     ASSERT_TRUE(m_pRenderer->Init(nullptr, 0));
-    GForceMojoShaderProfile = nullptr;
     SDL_WM_GrabInput(SDL_GRAB_OFF);
     m_pApp->m_pGameTextureManager = new EGameTextureManager();
     m_pApp->m_pSpriteManager = new ESpriteManager();

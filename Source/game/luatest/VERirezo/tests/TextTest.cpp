@@ -72,6 +72,11 @@ protected:
 
 TEST_F(TextTest, FontListNumbersFromOne) {
   EXPECT_EQ(0u, m_pApp->LoadFont("fonts\\Missing.twf"));
+  std::vector<uint8_t> bad = fonttest::MakeFontBytes();
+  bad[12 + 256 + 5 * 12] = 2;  // the pixel format of its five glyphs
+  WriteFile("fonts/Bad_lin.twf", bad);
+  EXPECT_EQ(0u, m_pApp->LoadFont("fonts\\Bad.twf"));
+  EXPECT_EQ(0, m_pApp->m_lFonts.Num());
   for (unsigned i = 1; i <= 4; ++i) EXPECT_EQ(i, m_pApp->LoadFont("fonts\\Test.twf"));
   EFont* f = m_pApp->GetFont(4);
   ASSERT_NE(nullptr, f);
@@ -241,6 +246,10 @@ TEST_F(TextTest, ThreeDCharacters) {
   EXPECT_NEAR(1, (*t->GetCharArray())[2].m_avCorners[0].x, 1e-5);
   t->AddChar(tex, 1, 2, 3, box, nullptr, &origin, nullptr, nullptr, &move);
   EXPECT_EQ(101, (*t->GetCharArray())[3].m_avCorners[0].x);
+  // Colours outside 0..1 are clamped.
+  const EVec4 bright(2, -1, 0.5f, 1);
+  t->AddChar(tex, 0, 0, 0, box, &bright);
+  EXPECT_EQ(ColorVectorToRGBA(EVec4(1, 0, 0.5f, 1)), (*t->GetCharArray())[4].m_dwColor);
   t->ResetFrame();
 
   // Text laid out as characters: 57 of one texture in one run (56 + 1).
