@@ -200,12 +200,13 @@ void EFont::ParseIconList(const char* pText, size_t length) {
     // name, commas, path up to the next comma
     size_t i = at;
     while (i < end && pText[i] != ',') ++i;
-    name.Copy(pText + at, (int)(i - at));
+    // (an empty span must not hand Copy a pointer past the text)
+    name.Copy(i > at ? pText + at : "", (int)(i - at));
     while (i < end && pText[i] == ',') ++i;
     while (i < end && (pText[i] == ' ' || pText[i] == '\t')) ++i;
     size_t j = i;
     while (j < end && pText[j] != ',') ++j;
-    path.Copy(pText + i, (int)(j - i));
+    path.Copy(j > i ? pText + i : "", (int)(j - i));
     at = end;
     if (name.Length() == 0 || path.Length() == 0) break;
     m_pIcons[m_dwIconCount++].Load(*name, *path);
