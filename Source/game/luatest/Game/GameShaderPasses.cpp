@@ -16,7 +16,8 @@
 namespace {
 
 enum {
-  kSPRITEBLIT_CONSTANTS = 60,  // c60 scale, c61 offset (clip space)
+  kMATERIAL_COLOUR = 2,        // c2 multiplies the vertex colour
+  kSPRITEBLIT_CONSTANTS = 10,  // c10 scale, c11 offset (clip space)
   kZSPRITE_CONSTANTS = 64,     // c64..c67 the matrix, c68 the colour
 };
 
@@ -30,8 +31,8 @@ struct ShaderPassCache {
 ShaderPassCache s_ShaderPasses;
 
 const char kSpriteBlitBody[] =
-    "mad oPos, v0, c60, c61\n"
-    "mov oD0, v2\n"
+    "mad oPos, v0, c10, c11\n"
+    "mul oD0, v2, c2\n"
     "mov oT0, v3\n";
 const char kZSpriteBody[] =
     "dp4 oPos.x, v0, c64\n"
@@ -112,7 +113,9 @@ void GameApp::SetShaderSpriteBlit(const EVec2& scale, const EVec2& offset, const
   const EVec4 k[2] = {
       EVec4(2.0f * scale.x / screenSize.x, -2.0f * scale.y / screenSize.y, 0.0f, 0.0f),
       EVec4(2.0f * offset.x / screenSize.x - 1.0f, 1.0f - 2.0f * offset.y / screenSize.y, 0.0f, 1.0f)};
+  const EVec4 white(1.0f, 1.0f, 1.0f, 1.0f);
   r->SetVertexShader(c.hSpriteVS);
+  r->SetVertexShaderConstant(kMATERIAL_COLOUR, &white, 1);
   r->SetVertexShaderConstant(kSPRITEBLIT_CONSTANTS, k, 2);
   r->SetPixelShader(c.hColor1TexPS);
 }
