@@ -19,6 +19,8 @@ EVec4 ColorVectorFromRGBA(uint32_t color);
 EVec4 ColorVectorFromPixel(unsigned texel, TEXTUREFORMAT format);
 // The texel of a colour whose components lie in 0 to 1, for the same formats.
 unsigned ColorVectorToPixel(const EVec4& colour, TEXTUREFORMAT format);
+// A8R8G8B8 of a colour whose components lie in 0 to 1 (checked).
+inline uint32_t ColorVectorToRGBA(const EVec4& colour) { return ColorVectorToPixel(colour, kTEXTUREFORMAT_8888); }
 // An opaque colour from hue, saturation and value, each clamped to 0 to 1.
 EVec4 ColorVectorFromHSV(float hue, float saturation, float value);
 

@@ -19,3 +19,12 @@ void ECamera::SetRotation(const EVec3& vRight, const EVec3& vUp, const EVec3& vV
 }
 
 void ECamera::Update(const Input*, float) {}
+
+EVec3 ECamera::WorldCoordsToScreen(const EVec3& vPoint, bool) const {
+  const EVec3 d = vPoint - m_vPosition;
+  const float z = d.x * m_vView.x + d.y * m_vView.y + d.z * m_vView.z;
+  if (z <= 0.0f) return EVec3(0.0f, 0.0f, z);
+  const float right = d.x * m_vRight.x + d.y * m_vRight.y + d.z * m_vRight.z;
+  const float up = d.x * m_vUp.x + d.y * m_vUp.y + d.z * m_vUp.z;
+  return EVec3(320.0f + right / z * 320.0f, 240.0f - up / z * 320.0f, z);
+}

@@ -31,6 +31,10 @@ public:
   // must not react) and step in milliseconds.
   void Update(const Input* pInput, float fMS);
   bool GetFullSimSpeed() const { return false; }
+  // Screen x and y of a world point in the 640 x 480 sprite space, and its
+  // depth along the view (0 or less behind the camera). Until the camera
+  // keeps a projection, the view spans 90 degrees across the 640 pixels.
+  EVec3 WorldCoordsToScreen(const EVec3& vPoint, bool bFlag) const;
   void SetVisibilityCheck(bool bOn) { m_bVisibilityCheck = bOn; }
   bool GetVisibilityCheck() const { return m_bVisibilityCheck; }
   void CleanupReferences() {}

@@ -29,6 +29,8 @@
 #include "VERirezo/FreezeManager.h"
 #include "VERirezo/Physics.h"
 #include "VERirezo/Scene.h"
+#include "VERirezo/Sprite.h"
+#include "VERirezo/Text3D.h"
 
 GameApp* gGameApp = nullptr;
 
@@ -327,7 +329,15 @@ bool GameApp::InitFrame() {
   }
 
   if (m_pBlendAnimManager) m_pBlendAnimManager->DoWork(m_fRealDeltaTime);
+  PreprocessRenderManagers();
   return true;
+}
+
+// What the frame queued for the 2D and 3D text passes is sorted and written
+// into the managers' buffers once the frame's producers have run.
+void GameApp::PreprocessRenderManagers() {
+  if (m_pSpriteManager) m_pSpriteManager->PreprocessAll();
+  if (m_pText3DManager) m_pText3DManager->PreprocessAll();
 }
 
 bool GameApp::InGameMenuInitFrame() {
@@ -380,6 +390,7 @@ bool GameApp::InGameMenuInitFrame() {
   if (m_pScreenFade) m_pScreenFade->PreProcess();
   if (m_p2DLinesManager) m_p2DLinesManager->RequestRender();
   if (m_pSaveLoadInterface) m_pSaveLoadInterface->Frame();
+  PreprocessRenderManagers();
   return true;
 }
 
@@ -395,6 +406,7 @@ bool GameApp::RenderFrame() {
     if (!m_bLevelLoaded && !m_Prefs.m_bOxmBuild) {
       m_pRenderer->ClearRenderTarget(EVec4(0.0f, 0.0f, 0.0f, 0.0f), true, true, true, 1.0f);
     }
+    if (m_pText3DManager) m_pText3DManager->DrawAll();
     if (!m_DebugHooks.m_bDirectOverlays) {
       RenderSceneOverlays();
       RenderSpriteOverlays();
@@ -541,7 +553,10 @@ void GameApp::SimulateFrame(EDomain* pDomain) {
   if (EAnimManager::IsCreated()) EAnimManager::Get()->ProcessFrame(m_fSimDeltaTime);
 }
 
-void GameApp::ResetFrame() {}
+void GameApp::ResetFrame() {
+  if (m_pSpriteManager) m_pSpriteManager->ResetFrame();
+  if (m_pText3DManager) m_pText3DManager->ResetFrame();
+}
 
 void GameApp::ResetRenderStatistics() {}
 

@@ -43,6 +43,9 @@ class ESoundManager;
 class ETutorialBoxManager;
 class EUIMenu;
 class EGameTextureManager;
+class EFont;
+class ESpriteManager;
+class EText3DManager;
 
 // The subsystem-initialised flags of the application.
 enum EGameSubsystem {
@@ -158,6 +161,7 @@ public:
 
   // The frame (see GameApp.cpp).
   void ResetFrame();
+  void PreprocessRenderManagers();
   void ResetRenderStatistics();
   void InitDbgCollideStats();
   // Deletion at the end of the frame; the object is marked dead at once.
@@ -377,6 +381,25 @@ public:
   // Game textures of the player model, and the sum of their sizes.
   EArray<unsigned int> m_aPlayerModelTextures;
   unsigned m_dwPlayerModelTextureBytes;
+
+  // Fonts, sprites and 3D text (GameFonts.cpp). Fonts are numbered from 1.
+  unsigned LoadFont(const char* szPath);
+  EFont* GetFont(unsigned id) const { return id >= 1 && (int)id <= m_lFonts.Num() ? m_lFonts[(int)id - 1] : nullptr; }
+  void DeleteFonts();
+  // The four fonts of start-up: Bagel (the main font), Arial, Tahoma and
+  // ZolNotebook.
+  void LoadStartUpFonts();
+  EArray<EFont*> m_lFonts;
+  ESpriteManager* m_pSpriteManager = nullptr;
+  EText3DManager* m_pText3DManager = nullptr;
+  int m_iRenderMode = 0;  // 0 the main view, 4 the psychedelic pass
+  // Shader passes of the sprites and the 3D text (GameShaderPasses.cpp):
+  // the 640 x 480 sprite space mapped onto the target, the unit billboard
+  // of 3D text, and the application's pixel shaders by name.
+  static void SetShaderSpriteBlit(const EVec2& scale, const EVec2& offset, const EVec2& screenSize);
+  static void SetShaderZSprite(const EVec4& colour);
+  static uint32_t GetPassPixelShader(const char* szName);
+  static void ReleaseShaderPasses();
 
 protected:
   // The build string "P0602" (with ".minor" when the minor number is set).

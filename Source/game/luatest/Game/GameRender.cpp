@@ -8,6 +8,9 @@
 #include "Game/GameApp.h"
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/Font.h"
+#include "VERirezo/Sprite.h"
+#include "VERirezo/Text3D.h"
 #include "VERirezo/TextureManager.h"
 
 bool GameApp::InitRender(void* data) {
@@ -44,6 +47,10 @@ bool GameApp::InitRender(void* data) {
   m_idErrorTexture = m_pGameTextureManager->AddProceduralTexture(createErrorTexture(), false, "ErrorTexture");
   // The palette of palettised normal maps.
   m_hBumpmapPalette = m_pGameTextureManager->CreateBumpmapPalette();
+  // The 2D sprites and 3D text, and the fonts that draw through them.
+  m_pSpriteManager = new ESpriteManager();
+  m_pText3DManager = new EText3DManager();
+  LoadStartUpFonts();
   return true;
 }
 
@@ -87,6 +94,12 @@ unsigned GameApp::GetIdealRendererFlags() {
 }
 
 void GameApp::ShutdownRender() {
+  DeleteFonts();
+  delete m_pSpriteManager;
+  m_pSpriteManager = nullptr;
+  delete m_pText3DManager;
+  m_pText3DManager = nullptr;
+  ReleaseShaderPasses();
   delete m_pGameTextureManager;
   m_pGameTextureManager = nullptr;
   m_idExponentTexture = m_idErrorTexture = 0;
@@ -99,7 +112,9 @@ void GameApp::ShutdownRender() {
 
 void GameApp::RenderSceneOverlays() {}
 
-void GameApp::RenderSpriteOverlays() {}
+void GameApp::RenderSpriteOverlays() {
+  if (m_pSpriteManager) m_pSpriteManager->DrawAll();
+}
 
 uint32_t NormalVectorToRGBA(const EVec3& v) {
   EASSERT(v.x >= -1.0f && v.x <= 1.0f && v.y >= -1.0f && v.y <= 1.0f && v.z >= -1.0f && v.z <= 1.0f);

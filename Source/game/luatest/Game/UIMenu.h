@@ -3,6 +3,8 @@
 #pragma once
 
 #include "Game/UIIngameMenu/InGamePage.h"
+#include "TWMath/BoundingBox.h"
+#include "TWUtil/Array.h"
 
 class Input;
 
@@ -56,7 +58,20 @@ private:
 class ELanguageInfo {
 public:
   ELanguageInfo() {}
+  // Pixels between two glyphs of a font: 3 in English, else 2.
+  static int GetFontKerningLength();
+  // Pixels on each side of an inline icon.
+  static int GetFontIconSpacing(bool bLong) { return bLong ? 19 : 16; }
 };
+
+// A hit box that a page registers while it draws; bFirst lets it be
+// registered while a message or tutorial box is open.
+struct EMenuBox {
+  EBox2 m_Box;
+  bool m_bFirst = false;
+};
+// The hit boxes registered this frame, filled as text is drawn.
+EArray<EMenuBox>& GetMenuHitBoxes();
 
 class EMessageBoxManager {
 public:
