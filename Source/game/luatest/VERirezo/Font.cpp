@@ -1,6 +1,7 @@
 #include "VERirezo/Font.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
@@ -274,11 +275,13 @@ float EFont::GetStringHeight(const char* szText, int& ascent, int& descent) cons
     unsigned char c = (unsigned char)*p;
     if (c == '/' && FindIconInString(p)) continue;
     if (c > 128) c = 'B';
-    const int base = GetBaseline(c), desc = GetCharRects(c).Height() - base;
+    // A damaged file may hold any 32-bit baseline: measured in 64 bits.
+    const int base = GetBaseline(c);
+    const int64_t desc = (int64_t)GetCharRects(c).Height() - base;
     if (base > ascent) ascent = base;
-    if (desc > descent) descent = desc;
+    if (desc > descent) descent = desc > INT32_MAX ? INT32_MAX : (int)desc;
   }
-  return (float)(ascent + descent);
+  return (float)((int64_t)ascent + descent);
 }
 
 unsigned EFont::TextLength(const char* szText) const {
@@ -585,7 +588,7 @@ void EFont::Display3dTextOriented(float x, float y, float z, const char* szText,
     } else {
       const ERect r = GetCharRects(c);
       const EBox2 box(EVec2((float)r.left / W, (float)r.bottom / H), EVec2((float)r.right / W, (float)r.top / H));
-      const float cy = penY - (float)(r.Height() - GetBaseline(c)) * sy;
+      const float cy = penY - ((float)r.Height() - (float)GetBaseline(c)) * sy;
       tm->AddChar(hTex, penX, cy, z, box, pColor, &origin, pScale, pRotation, pMatrix);
       if (flags & kFONTSTYLE_SHADOW)
         tm->AddChar(hTex, penX + 3.1f, cy, z - 0.1f, box, pShadowColor ? pShadowColor : &black, &origin, pScale,
