@@ -142,19 +142,25 @@ unsigned EGameShaders::LoadPixelShader(const char* name) {
   long long fileTime = 0;
   char* text = LoadShaderSource(name, length, fileTime, true);
   if (!text) return 0;
-  static const char kVersionLine[] = "ps.1.1\n";
-  const unsigned versionLength = sizeof(kVersionLine) - 1;
-  std::vector<char> buffer(length + versionLength + 1, 0);
-  unsigned used = length;
-  if (strstr(name, "hlps") || strstr(name, "fpo")) {
-    memcpy(buffer.data(), text, length);
-  } else {
-    memcpy(buffer.data(), kVersionLine, versionLength);
-    memcpy(buffer.data() + versionLength, text, length);
-    used = length + versionLength;
-  }
+  std::vector<char> buffer;
+  const unsigned used = PreparePixelShaderText(name, text, length, buffer);
   free(text);
   return m_pRenderer->AssemblePixelShader(buffer.data(), used, name, fileTime);
+}
+
+unsigned EGameShaders::PreparePixelShaderText(const char* name, const char* text, unsigned length,
+                                              std::vector<char>& out) {
+  static const char kVersionLine[] = "ps.1.1\n";
+  const unsigned versionLength = sizeof(kVersionLine) - 1;
+  // Sized to the text, its version line and a closing zero.
+  out.assign(length + versionLength + 1, 0);
+  if (strstr(name, "hlps") || strstr(name, "fpo")) {
+    memcpy(out.data(), text, length);
+    return length;
+  }
+  memcpy(out.data(), kVersionLine, versionLength);
+  memcpy(out.data() + versionLength, text, length);
+  return length + versionLength;
 }
 
 bool EGameShaders::InitVertexShaders() {

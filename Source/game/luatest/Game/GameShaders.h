@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "Game/LinkedShaders.h"
 
@@ -54,6 +55,10 @@ public:
   char* LoadShaderSource(const char* name, unsigned& length, long long& fileTime, bool pixelShader);
   unsigned LoadVertexShader(const char* name, const VBFORMAT* formats);
   unsigned LoadPixelShader(const char* name);
+  // The text a pixel shader is assembled from: as read for "fpo" and
+  // "hlps" names, else after the version line "ps.1.1\n". Returns its length.
+  static unsigned PreparePixelShaderText(const char* name, const char* text, unsigned length,
+                                         std::vector<char>& out);
 
   bool InitVertexShaders();
   bool InitPixelShaders();

@@ -1,0 +1,294 @@
+// The shader library on a real renderer: source lookup, the named tables,
+// refresh, and the build of the linked table from module files.
+#include <gtest/gtest.h>
+
+#include <SDL/SDL.h>
+#include <mojoshader.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Game/GameShaders.h"
+#include "Game/PCGameApp.h"
+#include "TWGraphics/Renderer.h"
+#include "TWUtil/EFileManager.h"
+#include "TWUtil/ErrorManager.h"
+#include "TWUtil/tests/FileTestSupport.h"
+
+namespace {
+
+std::vector<std::string> s_shaderTraces;
+void CollectShaderTrace(const char* text) { s_shaderTraces.push_back(text); }
+int CountShaderTraces(const std::string& needle) {
+  int n = 0;
+  for (const std::string& t : s_shaderTraces) n += t.find(needle) != std::string::npos;
+  return n;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  filetest::MakeDirs(path.substr(0, path.rfind('/')));
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string SlashPath(const char* name) {
+  std::string s(name);
+  for (char& c : s)
+    if (c == '\\') c = '/';
+  return s;
+}
+
+// Byte code of a pixel shader that passes the vertex colour on.
+std::string ColourPixelByteCode() {
+  const char* text = "ps_2_0\ndcl v0\nmov oC0, v0\n";
+  const MOJOSHADER_parseData* pd =
+      MOJOSHADER_assemble("colour", text, (unsigned)strlen(text), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr,
+                          nullptr, nullptr);
+  std::string out;
+  if (pd && pd->error_count == 0) out.assign(pd->output, pd->output_len);
+  if (pd) MOJOSHADER_freeParseData(pd);
+  return out;
+}
+
+unsigned s_fakeTicks = 0;
+unsigned s_tickStep = 0;
+unsigned FakeTicks() { return s_fakeTicks += s_tickStep; }
+int s_progressText = 0, s_progressClear = 0;
+void CountProgress(EGameShaders*, bool text) { ++(text ? s_progressText : s_progressClear); }
+
+class GameShaders : public ::testing::Test {
+protected:
+  GameShaders() : m_env("XDG_DATA_HOME", (m_dir / "xdg").c_str()), m_cwd(m_dir.path()) {}
+
+  void SetUp() override {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
+    filetest::MakeDirs(m_dir / "Workresource/VertexShaders/cache");
+    m_pManager = new EFileManager;
+    m_pManager->AddReadPath("Workresource", false);
+    m_pManager->SetWritePath("Workresource");
+    gFile = m_pManager;
+    s_shaderTraces.clear();
+    g_ErrorManager.SetConsoleCallback(CollectShaderTrace);
+    GForceMojoShaderProfile = "glsl120";
+    m_pRenderer = new ERenderer();
+    m_pRenderer->m_DisplayOptions.m_dwWidth = 64;
+    m_pRenderer->m_DisplayOptions.m_dwHeight = 64;
+    m_pRenderer->m_DisplayOptions.m_bFullScreen = false;
+    m_pRenderer->m_DisplayOptions.m_fGamma = 1.0f;
+    const bool started = m_pRenderer->Init(nullptr, 0);
+    GForceMojoShaderProfile = nullptr;
+    if (!started) {
+      delete m_pRenderer;
+      m_pRenderer = nullptr;
+    }
+    ASSERT_TRUE(started);
+    SDL_WM_GrabInput(SDL_GRAB_OFF);
+    m_pShaders = new EGameShaders(m_pRenderer);
+    m_pShaders->m_pfnTicks = FakeTicks;
+    m_pShaders->m_pfnProgressFrame = CountProgress;
+    s_tickStep = 0;
+    s_progressText = s_progressClear = 0;
+    m_bSavedProgress = EGameShaders::s_bProgressShown;
+    EGameShaders::s_bProgressShown = false;
+  }
+
+  void TearDown() override {
+    if (m_pShaders) {
+      m_pShaders->ShutdownVertexShaders();
+      m_pShaders->ShutdownPixelShaders();
+      for (EGamePixelShader wipe : {kGPS_ScreenWipeSub, kGPS_ScreenWipeAdd})
+        if (m_pShaders->GetPixelShader(wipe)) m_pRenderer->DeletePixelShader(m_pShaders->GetPixelShader(wipe));
+      delete m_pShaders;
+      EGameShaders::s_bProgressShown = m_bSavedProgress;
+    }
+    if (m_pRenderer) {
+      m_pRenderer->Shutdown();
+      delete m_pRenderer;
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    g_ErrorManager.SetConsoleCallback(nullptr);
+    gFile = &gFile_twutil;
+    delete m_pManager;
+  }
+
+  std::string VS(const char* name) { return m_dir / ("Workresource/VertexShaders/" + SlashPath(name)); }
+
+  // Named vertex shaders and modules that assemble; fog and texture
+  // modules add nothing.
+  void WriteVertexShaders(const char* skipModule = nullptr) {
+    for (int i = 0; i < kNUM_GAME_VERTEX_SHADERS; ++i)
+      WriteFile(VS(EGameShaders::VertexShaderFile((EGameVertexShader)i)), "mov oPos, v0\nmov oD0, c1\n");
+    for (int g = 0; g < kNUM_VSGEOM; ++g) WriteFile(VS(GeomModuleFile(g)), "m4x4 oPos, v0, c6\n");
+    for (int d = 0; d < kNUM_VSDIFFUSE; ++d) WriteFile(VS(DiffuseModuleFile(d)), "mov oD0, c2\n");
+    for (int f = 0; f < kNUM_VSFOG; ++f) WriteFile(VS(FogModuleFile(f)), "");
+    for (int t = 0; t < kNUM_VSTEXTURE; ++t) WriteFile(VS(TextureModuleFile(t)), "");
+    if (skipModule) remove(VS(skipModule).c_str());
+  }
+
+  void WritePixelShaders(const char* skip = nullptr) {
+    const std::string code = ColourPixelByteCode();
+    ASSERT_FALSE(code.empty());
+    for (int i = 0; i < kNUM_GAME_PIXEL_SHADER_FILES; ++i) {
+      const char* name = EGameShaders::PixelShaderFile((EGamePixelShader)i);
+      if (!skip || strcmp(skip, name)) WriteFile(m_dir / ("Workresource/PixelShaders/fpo/" + std::string(name)), code);
+    }
+  }
+
+  int LinkedCount(int g = -1) {
+    int n = 0;
+    for (int i = 0; i < kNUM_LINKED_SHADERS; ++i)
+      if (m_pShaders->GetLinkedTable()[i] && (g < 0 || i / 1326 == g)) ++n;
+    return n;
+  }
+
+  filetest::TempDir m_dir;
+  filetest::ScopedEnv m_env;
+  filetest::ScopedChdir m_cwd;
+  EFileManager* m_pManager = nullptr;
+  ERenderer* m_pRenderer = nullptr;
+  EGameShaders* m_pShaders = nullptr;
+  bool m_bSavedProgress = false;
+};
+
+TEST(GameShaderText, VersionLineOnlyForPreprocessedNames) {
+  std::vector<char> out;
+  EXPECT_EQ(3u + 7u, EGameShaders::PreparePixelShaderText("Foo.psh", "abc", 3, out));
+  EXPECT_EQ(0, memcmp(out.data(), "ps.1.1\nabc", 10));
+  EXPECT_EQ(3u, EGameShaders::PreparePixelShaderText("Foo.fpo", "abc", 3, out));
+  EXPECT_EQ(0, memcmp(out.data(), "abc\0", 4));
+  EXPECT_EQ(3u, EGameShaders::PreparePixelShaderText("x.hlps", "abc", 3, out));
+  // Longer than the old fixed working buffer: the buffer follows the text.
+  std::string big(20000, 'x');
+  EXPECT_EQ(20007u, EGameShaders::PreparePixelShaderText("Big.psh", big.data(), (unsigned)big.size(), out));
+  EXPECT_GE(out.size(), 20007u);
+}
+
+TEST_F(GameShaders, SourceFolderFollowsTheName) {
+  WriteFile(m_dir / "Workresource/PixelShaders/fpo/A.hlps.fpo", "fpo");
+  WriteFile(m_dir / "Workresource/PixelShaders/hlps/B.hlps", "hlps!");
+  WriteFile(m_dir / "Workresource/PixelShaders/Preprocessed_win32/Foo.psh", "pre");
+  WriteFile(VS("V.vsh"), "vertex");
+  struct Case {
+    const char* name;
+    bool pixel;
+    const char* text;
+  } cases[] = {{"A.hlps.fpo", true, "fpo"}, {"B.hlps", true, "hlps!"}, {"Foo.psh", true, "pre"}, {"V.vsh", false, "vertex"}};
+  for (const Case& c : cases) {
+    unsigned length = 99;
+    long long time = 0;
+    char* text = m_pShaders->LoadShaderSource(c.name, length, time, c.pixel);
+    ASSERT_NE(nullptr, text) << c.name;
+    EXPECT_EQ(std::string(c.text), std::string(text, length));
+    EXPECT_NE(0, time);
+    free(text);
+  }
+}
+
+TEST_F(GameShaders, MissingPixelShaderIsTracedAndOnlyItsHandleIsZero) {
+  WritePixelShaders("Water.fpo");
+  ASSERT_TRUE(m_pShaders->InitPixelShaders());
+  EXPECT_EQ(1, CountShaderTraces("Couldn't load shader source: Workresource\\PixelShaders\\fpo\\Water.fpo"));
+  for (int i = 0; i < kNUM_GAME_PIXEL_SHADER_FILES; ++i)
+    EXPECT_EQ(i != kGPS_Water, m_pShaders->GetPixelShader((EGamePixelShader)i) != 0) << i;
+  EXPECT_EQ(0u, m_pShaders->GetPixelShader(kGPS_FilterMatrix));
+}
+
+TEST_F(GameShaders, WithoutPixelShaderSupportEveryHandleStaysZero) {
+  WritePixelShaders();
+  m_pRenderer->m_DeviceSupport.m_bPixelShaderSupport = false;
+  EXPECT_TRUE(m_pShaders->InitPixelShaders());
+  m_pRenderer->m_DeviceSupport.m_bPixelShaderSupport = true;
+  EXPECT_EQ(1, CountShaderTraces("Pixel shaders not supported by this device!"));
+  for (int i = 0; i < kNUM_GAME_PIXEL_SHADERS; ++i) EXPECT_EQ(0u, m_pShaders->GetPixelShader((EGamePixelShader)i));
+}
+
+TEST_F(GameShaders, PixelShutdownAndRefreshKeepTheScreenWipes) {
+  WritePixelShaders();
+  m_pShaders->InitPixelShaders();
+  const unsigned sub = m_pShaders->GetPixelShader(kGPS_ScreenWipeSub);
+  const unsigned add = m_pShaders->GetPixelShader(kGPS_ScreenWipeAdd);
+  ASSERT_NE(0u, sub);
+  ASSERT_NE(0u, add);
+  m_pShaders->ShutdownPixelShaders();
+  EXPECT_EQ(sub, m_pShaders->GetPixelShader(kGPS_ScreenWipeSub));
+  EXPECT_EQ(add, m_pShaders->GetPixelShader(kGPS_ScreenWipeAdd));
+  EXPECT_EQ(0u, m_pShaders->GetPixelShader(kGPS_Color1Tex));
+  // A refresh does not load the wipes a second time.
+  s_shaderTraces.clear();
+  m_pShaders->RequestPixelShaderRefresh();
+  m_pShaders->ServiceRefresh();
+  EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_Color1Tex));
+  EXPECT_EQ(sub, m_pShaders->GetPixelShader(kGPS_ScreenWipeSub));
+  EXPECT_EQ(add, m_pShaders->GetPixelShader(kGPS_ScreenWipeAdd));
+}
+
+TEST_F(GameShaders, LinkedTableFromModules) {
+  WriteVertexShaders();
+  WriteFile(VS(DiffuseModuleFile(11)), "this is not a shader\n");
+  ASSERT_TRUE(m_pShaders->InitVertexShaders());
+  const int expected[kNUM_VSGEOM] = {140, 57, 115, 17, 107, 9};
+  for (int g = 0; g < kNUM_VSGEOM; ++g) EXPECT_EQ(expected[g], LinkedCount(g)) << g;
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(5, 0, 0, 8));
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(1, 0, 0, 32));
+  EXPECT_EQ(0u, m_pShaders->GetLinkedShader(5, 2, 0, 1));
+  EXPECT_EQ(0u, m_pShaders->GetLinkedShader(0, 0, 0, 32));
+  EXPECT_EQ(0u, m_pShaders->GetLinkedShader(2, 0, 0, 30));
+  for (int i = 0; i < kNUM_GAME_VERTEX_SHADERS; ++i) EXPECT_NE(0u, m_pShaders->GetVertexShader((EGameVertexShader)i));
+  // The broken module names its combinations in the renderer's report.
+  EXPECT_EQ(1, CountShaderTraces("'Linked shader 2.11.1.11'"));
+  EXPECT_EQ(0, CountShaderTraces("Couldn't load shader source"));
+}
+
+TEST_F(GameShaders, MissingFogModuleEmptiesOnlyItsEntries) {
+  WriteVertexShaders();
+  m_pShaders->InitVertexShaders();
+  std::vector<bool> full(kNUM_LINKED_SHADERS);
+  for (int i = 0; i < kNUM_LINKED_SHADERS; ++i) full[i] = m_pShaders->GetLinkedTable()[i] != 0;
+  m_pShaders->ShutdownVertexShaders();
+  WriteVertexShaders("Modules\\Fog\\FogLayered.vsh");
+  m_pShaders->InitVertexShaders();
+  EXPECT_EQ(1, CountShaderTraces("Couldn't load shader source: Workresource\\VertexShaders\\Modules\\Fog\\FogLayered.vsh"));
+  for (int i = 0; i < kNUM_LINKED_SHADERS; ++i) {
+    const bool fogLayered = (i % 78) >= 39;
+    EXPECT_EQ(fogLayered ? false : (bool)full[i], m_pShaders->GetLinkedTable()[i] != 0) << i;
+  }
+}
+
+TEST_F(GameShaders, ProgressFrameOnlyForLongBuildsAndOncePerRun) {
+  WriteVertexShaders();
+  s_tickStep = 6;  // 445 assemblies take about 2.7 s
+  m_pShaders->InitVertexShaders();
+  EXPECT_EQ(0, s_progressText + s_progressClear);
+  m_pShaders->ShutdownVertexShaders();
+  s_tickStep = 40;  // about 18 s
+  m_pShaders->InitVertexShaders();
+  EXPECT_EQ(1, s_progressText);
+  EXPECT_EQ(1, s_progressClear);
+  // A refresh later in the run does not show the text again.
+  m_pShaders->RequestVertexShaderRefresh();
+  m_pShaders->ServiceRefresh();
+  EXPECT_EQ(1, s_progressText);
+}
+
+TEST_F(GameShaders, VertexRefreshRenewsVertexShadersOnly) {
+  WriteVertexShaders();
+  WritePixelShaders();
+  m_pShaders->InitVertexShaders();
+  m_pShaders->InitPixelShaders();
+  const unsigned pixel = m_pShaders->GetPixelShader(kGPS_Color1Tex);
+  const unsigned oldLinked = m_pShaders->GetLinkedShader(0, 0, 0, 1);
+  // A changed module reaches the linked shaders after the refresh.
+  WriteFile(VS(TextureModuleFile(1)), "mov oT0, v1\n");
+  s_shaderTraces.clear();
+  m_pShaders->RequestVertexShaderRefresh();
+  EXPECT_EQ(oldLinked, m_pShaders->GetLinkedShader(0, 0, 0, 1));  // nothing until the frame
+  m_pShaders->ServiceRefresh();
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 1));
+  EXPECT_GT(CountShaderTraces("Building VS cache"), 0);
+  EXPECT_EQ(pixel, m_pShaders->GetPixelShader(kGPS_Color1Tex));
+  EXPECT_EQ(0, CountShaderTraces("Building PS cache"));
+}
+
+}  // namespace
