@@ -13,6 +13,8 @@
 
 #include "Game/GameShaders.h"
 #include "Game/PCGameApp.h"
+#include "Game/ShaderConstants.h"
+#include "VERirezo/Light.h"
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
@@ -83,7 +85,9 @@ protected:
       delete m_pRenderer;
       m_pRenderer = nullptr;
     }
-    ASSERT_TRUE(started);
+    if (!started)
+      for (const std::string& t : s_shaderTraces) fprintf(stderr, "trace: %s\n", t.c_str());
+    ASSERT_TRUE(started) << SDL_GetError();
     SDL_WM_GrabInput(SDL_GRAB_OFF);
     m_pShaders = new EGameShaders(m_pRenderer);
     m_pShaders->m_pfnTicks = FakeTicks;
@@ -289,6 +293,201 @@ TEST_F(GameShaders, VertexRefreshRenewsVertexShadersOnly) {
   EXPECT_GT(CountShaderTraces("Building VS cache"), 0);
   EXPECT_EQ(pixel, m_pShaders->GetPixelShader(kGPS_Color1Tex));
   EXPECT_EQ(0, CountShaderTraces("Building PS cache"));
+}
+
+// The shared setters, read back from the renderer's constant cache.
+class ShaderConstantsTest : public GameShaders {
+protected:
+  void SetUp() override {
+    GameShaders::SetUp();
+    if (IsSkipped() || !m_pRenderer) return;
+    m_pConstants = new EShaderConstants(m_pRenderer, &m_State, &m_Scene);
+  }
+  void TearDown() override {
+    delete m_pConstants;
+    GameShaders::TearDown();
+  }
+  const EVec4& C(int r) const { return m_pRenderer->m_avVertexConstants[r]; }
+  void Put(int r, float x, float y, float z, float w) {
+    const EVec4 v(x, y, z, w);
+    m_pRenderer->SetVertexShaderConstant(r, &v, 1);
+  }
+  void ExpectC(int r, float x, float y, float z, float w, float tol = 1e-5f) {
+    EXPECT_NEAR(x, C(r).x, tol) << "c" << r;
+    EXPECT_NEAR(y, C(r).y, tol) << "c" << r;
+    EXPECT_NEAR(z, C(r).z, tol) << "c" << r;
+    EXPECT_NEAR(w, C(r).w, tol) << "c" << r;
+  }
+
+  EShaderDrawState m_State;
+  ESceneShading m_Scene;
+  EShaderConstants* m_pConstants = nullptr;
+};
+
+TEST_F(ShaderConstantsTest, FogCoefficients) {
+  m_pRenderer->m_DeviceSupport.m_bFog = true;
+  Put(kVSC_FOG, 7, 7, 7, 7);
+  Put(kVSC_EYE, 7, 7, 7, 7);
+  Put(kVSC_WORLD_HEIGHT, 7, 7, 7, 7);
+  m_pConstants->SetFogVertexConstants();  // both layers off
+  ExpectC(kVSC_FOG, 7, 7, 7, 7);
+  ExpectC(kVSC_EYE, 7, 7, 7, 7);
+  ExpectC(kVSC_WORLD_HEIGHT, 7, 7, 7, 7);
+  EXPECT_EQ(0, m_Scene.GetFogShaderFragment());
+
+  m_Scene.m_aFogLayers[0] = {true, 2000, 20000};
+  m_State.m_mModelToWorld = MatrixTranslate(0, 5, 0);
+  m_State.m_mWorldToModel = MatrixTranslate(0, -5, 0);
+  m_State.m_vCameraPosition = EVec3(1, 2, 3);
+  m_pConstants->SetFogVertexConstants();
+  EXPECT_EQ(1, m_Scene.GetFogShaderFragment());
+  ExpectC(kVSC_FOG, -1.0f / 18000, 20000.0f / 18000, 0, 1, 1e-7f);
+  ExpectC(kVSC_EYE, 1, -3, 3, 1);
+  ExpectC(kVSC_WORLD_HEIGHT, 0, 1, 0, 5);  // world height of (p, 1) is p.y + 5
+  // Layer 2 alone, with equal distances: the divide is guarded.
+  m_Scene.m_aFogLayers[0].m_bOn = false;
+  m_Scene.m_aFogLayers[1] = {true, 10, 10};
+  m_pConstants->SetFogVertexConstants();
+  EXPECT_EQ(0, C(kVSC_FOG).x);
+  EXPECT_EQ(1, C(kVSC_FOG).y);
+  EXPECT_FLOAT_EQ(-1e9f, C(kVSC_FOG).z);
+}
+
+TEST_F(ShaderConstantsTest, ProjectionDepthPerRenderDomain) {
+  m_State.m_mCameraView = MatrixTranslate(0, 0, 3);
+  m_State.m_mCameraProjection = MatrixPerspectiveProjection(60, 1, 1, 100);
+  m_State.m_fTexcoordCompressScale = 0.5f;
+  const EVec3 p(0.25f, -0.5f, -7);
+  auto clipDepth = [&](int domain) {
+    m_State.m_iRenderDomain = domain;
+    m_pConstants->SetProjectionVertexConstants();
+    auto dot = [&](const EVec4& c) { return p.x * c.x + p.y * c.y + p.z * c.z + c.w; };
+    return dot(C(8)) / dot(C(9));
+  };
+  const EVec4 viewClip = m_State.m_mCameraProjection.MulVec4(EVec4(p.x, p.y, p.z + 3, 1));
+  const EVec4 skyClip = m_State.m_mCameraProjection.MulVec4(EVec4(p.x, p.y, p.z, 1));  // no translation
+  EXPECT_NEAR(0.99f * viewClip.z / viewClip.w, clipDepth(0), 1e-3f);
+  EXPECT_NEAR(0.99f + 0.01f * skyClip.z / skyClip.w, clipDepth(1), 1e-3f);
+  ExpectC(kVSC_TEXCOORD_SCALE, 0.5f, 0.5f, 0.5f, 1);
+}
+
+TEST_F(ShaderConstantsTest, VertexLightsAndFiller) {
+  ELight lights[12];
+  ELightBlock block;
+  for (int i = 0; i < 12; ++i) {
+    lights[i].m_vPosition = EVec3((float)i, 0, 0);
+    lights[i].m_vColor = EVec3(1, 0.5f, 0.25f);
+    lights[i].m_fLinearAtten = 0.1f * i;
+    block.m_apLights[i] = &lights[i];
+    block.m_afVisibility[i] = 0.5f;
+  }
+  m_Scene.m_vAmbientColor = EVec3(0.2f, 0.4f, 0.6f);
+  m_Scene.m_fAmbientIntensity = 0.5f;
+  m_State.m_mLightToModel = MatrixTranslate(0, 10, 0);
+  block.m_iLightCount = 3;
+  m_pConstants->SetVertexLightingConstants(&block, 0, EVec4(1, 2, 3, 4), false, false);
+  ExpectC(kVSC_MATERIAL, 1, 2, 3, 4);
+  ExpectC(kVSC_AMBIENT, 0.1f, 0.2f, 0.3f, 1);
+  for (int i = 0; i < 3; ++i) {
+    ExpectC(64 + 3 * i, (float)i, 10, 0, 1);
+    ExpectC(65 + 3 * i, 0.5f, 0.25f, 0.125f, 1);
+    ExpectC(66 + 3 * i, 1, 0.1f * i, 0, 1);
+  }
+  for (int slot = 3; slot < 8; ++slot) {
+    ExpectC(64 + 3 * slot, 0, 0, 0, 1);
+    ExpectC(65 + 3 * slot, 0, 0, 0, 1);
+    ExpectC(66 + 3 * slot, 1, 0, 0, 0);
+  }
+  // An offset shifts the slots; lights below the count are never filler.
+  block.m_iLightCount = 12;
+  m_pConstants->SetVertexLightingConstants(&block, 5, EVec4(1, 1, 1, 1), false, false);
+  for (int slot = 0; slot < 7; ++slot) ExpectC(64 + 3 * slot, (float)(5 + slot), 10, 0, 1);
+  ExpectC(64 + 21, 0, 0, 0, 1);
+  // Debug switches light everything white.
+  m_State.m_bDebugMeshFrags = true;
+  m_pConstants->SetVertexLightingConstants(&block, 0, EVec4(1, 1, 1, 1), false, true);
+  ExpectC(65, 1, 1, 1, 1);
+}
+
+TEST_F(ShaderConstantsTest, SpotParameters) {
+  ELight point, spot;
+  spot.m_eType = kLIGHTTYPE_SPOT;
+  spot.m_vDirection = EVec3(0, 0, 1);
+  spot.m_fConeAngle = 60;
+  spot.m_fPenumbraAngle = 60;  // inner cone 0: cos 1
+  ELightBlock block;
+  block.m_apLights[0] = &point;
+  block.m_apLights[1] = &spot;
+  block.m_iLightCount = 2;
+  m_pConstants->SetVertexLightingConstants(&block, 0, EVec4(1, 1, 1, 1), true, false);
+  ExpectC(88, 0, 1, 0, 0);
+  ExpectC(89, 0, 1, 0, 0);
+  ExpectC(90, 0, 0, 1, 1);
+  ExpectC(91, 2, -1, 0, 0, 1e-4f);  // s = 1 / (0.5 - 1) = -2
+}
+
+TEST_F(ShaderConstantsTest, HardwareSkinning) {
+  Put(kVSC_SKINNING_INDEX, 7, 7, 7, 7);
+  Put(kVSC_SKINNING, 7, 7, 7, 7);
+  m_pRenderer->m_DeviceSupport.m_bSoftwareSkinning = true;
+  m_pConstants->SetHWSkinningConstants(2);
+  ExpectC(kVSC_SKINNING_INDEX, 7, 7, 7, 7);
+  ExpectC(kVSC_SKINNING, 7, 7, 7, 7);
+  m_pRenderer->m_DeviceSupport.m_bSoftwareSkinning = false;
+
+  const EMat4 moved = MatrixTranslate(4, 5, 6);
+  const EMat4* table[40] = {};
+  table[0] = &moved;
+  for (int i = 2; i < 40; ++i) table[i] = &moved;
+  m_State.m_ppJointSkinning = table;
+  m_State.m_iJointTableSize = 40;
+  m_pConstants->SetHWSkinningConstants(2);
+  ExpectC(kVSC_SKINNING_INDEX, 766.5f, 96, 0, 0);
+  ExpectC(96, 1, 0, 0, 4);
+  ExpectC(97, 0, 1, 0, 5);
+  ExpectC(98, 0, 0, 1, 6);
+  ExpectC(99, 1, 0, 0, 0);  // joint 1 missing: identity
+  ExpectC(100, 0, 1, 0, 0);
+  ExpectC(101, 0, 0, 1, 0);
+  // Above 32 joints the count is clamped with a warning.
+  s_shaderTraces.clear();
+  Put(192, 7, 7, 7, 7);
+  m_pConstants->SetHWSkinningConstants(40);
+  ExpectC(189, 1, 0, 0, 4);
+  ExpectC(192, 7, 7, 7, 7);
+  EXPECT_EQ(1, CountShaderTraces("40 joints"));
+}
+
+TEST_F(ShaderConstantsTest, BlendShapes) {
+  m_pConstants->SetBlendShapeConstants(1, 2, 3, 4, 5, 6, 7, 8, 0.5f);
+  ExpectC(24, 1, 2, 3, 4);
+  ExpectC(25, 5, 6, 7, 8);
+  ExpectC(26, 0.5f, 0.5f, 0.5f, 0.5f);
+}
+
+TEST_F(ShaderConstantsTest, AnisotropicFiltering) {
+  m_pRenderer->m_DeviceSupport.m_bAnisotropicMin = true;
+  ETextureStageState stages[2];
+  stages[0].m_eFilterMode = stages[1].m_eFilterMode = kFILTERMODE_LINEAR;
+  stages[0].m_dwMaxAnisotropy = stages[1].m_dwMaxAnisotropy = 1;
+  m_State.m_fAnisotropyLevel = 0.1f;
+  EXPECT_FALSE(m_pConstants->SetAnisotropicFiltering(stages, 2));
+  EXPECT_EQ(kFILTERMODE_LINEAR, stages[0].m_eFilterMode);
+  EXPECT_EQ(1u, stages[1].m_dwMaxAnisotropy);
+  m_State.m_fAnisotropyLevel = 2.0f;
+  m_State.m_bDebugLights = true;
+  EXPECT_FALSE(m_pConstants->SetAnisotropicFiltering(stages, 2));
+  m_State.m_bDebugLights = false;
+  EXPECT_TRUE(m_pConstants->SetAnisotropicFiltering(stages, 1));
+  EXPECT_EQ(kFILTERMODE_ANISOTROPIC, stages[0].m_eFilterMode);
+  EXPECT_EQ(8u, stages[0].m_dwMaxAnisotropy);
+  EXPECT_EQ(1u, stages[1].m_dwMaxAnisotropy);
+  m_State.m_fAnisotropyLevel = 0.125f;  // 0.5 rounds away from zero
+  EXPECT_TRUE(m_pConstants->SetAnisotropicFiltering(stages, 1));
+  EXPECT_EQ(1u, stages[0].m_dwMaxAnisotropy);
+  m_pRenderer->m_DeviceSupport.m_bAnisotropicMin = false;
+  m_pRenderer->m_DeviceSupport.m_bAnisotropicMag = false;
+  EXPECT_FALSE(m_pConstants->SetAnisotropicFiltering(stages, 1));
 }
 
 }  // namespace
