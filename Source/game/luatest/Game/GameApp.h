@@ -43,6 +43,7 @@ class ESoundManager;
 class ETutorialBoxManager;
 class EUIMenu;
 class EGameTextureManager;
+class EGameShaders;
 
 // The subsystem-initialised flags of the application.
 enum EGameSubsystem {
@@ -366,6 +367,11 @@ public:
   unsigned createExponentTexture();
 
   EGameTextureManager* m_pGameTextureManager;
+  // The shader library (GameShaders.cpp): made by InitShaders, released by
+  // ShutdownRender; its refresh requests are served by the next RenderFrame.
+  bool InitShaders();
+  EGameShaders* GetGameShaders() const { return m_pGameShaders; }
+  EGameShaders* m_pGameShaders;
   int m_iLevelLoadedState;
   char m_szFullCurrentLevelName[300];
   // Game texture ids of the procedural textures "Exponent" and

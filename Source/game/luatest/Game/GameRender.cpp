@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "Game/GameApp.h"
+#include "Game/GameShaders.h"
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/TextureManager.h"
@@ -86,7 +87,24 @@ unsigned GameApp::GetIdealRendererFlags() {
   return flags;
 }
 
+bool GameApp::InitShaders() {
+  if (!m_pRenderer) return true;
+  if (!m_pGameShaders) m_pGameShaders = new EGameShaders(m_pRenderer);
+  m_Timing.StartSubTimer("InitShaders", 0);
+  m_pGameShaders->InitVertexShaders();
+  m_pGameShaders->InitPixelShaders();
+  m_Timing.StopSubTimer("InitShaders");
+  g_ErrorManager.TraceMessagef("Shader assembly time: %.2f seconds", m_Timing.GetMSTime("InitShaders") * 0.001f);
+  return true;
+}
+
 void GameApp::ShutdownRender() {
+  if (m_pGameShaders) {
+    m_pGameShaders->ShutdownVertexShaders();
+    m_pGameShaders->ShutdownPixelShaders();
+    delete m_pGameShaders;
+    m_pGameShaders = nullptr;
+  }
   delete m_pGameTextureManager;
   m_pGameTextureManager = nullptr;
   m_idExponentTexture = m_idErrorTexture = 0;

@@ -490,4 +490,24 @@ TEST_F(ShaderConstantsTest, AnisotropicFiltering) {
   EXPECT_FALSE(m_pConstants->SetAnisotropicFiltering(stages, 1));
 }
 
+#if defined(QUILLOMAR_SHADER_DATA) && defined(QUILLOMAR_FPO_DIR)
+// The project's own shader files assemble and translate without falling back
+// to the error shader.
+TEST_F(GameShaders, ProjectShaderFilesAssemble) {
+  const std::string data = QUILLOMAR_SHADER_DATA;
+  const std::string copy = "cp -r '" + data + "/VertexShaders/.' '" + (m_dir / "Workresource/VertexShaders") +
+                           "' && mkdir -p '" + (m_dir / "Workresource/PixelShaders/fpo") + "' && cp '" +
+                           QUILLOMAR_FPO_DIR + "/'*.fpo '" + (m_dir / "Workresource/PixelShaders/fpo") + "'";
+  ASSERT_EQ(0, system(copy.c_str()));
+  m_pShaders->InitVertexShaders();
+  m_pShaders->InitPixelShaders();
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 1));
+  EXPECT_NE(0u, m_pShaders->GetVertexShader(kGVS_Sprite));
+  EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_Color1Tex));
+  EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_DiffuseColor));
+  EXPECT_EQ(0, CountShaderTraces("error shader"));
+  EXPECT_EQ(0, CountShaderTraces("Couldn't compile"));
+}
+#endif
+
 }  // namespace
