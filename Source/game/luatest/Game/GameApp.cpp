@@ -1,4 +1,5 @@
 #include "Game/GameApp.h"
+#include "Game/GameShaders.h"
 
 #include <SDL/SDL.h>
 #include <cstdio>
@@ -124,6 +125,7 @@ GameApp::GameApp()
   m_bNewLevelRequested = false;
   m_bReturnToStartMenuRequested = false;
   m_pGameTextureManager = nullptr;
+  m_pGameShaders = nullptr;
   m_iLevelLoadedState = 0;
   m_szFullCurrentLevelName[0] = '\0';
   m_idExponentTexture = 0;
@@ -400,6 +402,7 @@ bool GameApp::RenderFrame() {
 
   m_pRenderCamera = m_aCameras[0];
   if (m_pRenderer) {
+    if (m_pGameShaders) m_pGameShaders->ServiceRefresh();
     m_pRenderer->RestoreRenderTarget();
     m_pRenderer->BeginRender();
     // Without a level the target is cleared to black unless oxm_build is on.

@@ -46,6 +46,7 @@ class EGameTextureManager;
 class EFont;
 class ESpriteManager;
 class EText3DManager;
+class EGameShaders;
 
 // The subsystem-initialised flags of the application.
 enum EGameSubsystem {
@@ -370,6 +371,11 @@ public:
   unsigned createExponentTexture();
 
   EGameTextureManager* m_pGameTextureManager;
+  // The shader library (GameShaders.cpp): made by InitShaders, released by
+  // ShutdownRender; its refresh requests are served by the next RenderFrame.
+  bool InitShaders();
+  EGameShaders* GetGameShaders() const { return m_pGameShaders; }
+  EGameShaders* m_pGameShaders;
   int m_iLevelLoadedState;
   char m_szFullCurrentLevelName[300];
   // Game texture ids of the procedural textures "Exponent" and

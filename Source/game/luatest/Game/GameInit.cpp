@@ -362,6 +362,8 @@ bool GameApp::StartUp(void* data) {
 
   InitLua();
 
+  InitShaders();
+
   EProfileOneShot postInstall("GameApp::StartUp Post-Install total");
 
   if (m_pDialogueManager) m_pDialogueManager->setSoundManager(m_pSoundManager);

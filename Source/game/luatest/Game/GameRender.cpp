@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "Game/GameApp.h"
+#include "Game/GameShaders.h"
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/Font.h"
@@ -93,6 +94,17 @@ unsigned GameApp::GetIdealRendererFlags() {
   return flags;
 }
 
+bool GameApp::InitShaders() {
+  if (!m_pRenderer) return true;
+  if (!m_pGameShaders) m_pGameShaders = new EGameShaders(m_pRenderer);
+  m_Timing.StartSubTimer("InitShaders", 0);
+  m_pGameShaders->InitVertexShaders();
+  m_pGameShaders->InitPixelShaders();
+  m_Timing.StopSubTimer("InitShaders");
+  g_ErrorManager.TraceMessagef("Shader assembly time: %.2f seconds", m_Timing.GetMSTime("InitShaders") * 0.001f);
+  return true;
+}
+
 void GameApp::ShutdownRender() {
   DeleteFonts();
   delete m_pSpriteManager;
@@ -100,6 +112,12 @@ void GameApp::ShutdownRender() {
   delete m_pText3DManager;
   m_pText3DManager = nullptr;
   ReleaseShaderPasses();
+  if (m_pGameShaders) {
+    m_pGameShaders->ShutdownVertexShaders();
+    m_pGameShaders->ShutdownPixelShaders();
+    delete m_pGameShaders;
+    m_pGameShaders = nullptr;
+  }
   delete m_pGameTextureManager;
   m_pGameTextureManager = nullptr;
   m_idExponentTexture = m_idErrorTexture = 0;

@@ -1,0 +1,513 @@
+// The shader library on a real renderer: source lookup, the named tables,
+// refresh, and the build of the linked table from module files.
+#include <gtest/gtest.h>
+
+#include <SDL/SDL.h>
+#include <mojoshader.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Game/GameShaders.h"
+#include "Game/PCGameApp.h"
+#include "Game/ShaderConstants.h"
+#include "VERirezo/Light.h"
+#include "TWGraphics/Renderer.h"
+#include "TWUtil/EFileManager.h"
+#include "TWUtil/ErrorManager.h"
+#include "TWUtil/tests/FileTestSupport.h"
+
+namespace {
+
+std::vector<std::string> s_shaderTraces;
+void CollectShaderTrace(const char* text) { s_shaderTraces.push_back(text); }
+int CountShaderTraces(const std::string& needle) {
+  int n = 0;
+  for (const std::string& t : s_shaderTraces) n += t.find(needle) != std::string::npos;
+  return n;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  filetest::MakeDirs(path.substr(0, path.rfind('/')));
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string SlashPath(const char* name) {
+  std::string s(name);
+  for (char& c : s)
+    if (c == '\\') c = '/';
+  return s;
+}
+
+// Byte code of a pixel shader that passes the vertex colour on.
+std::string ColourPixelByteCode() {
+  const char* text = "ps_2_0\ndcl v0\nmov oC0, v0\n";
+  const MOJOSHADER_parseData* pd =
+      MOJOSHADER_assemble("colour", text, (unsigned)strlen(text), nullptr, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr,
+                          nullptr, nullptr);
+  std::string out;
+  if (pd && pd->error_count == 0) out.assign(pd->output, pd->output_len);
+  if (pd) MOJOSHADER_freeParseData(pd);
+  return out;
+}
+
+unsigned s_fakeTicks = 0;
+unsigned s_tickStep = 0;
+unsigned FakeTicks() { return s_fakeTicks += s_tickStep; }
+int s_progressText = 0, s_progressClear = 0;
+void CountProgress(EGameShaders*, bool text) { ++(text ? s_progressText : s_progressClear); }
+
+class GameShaders : public ::testing::Test {
+protected:
+  GameShaders() : m_env("XDG_DATA_HOME", (m_dir / "xdg").c_str()), m_cwd(m_dir.path()) {}
+
+  void SetUp() override {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
+    filetest::MakeDirs(m_dir / "Workresource/VertexShaders/cache");
+    m_pManager = new EFileManager;
+    m_pManager->AddReadPath("Workresource", false);
+    m_pManager->SetWritePath("Workresource");
+    gFile = m_pManager;
+    s_shaderTraces.clear();
+    g_ErrorManager.SetConsoleCallback(CollectShaderTrace);
+    GForceMojoShaderProfile = "glsl120";
+    m_pRenderer = new ERenderer();
+    m_pRenderer->m_DisplayOptions.m_dwWidth = 64;
+    m_pRenderer->m_DisplayOptions.m_dwHeight = 64;
+    m_pRenderer->m_DisplayOptions.m_bFullScreen = false;
+    m_pRenderer->m_DisplayOptions.m_fGamma = 1.0f;
+    const bool started = m_pRenderer->Init(nullptr, 0);
+    GForceMojoShaderProfile = nullptr;
+    if (!started) {
+      delete m_pRenderer;
+      m_pRenderer = nullptr;
+    }
+    if (!started)
+      for (const std::string& t : s_shaderTraces) fprintf(stderr, "trace: %s\n", t.c_str());
+    ASSERT_TRUE(started) << SDL_GetError();
+    SDL_WM_GrabInput(SDL_GRAB_OFF);
+    m_pShaders = new EGameShaders(m_pRenderer);
+    m_pShaders->m_pfnTicks = FakeTicks;
+    m_pShaders->m_pfnProgressFrame = CountProgress;
+    s_tickStep = 0;
+    s_progressText = s_progressClear = 0;
+    m_bSavedProgress = EGameShaders::s_bProgressShown;
+    EGameShaders::s_bProgressShown = false;
+  }
+
+  void TearDown() override {
+    if (m_pShaders) {
+      m_pShaders->ShutdownVertexShaders();
+      m_pShaders->ShutdownPixelShaders();
+      for (EGamePixelShader wipe : {kGPS_ScreenWipeSub, kGPS_ScreenWipeAdd})
+        if (m_pShaders->GetPixelShader(wipe)) m_pRenderer->DeletePixelShader(m_pShaders->GetPixelShader(wipe));
+      delete m_pShaders;
+      EGameShaders::s_bProgressShown = m_bSavedProgress;
+    }
+    if (m_pRenderer) {
+      m_pRenderer->Shutdown();
+      delete m_pRenderer;
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    g_ErrorManager.SetConsoleCallback(nullptr);
+    gFile = &gFile_twutil;
+    delete m_pManager;
+  }
+
+  std::string VS(const char* name) { return m_dir / ("Workresource/VertexShaders/" + SlashPath(name)); }
+
+  // Named vertex shaders and modules that assemble; fog and texture
+  // modules add nothing.
+  void WriteVertexShaders(const char* skipModule = nullptr) {
+    for (int i = 0; i < kNUM_GAME_VERTEX_SHADERS; ++i)
+      WriteFile(VS(EGameShaders::VertexShaderFile((EGameVertexShader)i)), "mov oPos, v0\nmov oD0, c1\n");
+    for (int g = 0; g < kNUM_VSGEOM; ++g) WriteFile(VS(GeomModuleFile(g)), "m4x4 oPos, v0, c6\n");
+    for (int d = 0; d < kNUM_VSDIFFUSE; ++d) WriteFile(VS(DiffuseModuleFile(d)), "mov oD0, c2\n");
+    for (int f = 0; f < kNUM_VSFOG; ++f) WriteFile(VS(FogModuleFile(f)), "");
+    for (int t = 0; t < kNUM_VSTEXTURE; ++t) WriteFile(VS(TextureModuleFile(t)), "");
+    if (skipModule) remove(VS(skipModule).c_str());
+  }
+
+  void WritePixelShaders(const char* skip = nullptr) {
+    const std::string code = ColourPixelByteCode();
+    ASSERT_FALSE(code.empty());
+    for (int i = 0; i < kNUM_GAME_PIXEL_SHADER_FILES; ++i) {
+      const char* name = EGameShaders::PixelShaderFile((EGamePixelShader)i);
+      if (!skip || strcmp(skip, name)) WriteFile(m_dir / ("Workresource/PixelShaders/fpo/" + std::string(name)), code);
+    }
+  }
+
+  int LinkedCount(int g = -1) {
+    int n = 0;
+    for (int i = 0; i < kNUM_LINKED_SHADERS; ++i)
+      if (m_pShaders->GetLinkedTable()[i] && (g < 0 || i / 1326 == g)) ++n;
+    return n;
+  }
+
+  filetest::TempDir m_dir;
+  filetest::ScopedEnv m_env;
+  filetest::ScopedChdir m_cwd;
+  EFileManager* m_pManager = nullptr;
+  ERenderer* m_pRenderer = nullptr;
+  EGameShaders* m_pShaders = nullptr;
+  bool m_bSavedProgress = false;
+};
+
+TEST(GameShaderText, VersionLineOnlyForPreprocessedNames) {
+  std::vector<char> out;
+  EXPECT_EQ(3u + 7u, EGameShaders::PreparePixelShaderText("Foo.psh", "abc", 3, out));
+  EXPECT_EQ(0, memcmp(out.data(), "ps.1.1\nabc", 10));
+  EXPECT_EQ(3u, EGameShaders::PreparePixelShaderText("Foo.fpo", "abc", 3, out));
+  EXPECT_EQ(0, memcmp(out.data(), "abc\0", 4));
+  EXPECT_EQ(3u, EGameShaders::PreparePixelShaderText("x.hlps", "abc", 3, out));
+  // Longer than the old fixed working buffer: the buffer follows the text.
+  std::string big(20000, 'x');
+  EXPECT_EQ(20007u, EGameShaders::PreparePixelShaderText("Big.psh", big.data(), (unsigned)big.size(), out));
+  EXPECT_GE(out.size(), 20007u);
+}
+
+TEST_F(GameShaders, SourceFolderFollowsTheName) {
+  WriteFile(m_dir / "Workresource/PixelShaders/fpo/A.hlps.fpo", "fpo");
+  WriteFile(m_dir / "Workresource/PixelShaders/hlps/B.hlps", "hlps!");
+  WriteFile(m_dir / "Workresource/PixelShaders/Preprocessed_win32/Foo.psh", "pre");
+  WriteFile(VS("V.vsh"), "vertex");
+  struct Case {
+    const char* name;
+    bool pixel;
+    const char* text;
+  } cases[] = {{"A.hlps.fpo", true, "fpo"}, {"B.hlps", true, "hlps!"}, {"Foo.psh", true, "pre"}, {"V.vsh", false, "vertex"}};
+  for (const Case& c : cases) {
+    unsigned length = 99;
+    long long time = 0;
+    char* text = m_pShaders->LoadShaderSource(c.name, length, time, c.pixel);
+    ASSERT_NE(nullptr, text) << c.name;
+    EXPECT_EQ(std::string(c.text), std::string(text, length));
+    EXPECT_NE(0, time);
+    free(text);
+  }
+}
+
+TEST_F(GameShaders, MissingPixelShaderIsTracedAndOnlyItsHandleIsZero) {
+  WritePixelShaders("Water.fpo");
+  ASSERT_TRUE(m_pShaders->InitPixelShaders());
+  EXPECT_EQ(1, CountShaderTraces("Couldn't load shader source: Workresource\\PixelShaders\\fpo\\Water.fpo"));
+  for (int i = 0; i < kNUM_GAME_PIXEL_SHADER_FILES; ++i)
+    EXPECT_EQ(i != kGPS_Water, m_pShaders->GetPixelShader((EGamePixelShader)i) != 0) << i;
+  EXPECT_EQ(0u, m_pShaders->GetPixelShader(kGPS_FilterMatrix));
+}
+
+TEST_F(GameShaders, WithoutPixelShaderSupportEveryHandleStaysZero) {
+  WritePixelShaders();
+  m_pRenderer->m_DeviceSupport.m_bPixelShaderSupport = false;
+  EXPECT_TRUE(m_pShaders->InitPixelShaders());
+  m_pRenderer->m_DeviceSupport.m_bPixelShaderSupport = true;
+  EXPECT_EQ(1, CountShaderTraces("Pixel shaders not supported by this device!"));
+  for (int i = 0; i < kNUM_GAME_PIXEL_SHADERS; ++i) EXPECT_EQ(0u, m_pShaders->GetPixelShader((EGamePixelShader)i));
+}
+
+TEST_F(GameShaders, PixelShutdownAndRefreshKeepTheScreenWipes) {
+  WritePixelShaders();
+  m_pShaders->InitPixelShaders();
+  const unsigned sub = m_pShaders->GetPixelShader(kGPS_ScreenWipeSub);
+  const unsigned add = m_pShaders->GetPixelShader(kGPS_ScreenWipeAdd);
+  ASSERT_NE(0u, sub);
+  ASSERT_NE(0u, add);
+  m_pShaders->ShutdownPixelShaders();
+  EXPECT_EQ(sub, m_pShaders->GetPixelShader(kGPS_ScreenWipeSub));
+  EXPECT_EQ(add, m_pShaders->GetPixelShader(kGPS_ScreenWipeAdd));
+  EXPECT_EQ(0u, m_pShaders->GetPixelShader(kGPS_Color1Tex));
+  // A refresh does not load the wipes a second time.
+  s_shaderTraces.clear();
+  m_pShaders->RequestPixelShaderRefresh();
+  m_pShaders->ServiceRefresh();
+  EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_Color1Tex));
+  EXPECT_EQ(sub, m_pShaders->GetPixelShader(kGPS_ScreenWipeSub));
+  EXPECT_EQ(add, m_pShaders->GetPixelShader(kGPS_ScreenWipeAdd));
+}
+
+TEST_F(GameShaders, LinkedTableFromModules) {
+  WriteVertexShaders();
+  WriteFile(VS(DiffuseModuleFile(11)), "this is not a shader\n");
+  ASSERT_TRUE(m_pShaders->InitVertexShaders());
+  const int expected[kNUM_VSGEOM] = {140, 57, 115, 17, 107, 9};
+  for (int g = 0; g < kNUM_VSGEOM; ++g) EXPECT_EQ(expected[g], LinkedCount(g)) << g;
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(5, 0, 0, 8));
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(1, 0, 0, 32));
+  EXPECT_EQ(0u, m_pShaders->GetLinkedShader(5, 2, 0, 1));
+  EXPECT_EQ(0u, m_pShaders->GetLinkedShader(0, 0, 0, 32));
+  EXPECT_EQ(0u, m_pShaders->GetLinkedShader(2, 0, 0, 30));
+  for (int i = 0; i < kNUM_GAME_VERTEX_SHADERS; ++i) EXPECT_NE(0u, m_pShaders->GetVertexShader((EGameVertexShader)i));
+  // The broken module names its combinations in the renderer's report.
+  EXPECT_EQ(1, CountShaderTraces("'Linked shader 2.11.1.11'"));
+  EXPECT_EQ(0, CountShaderTraces("Couldn't load shader source"));
+}
+
+TEST_F(GameShaders, MissingFogModuleEmptiesOnlyItsEntries) {
+  WriteVertexShaders();
+  m_pShaders->InitVertexShaders();
+  std::vector<bool> full(kNUM_LINKED_SHADERS);
+  for (int i = 0; i < kNUM_LINKED_SHADERS; ++i) full[i] = m_pShaders->GetLinkedTable()[i] != 0;
+  m_pShaders->ShutdownVertexShaders();
+  WriteVertexShaders("Modules\\Fog\\FogLayered.vsh");
+  m_pShaders->InitVertexShaders();
+  EXPECT_EQ(1, CountShaderTraces("Couldn't load shader source: Workresource\\VertexShaders\\Modules\\Fog\\FogLayered.vsh"));
+  for (int i = 0; i < kNUM_LINKED_SHADERS; ++i) {
+    const bool fogLayered = (i % 78) >= 39;
+    EXPECT_EQ(fogLayered ? false : (bool)full[i], m_pShaders->GetLinkedTable()[i] != 0) << i;
+  }
+}
+
+TEST_F(GameShaders, ProgressFrameOnlyForLongBuildsAndOncePerRun) {
+  WriteVertexShaders();
+  s_tickStep = 6;  // 445 assemblies take about 2.7 s
+  m_pShaders->InitVertexShaders();
+  EXPECT_EQ(0, s_progressText + s_progressClear);
+  m_pShaders->ShutdownVertexShaders();
+  s_tickStep = 40;  // about 18 s
+  m_pShaders->InitVertexShaders();
+  EXPECT_EQ(1, s_progressText);
+  EXPECT_EQ(1, s_progressClear);
+  // A refresh later in the run does not show the text again.
+  m_pShaders->RequestVertexShaderRefresh();
+  m_pShaders->ServiceRefresh();
+  EXPECT_EQ(1, s_progressText);
+}
+
+TEST_F(GameShaders, VertexRefreshRenewsVertexShadersOnly) {
+  WriteVertexShaders();
+  WritePixelShaders();
+  m_pShaders->InitVertexShaders();
+  m_pShaders->InitPixelShaders();
+  const unsigned pixel = m_pShaders->GetPixelShader(kGPS_Color1Tex);
+  const unsigned oldLinked = m_pShaders->GetLinkedShader(0, 0, 0, 1);
+  // A changed module reaches the linked shaders after the refresh.
+  WriteFile(VS(TextureModuleFile(1)), "mov oT0, v1\n");
+  s_shaderTraces.clear();
+  m_pShaders->RequestVertexShaderRefresh();
+  EXPECT_EQ(oldLinked, m_pShaders->GetLinkedShader(0, 0, 0, 1));  // nothing until the frame
+  m_pShaders->ServiceRefresh();
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 1));
+  EXPECT_GT(CountShaderTraces("Building VS cache"), 0);
+  EXPECT_EQ(pixel, m_pShaders->GetPixelShader(kGPS_Color1Tex));
+  EXPECT_EQ(0, CountShaderTraces("Building PS cache"));
+}
+
+// The shared setters, read back from the renderer's constant cache.
+class ShaderConstantsTest : public GameShaders {
+protected:
+  void SetUp() override {
+    GameShaders::SetUp();
+    if (IsSkipped() || !m_pRenderer) return;
+    m_pConstants = new EShaderConstants(m_pRenderer, &m_State, &m_Scene);
+  }
+  void TearDown() override {
+    delete m_pConstants;
+    GameShaders::TearDown();
+  }
+  const EVec4& C(int r) const { return m_pRenderer->m_avVertexConstants[r]; }
+  void Put(int r, float x, float y, float z, float w) {
+    const EVec4 v(x, y, z, w);
+    m_pRenderer->SetVertexShaderConstant(r, &v, 1);
+  }
+  void ExpectC(int r, float x, float y, float z, float w, float tol = 1e-5f) {
+    EXPECT_NEAR(x, C(r).x, tol) << "c" << r;
+    EXPECT_NEAR(y, C(r).y, tol) << "c" << r;
+    EXPECT_NEAR(z, C(r).z, tol) << "c" << r;
+    EXPECT_NEAR(w, C(r).w, tol) << "c" << r;
+  }
+
+  EShaderDrawState m_State;
+  ESceneShading m_Scene;
+  EShaderConstants* m_pConstants = nullptr;
+};
+
+TEST_F(ShaderConstantsTest, FogCoefficients) {
+  m_pRenderer->m_DeviceSupport.m_bFog = true;
+  Put(kVSC_FOG, 7, 7, 7, 7);
+  Put(kVSC_EYE, 7, 7, 7, 7);
+  Put(kVSC_WORLD_HEIGHT, 7, 7, 7, 7);
+  m_pConstants->SetFogVertexConstants();  // both layers off
+  ExpectC(kVSC_FOG, 7, 7, 7, 7);
+  ExpectC(kVSC_EYE, 7, 7, 7, 7);
+  ExpectC(kVSC_WORLD_HEIGHT, 7, 7, 7, 7);
+  EXPECT_EQ(0, m_Scene.GetFogShaderFragment());
+
+  m_Scene.m_aFogLayers[0] = {true, 2000, 20000};
+  m_State.m_mModelToWorld = MatrixTranslate(0, 5, 0);
+  m_State.m_mWorldToModel = MatrixTranslate(0, -5, 0);
+  m_State.m_vCameraPosition = EVec3(1, 2, 3);
+  m_pConstants->SetFogVertexConstants();
+  EXPECT_EQ(1, m_Scene.GetFogShaderFragment());
+  ExpectC(kVSC_FOG, -1.0f / 18000, 20000.0f / 18000, 0, 1, 1e-7f);
+  ExpectC(kVSC_EYE, 1, -3, 3, 1);
+  ExpectC(kVSC_WORLD_HEIGHT, 0, 1, 0, 5);  // world height of (p, 1) is p.y + 5
+  // Layer 2 alone, with equal distances: the divide is guarded.
+  m_Scene.m_aFogLayers[0].m_bOn = false;
+  m_Scene.m_aFogLayers[1] = {true, 10, 10};
+  m_pConstants->SetFogVertexConstants();
+  EXPECT_EQ(0, C(kVSC_FOG).x);
+  EXPECT_EQ(1, C(kVSC_FOG).y);
+  EXPECT_FLOAT_EQ(-1e9f, C(kVSC_FOG).z);
+}
+
+TEST_F(ShaderConstantsTest, ProjectionDepthPerRenderDomain) {
+  m_State.m_mCameraView = MatrixTranslate(0, 0, 3);
+  m_State.m_mCameraProjection = MatrixPerspectiveProjection(60, 1, 1, 100);
+  m_State.m_fTexcoordCompressScale = 0.5f;
+  const EVec3 p(0.25f, -0.5f, -7);
+  auto clipDepth = [&](int domain) {
+    m_State.m_iRenderDomain = domain;
+    m_pConstants->SetProjectionVertexConstants();
+    auto dot = [&](const EVec4& c) { return p.x * c.x + p.y * c.y + p.z * c.z + c.w; };
+    return dot(C(8)) / dot(C(9));
+  };
+  const EVec4 viewClip = m_State.m_mCameraProjection.MulVec4(EVec4(p.x, p.y, p.z + 3, 1));
+  const EVec4 skyClip = m_State.m_mCameraProjection.MulVec4(EVec4(p.x, p.y, p.z, 1));  // no translation
+  EXPECT_NEAR(0.99f * viewClip.z / viewClip.w, clipDepth(0), 1e-3f);
+  EXPECT_NEAR(0.99f + 0.01f * skyClip.z / skyClip.w, clipDepth(1), 1e-3f);
+  ExpectC(kVSC_TEXCOORD_SCALE, 0.5f, 0.5f, 0.5f, 1);
+}
+
+TEST_F(ShaderConstantsTest, VertexLightsAndFiller) {
+  ELight lights[12];
+  ELightBlock block;
+  for (int i = 0; i < 12; ++i) {
+    lights[i].m_vPosition = EVec3((float)i, 0, 0);
+    lights[i].m_vColor = EVec3(1, 0.5f, 0.25f);
+    lights[i].m_fLinearAtten = 0.1f * i;
+    block.m_apLights[i] = &lights[i];
+    block.m_afVisibility[i] = 0.5f;
+  }
+  m_Scene.m_vAmbientColor = EVec3(0.2f, 0.4f, 0.6f);
+  m_Scene.m_fAmbientIntensity = 0.5f;
+  m_State.m_mLightToModel = MatrixTranslate(0, 10, 0);
+  block.m_iLightCount = 3;
+  m_pConstants->SetVertexLightingConstants(&block, 0, EVec4(1, 2, 3, 4), false, false);
+  ExpectC(kVSC_MATERIAL, 1, 2, 3, 4);
+  ExpectC(kVSC_AMBIENT, 0.1f, 0.2f, 0.3f, 1);
+  for (int i = 0; i < 3; ++i) {
+    ExpectC(64 + 3 * i, (float)i, 10, 0, 1);
+    ExpectC(65 + 3 * i, 0.5f, 0.25f, 0.125f, 1);
+    ExpectC(66 + 3 * i, 1, 0.1f * i, 0, 1);
+  }
+  for (int slot = 3; slot < 8; ++slot) {
+    ExpectC(64 + 3 * slot, 0, 0, 0, 1);
+    ExpectC(65 + 3 * slot, 0, 0, 0, 1);
+    ExpectC(66 + 3 * slot, 1, 0, 0, 0);
+  }
+  // An offset shifts the slots; lights below the count are never filler.
+  block.m_iLightCount = 12;
+  m_pConstants->SetVertexLightingConstants(&block, 5, EVec4(1, 1, 1, 1), false, false);
+  for (int slot = 0; slot < 7; ++slot) ExpectC(64 + 3 * slot, (float)(5 + slot), 10, 0, 1);
+  ExpectC(64 + 21, 0, 0, 0, 1);
+  // Debug switches light everything white.
+  m_State.m_bDebugMeshFrags = true;
+  m_pConstants->SetVertexLightingConstants(&block, 0, EVec4(1, 1, 1, 1), false, true);
+  ExpectC(65, 1, 1, 1, 1);
+}
+
+TEST_F(ShaderConstantsTest, SpotParameters) {
+  ELight point, spot;
+  spot.m_eType = kLIGHTTYPE_SPOT;
+  spot.m_vDirection = EVec3(0, 0, 1);
+  spot.m_fConeAngle = 60;
+  spot.m_fPenumbraAngle = 60;  // inner cone 0: cos 1
+  ELightBlock block;
+  block.m_apLights[0] = &point;
+  block.m_apLights[1] = &spot;
+  block.m_iLightCount = 2;
+  m_pConstants->SetVertexLightingConstants(&block, 0, EVec4(1, 1, 1, 1), true, false);
+  ExpectC(88, 0, 1, 0, 0);
+  ExpectC(89, 0, 1, 0, 0);
+  ExpectC(90, 0, 0, 1, 1);
+  ExpectC(91, 2, -1, 0, 0, 1e-4f);  // s = 1 / (0.5 - 1) = -2
+}
+
+TEST_F(ShaderConstantsTest, HardwareSkinning) {
+  Put(kVSC_SKINNING_INDEX, 7, 7, 7, 7);
+  Put(kVSC_SKINNING, 7, 7, 7, 7);
+  m_pRenderer->m_DeviceSupport.m_bSoftwareSkinning = true;
+  m_pConstants->SetHWSkinningConstants(2);
+  ExpectC(kVSC_SKINNING_INDEX, 7, 7, 7, 7);
+  ExpectC(kVSC_SKINNING, 7, 7, 7, 7);
+  m_pRenderer->m_DeviceSupport.m_bSoftwareSkinning = false;
+
+  const EMat4 moved = MatrixTranslate(4, 5, 6);
+  const EMat4* table[40] = {};
+  table[0] = &moved;
+  for (int i = 2; i < 40; ++i) table[i] = &moved;
+  m_State.m_ppJointSkinning = table;
+  m_State.m_iJointTableSize = 40;
+  m_pConstants->SetHWSkinningConstants(2);
+  ExpectC(kVSC_SKINNING_INDEX, 766.5f, 96, 0, 0);
+  ExpectC(96, 1, 0, 0, 4);
+  ExpectC(97, 0, 1, 0, 5);
+  ExpectC(98, 0, 0, 1, 6);
+  ExpectC(99, 1, 0, 0, 0);  // joint 1 missing: identity
+  ExpectC(100, 0, 1, 0, 0);
+  ExpectC(101, 0, 0, 1, 0);
+  // Above 32 joints the count is clamped with a warning.
+  s_shaderTraces.clear();
+  Put(192, 7, 7, 7, 7);
+  m_pConstants->SetHWSkinningConstants(40);
+  ExpectC(189, 1, 0, 0, 4);
+  ExpectC(192, 7, 7, 7, 7);
+  EXPECT_EQ(1, CountShaderTraces("40 joints"));
+}
+
+TEST_F(ShaderConstantsTest, BlendShapes) {
+  m_pConstants->SetBlendShapeConstants(1, 2, 3, 4, 5, 6, 7, 8, 0.5f);
+  ExpectC(24, 1, 2, 3, 4);
+  ExpectC(25, 5, 6, 7, 8);
+  ExpectC(26, 0.5f, 0.5f, 0.5f, 0.5f);
+}
+
+TEST_F(ShaderConstantsTest, AnisotropicFiltering) {
+  m_pRenderer->m_DeviceSupport.m_bAnisotropicMin = true;
+  ETextureStageState stages[2];
+  stages[0].m_eFilterMode = stages[1].m_eFilterMode = kFILTERMODE_LINEAR;
+  stages[0].m_dwMaxAnisotropy = stages[1].m_dwMaxAnisotropy = 1;
+  m_State.m_fAnisotropyLevel = 0.1f;
+  EXPECT_FALSE(m_pConstants->SetAnisotropicFiltering(stages, 2));
+  EXPECT_EQ(kFILTERMODE_LINEAR, stages[0].m_eFilterMode);
+  EXPECT_EQ(1u, stages[1].m_dwMaxAnisotropy);
+  m_State.m_fAnisotropyLevel = 2.0f;
+  m_State.m_bDebugLights = true;
+  EXPECT_FALSE(m_pConstants->SetAnisotropicFiltering(stages, 2));
+  m_State.m_bDebugLights = false;
+  EXPECT_TRUE(m_pConstants->SetAnisotropicFiltering(stages, 1));
+  EXPECT_EQ(kFILTERMODE_ANISOTROPIC, stages[0].m_eFilterMode);
+  EXPECT_EQ(8u, stages[0].m_dwMaxAnisotropy);
+  EXPECT_EQ(1u, stages[1].m_dwMaxAnisotropy);
+  m_State.m_fAnisotropyLevel = 0.125f;  // 0.5 rounds away from zero
+  EXPECT_TRUE(m_pConstants->SetAnisotropicFiltering(stages, 1));
+  EXPECT_EQ(1u, stages[0].m_dwMaxAnisotropy);
+  m_pRenderer->m_DeviceSupport.m_bAnisotropicMin = false;
+  m_pRenderer->m_DeviceSupport.m_bAnisotropicMag = false;
+  EXPECT_FALSE(m_pConstants->SetAnisotropicFiltering(stages, 1));
+}
+
+#if defined(QUILLOMAR_SHADER_DATA) && defined(QUILLOMAR_FPO_DIR)
+// The project's own shader files assemble and translate without falling back
+// to the error shader.
+TEST_F(GameShaders, ProjectShaderFilesAssemble) {
+  const std::string data = QUILLOMAR_SHADER_DATA;
+  const std::string copy = "cp -r '" + data + "/VertexShaders/.' '" + (m_dir / "Workresource/VertexShaders") +
+                           "' && mkdir -p '" + (m_dir / "Workresource/PixelShaders/fpo") + "' && cp '" +
+                           QUILLOMAR_FPO_DIR + "/'*.fpo '" + (m_dir / "Workresource/PixelShaders/fpo") + "'";
+  ASSERT_EQ(0, system(copy.c_str()));
+  m_pShaders->InitVertexShaders();
+  m_pShaders->InitPixelShaders();
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 1));
+  EXPECT_NE(0u, m_pShaders->GetVertexShader(kGVS_Sprite));
+  EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_Color1Tex));
+  EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_DiffuseColor));
+  EXPECT_EQ(0, CountShaderTraces("error shader"));
+  EXPECT_EQ(0, CountShaderTraces("Couldn't compile"));
+}
+#endif
+
+}  // namespace
