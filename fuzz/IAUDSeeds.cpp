@@ -60,6 +60,19 @@ int main(int argc, char** argv) {
   static_cast<CPath*>(open->CreateNewContentObject(IAUDFourCC("path"), nullptr))->addKnot({1, 2, 3}, 0);
   bool ok = WriteBank(SeedBank(), dir + "/bank.icb") && WriteBank(open, dir + "/path.icb") &&
             WriteBank(new IAUDContentBank(), dir + "/empty.icb");
+  // The content bank harness: a bank whose index spans two pages.
+  std::string icb = std::string(argv[1]) + "/icb_fuzzer";
+  mkdir(icb.c_str(), 0755);
+  IAUDContentBank* indexed = SeedBank();
+  for (int i = 0; i < 60; ++i) {
+    SIndexEntry e = {};
+    e.wszTitle[0] = (uint16_t)('A' + i / 26);
+    e.wszTitle[1] = (uint16_t)('a' + i % 26);
+    e.dwType = IAUDFourCC(i % 2 ? "path" : "tran");
+    e.dwResourceIndex = (uint32_t)i;
+    indexed->AddIndexEntry(&e);
+  }
+  ok = ok && WriteBank(indexed, icb + "/indexed.icb");
   IAUDResourceManager::ReleaseAllGroups();
   return ok ? 0 : 1;
 }
