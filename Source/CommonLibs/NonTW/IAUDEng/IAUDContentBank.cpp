@@ -7,61 +7,11 @@
 #include "NonTW/IAUDEng/CPath.h"
 #include "NonTW/IAUDEng/CRPController.h"
 #include "NonTW/IAUDEng/CTransition.h"
+#include "NonTW/IAUDEng/IAUDBankSlots.h"
 #include "NonTW/IAUDEng/IAUDFile.h"
 #include "NonTW/IAUDEng/IAUDResourceManager.h"
 #include "NonTW/IAUDEng/IAUDString.h"
 #include "TWUtil/ByteOrder.h"
-
-namespace {
-
-// Slots are filled one element at a time, so a damaged index far out
-// would cost a long quadratic fill: indexes stop at 4096 a kind.
-const uint32_t kBankSlotLimit = 0x1000;
-
-template <class T>
-int32_t BankAddNew(TCArray<T*>& slots, T* object) {
-  for (int32_t i = 0; i < slots.GetElementCount(); ++i) {
-    if (!*slots.GetElementMember(i)) {
-      *slots.GetElementMember(i) = object;
-      return i;
-    }
-  }
-  return slots.AddElement(&object);
-}
-
-template <class T>
-void BankAddAt(TCArray<T*>& slots, T* object, uint32_t index) {
-  if (index >= kBankSlotLimit) {
-    object->SetResourceIndex((uint32_t)BankAddNew(slots, object));
-    return;
-  }
-  if ((int32_t)index < slots.GetElementCount()) {
-    T* old = *slots.GetElementMember((int32_t)index);
-    if (old && old != object) {
-      *slots.GetElementMember((int32_t)index) = nullptr;
-      old->RemoveObject();
-    }
-    *slots.GetElementMember((int32_t)index) = object;
-  } else {
-    T* none = nullptr;
-    while ((uint32_t)slots.GetElementCount() < index) slots.AddElement(&none);
-    slots.AddElement(&object);
-  }
-  object->SetResourceIndex(index);
-}
-
-template <class T>
-T* BankGet(TCArray<T*>& slots, uint32_t index) {
-  if (index >= (uint32_t)slots.GetElementCount()) return nullptr;
-  return *slots.GetElementMember((int32_t)index);
-}
-
-template <class T>
-void BankNullOut(TCArray<T*>& slots, uint32_t index) {
-  if (index < (uint32_t)slots.GetElementCount()) *slots.GetElementMember((int32_t)index) = nullptr;
-}
-
-}  // namespace
 
 namespace {
 
@@ -98,13 +48,6 @@ bool BankNameEquals(const uint16_t* stored, uint32_t units, const uint16_t* name
     if (!name[i]) return true;
   }
   return name[units] == 0;
-}
-
-template <class T>
-int32_t BankSlotCount(TCArray<T*>& slots) {
-  int32_t n = slots.GetElementCount();
-  while (n > 0 && !*slots.GetElementMember(n - 1)) slots.RemoveElement(--n);
-  return n;
 }
 
 template <class T>
@@ -312,6 +255,24 @@ IAUDContentObject* IAUDContentBank::CreateContentObject(uint32_t type) {
   return nullptr;
 }
 
+void IAUDContentBank::WriteGlobalVars(void* file) {
+  std::vector<uint8_t> bytes(4);
+  PutLE32(bytes.data(), GetNumGlobalVars());
+  for (uint32_t v = 0; v < GetNumGlobalVars(); ++v) {
+    const CENTITYVARIABLE* var = m_aGlobalVars.GetElementMember((int32_t)v);
+    size_t at = bytes.size();
+    bytes.resize(at + 2 * kBankVarNameUnits + 8 + (size_t)var->dwNumStates * 2 * kBankVarNameUnits, 0);
+    for (uint32_t u = 0; u < kBankVarNameUnits; ++u) PutLE16(&bytes[at + 2 * u], var->wszName[u]);
+    at += 2 * kBankVarNameUnits;
+    PutLE32(&bytes[at], var->dwNumStates);
+    at += 4;
+    for (uint32_t s = 0; s < var->dwNumStates; ++s, at += 2 * kBankVarNameUnits)
+      for (uint32_t u = 0; u < kBankVarNameUnits; ++u) PutLE16(&bytes[at + 2 * u], var->ppStateNames[s][u]);
+    PutLE32(&bytes[at], var->dwInitialState);
+  }
+  WriteObjectData(file, IAUDFourCC("secg"), bytes.data(), (uint32_t)bytes.size());
+}
+
 // ---------------------------------------------------------------- name index
 
 bool IAUDContentBank::FindContentObjectByName(const uint16_t* title, uint32_t* pType, uint32_t* pIndex) {
@@ -410,16 +371,16 @@ void IAUDContentBank::ReIndexContent() {
 }
 
 int32_t IAUDContentBank::GetBankContentSlotCount(uint32_t type) {
-  if (type == IAUDFourCC("gbef")) return BankSlotCount(m_aGlobalEffects);
-  if (type == IAUDFourCC("sqob")) return BankSlotCount(m_aSequences);
-  if (type == IAUDFourCC("snde")) return BankSlotCount(m_aSoundEvents);
-  if (type == IAUDFourCC("sdqu")) return BankSlotCount(m_aSoundQueues);
-  if (type == IAUDFourCC("sdtl")) return BankSlotCount(m_aSoundTimelines);
-  if (type == IAUDFourCC("sdri")) return BankSlotCount(m_aSoundRandomizers);
-  if (type == IAUDFourCC("path")) return BankSlotCount(m_aPaths);
-  if (type == IAUDFourCC("rpc ")) return BankSlotCount(m_aRPControllers);
-  if (type == IAUDFourCC("tran")) return BankSlotCount(m_aTransitions);
-  if (type == IAUDFourCC("ento")) return BankSlotCount(m_aSoundEntities);
+  if (type == IAUDFourCC("gbef")) return iaudslots::BankSlotCount(m_aGlobalEffects);
+  if (type == IAUDFourCC("sqob")) return iaudslots::BankSlotCount(m_aSequences);
+  if (type == IAUDFourCC("snde")) return iaudslots::BankSlotCount(m_aSoundEvents);
+  if (type == IAUDFourCC("sdqu")) return iaudslots::BankSlotCount(m_aSoundQueues);
+  if (type == IAUDFourCC("sdtl")) return iaudslots::BankSlotCount(m_aSoundTimelines);
+  if (type == IAUDFourCC("sdri")) return iaudslots::BankSlotCount(m_aSoundRandomizers);
+  if (type == IAUDFourCC("path")) return iaudslots::BankSlotCount(m_aPaths);
+  if (type == IAUDFourCC("rpc ")) return iaudslots::BankSlotCount(m_aRPControllers);
+  if (type == IAUDFourCC("tran")) return iaudslots::BankSlotCount(m_aTransitions);
+  if (type == IAUDFourCC("ento")) return iaudslots::BankSlotCount(m_aSoundEntities);
   return 0;
 }
 
@@ -518,21 +479,21 @@ void IAUDContentBank::ResetEntityGlobalVars() {
 
 // ---------------------------------------------------------------- kind arrays
 
-CGlobalEffect* IAUDContentBank::GetGlobalEffect(uint32_t index) { return BankGet(m_aGlobalEffects, index); }
+CGlobalEffect* IAUDContentBank::GetGlobalEffect(uint32_t index) { return iaudslots::BankGet(m_aGlobalEffects, index); }
 
-int32_t IAUDContentBank::AddNewPath(CPath* path) { return BankAddNew(m_aPaths, path); }
-void IAUDContentBank::AddPath(CPath* path, uint32_t index) { BankAddAt(m_aPaths, path, index); }
-CPath* IAUDContentBank::GetPath(uint32_t index) { return BankGet(m_aPaths, index); }
-void IAUDContentBank::NullOutPath(uint32_t index) { BankNullOut(m_aPaths, index); }
+int32_t IAUDContentBank::AddNewPath(CPath* path) { return iaudslots::BankAddNew(m_aPaths, path); }
+void IAUDContentBank::AddPath(CPath* path, uint32_t index) { iaudslots::BankAddAt(m_aPaths, path, index); }
+CPath* IAUDContentBank::GetPath(uint32_t index) { return iaudslots::BankGet(m_aPaths, index); }
+void IAUDContentBank::NullOutPath(uint32_t index) { iaudslots::BankNullOut(m_aPaths, index); }
 
-int32_t IAUDContentBank::AddNewRPController(CRPController* rpc) { return BankAddNew(m_aRPControllers, rpc); }
-void IAUDContentBank::AddRPController(CRPController* rpc, uint32_t index) { BankAddAt(m_aRPControllers, rpc, index); }
-CRPController* IAUDContentBank::GetRPController(uint32_t index) { return BankGet(m_aRPControllers, index); }
-void IAUDContentBank::NullOutRPController(uint32_t index) { BankNullOut(m_aRPControllers, index); }
+int32_t IAUDContentBank::AddNewRPController(CRPController* rpc) { return iaudslots::BankAddNew(m_aRPControllers, rpc); }
+void IAUDContentBank::AddRPController(CRPController* rpc, uint32_t index) { iaudslots::BankAddAt(m_aRPControllers, rpc, index); }
+CRPController* IAUDContentBank::GetRPController(uint32_t index) { return iaudslots::BankGet(m_aRPControllers, index); }
+void IAUDContentBank::NullOutRPController(uint32_t index) { iaudslots::BankNullOut(m_aRPControllers, index); }
 
-int32_t IAUDContentBank::AddNewTransition(CTransition* transition) { return BankAddNew(m_aTransitions, transition); }
+int32_t IAUDContentBank::AddNewTransition(CTransition* transition) { return iaudslots::BankAddNew(m_aTransitions, transition); }
 void IAUDContentBank::AddTransition(CTransition* transition, uint32_t index) {
-  BankAddAt(m_aTransitions, transition, index);
+  iaudslots::BankAddAt(m_aTransitions, transition, index);
 }
-CTransition* IAUDContentBank::GetTransition(uint32_t index) { return BankGet(m_aTransitions, index); }
-void IAUDContentBank::NullOutTransition(uint32_t index) { BankNullOut(m_aTransitions, index); }
+CTransition* IAUDContentBank::GetTransition(uint32_t index) { return iaudslots::BankGet(m_aTransitions, index); }
+void IAUDContentBank::NullOutTransition(uint32_t index) { iaudslots::BankNullOut(m_aTransitions, index); }

@@ -113,6 +113,10 @@ class IAUDContentBank : public IAUDBankObject {
   CTransition* GetTransition(uint32_t index);
   void NullOutTransition(uint32_t index);
 
+ protected:
+  // "secg": the global variables; the project file writes it.
+  void WriteGlobalVars(void* file);
+
  private:
   void FreeIndex();
   void FreeGlobalVars();
