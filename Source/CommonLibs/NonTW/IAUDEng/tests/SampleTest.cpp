@@ -426,6 +426,78 @@ TEST(IAUDSampleBank, VorbisStreamsToTheWholeDecode) {
   EXPECT_EQ(streamed, pcm);
 }
 
+// Three mono blocks streamed one block a packet: the pass that ends on a
+// packet boundary loses the last block's padding, never more than it decoded.
+TEST(IAUDSampleBank, ADPCMStreamsBlocksAndCutsThePadding) {
+  TempDir dir;
+  std::vector<uint8_t> adpcm(108, 0);
+  for (int b = 0; b < 3; ++b) adpcm[36 * b + 4] = (uint8_t)(0x07 + b);
+  WriteFileBytes(dir / "blocks.bin", adpcm);
+  std::vector<int16_t> whole(195);
+  ASSERT_EQ(CSample::DecodeMonoIMA4ADPCM(adpcm.data(), 108, whole.data(), 390), 390u);
+  const uint8_t* wholeBytes = reinterpret_cast<const uint8_t*>(whole.data());
+  const struct {
+    uint32_t pcm, lastRefill;
+  } cases[] = {{300, 40}, {10, 0}};
+  for (const auto& c : cases) {
+    SampleDesc d;
+    d.rate = 65;  // 65 frames a 1000 ms packet: one block
+    d.kind = CSample::kSampleADPCM;
+    d.compressed = 108;
+    d.block = 36;
+    d.ratio = "0.276923";
+    d.pcm = c.pcm;
+    d.dataFile = "blocks.bin";
+    std::string path = BankFile(dir, "adpcm" + std::to_string(c.pcm), {d});
+    ASSERT_FALSE(path.empty());
+    FakeRenderDriver driver;
+    SampleBankPtr bank(LoadSampleBank(path, 1000));
+    CSample* sample = bank->GetBankSample(0);
+    ASSERT_NE(sample, nullptr);
+    ASSERT_EQ(bank->GetStreamPacketSize(65, 1, 16, 36, 36.0f / 130.0f), 36u);
+    sample->AttachSample(0);
+    ASSERT_EQ(driver.loads.size(), 1u);
+    EXPECT_EQ(driver.loads[0]->bytes, std::vector<uint8_t>(wholeBytes, wholeBytes + 130));
+    FakeTrack& track = driver.tracks[0];
+    track.sample = sample;
+    track.processed = 2;
+    bank->ProcessActiveStreams();
+    ASSERT_EQ(track.refills.size(), 2u);
+    EXPECT_EQ(track.refills[0], std::vector<uint8_t>(wholeBytes + 130, wholeBytes + 260));
+    EXPECT_EQ(track.refills[1], std::vector<uint8_t>(wholeBytes + 260, wholeBytes + 260 + c.lastRefill));
+    EXPECT_EQ(bank->GetStreamInstanceCount(), 0);
+  }
+}
+
+// Packets beyond the bank's buffers (sized for 48 kHz stereo 16-bit) are cut.
+TEST(IAUDSampleBank, LargerPacketsAreCutToTheBuffers) {
+  TempDir dir;
+  std::vector<uint8_t> pcm = Ramp(200000);
+  WriteFileBytes(dir / "hi.bin", pcm);
+  SampleDesc d;
+  d.rate = 96000;
+  d.channels = 2;
+  d.pcm = 200000;
+  d.dataFile = "hi.bin";
+  std::string path = BankFile(dir, "hirate", {d});
+  ASSERT_FALSE(path.empty());
+  FakeRenderDriver driver;
+  SampleBankPtr bank(LoadSampleBank(path, 250));
+  ASSERT_EQ(bank->GetStreamPacketSize(96000, 2, 16, 32, 1.0f), 96000u);
+  CSample* sample = bank->GetBankSample(0);
+  ASSERT_NE(sample, nullptr);
+  sample->AttachSample(0);
+  ASSERT_EQ(driver.loads.size(), 1u);
+  EXPECT_EQ(driver.loads[0]->bytes, Slice(pcm, 0, 48000));
+  ASSERT_EQ(bank->GetStreamInstanceCount(), 1);
+  EXPECT_EQ(bank->GetStreamInstance(0)->dwPacket, 48000u);
+  driver.tracks[0].sample = sample;
+  driver.tracks[0].processed = 1;
+  bank->ProcessActiveStreams();
+  ASSERT_EQ(driver.tracks[0].refills.size(), 1u);
+  EXPECT_EQ(driver.tracks[0].refills[0], Slice(pcm, 48000, 48000));
+}
+
 TEST(IAUDSampleBank, PreloadedStreamingSampleKeepsItsFirstPacket) {
   StreamFixture fx;
   ASSERT_FALSE(fx.path.empty());
