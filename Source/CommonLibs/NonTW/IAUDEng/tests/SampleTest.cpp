@@ -204,8 +204,12 @@ TEST(IAUDSample, ResidentPCMAndADPCMLoadWhatTheyHold) {
   EXPECT_EQ(driver.exclusiveDepth, 0);
   EXPECT_EQ(bank->GetBankSample(0)->GetCompressedData(), nullptr);  // data released once loaded
   void* handle = bank->GetBankSample(0)->GetSampleHandle();
+  int entries = driver.exclusiveEntries;
   bank.reset();
   EXPECT_TRUE(static_cast<FakeLoad*>(handle)->freed);
+  // Destroyed inside the driver's exclusive mode, away from the timer thread.
+  EXPECT_EQ(driver.exclusiveEntries, entries + 1);
+  EXPECT_EQ(driver.exclusiveDepth, 0);
 }
 
 TEST(IAUDSample, PreloadForcedByTheBankAndShortCompressionInfo) {
