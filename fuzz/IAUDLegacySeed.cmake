@@ -1,4 +1,4 @@
-# Makes the hand-written seed of the audio content tree harness with mkriff.
+# Makes a hand-written seed of an audio harness with mkriff.
 file(MAKE_DIRECTORY ${OUT})
 execute_process(COMMAND ${MKRIFF} ${IN} ${OUT}/legacy.icb RESULT_VARIABLE status OUTPUT_QUIET)
 if(NOT status EQUAL 0)

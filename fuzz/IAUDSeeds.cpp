@@ -9,6 +9,9 @@
 #include "NonTW/IAUDEng/CRPController.h"
 #include "NonTW/IAUDEng/CTransition.h"
 #include "NonTW/IAUDEng/IAUDContentBank.h"
+#include "NonTW/IAUDEng/IAUDFileObject.h"
+#include "NonTW/IAUDEng/IAUDResourceManager.h"
+#include "NonTW/IAUDEng/IAUDSampleBank.h"
 
 namespace {
 
@@ -20,6 +23,15 @@ bool WriteBank(IAUDContentBank* bank, const std::string& path) {
   bank->ArchiveObject(f);
   bool ok = fclose(f) == 0;
   bank->RemoveObject();
+  return ok;
+}
+
+bool WriteObject(IAUDContentObject* object, const std::string& path) {
+  FILE* f = fopen(path.c_str(), "w+b");
+  if (!f) return false;
+  object->ArchiveObject(f);
+  bool ok = fclose(f) == 0;
+  object->RemoveObject();
   return ok;
 }
 
@@ -60,6 +72,42 @@ int main(int argc, char** argv) {
   static_cast<CPath*>(open->CreateNewContentObject(IAUDFourCC("path"), nullptr))->addKnot({1, 2, 3}, 0);
   bool ok = WriteBank(SeedBank(), dir + "/bank.icb") && WriteBank(open, dir + "/path.icb") &&
             WriteBank(new IAUDContentBank(), dir + "/empty.icb");
+  // The content bank harness: a bank whose index spans two pages.
+  std::string icb = std::string(argv[1]) + "/icb_fuzzer";
+  mkdir(icb.c_str(), 0755);
+  IAUDContentBank* indexed = SeedBank();
+  for (int i = 0; i < 60; ++i) {
+    SIndexEntry e = {};
+    e.wszTitle[0] = (uint16_t)('A' + i / 26);
+    e.wszTitle[1] = (uint16_t)('a' + i % 26);
+    e.dwType = IAUDFourCC(i % 2 ? "path" : "tran");
+    e.dwResourceIndex = (uint32_t)i;
+    indexed->AddIndexEntry(&e);
+  }
+  ok = ok && WriteBank(indexed, icb + "/indexed.icb");
+  // The sample bank harness: a streaming bank with audio buffers.
+  std::string isb = std::string(argv[1]) + "/isb_fuzzer";
+  mkdir(isb.c_str(), 0755);
+  IAUDSampleBank* samples = new IAUDSampleBank(250, 0);
+  samples->CreateNewContentObject(IAUDFourCC("bfob"), nullptr);
+  samples->CreateNewContentObject(IAUDFourCC("bfob"), samples->CreateNewContentObject(IAUDFourCC("fldr"), nullptr));
+  ok = ok && WriteObject(samples, isb + "/buffers.isb");
+  // The project harness: a project naming the harness's banks "a.icb" and
+  // "b.isb" (a bank's path is its title), with a global variable.
+  std::string isac = std::string(argv[1]) + "/isac_fuzzer";
+  mkdir(isac.c_str(), 0755);
+  const uint16_t a[] = {'a', '.', 'i', 'c', 'b', 0}, b[] = {'b', '.', 'i', 's', 'b', 0};
+  IAUDContentBank* named = new IAUDContentBank();
+  named->SetTitle(a);
+  named->ProcessUnArchivedObject();
+  IAUDSampleBank* slot = new IAUDSampleBank();
+  slot->SetTitle(b);
+  IAUDResourceManager::AddSampleBank(slot, 3);
+  IAUDFileObject* project = new IAUDFileObject();
+  project->CreateNewContentObject(IAUDFourCC("tran"), nullptr)->SetTitle(kSeedTitle);
+  ok = ok && WriteObject(project, isac + "/project.isac");
+  named->RemoveObject();
+  IAUDResourceManager::AddSampleBank(nullptr, 3);
   IAUDResourceManager::ReleaseAllGroups();
   return ok ? 0 : 1;
 }

@@ -1,7 +1,7 @@
 // A content bank: the playable content of one part of the sound design, its
-// kind arrays by resource index and its name index. So far it makes folders,
-// paths, parameter curve sets and transitions, keeps the arrays of those
-// three kinds, and answers the name index as an empty one.
+// kind arrays by resource index, its sorted name index in pages of 50 and its
+// global variables. So far it makes folders, paths, parameter curve sets and
+// transitions and keeps the arrays of those three kinds.
 #pragma once
 
 #include <cstdint>
@@ -27,17 +27,73 @@ struct SIndexEntry {
   uint32_t dwResourceIndex;
 };
 
+// One page of the name index; pages form a singly linked list.
+struct SIndexPage {
+  static const uint32_t kEntries = 50;
+  uint32_t dwCount;
+  SIndexEntry entries[kEntries];
+  SIndexPage* pNext;
+};
+
+// One global variable (or a sound entity's local one).
+struct CENTITYVARIABLE {
+  uint16_t wszName[32];
+  uint32_t dwNumStates;
+  uint16_t** ppStateNames;  // dwNumStates names of 32 units, owned by the bank
+  uint32_t dwInitialState;
+  uint32_t dwCurrentState;
+};
+
 class IAUDContentBank : public IAUDBankObject {
  public:
   IAUDContentBank();
   ~IAUDContentBank() override;
 
   IAUDContentObject* CreateContentObject(uint32_t type) override;
+  void UnArchiveObjectDataChunk(void* file, RiffChunk& chunk) override;
+  // Joins the resource manager's list of content banks (once) and rebuilds
+  // the index when the file asked for it.
+  void ProcessUnArchivedObject() override;
+  void ArchiveObjectDataChunks(void* file) override;
+  // Reads the file's first chunk when it is a content bank; skips it otherwise.
+  void ParseFile(void* file) override;
 
-  // Name index.
+  IAUDContentBank* GetPostContentBank() const { return m_pNextBank; }
+
+  int32_t AddContentBankReference() { return ++m_nReferences; }
+  int32_t RemoveContentBankReference() {
+    if (m_nReferences > 0) --m_nReferences;
+    return m_nReferences;
+  }
+  int32_t GetContentBankReference() const { return m_nReferences; }
+
+  // Name index: ascending by title, equal titles in insertion order.
   bool FindContentObjectByName(const uint16_t* title, uint32_t* pType, uint32_t* pIndex);
   void AddIndexEntry(const SIndexEntry* entry);
+  // Removes one entry of that title from each page holding one.
   void RemoveIndexEntry(const uint16_t* title);
+  // When the file held "obdx": every object of the kind arrays enters the
+  // index afresh under its title, type and resource index.
+  void ReIndexContent();
+  const SIndexPage* GetFirstIndexPage() const { return m_pIndex; }
+
+  // Trailing empty slots go first; 0 for a type that has no array.
+  int32_t GetBankContentSlotCount(uint32_t type);
+  // The type tag of the first array holding the object; 0 for none.
+  uint32_t FindContent(const IAUDContentObject* object);
+
+  // Global variables.
+  uint32_t GetNumGlobalVars() const { return (uint32_t)m_aGlobalVars.GetElementCount(); }
+  int32_t GetNumGlobalVarStates(uint32_t var);
+  uint16_t* GetGlobalVarName(uint32_t var, uint16_t* buffer, int32_t length);
+  uint16_t* GetGlobalVarStateName(uint32_t var, uint32_t state, uint16_t* buffer, int32_t length);
+  bool GetCGlobalVarIndex(const uint16_t* name, uint32_t* pIndex);
+  bool GetCGlobalStateIndex(uint32_t var, const uint16_t* name, uint32_t* pIndex);
+  int32_t GetGlobalVarState(uint32_t var);
+  int32_t GetGlobalVarState(const uint16_t* name);
+  bool SetGlobalVarState(uint32_t var, uint32_t state);
+  bool SetGlobalVarState(const uint16_t* name, const uint16_t* state);
+  void ResetEntityGlobalVars();
 
   // Kind arrays. The add-in-a-free-slot forms return the slot; the indexed
   // forms take away an object already in the slot and set the object's
@@ -57,7 +113,22 @@ class IAUDContentBank : public IAUDBankObject {
   CTransition* GetTransition(uint32_t index);
   void NullOutTransition(uint32_t index);
 
+ protected:
+  // "secg": the global variables; the project file writes it.
+  void WriteGlobalVars(void* file);
+
  private:
+  void FreeIndex();
+  void FreeGlobalVars();
+  void ReadIndexChunk(void* file, const RiffChunk& chunk);
+  void ReadGlobalVarsChunk(void* file, const RiffChunk& chunk);
+  void UnlinkFromBankList();
+
+  IAUDContentBank* m_pPrevBank = nullptr;
+  IAUDContentBank* m_pNextBank = nullptr;
+  SIndexPage* m_pIndex = nullptr;
+  int32_t m_nReferences = 0;
+  bool m_bReIndex = false;
   TCArray<CGlobalEffect*> m_aGlobalEffects;
   TCArray<CSequence*> m_aSequences;
   TCArray<CSoundEvent*> m_aSoundEvents;
@@ -68,4 +139,5 @@ class IAUDContentBank : public IAUDBankObject {
   TCArray<CRPController*> m_aRPControllers;
   TCArray<CTransition*> m_aTransitions;
   TCArray<CSoundEntity*> m_aSoundEntities;
+  TCArray<CENTITYVARIABLE> m_aGlobalVars;
 };

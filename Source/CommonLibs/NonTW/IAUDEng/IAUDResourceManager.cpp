@@ -3,6 +3,7 @@
 #include "NonTW/IAUDEng/Array/TCArray.h"
 #include "NonTW/IAUDEng/CGroup.h"
 #include "NonTW/IAUDEng/IAUDString.h"
+#include "NonTW/IAUDEng/IAUDSampleBank.h"
 
 namespace {
 const uint16_t kResourceEmptyTitle[1] = {0};
@@ -11,6 +12,19 @@ const uint16_t kResourceEmptyTitle[1] = {0};
 IAUDResourceManager* m_papiResourceManager = nullptr;
 IAUDFileObject* IAUDResourceManager::m_pFileObject = nullptr;
 IAUDContentBank* IAUDResourceManager::m_pContentBanks = nullptr;
+IAUDRenderInterface* IAUDResourceManager::m_pRenderInterface = nullptr;
+IAUDSampleBank* IAUDResourceManager::m_pSampleBanks[256] = {};
+float IAUDResourceManager::m_flHeadRoomGain = 1.0f;
+
+void IAUDResourceManager::AddSampleBank(IAUDSampleBank* bank, uint32_t slot) {
+  slot &= 0xFF;
+  if (IAUDSampleBank* old = m_pSampleBanks[slot]) {
+    m_pSampleBanks[slot] = nullptr;
+    if (old != bank) old->RemoveObject();
+  }
+  m_pSampleBanks[slot] = bank;
+  if (bank) bank->SetResourceIndex(slot);
+}
 int32_t IAUDResourceManager::sm_nErrorCode = 0;
 
 CGroup::CGroup(const uint16_t* title) : m_flGain(1.0f) {

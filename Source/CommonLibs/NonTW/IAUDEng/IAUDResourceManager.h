@@ -10,6 +10,8 @@ template <class X>
 class TCArray;
 class IAUDContentBank;
 class IAUDFileObject;
+class IAUDRenderInterface;
+class IAUDSampleBank;
 
 class IAUDResourceManager {
  public:
@@ -26,6 +28,16 @@ class IAUDResourceManager {
   static void SetIAUDErrorCode(int32_t code) { sm_nErrorCode = code; }
   static int32_t GetIAUDErrorCode() { return sm_nErrorCode; }
 
+  static IAUDRenderInterface* GetRenderInterface() { return m_pRenderInterface; }
+  // Slot = the low 8 bits; a bank already there is removed; null empties it.
+  static void AddSampleBank(IAUDSampleBank* bank, uint32_t slot);
+  static IAUDSampleBank* GetResourceSampleBank(uint32_t slot) { return slot < 256 ? m_pSampleBanks[slot] : nullptr; }
+  static void SetHeadRoomGain(float gain) { m_flHeadRoomGain = gain; }
+  static float GetHeadRoomGain() { return m_flHeadRoomGain; }
+
+  static IAUDRenderInterface* m_pRenderInterface;
+  static IAUDSampleBank* m_pSampleBanks[256];
+  static float m_flHeadRoomGain;
   static IAUDFileObject* m_pFileObject;
   static IAUDContentBank* m_pContentBanks;
 

@@ -4,12 +4,15 @@
 
 #include <cstdint>
 
-// Three floats; y is up.
+// Three floats; y is up. The render driver's types declare the same.
+#ifndef IAUD_VECTOR_DECLARED
+#define IAUD_VECTOR_DECLARED
 struct IAUDVector {
   float x;
   float y;
   float z;
 };
+#endif
 
 // A four-character code as the 32-bit little-endian value whose bytes, in
 // file order, spell it.
