@@ -8,6 +8,7 @@
 #include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/Mesh.h"
 
 float ENavMesh::sm_fPushRadius = 15.0f;
 
@@ -168,12 +169,12 @@ bool ENavMesh::ReadPlayground(EStream& s, unsigned version) {
     if (s.Err()) return false;
     const unsigned expected = TableSize(polys);
     if (size) {
-      const unsigned record = size + (version >= 304 ? 4 : 0);
-      if ((uint64_t)record * tables > 0xFFFFFFFFu || s.BoundLength(record * tables) != record * tables) return false;
-      if (size != expected)
-        g_ErrorManager.TraceMessagef(TT_Warning, "Warning table size %d in file does not match expected %d\n",
-                                     (int)size, (int)expected);
+      const uint64_t all = ((uint64_t)size + (version >= 304 ? 4 : 0)) * tables;
+      if (all > 0xFFFFFFFFu || s.BoundLength((unsigned)all) != (unsigned)all) return false;
       for (uint32_t t = 0; t < tables; ++t) {
+        if (size != expected)
+          g_ErrorManager.TraceMessagef(TT_Warning, "Warning table size %d in file does not match expected %d\n",
+                                       (int)size, (int)expected);
         uint32_t group = 0;
         if (version >= 304) s << group;
         uint8_t* block = new uint8_t[size];
@@ -453,7 +454,11 @@ void ENavMesh::SortObstacles(const EVec3& from) {
 bool ENavMesh::LinkMatches(const ENavLink& link, const ENavQuery& query) const {
   const ENavLink* partner = link.m_pPartner;
   if (!partner) return false;
-  if (partner->m_pMesh != query.m_pDstMesh) return false;
+  if (query.m_pDstMesh) {
+    if (partner->m_pMesh != query.m_pDstMesh) return false;
+  } else if (partner->m_pMesh && partner->m_pMesh->IsEntityMesh()) {
+    return false;  // the level's own navigation has no owning entity
+  }
   return partner->m_nPlayground == query.m_iDstPlayground;
 }
 

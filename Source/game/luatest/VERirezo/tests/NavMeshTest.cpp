@@ -8,6 +8,10 @@
 #include "NavMeshWriter.h"
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/EStream.h"
+#include "VERirezo/CollisionManager.h"
+#include "VERirezo/Domain.h"
+#include "VERirezo/Mesh.h"
+#include "VERirezo/MeshEntity.h"
 #include "VERirezo/NavMesh.h"
 
 namespace {
@@ -222,6 +226,16 @@ TEST_F(NavMeshFixture, DamagedRecordsFailAndKeepNothing) {
   std::vector<uint8_t> huge = {0xFF, 0xFF, 0xFF, 0x7F};
   ENavMesh nav;
   EXPECT_FALSE(ReadAll(nav, huge, 315, 1, nullptr));
+  // A table size whose record length overflows 32 bits is refused too.
+  NavPlaygroundDesc one = NavStrip(1);
+  one.rawTables = {{0, {0}}};
+  std::vector<uint8_t> big;
+  WriteNavMesh({one}, 304, big);
+  const size_t sizeAt = 4 + 32 + 4 + 4 + 4;
+  ASSERT_EQ(1u, big[sizeAt]);
+  big[sizeAt] = big[sizeAt + 1] = big[sizeAt + 2] = big[sizeAt + 3] = 0xFF;
+  EXPECT_FALSE(ReadAll(nav, big, 304, 1, nullptr));
+  EXPECT_EQ(0, nav.GetNumPlaygrounds());
 }
 
 TEST_F(NavMeshFixture, CellsFollowTheLayout) {
@@ -366,6 +380,43 @@ TEST_F(NavMeshFixture, DumpInfoListsPlaygrounds) {
   EXPECT_TRUE(Traced("0 obstacles\n"));
 }
 
+TEST_F(NavMeshFixture, ObstaclesAreKeptPerPlaygroundWithoutDuplicates) {
+  std::vector<uint8_t> bytes;
+  WriteNavMesh({NavStrip(2), NavStrip(2)}, 315, bytes);
+  ENavMesh nav;
+  ASSERT_TRUE(ReadAll(nav, bytes, 315, 2, nullptr));
+  EDomain* root = new EDomain(nullptr, nullptr);
+  EDomain* main = root->CreateChildDomain("MainGame", &ECollisionManager::sm_CM);
+  EMeshEntity* rock = EMeshEntity::Create(main, "rock");
+  EMeshEntity* tree = EMeshEntity::Create(main, "tree");
+  ASSERT_TRUE(rock && tree);
+  EXPECT_FALSE(nav.RegisterObject(rock, 2, 0));
+  EXPECT_TRUE(Traced("Adding obstacle rock to bogus navmesh 2\n"));
+  EXPECT_FALSE(nav.DeregisterObject(rock, -1, 0));
+  EXPECT_TRUE(Traced("Removing obstacle rock from bogus navmesh -1\n"));
+  EXPECT_TRUE(nav.RegisterObject(rock, 1, 0));
+  EXPECT_TRUE(nav.RegisterObject(rock, 1, 0));
+  EXPECT_TRUE(nav.RegisterObject(tree, 1, 0));
+  EXPECT_EQ(2u, nav.GetPlayground(1)->GetObstacles().size());
+  m_lines.clear();
+  nav.ListObstacles(1);
+  EXPECT_TRUE(Traced("rock: 50.000000"));
+  EXPECT_FALSE(nav.DeregisterObject(tree, 0, 0));
+  EXPECT_TRUE(nav.DeregisterObject(tree, 1, 0));
+  EXPECT_TRUE(nav.RegisterObject(tree, 0, 0));
+  // A dead entity leaves every list.
+  rock->InternalDelayedDelete();
+  nav.CleanupReferences();
+  EXPECT_TRUE(nav.GetPlayground(1)->GetObstacles().empty());
+  EXPECT_EQ(1u, nav.GetPlayground(0)->GetObstacles().size());
+  nav.ClearObstacles();
+  EXPECT_TRUE(nav.GetPlayground(0)->GetObstacles().empty());
+  delete rock;
+  tree->InternalDelayedDelete();
+  delete tree;
+  delete root;
+}
+
 // Queries over a strip where polygon 2 is air: 0 - 1 - [2 air] - 3 - 4.
 class NavQueryFixture : public NavMeshFixture {
 protected:
@@ -473,6 +524,16 @@ TEST_F(NavQueryFixture, AcrossLinks) {
   EXPECT_TRUE(m_nav.IsReachable(q));
   // From farther away the link is reached through playground 0's table.
   EXPECT_TRUE(m_nav.IsReachable(0, 4, 2, 1, 10, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0));
+  // Links of the level's own mesh serve a query without a target mesh; those
+  // of an entity's mesh do not.
+  EMesh level;
+  m_nav.SetMesh(&level);
+  EXPECT_TRUE(m_nav.IsReachable(0, 0, 2, 2, 10, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0));
+  level.MarkAsEntityMesh();
+  EXPECT_FALSE(m_nav.IsReachable(0, 0, 2, 2, 10, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0));
+  q.Init(&level, &level, &m_nav, &m_nav, 0, 0, 2, 2, 10, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0);
+  EXPECT_TRUE(m_nav.IsReachable(q));
+  m_nav.SetMesh(nullptr);
   EXPECT_TRUE(ENavMesh::DisconnectNavLink(p0.GetLink(0)));
   EXPECT_TRUE(ENavMesh::DisconnectNavLink(p0.GetLink(1)));
   EXPECT_FALSE(m_nav.IsReachable(0, 0, 2, 2, 10, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0));
