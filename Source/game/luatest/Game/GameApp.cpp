@@ -481,6 +481,7 @@ void GameApp::CleanupDestroyedEntities(bool) {
   if (m_ScriptVM.IsInitialised()) m_ScriptVM.CleanupReferences();
   if (m_pSayLineDisplayManager) m_pSayLineDisplayManager->CleanupReferences();
   if (m_pFreezeManager) m_pFreezeManager->CleanupReferences();
+  if (m_pPathAIManager) m_pPathAIManager->CleanupReferences();
   m_UserInterface.CleanupReferences();
   for (ECamera* camera : m_aCameras) {
     if (camera) camera->CleanupReferences();
