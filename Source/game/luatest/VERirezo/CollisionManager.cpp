@@ -113,7 +113,9 @@ bool ECollisionManager::GetBucketsForQuery(const EBox3& box, ETempArray<uint16_t
 void ECollisionManager::AddFragments(uint16_t iCollidee, const EBox3& box) {
   EASSERT(!sg_iInhibitModification);
   EMemStack* pStack = GetThreadLocalStack();
-  EASSERT(pStack);
+  // Threads without a stack of their own (tools, tests) share a small one.
+  static EMemStack s_FallbackStack(1u << 12);
+  if (!pStack) pStack = &s_FallbackStack;
   ETempArray<uint16_t> aBuckets(*pStack);
   GetBucketsForInsert(box, aBuckets);
   for (unsigned i = 0; i < aBuckets.Num(); i++) {
