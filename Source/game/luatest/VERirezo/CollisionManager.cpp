@@ -16,15 +16,13 @@ const float kINV_CELL_SIZE = 1.0f / kCELL_SIZE;
 
 }  // namespace collisiongrid
 
-using namespace collisiongrid;
-
 int sg_iInhibitModification = 0;
 
 ECollisionManager ECollisionManager::sm_CM(false);
 ECollisionManager ECollisionManager::sm_CM_dummy(true);
 
 int32_t ECollisionManager::CellOf(float p, int iAxis) {
-  float c = (p + kCELL_OFFSET[iAxis]) * kINV_CELL_SIZE;
+  float c = (p + collisiongrid::kCELL_OFFSET[iAxis]) * collisiongrid::kINV_CELL_SIZE;
   return c > 0.0f ? (int32_t)(c + 0.5f) : (int32_t)(c - 0.5f);
 }
 
@@ -167,7 +165,7 @@ uint16_t ECollisionManager::AllocInfo(uint16_t eType, void* pObject) {
 void ECollisionManager::Register(EEntity* e) {
   if (m_bDisabled) return;
   if (e->GetCollisionIndex() != NULL_INDEX) {
-    g_ErrorManager.ErrorMessage(kCM_FILE, __LINE__, "e->m_iCollisionIndex == NULL_INDEX", true);
+    g_ErrorManager.ErrorMessage(collisiongrid::kCM_FILE, __LINE__, "e->m_iCollisionIndex == NULL_INDEX", true);
     return;
   }
   // Line collision shapes come with the line collision system; until then every entity is a plain collidee.
@@ -189,7 +187,7 @@ void ECollisionManager::Update(EEntity* e) {
 void ECollisionManager::Unregister(EEntity* e) {
   if (m_bDisabled) return;
   if (e->GetCollisionIndex() == NULL_INDEX) {
-    g_ErrorManager.ErrorMessage(kCM_FILE, __LINE__, "e->m_iCollisionIndex != NULL_INDEX", true);
+    g_ErrorManager.ErrorMessage(collisiongrid::kCM_FILE, __LINE__, "e->m_iCollisionIndex != NULL_INDEX", true);
     return;
   }
   RemoveFragments(e->GetCollisionIndex());

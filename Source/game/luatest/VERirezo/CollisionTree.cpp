@@ -51,18 +51,16 @@ bool ReadCount(EStream& s, unsigned size, uint32_t& n) {
 
 }  // namespace collisiontree
 
-using namespace collisiontree;
-
 const char* GetSurfaceFlagName(uint32_t dwFlags) {
   for (int i = 0; i < 32; i++)
-    if (dwFlags & (1u << i)) return s_apFlagNames[i];
+    if (dwFlags & (1u << i)) return collisiontree::s_apFlagNames[i];
   return "Unknown flag";
 }
 
 uint32_t GetNextSurfaceFlag(uint32_t dwFlags) {
   for (int i = 0; i < 16; i++)
-    if (s_aFlagCycle[i] & dwFlags) return s_aFlagCycle[(i + 1) % 16];
-  return s_aFlagCycle[0];
+    if (collisiontree::s_aFlagCycle[i] & dwFlags) return collisiontree::s_aFlagCycle[(i + 1) % 16];
+  return collisiontree::s_aFlagCycle[0];
 }
 
 // --- Check info -----------------------------------------------------------
@@ -129,15 +127,15 @@ bool ECollisionTree::Read(EStream& s, uint32_t) {
   const unsigned version = s.GetVersion();
   bool bOk = true;
   uint32_t n = 0;
-  if (!ReadCount(s, kPOLY_RECORD_SIZE, n)) bOk = false;
+  if (!collisiontree::ReadCount(s, collisiontree::kPOLY_RECORD_SIZE, n)) bOk = false;
 
   if (bOk && n > 0) {
     // Polygon records first; the vertex count follows them.
-    uint8_t* pRaw = (uint8_t*)malloc((size_t)n * kPOLY_RECORD_SIZE);
+    uint8_t* pRaw = (uint8_t*)malloc((size_t)n * collisiontree::kPOLY_RECORD_SIZE);
     bOk = pRaw != nullptr;
-    if (bOk) s.Read(pRaw, kPOLY_RECORD_SIZE, n);
+    if (bOk) s.Read(pRaw, collisiontree::kPOLY_RECORD_SIZE, n);
     uint32_t m = 0;
-    if (bOk) bOk = !s.Err() && ReadCount(s, kVERT_RECORD_SIZE, m);
+    if (bOk) bOk = !s.Err() && collisiontree::ReadCount(s, collisiontree::kVERT_RECORD_SIZE, m);
     if (bOk) {
       m_aVerts.Add((int)m, true);
       for (uint32_t i = 0; i < m && bOk; i++) {
@@ -151,7 +149,7 @@ bool ECollisionTree::Read(EStream& s, uint32_t) {
       m_aPolys.Add((int)n, true);
       const bool bOld = version < kFIRST_NEW_POLY_VERSION;
       for (uint32_t i = 0; i < n && bOk; i++) {
-        const uint8_t* p = pRaw + (size_t)i * kPOLY_RECORD_SIZE;
+        const uint8_t* p = pRaw + (size_t)i * collisiontree::kPOLY_RECORD_SIZE;
         ECollisionPoly2& poly = m_aPolys[(int)i];
         if (bOld) {
           for (int iVert = 0; iVert < 3; iVert++) {
@@ -327,7 +325,7 @@ bool ECollisionTree::CheckForCollision(const EVec3& vStart, const EVec3& vEnd, f
   w.m_Info.InitFor(vStart, vEnd, fRadius, dwCollideFlags, fDepth);
   w.m_iBest = -1;
   w.m_nStamp = (uint16_t)++m_nQueryCount;
-  w.m_dwSurfaceMask = SurfaceMaskFor(dwCollideFlags);
+  w.m_dwSurfaceMask = collisiontree::SurfaceMaskFor(dwCollideFlags);
   w.m_nGroupMask = nGroupMask;
   w.m_bHit = false;
   w.m_pTree = this;
@@ -337,7 +335,7 @@ bool ECollisionTree::CheckForCollision(const EVec3& vStart, const EVec3& vEnd, f
 
   EBox3 bounds(vStart.Min(vEnd), vStart.Max(vEnd));
   bounds = bounds.GetInflatedBox(fRadius);
-  if (fRadius == 0.0f && w.m_Info.GetDir().Length() > kORDERED_RAY_LENGTH)
+  if (fRadius == 0.0f && w.m_Info.GetDir().Length() > collisiontree::kORDERED_RAY_LENGTH)
     m_pOctree->SortedWalk(&CapsuleWalk::SortedCB, &w, vStart, vEnd);
   else
     m_pOctree->Walk(nullptr, &CapsuleWalk::LeafCB, &w, &bounds);
