@@ -219,6 +219,15 @@ bool ECollisionTree::Read(EStream& s, uint32_t) {
   return true;
 }
 
+uint16_t ECollisionTree::NextStamp() {
+  uint16_t nStamp = (uint16_t)++m_nQueryCount;
+  if (nStamp == 0) {
+    for (int i = 0; i < m_aPolys.Num(); i++) m_aPolys[i].m_nStamp = 0;
+    nStamp = (uint16_t)++m_nQueryCount;
+  }
+  return nStamp;
+}
+
 ETri3 ECollisionTree::GetTri(int i) const {
   const ECollisionPoly2& poly = m_aPolys[i];
   return ETri3(m_aVerts[poly.m_aVertIndex[0]], m_aVerts[poly.m_aVertIndex[1]], m_aVerts[poly.m_aVertIndex[2]]);
@@ -324,7 +333,7 @@ bool ECollisionTree::CheckForCollision(const EVec3& vStart, const EVec3& vEnd, f
   CapsuleWalk w;
   w.m_Info.InitFor(vStart, vEnd, fRadius, dwCollideFlags, fDepth);
   w.m_iBest = -1;
-  w.m_nStamp = (uint16_t)++m_nQueryCount;
+  w.m_nStamp = NextStamp();
   w.m_dwSurfaceMask = collisiontree::SurfaceMaskFor(dwCollideFlags);
   w.m_nGroupMask = nGroupMask;
   w.m_bHit = false;
@@ -440,7 +449,7 @@ void ECollisionTree::GetIntersectingTriangles(const ESphere& sphere, EMemStack& 
     return;
   }
   SphereWalk w;
-  w.m_nStamp = (uint16_t)++m_nQueryCount;
+  w.m_nStamp = NextStamp();
   w.m_pStack = &stack;
   w.m_dwSurfaceMask = dwSurfaceMask;
   w.m_nGroupMask = nGroupMask;

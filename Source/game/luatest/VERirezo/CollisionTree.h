@@ -201,8 +201,11 @@ public:
 private:
   void Clear();
   void AddStats(int iSign);
+  // The next query stamp. Stamps are 16 bits: when they wrap, every
+  // triangle's stamp is cleared so that none looks visited by the new query.
+  uint16_t NextStamp();
 
-  int m_nQueryCount;
+  uint32_t m_nQueryCount;
   EArray<ECollisionPoly2> m_aPolys;
   EArray<EVec3> m_aVerts;
   EOctree* m_pOctree;

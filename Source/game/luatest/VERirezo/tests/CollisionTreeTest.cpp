@@ -267,6 +267,25 @@ TEST(CollisionTree, KnownAnswersOnATwoTriangleFloor) {
   EXPECT_FALSE(t->CheckForCollision(EVec3(500, 50, 10), EVec3(500, -50, 10), 5.0f, kCOLLIDEFLAG_Physical, 0xF, &hit));
 }
 
+// The 16-bit query stamps wrap: the query whose stamp comes round to 0 must
+// still test the triangles that no query has visited (their stamp is 0).
+TEST(CollisionTree, QueriesStillHitAfterTheStampsWrap) {
+  std::vector<EVec3> v;
+  std::vector<Poly> p;
+  AddFloor(v, p, 0.0f, kSurfaceCamera, kSurfacePhysical);
+  auto t = Build(v, p);
+  ECollisionTreeHit hit;
+  // Physical queries never stamp the camera-only triangle 0.
+  int nMissed = 0;
+  for (int i = 0; i < 65535; i++)
+    nMissed += !t->CheckForCollision(EVec3(50, 10, 50), EVec3(50, -10, 50), 0.0f, kCOLLIDEFLAG_Physical, 0xF, &hit);
+  EXPECT_EQ(nMissed, 0);
+  // Query 65536.
+  ASSERT_TRUE(t->CheckForCollision(EVec3(-50, 10, -50), EVec3(-50, -10, -50), 0.0f, kCOLLIDEFLAG_Camera, 0xF, &hit));
+  EXPECT_EQ(hit.iPoly, 0);
+  EXPECT_TRUE(t->CheckForCollision(EVec3(50, 10, 50), EVec3(50, -10, 50), 0.0f, kCOLLIDEFLAG_Physical, 0xF, &hit));
+}
+
 TEST(CollisionTree, BackFacesAndTwoSidedTriangles) {
   std::vector<EVec3> v;
   std::vector<Poly> p;
