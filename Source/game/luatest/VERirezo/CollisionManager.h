@@ -72,6 +72,8 @@ public:
   bool GetBucketsForQuery(const EBox3& box, ETempArray<uint16_t>& aBuckets) const;
 
   bool IsDisabled() const { return m_bDisabled; }
+  // 2048, or 0 in the disabled manager.
+  unsigned GetBucketCount() const { return m_nBuckets; }
   // Live collidee records.
   int GetNumRegistered() const;
   const CollideeInfo& GetInfo(uint16_t i) const { return m_aInfo[i]; }

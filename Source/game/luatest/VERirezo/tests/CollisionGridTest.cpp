@@ -235,6 +235,8 @@ TEST_F(CollisionGrid, TheDisabledManagerFindsNothing) {
   dummy.Update(e);
   dummy.Unregister(e);
   EXPECT_EQ(dummy.GetNumRegistered(), 0);
+  EXPECT_EQ(dummy.GetBucketCount(), 0u);
+  EXPECT_EQ(m_cm.GetBucketCount(), 2048u);
   int n = 0;
   for (CM::CollideeInfo::Iter it(&dummy, EBox3(EVec3(-1e6f, -1e6f, -1e6f), EVec3(1e6f, 1e6f, 1e6f)),
                                  CM::kCollideeEntity, m_stack);
