@@ -1,31 +1,156 @@
-// The collision manager: the entities that take part in collision queries.
-// This is the registration that entities and domains rely on; the grid and
-// the queries come with the collision system.
+// The collision manager: the collision world of one domain tree. Every
+// collidee (an entity that can be hit, an entity with line collision, a
+// trigger volume) is filed into a fixed hash grid of cells so that a query
+// looks only at the collidees near it.
 #pragma once
 
-#include "TWUtil/Array.h"
+#include <cstdint>
 
+#include "TWMath/BoundingBox.h"
+#include "TWUtil/EMemStack.h"
+#include "TWUtil/HandleAllocator.h"
+
+class EDomain;
 class EEntity;
+class EMesh;
 
 class ECollisionManager {
 public:
-  // An inert manager registers nothing.
-  explicit ECollisionManager(bool bInert = false) : m_aEntities(kMEMTYPE_Misc), m_bInert(bInert) {}
+  enum : uint16_t { NULL_INDEX = 0xFFFF };
+  enum : unsigned { kNUM_BUCKETS = 2048, kINSERT_LIMIT = 50, kQUERY_LIMIT = 1000 };
+  enum ECollideeType : uint16_t { kCollideeEntity = 1, kCollideeLines = 2, kCollideeTrigger = 3 };
+
+  // The cells of a box's two corners.
+  struct FCellRange {
+    int32_t nMinX, nMinY, nMinZ, nMaxX, nMaxY, nMaxZ;
+    explicit FCellRange(const EBox3& box);
+  };
+  // Cell number of a coordinate on axis 0 (x), 1 (y) or 2 (z).
+  static int32_t CellOf(float p, int iAxis);
+  // Bucket 1 to 2047 of a cell.
+  static uint16_t BucketOf(int32_t x, int32_t y, int32_t z);
+
+  struct CollideeFrag {
+    uint16_t iCollidee;
+    uint16_t iNextFrag;
+    uint16_t iNext;
+    uint16_t iPrev;
+  };
+
+  struct CollideeInfo {
+    uint16_t eType;
+    uint16_t iFirstFrag;
+    void* pObject;
+    uint32_t nStamp;
+
+    class Iter;
+  };
+
+  explicit ECollisionManager(bool bDisabled = false);
+  ~ECollisionManager();
   ECollisionManager(const ECollisionManager&) = delete;
   ECollisionManager& operator=(const ECollisionManager&) = delete;
 
-  // Gives the entity a slot and stores it in the entity's collision index.
-  void Register(EEntity* pEntity);
-  // Frees the entity's slot; its collision index becomes "none".
-  void Unregister(EEntity* pEntity);
-  int GetNumRegistered() const { return m_aEntities.Num(); }
-  bool IsInert() const { return m_bInert; }
+  void Register(EDomain* pDomain);
+  void Update(EDomain* pDomain);
+  void Unregister(EDomain* pDomain);
+  EDomain* GetRootDomain() const { return m_pRootDomain; }
+  EMesh* GetRootDomainCollision() const { return m_pRootDomainCollision; }
 
-  // The main manager and the inert default of new domains.
+  void Register(EEntity* pEntity);
+  // Re-files the entity after a move.
+  void Update(EEntity* pEntity);
+  void Unregister(EEntity* pEntity);
+
+  // Files record iCollidee into the buckets of the box; the grid must not be walked meanwhile.
+  void AddFragments(uint16_t iCollidee, const EBox3& box);
+  // Removes every fragment of the record; returns how many.
+  int RemoveFragments(uint16_t iCollidee);
+
+  bool GetBucketsForInsert(EEntity* pEntity, ETempArray<uint16_t>& aBuckets) const;
+  bool GetBucketsForInsert(const EBox3& box, ETempArray<uint16_t>& aBuckets) const;
+  bool GetBucketsForQuery(const EBox3& box, ETempArray<uint16_t>& aBuckets) const;
+
+  bool IsDisabled() const { return m_bDisabled; }
+  // 2048, or 0 in the disabled manager.
+  unsigned GetBucketCount() const { return m_nBuckets; }
+  // Live collidee records.
+  int GetNumRegistered() const;
+  const CollideeInfo& GetInfo(uint16_t i) const { return m_aInfo[i]; }
+  const CollideeFrag& GetFrag(uint16_t i) const { return m_aFrag[i]; }
+  int GetFragCount() const { return m_aFrag.Num(); }
+
+  // The game's manager, and the disabled one of domains without their own.
   static ECollisionManager sm_CM;
   static ECollisionManager sm_CM_dummy;
 
 private:
-  EArray<EEntity*> m_aEntities;
-  bool m_bInert;
+  friend class CollideeInfo::Iter;
+
+  uint16_t AllocInfo(uint16_t eType, void* pObject);
+  // The bucket list of a box: false (the array untouched) past the cell limit.
+  static bool BucketsOfBox(const EBox3& box, ETempArray<uint16_t>& aBuckets, unsigned nLimit);
+
+  EDomain* m_pRootDomain;
+  EMesh* m_pRootDomainCollision;
+  mutable ESimpleAllocator<CollideeInfo> m_aInfo;
+  mutable ESimpleAllocator<CollideeFrag> m_aFrag;
+  uint16_t m_nBuckets;
+  uint32_t m_nQueryStamp;
+  bool m_bDisabled;
+};
+
+// Living grid walks; the grid may not change while it is not 0.
+extern int sg_iInhibitModification;
+
+// Walks the collidees of one kind filed in the cells of a box, newest first
+// in each bucket, each collidee once per walk. Each walk keeps its own
+// visited marks, so nested walks do not disturb one another; a walk started
+// with an earlier walk's stamp also skips what that walk returned.
+class ECollisionManager::CollideeInfo::Iter {
+public:
+  enum : uint32_t { kFRESH_STAMP = 0xFFFFFFFFu };
+
+  Iter(ECollisionManager* pCM, const EBox3& box, ECollideeType eType, EMemStack& stack,
+       uint32_t nStamp = kFRESH_STAMP, bool bNoMark = false);
+  ~Iter();
+  Iter(const Iter&) = delete;
+  Iter& operator=(const Iter&) = delete;
+
+  void Reset(uint32_t nStamp);
+  void Advance();
+  Iter& operator++() {
+    Advance();
+    return *this;
+  }
+  explicit operator bool() const { return m_eState != kFinished; }
+  CollideeInfo* operator->() const { return &m_pCM->m_aInfo[m_iCurEntity]; }
+  CollideeInfo& operator*() const { return m_pCM->m_aInfo[m_iCurEntity]; }
+  uint16_t GetCurrentIndex() const { return m_iCurEntity; }
+  uint32_t GetStamp() const { return m_nStamp; }
+
+  // Keeps the entity out of this walk.
+  void FilterEntity(EEntity* pEntity);
+  // Marks the current record as returned and gives it.
+  CollideeInfo* FilterCurrent();
+
+private:
+  enum EState { kNotStarted, kWalking, kFinished };
+  bool Seen(uint16_t i) const { return i < m_nSeen && m_pSeen[i] != 0; }
+  void Mark(uint16_t i);
+
+  ECollisionManager* m_pCM;
+  ETempArray<uint16_t> m_aBuckets;
+  // Visited marks of this walk, one byte per record, on the stack after the bucket list.
+  uint8_t* m_pSeen;
+  unsigned m_nSeen;
+  ECollideeType m_eType;
+  bool m_bNoMark;
+  bool m_bSkipStamp;  // the stamp was given: records carrying it were returned already
+  uint32_t m_nStamp;
+  EState m_eState;
+  unsigned m_iBucket;
+  uint16_t m_iHead;
+  uint16_t m_iFrag;
+  uint16_t m_iCurEntity;
 };

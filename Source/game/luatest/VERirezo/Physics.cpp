@@ -70,3 +70,10 @@ void EPhysics::CleanupReferences() {
 }
 
 EPhysics* EPhysicsFactory::CreatePhysics(EEntity* pEntity) { return new EPhysics(pEntity); }
+
+EBox3 EPhysics::GetCollisionBoundingBox(const EMat4* pMat) const {
+  const EVec3 vZero(0.0f, 0.0f, 0.0f);
+  if (!GetFlag(PHYSICS_COLLIDEE) || m_eCollisionType == CPT_None) return EBox3(vZero, vZero);
+  const EVec3 vPos = pMat ? pMat->GetTranslation() : m_AbsTrans.GetTranslation();
+  return EBox3(vPos, vPos);
+}

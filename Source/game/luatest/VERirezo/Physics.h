@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "TWMath/BoundingBox.h"
 #include "TWMath/Matrix.h"
 #include "TWMath/Vector.h"
 
@@ -55,6 +56,10 @@ public:
   ECollisionPrimitiveType GetCollisionType() const { return m_eCollisionType; }
   void SetCollisionType(ECollisionPrimitiveType eType) { m_eCollisionType = eType; }
   bool IsDomainSleeping() const { return m_bDomainSleeping; }
+  // World box of the collision shape placed by pMat (the absolute transform
+  // when null); the box at the origin when the object is no collidee. Until
+  // the collision shapes exist, the shape is the object's position.
+  EBox3 GetCollisionBoundingBox(const EMat4* pMat) const;
 
   // Attaches to the parent physics (the owner entity's parent becomes the
   // parent's owner); false for a null parent or the physics itself.
