@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ZoeAudioEncode.h"
 #include "ZoeEncode.h"
 #include "ZoeFuzzSupport.h"
 
@@ -73,6 +74,25 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> bytes = w.Bytes();
     bytes.insert(bytes.begin(), (uint8_t)(40 * s));
     ok = WriteFile(bitplane + "/blocks" + std::to_string(s) + ".bin", bytes);
+  }
+  // Sound frames: a chord with a noise burst, one seed per decoder choice.
+  const std::string audio = std::string(argv[1]) + "/zoe_audio_fuzzer";
+  mkdir(audio.c_str(), 0755);
+  static const uint32_t rates[4] = {11025, 22050, 44100, 48000};
+  for (uint32_t choice = 0; choice < 16 && ok; choice += 3) {
+    uint32_t flags = choice & 1, channels = choice & 2 ? 2 : 1, rate = rates[(choice >> 2) & 3];
+    zoeenc::AudioEncoder enc(rate, channels, flags, choice);
+    const uint32_t sampleFrames = enc.FrameLength() * 2;
+    std::vector<int16_t> pcm(sampleFrames * channels);
+    uint32_t seed = choice + 1;
+    for (size_t i = 0; i < pcm.size(); i++) {
+      seed = seed * 1103515245u + 12345u;
+      int noise = i > pcm.size() / 2 && i < pcm.size() * 3 / 4 ? (int)(seed >> 20) - 2048 : 0;
+      pcm[i] = (int16_t)((int)((i * 97 + (i / channels) * 31) % 4000) - 2000 + noise);
+    }
+    std::vector<uint8_t> bytes = enc.EncodeTrack(pcm.data(), sampleFrames, nullptr);
+    bytes.insert(bytes.begin(), (uint8_t)choice);
+    ok = WriteFile(audio + "/track" + std::to_string(choice) + ".bin", bytes);
   }
   if (!ok) {
     fprintf(stderr, "zoe_seeds: cannot write the seeds into %s\n", argv[1]);
