@@ -146,10 +146,11 @@ std::vector<uint8_t> AudioEncoder::EncodeFrame(const int16_t* samples) const {
   return w.Bytes();
 }
 
-std::vector<uint8_t> AudioEncoder::EncodeTrack(const int16_t* samples, uint32_t sampleFrames, uint32_t* frames) const {
+std::vector<std::vector<uint8_t>> AudioEncoder::EncodeTrackFrames(const int16_t* samples,
+                                                                  uint32_t sampleFrames) const {
   uint32_t advance = FrameAdvance();
   uint32_t count = (sampleFrames + advance - 1) / advance;
-  std::vector<uint8_t> out;
+  std::vector<std::vector<uint8_t>> out;
   std::vector<int16_t> frame((size_t)length_ * channels_);
   for (uint32_t f = 0; f < count; f++) {
     uint64_t start = (uint64_t)f * advance;
@@ -157,10 +158,16 @@ std::vector<uint8_t> AudioEncoder::EncodeTrack(const int16_t* samples, uint32_t 
       for (uint32_t c = 0; c < channels_; c++)
         frame[(size_t)s * channels_ + c] =
             start + s < sampleFrames ? samples[(size_t)(start + s) * channels_ + c] : (int16_t)0;
-    std::vector<uint8_t> bytes = EncodeFrame(frame.data());
-    out.insert(out.end(), bytes.begin(), bytes.end());
+    out.push_back(EncodeFrame(frame.data()));
   }
-  if (frames) *frames = count;
+  return out;
+}
+
+std::vector<uint8_t> AudioEncoder::EncodeTrack(const int16_t* samples, uint32_t sampleFrames, uint32_t* frames) const {
+  std::vector<std::vector<uint8_t>> each = EncodeTrackFrames(samples, sampleFrames);
+  std::vector<uint8_t> out;
+  for (const std::vector<uint8_t>& f : each) out.insert(out.end(), f.begin(), f.end());
+  if (frames) *frames = (uint32_t)each.size();
   return out;
 }
 

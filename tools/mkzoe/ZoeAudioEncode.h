@@ -16,6 +16,8 @@ class AudioEncoder {
 
   uint32_t FrameLength() const { return length_; }        // samples per channel in a frame
   uint32_t FrameAdvance() const { return length_ - length_ / 16; }  // new samples per frame
+  // Bytes each decoded frame yields.
+  uint32_t FrameYield() const { return FrameAdvance() * channels_ * 2; }
 
   // One frame from FrameLength() interleaved sample frames.
   std::vector<uint8_t> EncodeFrame(const int16_t* samples) const;
@@ -23,6 +25,8 @@ class AudioEncoder {
   // Every frame of a track of `sampleFrames` interleaved sample frames,
   // enough to yield all of them; *frames = how many were written.
   std::vector<uint8_t> EncodeTrack(const int16_t* samples, uint32_t sampleFrames, uint32_t* frames) const;
+  // The same frames one by one.
+  std::vector<std::vector<uint8_t>> EncodeTrackFrames(const int16_t* samples, uint32_t sampleFrames) const;
 
  private:
   uint32_t channels_, flags_, minQuantiser_, length_, n_;
