@@ -8,6 +8,8 @@
 #include "ZoeAudio.h"
 #include "ZoeAudioEncode.h"
 #include "ZoeMovieWrite.h"
+#include "ZoeEncode.h"
+#include "ZoeTestMovie.h"
 
 namespace {
 
@@ -127,6 +129,44 @@ TEST(ZoeMovieWriter, SoundPacketsCoverEachFrameAndDecodeToTheTrack) {
   EXPECT_EQ(owed, total);
   ASSERT_EQ(decoded.size(), pcm.size());
   for (size_t i = 0; i < pcm.size(); i += 101) EXPECT_NEAR(decoded[i], pcm[i], 40) << i;
+}
+
+TEST(ZoeMovieWriter, VideoDataAfterThePacketsDecodesToTheEncodersPicture) {
+  const uint32_t w = 48, h = 40;
+  zoeenc::FrameEncoder enc(w, h);
+  MovieDescription m;
+  m.width = w;
+  m.height = h;
+  std::vector<std::vector<uint8_t>> recon;
+  for (int t = 0; t < 3; t++) {
+    std::vector<uint8_t> y(enc.lumaWidth * enc.lumaHeight), c(enc.chromaWidth * enc.chromaHeight);
+    for (uint32_t j = 0; j < enc.lumaHeight; j++)
+      for (uint32_t i = 0; i < enc.lumaWidth; i++)
+        y[j * enc.lumaWidth + i] = (uint8_t)(i >= 8u + 4 * t && i < 24u + 4 * t && j > 10 ? 220 : 20 + i + j);
+    for (size_t i = 0; i < c.size(); i++) c[i] = (uint8_t)(90 + i % 7);
+    zoeenc::EncodeOptions o;
+    o.keyFrame = t == 0;
+    m.video.push_back(enc.Encode(y.data(), c.data(), c.data(), nullptr, o));
+    m.key.push_back(o.keyFrame);
+    recon.push_back(enc.recon[0]);
+  }
+  MovieTrack tr;
+  tr.word = 11025 | zoeenc::kTrackFourier;
+  for (int t = 0; t < 3; t++) tr.packets.push_back(std::vector<uint8_t>(4 + 4 * t, 0));
+  m.tracks.push_back(tr);
+  std::vector<uint8_t> f = zoeenc::WriteMovie(m);
+  ASSERT_FALSE(f.empty());
+  zoetest::TestMovie movie(w, h);
+  const size_t index = 44 + 12;
+  for (int t = 0; t < 3; t++) {
+    uint32_t start = At(f, index + 4 * t) & ~1u, end = At(f, index + 4 * t + 4) & ~1u;
+    uint32_t video = start + 4 + At(f, start);
+    ASSERT_EQ(video % 4, 0u);
+    std::vector<uint8_t> data(f.begin() + video, f.begin() + end);
+    movie.Decode(data, 0);
+    ASSERT_EQ(0, memcmp(movie.Current(0), recon[t].data(), recon[t].size())) << t;
+  }
+  EXPECT_TRUE(movie.Intact());
 }
 
 }  // namespace
