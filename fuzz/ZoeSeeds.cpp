@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "ZoeAudioEncode.h"
 #include "ZoeEncode.h"
+#include "ZoeMovieWrite.h"
 #include "ZoeFuzzSupport.h"
 
 namespace {
@@ -73,6 +75,55 @@ int main(int argc, char** argv) {
     std::vector<uint8_t> bytes = w.Bytes();
     bytes.insert(bytes.begin(), (uint8_t)(40 * s));
     ok = WriteFile(bitplane + "/blocks" + std::to_string(s) + ".bin", bytes);
+  }
+  // Sound frames: a chord with a noise burst, one seed per decoder choice.
+  const std::string audio = std::string(argv[1]) + "/zoe_audio_fuzzer";
+  mkdir(audio.c_str(), 0755);
+  static const uint32_t rates[4] = {11025, 22050, 44100, 48000};
+  for (uint32_t choice = 0; choice < 16 && ok; choice += 3) {
+    uint32_t flags = choice & 1, channels = choice & 2 ? 2 : 1, rate = rates[(choice >> 2) & 3];
+    zoeenc::AudioEncoder enc(rate, channels, flags, choice);
+    const uint32_t sampleFrames = enc.FrameLength() * 2;
+    std::vector<int16_t> pcm(sampleFrames * channels);
+    uint32_t seed = choice + 1;
+    for (size_t i = 0; i < pcm.size(); i++) {
+      seed = seed * 1103515245u + 12345u;
+      int noise = i > pcm.size() / 2 && i < pcm.size() * 3 / 4 ? (int)(seed >> 20) - 2048 : 0;
+      pcm[i] = (int16_t)((int)((i * 97 + (i / channels) * 31) % 4000) - 2000 + noise);
+    }
+    std::vector<uint8_t> bytes = enc.EncodeTrack(pcm.data(), sampleFrames, nullptr);
+    bytes.insert(bytes.begin(), (uint8_t)choice);
+    ok = WriteFile(audio + "/track" + std::to_string(choice) + ".bin", bytes);
+  }
+  // Movie files: pictures only, and pictures with two sound tracks.
+  const std::string open = std::string(argv[1]) + "/zoe_open_fuzzer";
+  mkdir(open.c_str(), 0755);
+  for (int tracks = 0; tracks < 3 && ok; tracks += 2) {
+    zoeenc::FrameEncoder enc(32, 16);
+    zoeenc::MovieDescription m;
+    m.width = 32;
+    m.height = 16;
+    m.rate = 10;
+    std::vector<uint8_t> y(enc.lumaWidth * enc.lumaHeight), c(enc.chromaWidth * enc.chromaHeight, 128);
+    for (int t = 0; t < 3; t++) {
+      for (size_t i = 0; i < y.size(); i++) y[i] = (uint8_t)(i * 3 + t * 17);
+      zoeenc::EncodeOptions o;
+      o.keyFrame = t == 0;
+      m.video.push_back(enc.Encode(y.data(), c.data(), c.data(), nullptr, o));
+      m.key.push_back(o.keyFrame);
+    }
+    for (int t = 0; t < tracks; t++) {
+      zoeenc::AudioEncoder audio(11025, 1, (uint32_t)t, 10);
+      std::vector<int16_t> pcm(3300);
+      for (size_t i = 0; i < pcm.size(); i++) pcm[i] = (int16_t)((i * 131) % 3000);
+      zoeenc::MovieTrack track;
+      track.id = t;
+      track.word = 11025 | (t ? zoeenc::kTrackDct : zoeenc::kTrackFourier) | zoeenc::kTrack16Bit;
+      track.packets = zoeenc::PacketiseSound(audio.EncodeTrackFrames(pcm.data(), 3300), audio.FrameYield(), 6600,
+                                             3, 22050, 10, 1);
+      m.tracks.push_back(track);
+    }
+    ok = WriteFile(open + "/movie" + std::to_string(tracks) + ".zoe", zoeenc::WriteMovie(m));
   }
   if (!ok) {
     fprintf(stderr, "zoe_seeds: cannot write the seeds into %s\n", argv[1]);
