@@ -5,11 +5,14 @@
 #include <cstdint>
 
 // Three floats; y is up.
+#ifndef IAUD_VECTOR_DECLARED
+#define IAUD_VECTOR_DECLARED
 struct IAUDVector {
   float x;
   float y;
   float z;
 };
+#endif
 
 // A four-character code as the 32-bit little-endian value whose bytes, in
 // file order, spell it.
