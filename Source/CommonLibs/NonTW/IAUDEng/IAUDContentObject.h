@@ -129,6 +129,7 @@ class IAUDContentObject : public IAUDResourceManager {
   void SetGroupIndex(int32_t index) { m_nGroupIndex = index; }
   uint32_t GetLoopCount() const { return m_dwLoopCount; }
   float GetGainBoost() const { return m_flGainBoost; }
+  void SetGainBoost(float boost) { m_flGainBoost = boost; }
   void GetObjectData(OBJECTDATA* data);
   void SetObjectData(OBJECTDATA* data);
 
