@@ -69,6 +69,7 @@ class IAUDResourceManager {
   static IAUDRenderInterface* GetRenderInterface() { return m_pRenderInterface; }
   static IAUDScheduler* GetScheduler() { return m_pScheduler; }
   static IAUDVoiceController* GetVoiceController() { return m_pVoiceController; }
+  static IAUDSlotController* GetSlotController() { return m_pSlotController; }
 
   static int32_t m_irCode;
   static IAUDFileObject* m_pFileObject;

@@ -19,6 +19,8 @@ class RecordingRender final : public IAUDRenderInterface {
   bool playing = true;
   float trackPitch[256];
   std::vector<float> trackLevels, pitches;
+  float slotLevel[32] = {};
+  _GUID slotEffect[32] = {};
   int exclusiveDepth = 0;
   void (*proc)() = nullptr;
 
@@ -99,6 +101,7 @@ class RecordingRender final : public IAUDRenderInterface {
   void SetSlotLevel(long slot, float fLevel, unsigned long ulFlags) override {
     calls.push_back("SetSlotLevel " + std::to_string(slot) + " " + std::to_string(ulFlags));
     levels.push_back(fLevel);
+    if (slot >= 0 && slot < 32) slotLevel[slot] = fLevel;
   }
   void SetSlotFlags(long slot, unsigned long ulFlags, unsigned long ulDefer) override {
     calls.push_back("SetSlotFlags " + std::to_string(slot) + " " + std::to_string(ulDefer));
@@ -107,11 +110,17 @@ class RecordingRender final : public IAUDRenderInterface {
   void SetSlotEffect(long slot, _GUID guid) override {
     calls.push_back("SetSlotEffect " + std::to_string(slot));
     effects.push_back(guid);
+    if (slot >= 0 && slot < 32) slotEffect[slot] = guid;
   }
-  void SetSlotEffectParameter(long, long, void*, unsigned long, unsigned long) override {}
-  void GetSlotLevel(long, float* pfLevel) override { *pfLevel = 0.5f; }
+  void SetSlotEffectParameter(long slot, long lParameter, void*, unsigned long ulSize, unsigned long ulFlags) override {
+    calls.push_back("SetSlotEffectParameter " + std::to_string(slot) + " " + std::to_string(lParameter) + " " +
+                    std::to_string(ulSize) + " " + std::to_string(ulFlags));
+  }
+  void GetSlotLevel(long slot, float* pfLevel) override { *pfLevel = slot >= 0 && slot < 32 ? slotLevel[slot] : 0.0f; }
   void GetSlotFlags(long, unsigned long*) override {}
-  void GetSlotEffect(long, _GUID*) override {}
+  void GetSlotEffect(long slot, _GUID* pGuid) override {
+    if (slot >= 0 && slot < 32) *pGuid = slotEffect[slot];
+  }
   void GetSlotEffectParameter(long, long, void*, unsigned long) override {}
   void SetTrackEAX(long lTrack, unsigned long ulProperty, void*, unsigned long ulSize) override {
     calls.push_back("SetTrackEAX " + std::to_string(lTrack) + " " + std::to_string(ulProperty) + " " + std::to_string(ulSize));

@@ -272,8 +272,8 @@ TEST_F(RuntimeTest, SlotControllerCapsCountAndResetsSlots) {
   EXPECT_EQ(render.levels, (std::vector<float>{1.0f, 1.0f}));
   EXPECT_EQ(render.flags, (std::vector<unsigned long>{1, 1}));
   float level = 0;
-  c->GetSlotLevel(3, &level);
-  EXPECT_EQ(level, 0.5f);
+  c->GetSlotLevel(5, &level);
+  EXPECT_EQ(level, 1.0f);
 }
 
 TEST(RuntimeSlotTest, WithoutDriverSettingsReturnZeroAndEffectIsNull) {
