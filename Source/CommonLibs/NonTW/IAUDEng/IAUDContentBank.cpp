@@ -1,5 +1,6 @@
 #include "NonTW/IAUDEng/IAUDContentBank.h"
 
+#include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CPath.h"
 #include "NonTW/IAUDEng/CRPController.h"
 #include "NonTW/IAUDEng/CTransition.h"
@@ -68,6 +69,7 @@ IAUDContentObject* IAUDContentBank::CreateContentObject(uint32_t type) {
   if (type == IAUDFourCC("path")) return new CPath(this);
   if (type == IAUDFourCC("rpc ")) return new CRPController(this);
   if (type == IAUDFourCC("tran")) return new CTransition(this);
+  if (type == IAUDFourCC("gbef")) return new CGlobalEffect(this);
   return nullptr;
 }
 
@@ -83,6 +85,11 @@ void IAUDContentBank::AddIndexEntry(const SIndexEntry* entry) { (void)entry; }
 void IAUDContentBank::RemoveIndexEntry(const uint16_t* title) { (void)title; }
 
 CGlobalEffect* IAUDContentBank::GetGlobalEffect(uint32_t index) { return BankGet(m_aGlobalEffects, index); }
+int32_t IAUDContentBank::AddNewGlobalEffect(CGlobalEffect* effect) { return BankAddNew(m_aGlobalEffects, effect); }
+void IAUDContentBank::AddGlobalEffect(CGlobalEffect* effect, uint32_t index) {
+  BankAddAt(m_aGlobalEffects, effect, index);
+}
+void IAUDContentBank::NullOutGlobalEffect(uint32_t index) { BankNullOut(m_aGlobalEffects, index); }
 
 int32_t IAUDContentBank::AddNewPath(CPath* path) { return BankAddNew(m_aPaths, path); }
 void IAUDContentBank::AddPath(CPath* path, uint32_t index) { BankAddAt(m_aPaths, path, index); }

@@ -64,6 +64,7 @@ class IAUDContentObject : public IAUDResourceManager {
 
   // Virtual operations, in slot order.
   virtual uint32_t GetNumTracks() { return m_dwNumTracks; }
+  void SetNumTracks(uint32_t count) { m_dwNumTracks = count; }
   virtual void GetMinMaxDuration(uint32_t* pMin, uint32_t* pMax);
   virtual void DeleteObject() { delete this; }
   virtual void SetTitle(const uint16_t* title);
