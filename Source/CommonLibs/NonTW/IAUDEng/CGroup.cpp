@@ -6,7 +6,13 @@
 
 CGroup::CGroup(const uint16_t* title) : m_flGain(1.0f) {
   static const uint16_t kGroupEmptyTitle[1] = {0};
-  IAUDCopyNumString(m_wszTitle, title ? title : kGroupEmptyTitle, 127);
+  m_wszTitle[0] = 0;
+  SetTitle(title ? title : kGroupEmptyTitle);
+}
+
+void CGroup::SetTitle(const uint16_t* title) {
+  if (!title) return;
+  IAUDCopyNumString(m_wszTitle, title, 127);
   m_wszTitle[127] = 0;
 }
 

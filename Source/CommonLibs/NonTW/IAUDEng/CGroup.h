@@ -9,6 +9,8 @@ class CGroup {
   explicit CGroup(const uint16_t* title);
   ~CGroup() {}
   const uint16_t* GetTitle() const { return m_wszTitle; }
+  // A null title changes nothing; the stored title keeps its zero.
+  void SetTitle(const uint16_t* title);
   float GetGain() const { return m_flGain; }
   // Nothing for an unchanged gain; else stores it and lets every player
   // re-apply it to its voices.

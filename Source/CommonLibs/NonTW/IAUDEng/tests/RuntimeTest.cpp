@@ -243,6 +243,11 @@ TEST(RuntimeRegistryTest, GroupTitleKeepsItsZeroAndGainStores) {
   EXPECT_EQ(g.GetGain(), 1.0f);
   g.SetGain(0.25f);
   EXPECT_EQ(g.GetGain(), 0.25f);
+  std::vector<uint16_t> shortTitle = Wide("fx");
+  g.SetTitle(shortTitle.data());
+  g.SetTitle(nullptr);
+  EXPECT_EQ(IAUDCompareString(g.GetTitle(), shortTitle.data()), 0);
+  EXPECT_EQ(g.GetTitle()[127], 0);
 }
 
 TEST(RuntimeRegistryTest, ErrorCodeIsResetWhenRead) {
