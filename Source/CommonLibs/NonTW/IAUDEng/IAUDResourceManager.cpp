@@ -36,11 +36,15 @@ IAUDResourceManager::IAUDResourceManager(IAUDRenderInterface* pRenderInterface) 
   if (m_papiResourceManager) return;
   m_papiResourceManager = this;
   m_pRenderInterface = pRenderInterface;
+  // The timer may tick as soon as the scheduler registers: the first tick
+  // waits until the registry is complete.
+  if (pRenderInterface) pRenderInterface->BeginExclusiveMode();
   m_pSlotController = new IAUDSlotController();
   m_pVoiceController = new IAUDVoiceController();
   m_pTranslator = new IAUDTranslator();
   m_pScheduler = new IAUDScheduler();
   for (IAUDSampleBank*& slot : m_pSampleBanks) slot = nullptr;
+  if (pRenderInterface) pRenderInterface->EndExclusiveMode();
 }
 
 void IAUDResourceManager::ReleaseAll() {

@@ -26,9 +26,13 @@ void IAUDScheduler::SetSyncLock(bool lock) {
 
 void IAUDScheduler::IAUDSchedulerTimerProc() {
   IAUDRenderInterface* ri = m_pRenderInterface;
-  IAUDScheduler* scheduler = m_pScheduler;
-  if (!ri || !scheduler) return;
+  if (!ri) return;
   ri->BeginExclusiveMode();
+  IAUDScheduler* scheduler = m_pScheduler;
+  if (!scheduler) {
+    ri->EndExclusiveMode();
+    return;
+  }
   ++scheduler->m_nPendingTicks;
   while (scheduler->m_nPendingTicks != 0 && !scheduler->m_bSyncLock) {
     scheduler->UpdateSystemTimer();
