@@ -5,6 +5,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CPath.h"
 #include "NonTW/IAUDEng/CRPController.h"
 #include "NonTW/IAUDEng/CTransition.h"
@@ -55,6 +56,11 @@ IAUDContentBank* SeedBank() {
   markers[1].nRepeatLimit = -1;
   tran->SetMarkers(markers, 2);
   tran->SetGroupIndex(IAUDResourceManager::AddGroup(kSeedTitle));
+  CGlobalEffect* effect = static_cast<CGlobalEffect*>(bank->CreateNewContentObject(IAUDFourCC("gbef"), folder));
+  const float decay = 1.5f;
+  SEffectSet set = {1, 0.5f, 1, {0x0CF95C8F, 0xA3CC, 0x4849, {0xB0, 0xB6, 0x83, 0x2E, 0xCC, 0x18, 0x22, 0xDF}}, 8, 4,
+                    nullptr};
+  effect->AddEffectSet(&set, &decay);
   return bank;
 }
 

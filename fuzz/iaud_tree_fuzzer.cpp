@@ -1,5 +1,5 @@
 // Reads the input as an audio content tree under a content bank, which makes
-// folders, paths, parameter curve sets and transitions; then evaluates what
+// folders, paths, parameter curve sets, transitions and global effects; then evaluates what
 // loaded and writes the tree back.
 
 #include <cstddef>
@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CPath.h"
 #include "NonTW/IAUDEng/CRPController.h"
 #include "NonTW/IAUDEng/CTransition.h"
@@ -30,6 +31,9 @@ void TouchTree(IAUDContentObject* parent) {
     } else if (type == IAUDFourCC("tran")) {
       STransition t;
       static_cast<CTransition*>(o)->GetTransition(&t);
+    } else if (type == IAUDFourCC("gbef")) {
+      CGlobalEffect* g = static_cast<CGlobalEffect*>(o);
+      for (long slot = 0; slot < 32; ++slot) g->GetSlotEffectSet(slot);
     }
     for (int32_t i = 0; i < o->GetNumMarkers(); ++i) o->FindMarkerIndexFromMetric(o->GetMarkerByIndex(i)->dwMetricPosition);
     TouchTree(o);

@@ -409,28 +409,28 @@ void CAudioDrv::SetTrackPitch(long lTrack, float fPitch) {
 
 void CAudioDrv::GetTrackState(long lTrack, IAUDTrackState* pState) {
   if (!pState) return;
-  pState->ulReserved = 0;
-  for (int i = 0; i < 3; ++i) pState->afOffset[i] = pState->afRotation[i] = 0.0f;
+  pState->dwMode = 0;
+  pState->vPosition = pState->vPathOffset = IAUDVector{0.0f, 0.0f, 0.0f};
   if (!TrackInRange(lTrack, GetNumSources())) {
-    pState->fLevel = 0.0f;
-    pState->ulActiveSends = 0;
-    for (int s = 0; s < 32; ++s) pState->afSendLevel[s] = pState->afSendHFLevel[s] = 0.0f;
+    pState->flLevel = 0.0f;
+    pState->dwActiveSends = 0;
+    for (int s = 0; s < 32; ++s) pState->aflSendLevel[s] = pState->aflSendHFLevel[s] = 0.0f;
     return;
   }
   CSource* pSource = m_pSource[lTrack];
-  pState->fLevel = pSource->GetGain();
-  pState->fPitch = pSource->GetPitch();
-  pState->ulActiveSends = static_cast<uint32_t>(GetActiveSends(lTrack));
+  pState->flLevel = pSource->GetGain();
+  pState->flPitch = pSource->GetPitch();
+  pState->dwActiveSends = static_cast<uint32_t>(GetActiveSends(lTrack));
   AudioDrvEAX::SSendParameters aSends[4];
   memset(aSends, 0, sizeof(aSends));
   // Without EAX nothing is read back and the sends report 0.
   bool bRead = pSource->GetEAXProp(AudioDrvEAX::kSENDPARAMETERS, aSends, sizeof(aSends));
   for (int s = 0; s < 32; ++s) {
     if (bRead && s <= 3) {
-      pState->afSendLevel[s] = AudioDrvEAX::MillibelsToGain(aSends[s].lSend);
-      pState->afSendHFLevel[s] = AudioDrvEAX::MillibelsToGain(aSends[s].lSendHF);
+      pState->aflSendLevel[s] = AudioDrvEAX::MillibelsToGain(aSends[s].lSend);
+      pState->aflSendHFLevel[s] = AudioDrvEAX::MillibelsToGain(aSends[s].lSendHF);
     } else {
-      pState->afSendLevel[s] = pState->afSendHFLevel[s] = 0.0f;
+      pState->aflSendLevel[s] = pState->aflSendHFLevel[s] = 0.0f;
     }
   }
 }

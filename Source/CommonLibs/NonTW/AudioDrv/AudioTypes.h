@@ -1,6 +1,6 @@
 // Value types that the audio runtime and its render driver pass between
 // each other: vectors, effect GUIDs, the per-sample distance and cone
-// records and the voice controller's per-track state record.
+// records; the voice controller's per-track state record comes from the runtime.
 #pragma once
 
 #include <cstdint>
@@ -47,19 +47,6 @@ struct IAUDSoundCone {
 static_assert(sizeof(IAUDSoundDistance) == 16, "IAUDSoundDistance is 16 bytes");
 static_assert(sizeof(IAUDSoundCone) == 20, "IAUDSoundCone is 20 bytes");
 
-// The voice controller's record of one track, as far as the driver fills it.
-#ifndef IAUD_TRACKSTATE_DECLARED
-#define IAUD_TRACKSTATE_DECLARED
-struct IAUDTrackState {
-  float fLevel;
-  float fPitch;
-  float afSendLevel[32];
-  float afSendHFLevel[32];
-  uint32_t ulActiveSends;
-  uint32_t ulReserved;
-  float afOffset[3];
-  float afRotation[3];
-};
-#endif
+#include "NonTW/IAUDEng/IAUDVoiceTrackState.h"
 
 struct IAUDSlotState;

@@ -60,6 +60,7 @@ class CSample : public IAUDContentObject {
   SCompressionInfo* GetCompressionInfo() { return &m_Compression; }
   void* GetSampleHandle() const { return m_pHandle; }
   uint32_t GetSampleChannels() const { return m_dwChannels; }
+  void SetSampleChannels(uint32_t channels) { m_dwChannels = channels; }
   uint32_t GetPreload() const { return m_dwPreload; }
   const uint8_t* GetCompressedData() const { return m_pData; }
   int32_t GetCompressedDataOffset() const { return m_nReadPosition; }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CPath.h"
 #include "NonTW/IAUDEng/CRPController.h"
 #include "NonTW/IAUDEng/CTransition.h"
@@ -252,6 +253,7 @@ IAUDContentObject* IAUDContentBank::CreateContentObject(uint32_t type) {
   if (type == IAUDFourCC("path")) return new CPath(this);
   if (type == IAUDFourCC("rpc ")) return new CRPController(this);
   if (type == IAUDFourCC("tran")) return new CTransition(this);
+  if (type == IAUDFourCC("gbef")) return new CGlobalEffect(this);
   return nullptr;
 }
 
@@ -480,6 +482,11 @@ void IAUDContentBank::ResetEntityGlobalVars() {
 // ---------------------------------------------------------------- kind arrays
 
 CGlobalEffect* IAUDContentBank::GetGlobalEffect(uint32_t index) { return iaudslots::BankGet(m_aGlobalEffects, index); }
+int32_t IAUDContentBank::AddNewGlobalEffect(CGlobalEffect* effect) { return iaudslots::BankAddNew(m_aGlobalEffects, effect); }
+void IAUDContentBank::AddGlobalEffect(CGlobalEffect* effect, uint32_t index) {
+  iaudslots::BankAddAt(m_aGlobalEffects, effect, index);
+}
+void IAUDContentBank::NullOutGlobalEffect(uint32_t index) { iaudslots::BankNullOut(m_aGlobalEffects, index); }
 
 int32_t IAUDContentBank::AddNewPath(CPath* path) { return iaudslots::BankAddNew(m_aPaths, path); }
 void IAUDContentBank::AddPath(CPath* path, uint32_t index) { iaudslots::BankAddAt(m_aPaths, path, index); }

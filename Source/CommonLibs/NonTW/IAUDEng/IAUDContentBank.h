@@ -100,6 +100,9 @@ class IAUDContentBank : public IAUDBankObject {
   // resource index. An index of 4096 or more is not a slot: such an
   // object goes to a free slot instead.
   CGlobalEffect* GetGlobalEffect(uint32_t index);
+  int32_t AddNewGlobalEffect(CGlobalEffect* effect);
+  void AddGlobalEffect(CGlobalEffect* effect, uint32_t index);
+  void NullOutGlobalEffect(uint32_t index);
   int32_t AddNewPath(CPath* path);
   void AddPath(CPath* path, uint32_t index);
   CPath* GetPath(uint32_t index);

@@ -64,6 +64,7 @@ class IAUDContentObject : public IAUDResourceManager {
 
   // Virtual operations, in slot order.
   virtual uint32_t GetNumTracks() { return m_dwNumTracks; }
+  void SetNumTracks(uint32_t count) { m_dwNumTracks = count; }
   virtual void GetMinMaxDuration(uint32_t* pMin, uint32_t* pMax);
   virtual void DeleteObject() { delete this; }
   virtual void SetTitle(const uint16_t* title);
@@ -129,6 +130,7 @@ class IAUDContentObject : public IAUDResourceManager {
   void SetGroupIndex(int32_t index) { m_nGroupIndex = index; }
   uint32_t GetLoopCount() const { return m_dwLoopCount; }
   float GetGainBoost() const { return m_flGainBoost; }
+  void SetGainBoost(float boost) { m_flGainBoost = boost; }
   void GetObjectData(OBJECTDATA* data);
   void SetObjectData(OBJECTDATA* data);
 

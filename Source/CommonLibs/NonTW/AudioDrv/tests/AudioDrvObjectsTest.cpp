@@ -296,20 +296,24 @@ TEST(AudioDrvObjects, LevelsAndPitchesAreClampedAndCached) {
     IAUDTrackState state;
     memset(&state, 0x7f, sizeof(state));
     pDrv->GetTrackState(3, &state);
-    EXPECT_EQ(1.0f, state.fLevel) << "the last level set was infinity";
-    EXPECT_EQ(0.5f, state.fPitch);
-    EXPECT_EQ(0u, state.ulActiveSends);
-    EXPECT_EQ(0u, state.ulReserved);
+    EXPECT_EQ(1.0f, state.flLevel) << "the last level set was infinity";
+    EXPECT_EQ(0.5f, state.flPitch);
+    EXPECT_EQ(0u, state.dwActiveSends);
+    EXPECT_EQ(0u, state.dwMode);
     for (int s = 0; s < 32; ++s) {
-      EXPECT_EQ(0.0f, state.afSendLevel[s]) << "send " << s << " is reported as 0 without EAX";
-      EXPECT_EQ(0.0f, state.afSendHFLevel[s]);
+      EXPECT_EQ(0.0f, state.aflSendLevel[s]) << "send " << s << " is reported as 0 without EAX";
+      EXPECT_EQ(0.0f, state.aflSendHFLevel[s]);
     }
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(0.0f, state.afOffset[i] + state.afRotation[i]);
+    for (const IAUDVector& v : {state.vPosition, state.vPathOffset}) {
+      EXPECT_EQ(0.0f, v.x);
+      EXPECT_EQ(0.0f, v.y);
+      EXPECT_EQ(0.0f, v.z);
+    }
     memset(&state, 0x7f, sizeof(state));
-    float fUntouched = state.fPitch;
+    float fUntouched = state.flPitch;
     pDrv->GetTrackState(lAudition, &state);
-    EXPECT_EQ(0.0f, state.fLevel);
-    EXPECT_EQ(fUntouched, state.fPitch) << "out of range the pitch is not written";
+    EXPECT_EQ(0.0f, state.flLevel);
+    EXPECT_EQ(fUntouched, state.flPitch) << "out of range the pitch is not written";
 
     // Slots do not exist: outputs stay untouched or zero.
     float fSlot = 42.0f;
