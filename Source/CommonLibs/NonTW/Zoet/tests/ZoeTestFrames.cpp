@@ -1,6 +1,7 @@
 #include "ZoeTestFrames.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "ZoePlatform.h"
 
@@ -154,6 +155,49 @@ std::vector<uint8_t> TableReference(uint32_t format, uint32_t yv, uint32_t u, ui
   for (int c = 0; c < 3; c++) w |= (static_cast<uint32_t>(Clamp(idx[c], 0, 255)) >> L) << (pos[c] - loss[c] + L);
   if (alpha_conv) w |= (a >> l.aloss) << l.apos;
   return Bytes16(w);
+}
+
+namespace {
+
+uint8_t SquarePictureByte(double v) {
+  return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v + 0.5));
+}
+
+}  // namespace
+
+SquarePicture::SquarePicture(uint32_t width, uint32_t height, uint32_t seed)
+    : w(width), h(height), rgb(w * h * 3), y(w * h), cb((w / 2) * (h / 2)), cr((w / 2) * (h / 2)) {
+  uint32_t s = seed;
+  for (uint32_t by = 0; by < h / 2; by++)
+    for (uint32_t bx = 0; bx < w / 2; bx++) {
+      double c[3];
+      for (double& v : c) v = ((s = s * 1103515245u + 12345u) >> 16) & 255;
+      if (bx < 8) c[0] = c[1] = c[2] = by * 17 % 256;
+      if (bx == 8) c[0] = 255, c[1] = c[2] = 0;
+      if (bx == 9) c[1] = 255, c[0] = c[2] = 0;
+      if (bx == 10) c[2] = 255, c[0] = c[1] = 0;
+      const double yv = 16 + (65.481 * c[0] + 128.553 * c[1] + 24.966 * c[2]) / 255;
+      const double u = 128 + (-37.797 * c[0] - 74.203 * c[1] + 112.0 * c[2]) / 255;
+      const double v = 128 + (112.0 * c[0] - 93.786 * c[1] - 18.214 * c[2]) / 255;
+      for (uint32_t k = 0; k < 4; k++) {
+        const uint32_t x = 2 * bx + (k & 1), r = 2 * by + (k >> 1);
+        y[r * w + x] = SquarePictureByte(yv);
+        for (int ch = 0; ch < 3; ch++) rgb[(r * w + x) * 3 + ch] = static_cast<uint8_t>(c[ch]);
+      }
+      cb[by * (w / 2) + bx] = SquarePictureByte(u);
+      cr[by * (w / 2) + bx] = SquarePictureByte(v);
+    }
+}
+
+int SquarePicture::LargestError(const uint8_t* dest, uint32_t pitch) const {
+  int worst = 0;
+  for (uint32_t r = 0; r < h; r++)
+    for (uint32_t x = 0; x < w; x++)
+      for (int ch = 0; ch < 3; ch++) {
+        const int got = dest[r * pitch + x * 4 + 2 - ch], want = rgb[(r * w + x) * 3 + ch];
+        worst = std::max(worst, std::abs(got - want));
+      }
+  return worst;
 }
 
 }  // namespace zoe_test

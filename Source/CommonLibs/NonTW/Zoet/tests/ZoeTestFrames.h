@@ -42,6 +42,23 @@ std::vector<uint8_t> TableReference(uint32_t format, uint32_t yv, uint32_t u, ui
 
 uint32_t FormatBytes(uint32_t format);
 
+// A picture whose colours are constant over 2 x 2 squares: greys (black and
+// white included) in the first 8 square columns, the three primaries in the
+// next three, pseudo-random colours elsewhere; with the luma and chroma
+// samples the studio-range colour matrix of the movies gives each square.
+struct SquarePicture {
+  uint32_t w, h;             // even
+  std::vector<uint8_t> rgb;  // w x h pixels, red, green, blue
+  std::vector<uint8_t> y;    // w x h
+  std::vector<uint8_t> cb;   // (w / 2) x (h / 2)
+  std::vector<uint8_t> cr;
+
+  SquarePicture(uint32_t width, uint32_t height, uint32_t seed);
+  // The largest difference of any channel between the picture and a format 3
+  // image of it at dest, rows pitch bytes apart.
+  int LargestError(const uint8_t* dest, uint32_t pitch) const;
+};
+
 const uint8_t kGuard = 0xA5;
 
 }  // namespace zoe_test
