@@ -4,8 +4,11 @@
 
 #include <cstdint>
 
+#include "TWUtil/Array.h"
+
 class EMesh;
 class EModelFrag;
+class EStream;
 
 class EMeshFrag {
 public:
@@ -17,6 +20,11 @@ public:
     return *this;
   }
   void DestroyInstance() {}
+  // Makes this fragment an instance of the model fragment.
+  EMeshFrag& operator=(EModelFrag& modelFrag);
+  // Reads a model-fragment record into a fragment from the pool, owned by
+  // the mesh's model; a failed read gives the fragment back.
+  bool Read(EStream& s, int iVersion, const EArray<unsigned>& aTextureIds, int eDataType);
 
   EModelFrag* m_pModelFrag;
   EMesh* m_pMesh;

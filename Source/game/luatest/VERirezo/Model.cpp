@@ -5,7 +5,6 @@ EModel::EModel()
       m_vScale(1.0f, 1.0f, 1.0f),
       m_Box(EVec3(0.0f, 0.0f, 0.0f), EVec3(0.0f, 0.0f, 0.0f)),
       m_pCollisionTree(nullptr),
-      m_pBlendShapeController(nullptr),
       m_iNumTriggers(0),
       m_byHasBlendShape(0),
       m_iNumLODs(0) {}

@@ -7,9 +7,9 @@
 #include "TWMath/Vector.h"
 #include "TWUtil/Array.h"
 #include "TWUtil/String.h"
+#include "VERirezo/BlendShapeController.h"
 
 class ECollisionTree;
-class EBlendShapeController;
 
 class EModel {
 public:
@@ -31,6 +31,7 @@ public:
   void SetLODs(const float* pDistances, int iNumDistances);
   int GetNumTriggers() const { return m_iNumTriggers; }
   bool HasBlendShape() const { return m_byHasBlendShape != 0; }
+  EBlendShapeController* GetBlendShapeController() { return &m_BlendShapeController; }
 
   EString m_sName;
   EVec3 m_vPosition;
@@ -38,7 +39,7 @@ public:
   EVec3 m_vScale;
   EBox3 m_Box;
   ECollisionTree* m_pCollisionTree;
-  EBlendShapeController* m_pBlendShapeController;
+  EBlendShapeController m_BlendShapeController;
   int32_t m_iNumTriggers;
   uint8_t m_byHasBlendShape;
 

@@ -57,14 +57,21 @@ EModelFrag::EModelFrag()
 
 EModelFrag::~EModelFrag() {
   ERenderer* pRenderer = g_pCurrentRenderer;
-  for (uint32_t& hVB : m_phVertBuffer) {
+  for (uint32_t hVB : m_phVertBuffer) {
     if (!hVB || !pRenderer) continue;
     // Common geometry lives until the game quits.
     const bool bCommon = ((pRenderer->GetVertexBufferFlags(hVB) >> 16) & 0xFF) == 1;
     if (bCommon && !(gGameApp && gGameApp->m_bQuit)) {
       g_ErrorManager.ErrorMessagef("Received request to delete a model fragment in the common block");
     }
-    pRenderer->DeleteVertexBuffer(hVB);
+  }
+  FreeData();
+}
+
+void EModelFrag::FreeData() {
+  ERenderer* pRenderer = g_pCurrentRenderer;
+  for (uint32_t& hVB : m_phVertBuffer) {
+    if (hVB && pRenderer) pRenderer->DeleteVertexBuffer(hVB);
     hVB = 0;
   }
   if (m_hIndexBuffer && pRenderer) pRenderer->DeleteIndexBuffer(m_hIndexBuffer);

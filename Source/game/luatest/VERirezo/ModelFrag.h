@@ -11,6 +11,7 @@
 
 class EModel;
 class ELight;
+class EStream;
 
 // Position and normal of one vertex (24 bytes).
 struct VERTEX_NOTEX_NORM {
@@ -114,6 +115,12 @@ public:
   void SetSwitchLightName(const char* szName);
   const char* GetSwitchLightName() const { return m_szSwitchLightName; }
   void SetGeomShader(int iShader) { m_eGeomShader = iShader; }
+  // Reads a model-fragment record into this fragment, whose owner model is
+  // set. A damaged record is traced and fails, leaving nothing behind.
+  bool Read(EStream& s, int iVersion, const EArray<unsigned>& aTextureIds, int eDataType);
+  bool ReadCompressedBlendshapeData(EStream& s, unsigned uResourceFlags);
+  // Buffers, names and records released; back to a fresh fragment.
+  void FreeData();
 
   EModel* m_pOwnerModel;
   uint32_t m_phVertBuffer[kMODELFRAGSTREAM_COUNT];
