@@ -62,7 +62,7 @@ EModelFrag::~EModelFrag() {
     // Common geometry lives until the game quits.
     const bool bCommon = ((pRenderer->GetVertexBufferFlags(hVB) >> 16) & 0xFF) == 1;
     if (bCommon && !(gGameApp && gGameApp->m_bQuit)) {
-      g_ErrorManager.ErrorMessagef("Received request to delete a model fragment in the common block");
+      EERRORF("Received request to delete a model fragment in the common block");
     }
   }
   FreeData();
@@ -105,7 +105,7 @@ EDataArray<EModelFrag>& EModelFragManager::GetModelFragArray() {
 EModelFrag* EModelFragManager::ModelFragNew() {
   EDataArray<EModelFrag>& pool = GetModelFragArray();
   const EDataId id = pool.ElementNew();
-  if (!id) g_ErrorManager.ErrorMessagef("Exceeded maximum number of model fragments\n");
+  if (!id) EERRORF("Exceeded maximum number of model fragments\n");
   return pool.ElementGet(id);
 }
 
