@@ -287,6 +287,7 @@ bool EModelFrag::Read(EStream& s, int iVersion, const EArray<unsigned>& aTexture
   m_nPolys = (uint16_t)nPolys;
   m_nDegenPolys = (uint16_t)nDegen;
   const unsigned nIndices = (m_dwMaterialFlags & kMAT_Strip) ? nPolys + 2 : nPolys * 3;
+  if (nIndices == 0) return fail("Model fragment without polygons");
   uint16_t* pIndices = static_cast<uint16_t*>(StackAlloc(nIndices * 2));
   if (!pIndices) return fail("Model fragment: no room for the indices");
   if (s.BoundLength(nIndices * 2) != nIndices * 2) return fail("Model fragment record ends early");
