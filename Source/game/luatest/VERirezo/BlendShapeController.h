@@ -15,12 +15,16 @@ public:
   unsigned AddBlendMapping(const char* szName) {
     const char* szKey = szName ? szName : "";
     for (int i = 0; i < m_aNames.Num(); ++i) {
-      if (strcmp(*m_aNames[i], szKey) == 0) return (unsigned)i;
+      if (strcmp(GetMappingName(i), szKey) == 0) return (unsigned)i;
     }
     return (unsigned)m_aNames.AddData(new EString(szKey));
   }
   int GetNumMappings() const { return m_aNames.Num(); }
-  const char* GetMappingName(int i) const { return *m_aNames[i]; }
+  // "" for an empty name.
+  const char* GetMappingName(int i) const {
+    const char* szName = *m_aNames[i];
+    return szName ? szName : "";
+  }
   void CompactNames() { m_aNames.Compact(); }
 
 private:

@@ -60,9 +60,10 @@ uint32_t TextureId(const EArray<unsigned>& ids, uint32_t index, bool& bOk) {
   return ids[(int)index];
 }
 
+// The renderer texture of a texture id; none without a texture manager.
 HTEXTURE TextureHandle(uint32_t id) {
   EGameTextureManager* pTextures = gGameApp ? gGameApp->GetGameTextureManager() : nullptr;
-  return pTextures ? pTextures->GetTextureHandle(id) : (HTEXTURE)id;
+  return pTextures ? pTextures->GetTextureHandle(id) : 0;
 }
 
 float QuantisePower(float f) {
