@@ -120,6 +120,9 @@ bool EModelFrag::Read(EStream& s, int iVersion, const EArray<unsigned>& aTexture
     m_pBlendInfo->m_byBlendFlags = byBlendFlags;
   }
   if ((m_dwFragFlags & kFRAG_Blend) && !m_pBlendInfo) return fail("Blend-shape fragment without blend flags");
+  if ((m_dwFragFlags & kFRAG_Skin2) && !(m_dwMaterialFlags & kMAT_Skinned)) {
+    return fail("Skinned fragment without skinning data");
+  }
 
   uint32_t nTextures = 0;
   s << nTextures;

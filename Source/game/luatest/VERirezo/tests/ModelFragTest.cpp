@@ -356,6 +356,7 @@ TEST_F(ModelFragRecord, DamagedRecordsFailAndGiveTheFragmentBack) {
       {"iDegenPolyCount < kMAX_WORD", [](ModelFragDesc& d) { d.degenPolys = 70000; }},
       {"More than four texture-coordinate sets", [](ModelFragDesc& d) { d.texcoordSets = 5; }},
       {"Blend-shape fragment without blend flags", [](ModelFragDesc& d) { d.fragFlags = 1; }},
+      {"Skinned fragment without skinning data", [](ModelFragDesc& d) { d.fragFlags = 0x08; }},
       {"Model fragment without polygons",
        [](ModelFragDesc& d) {
          d.polys = 0;
