@@ -671,6 +671,9 @@ public:
   // The seven pools, in order of creation.
   EDataArray<ETexture>* m_pTextures;
   EDataArray<EPalette>* m_pPalettes;
+  // Skinning and blend shapes computed on the processor: no hardware
+  // skinning constants are uploaded.
+  bool m_bSoftwareSkinning = false;
   EDataArray<EVertexBuffer>* m_pVertexBuffers;
   EDataArray<EIndexBuffer>* m_pIndexBuffers;
   EDataArray<EVertexPool>* m_pVertexPools;

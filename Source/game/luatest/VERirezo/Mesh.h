@@ -1,51 +1,150 @@
-// A mesh node: the part its affectors and the animation code drive. The
-// full mesh (hierarchy, models, skeletons, drawing) builds on this.
+// A placed instance of a model: its own transform with cached world
+// matrices, a tree of child meshes, its fragments and its affectors.
 #pragma once
 
+#include <cstdint>
+
+#include "TWMath/BoundingBox.h"
+#include "TWMath/Matrix.h"
 #include "TWMath/Vector.h"
+#include "TWUtil/Array.h"
 #include "VERirezo/Instancable.h"
+
+class ECamera;
+class EDomain;
+class EMeshEntity;
+class EMeshFrag;
+class EModel;
+class ENavMesh;
 
 class EMesh : public EInstancable {
 public:
   enum {
+    kFLAG_Active = 0x01,
     kFLAG_FrameAnimRunning = 0x02,  // the affectors' keyframe tracks play
+    kFLAG_EntityMesh = 0x04,        // the record carried a script class
+    kFLAG_OwnerTrans = 0x08,        // the owner entity supplies the world matrix
     kFLAG_FrameAnimEnd = 0x10,      // a track reached its end this pass
+    kFLAG_ForcedLOD = 0x20,
+    kFLAG_BoxValid = 0x40,
+    kFLAG_TransValid = 0x80,
+  };
+  enum {
+    kCACHE_InvTransValid = 0x01,
+    kCACHE_LightTransValid = 0x02,
+    kCACHE_TransIsIdentity = 0x04,
   };
 
-  EMesh() : m_uFlags(0), m_eRotation(0.0f, 0.0f, 0.0f), m_vScale(1.0f, 1.0f, 1.0f) {}
-  EMesh(const EMesh& other) = default;
-  ~EMesh() override {}
+  EMesh();
+  // A copy of the source (sharing its model) at the origin, unscaled.
+  EMesh(EMesh& source);
+  ~EMesh() override;
 
-  EInstancable* Instantiate() override {
-    EInstancable* pSource = GetOriginal();
-    EMesh* pMesh = static_cast<EMesh*>(pSource);
-    if (pMesh->m_nRefCount++ == 0) return pMesh;
-    EMesh* pCopy = new EMesh(*pMesh);
-    pCopy->m_nRefCount = 0;
-    pCopy->m_pSource = pMesh;
-    return pCopy;
-  }
-  void DestroyInstance() override {
-    if (IsEntityMesh()) return;
-    GetOriginal()->DecRefCount();
-  }
+  void Init();
+  // Takes the model's placement: position, rotation, scale and box.
+  EMesh& operator=(EModel& model);
+  EMesh& operator=(EMesh& source);
+  EInstancable* Instantiate() override;
+  void DestroyInstance() override;
+  void MarkNonCached() { m_pSource = EntityMark(); }
+  void MarkAsEntityMesh() { MarkNonCached(); }
 
-  unsigned GetFlags() const { return m_uFlags; }
-  void SetFlags(unsigned uFlags) { m_uFlags = uFlags; }
-  // An entity's own mesh, shared with no one.
-  void MarkAsEntityMesh() { m_pSource = EntityMark(); }
+  unsigned GetFlags() const { return m_byFlags; }
+  void SetFlags(unsigned uFlags) { m_byFlags = (uint8_t)uFlags; }
+  unsigned GetCacheFlags() const { return m_byCacheFlags; }
+  bool GetActive() const { return (m_byFlags & kFLAG_Active) != 0; }
+  void SetActive(bool bOn) { m_byFlags = bOn ? (m_byFlags | kFLAG_Active) : (m_byFlags & ~kFLAG_Active); }
 
-  void SetPosition(const EVec3& v) { m_vPosition = v; }
-  // Euler angles in radians.
-  void SetRotationRad(const EEuler& e) { m_eRotation = e; }
-  void SetScale(const EVec3& v) { m_vScale = v; }
+  // Hierarchy.
+  EMesh* GetParent() const { return m_pParent; }
+  void AddChild(EMesh* pChild);
+  int GetNumChildren() const { return m_aChildren.Num(); }
+  EMesh* GetChild(int i) const { return m_aChildren[i]; }
+  EMesh* GetTopMesh();
+  EMeshEntity* GetOwner();
+  void SetOwner(EMeshEntity* pOwner) { m_pOwner = pOwner; }
+  EMeshEntity* GetParentEntity();
+  const char* GetName() const;
+  // This mesh or the first depth-first child whose model has the name.
+  EMesh* FindMesh(const char* szName);
+  EModel* GetModel() const { return m_pModel; }
+  // Takes ownership of the model (an original's or an entity's own).
+  void SetModel(EModel* pModel) { m_pModel = pModel; }
+  EDomain* GetOwnerDomain();
+  void SetOwnerDomain(EDomain* pDomain) { onDomainChange(m_pOwnerDomain, pDomain); }
+  void onDomainChange(EDomain* pOld, EDomain* pNew);
+
+  // Transforms.
+  void SetPosition(const EVec3& v);
+  void SetRotation(const EMat4& m);
+  // Degrees.
+  void SetRotation(const EEuler& e);
+  void SetRotationRad(const EEuler& e);
+  void SetScale(const EVec3& v);
   const EVec3& GetPosition() const { return m_vPosition; }
-  const EEuler& GetRotationRad() const { return m_eRotation; }
   const EVec3& GetScale() const { return m_vScale; }
+  const EMat4& GetRotationMatrix() const { return m_mRotation; }
+  // Euler angles in degrees.
+  EVec3 GetRotation() const;
+  EEuler GetRotationRad() const;
+  const EBox3& GetBox() const { return m_Box; }
+  void SetBox(const EBox3& box) { m_Box = box; InvalidateCachedPositions(); }
+  const EMat4& GetInclusiveTrans();
+  const EMat4& GetInvInclusiveTrans();
+  const EMat4& GetLightToModelTrans();
+  bool InclusiveTransIsIdentity();
+  const EBox3& GetTransformedBoundingBox();
+  void InvalidateCachedPositions();
+  void InvalidateCachedLights();
+  void InvalidateCachedData();
+
+  // Detail.
+  void ForceLODValue(int iLevel);
+  int GetLODForCamera(ECamera* pCamera);
+
+  // Affectors, run each frame in order; the mesh owns them.
+  void AddAffector(EAffector* pAffector) { m_aAffectors.AddData(pAffector); }
+  int GetNumAffectors() const { return m_aAffectors.Num(); }
+  EAffector* GetAffector(int i) const { return m_aAffectors[i]; }
+  bool RunAffectors(float dt);
+  void StartAnimation(int iIgnored, bool bRestart);
+  void StopAnimation(bool bReset);
+  bool IsMeshAnimDone();
+
+  // Fragments: the mesh owns them; they share the model fragments.
+  void AddMeshFrag(EMeshFrag* pFrag);
+  int GetNumMeshFrags() const { return m_aMeshFrags.Num(); }
+  EMeshFrag* GetMeshFrag(int i) const { return m_aMeshFrags[i]; }
+
+  const EVec4& GetMaterialColor() const { return m_vMaterialColor; }
+  void SetMaterialColor(const EVec4& v) { m_vMaterialColor = v; }
+  float GetAnimSpeedScale() const { return m_fAnimSpeedScale; }
+  void SetAnimSpeedScale(float f) { m_fAnimSpeedScale = f; }
+
+  static int sm_iTotalMeshCount;
 
 private:
-  unsigned m_uFlags;
+  EMesh* m_pParent;
+  EMeshEntity* m_pOwner;
+  EModel* m_pModel;
+  EBox3 m_Box;
+  ENavMesh* m_pNavMesh;
+  int32_t m_iRenderSpace;
+  EArray<EMeshFrag*> m_aMeshFrags;
+  EArray<EMesh*> m_aChildren;
+  EArray<EAffector*> m_aAffectors;
+  uint32_t m_dwRecordFlags;
+  uint8_t m_byFlags;
+  uint8_t m_byCacheFlags;
   EVec3 m_vPosition;
-  EEuler m_eRotation;
+  EMat4 m_mRotation;
+  EMat4 m_mInclusiveTrans;
+  EMat4 m_mInvInclusiveTrans;
+  EMat4 m_mLightToModelTrans;
   EVec3 m_vScale;
+  EVec4 m_vMaterialColor;
+  uint8_t m_byForcedLOD;
+  EDomain* m_pOwnerDomain;
+  float m_fAnimSpeedScale;
+  EBox3 m_TransformedBox;
 };
