@@ -190,6 +190,24 @@ public:
     }
   }
 
+  // Gathers the ids of the live records into *ppidList, grown with malloc
+  // to GetAllocCount() ids when *piCapacity is short, and sorts them as
+  // SortIndexArray does; returns their count.
+  int GatherSortedIds(EDataId** ppidList, int* piCapacity, DataCompareFn pfnDataCompare) const {
+    EASSERT(ppidList && piCapacity);
+    if (!*ppidList || *piCapacity < m_iCurAllocCount) {
+      free(*ppidList);
+      *ppidList = static_cast<EDataId*>(malloc(sizeof(EDataId) * (size_t)(m_iCurAllocCount > 0 ? m_iCurAllocCount : 1)));
+      EASSERT(*ppidList);
+      *piCapacity = m_iCurAllocCount;
+    }
+    int count = 0;
+    for (int i = 0; i <= m_iHighestUsed; ++i)
+      if ((*this)[i].m_id) (*ppidList)[count++] = (*this)[i].m_id;
+    SortIndexArray(*ppidList, count, pfnDataCompare);
+    return count;
+  }
+
   const char* GetName() const { return m_szName; }
   int GetNumUsed() const { return m_iNumUsed; }
   int GetHighestUsed() const { return m_iHighestUsed; }

@@ -245,6 +245,24 @@ TEST_F(DataArrayTest, SortIndexArrayOrdersIdsByElement) {
   }
 }
 
+TEST_F(DataArrayTest, GatherSortedIdsTakesTheLiveRecordsAndGrowsItsList) {
+  Pool p("gather", 4, kDATAARRAY_GROWABLE, kMEMTYPE_Misc);
+  EDataId* list = nullptr;
+  int capacity = 0;
+  EXPECT_EQ(0, p.GatherSortedIds(&list, &capacity, ByValueDescending));
+  std::vector<EDataId> ids;
+  for (int v : {3, 9, 1, 7, 5, 8}) {  // grows the pool past its first 4 slots
+    ids.push_back(p.ElementNew());
+    p.ElementGet(ids.back())->a = v;
+  }
+  p.ElementDeleteByID(ids[1]);  // the 9 leaves
+  ASSERT_EQ(5, p.GatherSortedIds(&list, &capacity, ByValueDescending));
+  EXPECT_EQ(p.GetAllocCount(), capacity);
+  const int expected[] = {8, 7, 5, 3, 1};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(expected[i], p.ElementGet(list[i])->a) << i;
+  free(list);
+}
+
 TEST(DataArraySortGap, FollowsTheGapLadder) {
   struct Case { int n, gap; } cases[] = {
     {0, 1}, {13, 1}, {14, 1}, {40, 1}, {41, 4}, {121, 4}, {122, 13}, {29524, 1093}, {29525, 3280}, {1000000, 3280},

@@ -120,19 +120,9 @@ void ESpriteManager::AddSprite(uint32_t hTexture, float x, float y, unsigned lay
 
 void ESpriteManager::PreprocessAll() {
   if (m_pSpriteArray->GetNumUsed() == 0) return;
-  const int capacity = m_pSpriteArray->GetAllocCount();
-  if (!m_pSortList || m_iSortListCapacity < capacity) {
-    free(m_pSortList);
-    m_pSortList = static_cast<EDataId*>(malloc(sizeof(EDataId) * (size_t)capacity));
-    EASSERT(m_pSortList);
-    m_iSortListCapacity = capacity;
-  }
-  int count = 0;
-  for (int i = 0; i <= m_pSpriteArray->GetHighestUsed(); ++i)
-    if ((*m_pSpriteArray)[i].m_id) m_pSortList[count++] = (*m_pSpriteArray)[i].m_id;
+  int count = m_pSpriteArray->GatherSortedIds(&m_pSortList, &m_iSortListCapacity, SpriteComesAfter);
   m_iSortedSpriteCount = count;
   EASSERT(m_iSortedSpriteCount);
-  m_pSpriteArray->SortIndexArray(m_pSortList, count, SpriteComesAfter);
 
   m_iCurrentBuffer = (m_iCurrentBuffer + 1) % kNUM_VERTEX_BUFFERS;
   const uint32_t hVB = m_ahVertexBuffers[m_iCurrentBuffer];

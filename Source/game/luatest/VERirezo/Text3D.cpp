@@ -63,19 +63,8 @@ void EText3DManager::AddChar(uint32_t hTexture, float x, float y, float z, const
 
 void EText3DManager::PreprocessAll() {
   if (m_pCharArray->GetNumUsed() == 0) return;
-  const int capacity = m_pCharArray->GetAllocCount();
-  if (!m_pSortList || m_iSortListCapacity < capacity) {
-    free(m_pSortList);
-    m_pSortList = static_cast<EDataId*>(malloc(sizeof(EDataId) * (size_t)capacity));
-    EASSERT(m_pSortList);
-    m_iSortListCapacity = capacity;
-  }
-  int count = 0;
-  for (int i = 0; i <= m_pCharArray->GetHighestUsed(); ++i)
-    if ((*m_pCharArray)[i].m_id) m_pSortList[count++] = (*m_pCharArray)[i].m_id;
-  m_iSortedCharCount = count;
+  m_iSortedCharCount = m_pCharArray->GatherSortedIds(&m_pSortList, &m_iSortListCapacity, Char3DComesAfter);
   EASSERT(m_iSortedCharCount);
-  m_pCharArray->SortIndexArray(m_pSortList, count, Char3DComesAfter);
 }
 
 void EText3DManager::DrawAll() {
