@@ -8,10 +8,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "BenchRatios.h"
 #include "JanWriter.h"
 #include "TWUtil/EStream.h"
 #include "VERirezo/SkelAnim.h"
@@ -107,41 +107,11 @@ BENCHMARK(BM_SamplePose);
 BENCHMARK(BM_SamplePoseCompressed);
 BENCHMARK(BM_CopyMatrices);
 
-// Console output as usual, then one line per pair with the ratio of the
-// times per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0) m_Times[r.benchmark_name()] = r.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const char* pairs[][3] = {
-        {"pose sample / matrix copy (target <= 30)", "BM_SamplePose", "BM_CopyMatrices"},
-        {"compressed / plain rotations (target <= 2)", "BM_SamplePoseCompressed", "BM_SamplePose"},
-    };
-    printf("\nRatios (CPU time):\n");
-    for (auto& p : pairs) {
-      auto a = m_Times.find(p[1]), b = m_Times.find(p[2]);
-      if (a == m_Times.end() || b == m_Times.end() || b->second <= 0) continue;
-      printf("  %-50s %6.2f\n", p[0], a->second / b->second);
-    }
-    fflush(stdout);
-  }
-
-private:
-  std::map<std::string, double> m_Times;
+const std::vector<benchratios::Ratio> kRatios = {
+    {"pose sample / matrix copy (target <= 30)", "BM_SamplePose", "BM_CopyMatrices"},
+    {"compressed / plain rotations (target <= 2)", "BM_SamplePoseCompressed", "BM_SamplePose"},
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return benchratios::RunAndPrintRatios(argc, argv, kRatios); }

@@ -5,11 +5,10 @@
 
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <memory>
-#include <string>
 #include <vector>
 
+#include "BenchRatios.h"
 #include "CollisionTreeWriter.h"
 #include "TWMath/Intersect.h"
 #include "TWUtil/EStream.h"
@@ -94,33 +93,10 @@ void BM_EveryTriangle(benchmark::State& state) {
 BENCHMARK(BM_TreeSweep);
 BENCHMARK(BM_EveryTriangle);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0) m_Times[r.benchmark_name()] = r.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    auto a = m_Times.find("BM_TreeSweep"), b = m_Times.find("BM_EveryTriangle");
-    printf("\nRatios (CPU time):\n");
-    if (a != m_Times.end() && b != m_Times.end() && b->second > 0)
-      printf("  %-50s %8.4f\n", "tree sweep / every triangle (target <= 0.02)", a->second / b->second);
-    fflush(stdout);
-  }
-
-private:
-  std::map<std::string, double> m_Times;
+const std::vector<benchratios::Ratio> kRatios = {
+    {"tree sweep / every triangle (target <= 0.02)", "BM_TreeSweep", "BM_EveryTriangle"},
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return benchratios::RunAndPrintRatios(argc, argv, kRatios); }

@@ -5,14 +5,12 @@
 //   build-bench/benchmarks/ContainerBench
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <list>
-#include <map>
-#include <string>
 #include <vector>
 
+#include "BenchRatios.h"
 #include "TWUtil/Array.h"
 #include "TWUtil/EMemStack.h"
 #include "TWUtil/List.h"
@@ -145,62 +143,14 @@ BENCHMARK(BM_StdListInsertRemove);
 BENCHMARK(BM_MemStackPushPop);
 BENCHMARK(BM_MallocFree);
 
-// Console output as usual, and the processor time per iteration of every
-// run (steadier than wall time on a busy machine) kept
-// for the comparison table.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      m_Times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Time(const char* name) const {
-    auto it = m_Times.find(name);
-    return it == m_Times.end() ? 0.0 : it->second;
-  }
-
-private:
-  std::map<std::string, double> m_Times;
-};
-
-struct Comparison {
-  const char* label;
-  const char* ours;
-  const char* theirs;
-  // Target as a bound on ours/theirs (0: no target). A target below 1 asks
-  // ours to be that many times faster.
-  double target;
-};
-
-const Comparison kComparisons[] = {
-    {"EArray append vs std::vector", "BM_EArrayAppend", "BM_VectorAppend", 1.5},
-    {"EArray iteration vs std::vector", "BM_EArrayIterate", "BM_VectorIterate", 1.5},
-    {"EArray remove-swap vs std::vector", "BM_EArrayRemoveSwap", "BM_VectorRemoveSwap", 0.0},
-    {"EList insert/remove vs std::list", "BM_EListInsertRemove", "BM_StdListInsertRemove", 0.0},
-    {"EMemStack push/pop vs malloc/free", "BM_MemStackPushPop", "BM_MallocFree", 0.1},
+const std::vector<benchratios::Ratio> kRatios = {
+    {"EArray append vs std::vector (target <= 1.5)", "BM_EArrayAppend", "BM_VectorAppend"},
+    {"EArray iteration vs std::vector (target <= 1.5)", "BM_EArrayIterate", "BM_VectorIterate"},
+    {"EArray remove-swap vs std::vector", "BM_EArrayRemoveSwap", "BM_VectorRemoveSwap"},
+    {"EList insert/remove vs std::list", "BM_EListInsertRemove", "BM_StdListInsertRemove"},
+    {"EMemStack push/pop vs malloc/free (target <= 0.1)", "BM_MemStackPushPop", "BM_MallocFree"},
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-
-  printf("\n%-36s %12s %12s %8s  %s\n", "comparison (cpu ns)", "ours", "standard", "ratio", "target");
-  for (const Comparison& c : kComparisons) {
-    double ours = reporter.Time(c.ours), theirs = reporter.Time(c.theirs);
-    if (ours <= 0.0 || theirs <= 0.0) continue;  // filtered out
-    double ratio = ours / theirs;
-    char target[64] = "-";
-    if (c.target > 0.0)
-      snprintf(target, sizeof(target), "<= %.2f %s", c.target, ratio <= c.target ? "met" : "MISSED");
-    printf("%-36s %12.1f %12.1f %8.3f  %s\n", c.label, ours, theirs, ratio, target);
-  }
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return benchratios::RunAndPrintRatios(argc, argv, kRatios); }

@@ -5,10 +5,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
-#include <string>
 #include <vector>
 
+#include "BenchRatios.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/Entity.h"
 #include "VERirezo/EntityManager.h"
@@ -64,40 +63,10 @@ void BM_VectorReadingMarks(benchmark::State& state) {
 }
 BENCHMARK(BM_VectorReadingMarks);
 
-// Console output as usual; the processor time per iteration of every run is
-// kept for the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      m_Times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Time(const char* name) const {
-    auto it = m_Times.find(name);
-    return it == m_Times.end() ? 0.0 : it->second;
-  }
-
-private:
-  std::map<std::string, double> m_Times;
+const std::vector<benchratios::Ratio> kRatios = {
+    {"domain iteration vs vector of pointers (target <= 2)", "BM_DomainIteration", "BM_VectorReadingMarks"},
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  const double ours = reporter.Time("BM_DomainIteration"), base = reporter.Time("BM_VectorReadingMarks");
-  if (ours > 0.0 && base > 0.0) {
-    const double ratio = ours / base;
-    printf("\n%-40s %12s %12s %8s  %s\n", "comparison (cpu ns)", "iterator", "vector", "ratio", "target");
-    printf("%-40s %12.1f %12.1f %8.3f  <= 2.00 %s\n", "domain iteration vs vector of pointers", ours, base, ratio,
-           ratio <= 2.0 ? "met" : "MISSED");
-  }
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return benchratios::RunAndPrintRatios(argc, argv, kRatios); }

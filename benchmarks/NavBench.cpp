@@ -4,13 +4,11 @@
 // navigation-mesh writer. After the runs the ratio is printed.
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <map>
 #include <random>
-#include <string>
 #include <utility>
 #include <vector>
 
+#include "BenchRatios.h"
 #include "NavMeshWriter.h"
 #include "TWUtil/EStream.h"
 #include "VERirezo/NavMesh.h"
@@ -106,33 +104,10 @@ void BM_NavBreadthFirst(benchmark::State& state) {
 BENCHMARK(BM_NavReachable);
 BENCHMARK(BM_NavBreadthFirst);
 
-class NavRatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0) m_Times[r.benchmark_name()] = r.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    auto a = m_Times.find("BM_NavReachable"), b = m_Times.find("BM_NavBreadthFirst");
-    printf("\nRatios (CPU time):\n");
-    if (a != m_Times.end() && b != m_Times.end() && b->second > 0)
-      printf("  %-50s %6.3f\n", "table lookup / breadth-first (target <= 0.05)", a->second / b->second);
-    fflush(stdout);
-  }
-
-private:
-  std::map<std::string, double> m_Times;
+const std::vector<benchratios::Ratio> kRatios = {
+    {"table lookup / breadth-first (target <= 0.05)", "BM_NavReachable", "BM_NavBreadthFirst"},
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  NavRatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return benchratios::RunAndPrintRatios(argc, argv, kRatios); }

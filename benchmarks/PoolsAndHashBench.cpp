@@ -4,11 +4,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "BenchRatios.h"
 #include "TWUtil/DataArray.h"
 #include "TWUtil/HashTable.h"
 
@@ -156,44 +156,13 @@ BENCHMARK(BM_UnorderedMapGet);
 BENCHMARK(BM_HashSet);
 BENCHMARK(BM_UnorderedMapSet);
 
-// Console output as usual, then one line per pair with the ratio of the
-// times per iteration.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& r : runs)
-      if (r.run_type == Run::RT_Iteration && r.iterations > 0)
-        m_Times[r.benchmark_name()] = r.GetAdjustedCPUTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const char* pairs[][3] = {
-      {"pool lookup / plain array index (target <= 2)", "BM_PoolLookup", "BM_PlainArrayIndex"},
-      {"pool new+delete / heap new+delete", "BM_PoolNewDelete", "BM_HeapNewDelete"},
-      {"hash get / unordered_map find (target <= 2)", "BM_HashGet", "BM_UnorderedMapGet"},
-      {"hash set / unordered_map insert", "BM_HashSet", "BM_UnorderedMapSet"},
-    };
-    printf("\nRatios (ours / reference, CPU time):\n");
-    for (auto& p : pairs) {
-      auto a = m_Times.find(p[1]), b = m_Times.find(p[2]);
-      if (a == m_Times.end() || b == m_Times.end() || b->second <= 0) continue;
-      printf("  %-50s %6.2f\n", p[0], a->second / b->second);
-    }
-    fflush(stdout);
-  }
-
-private:
-  std::map<std::string, double> m_Times;
+const std::vector<benchratios::Ratio> kRatios = {
+    {"pool lookup / plain array index (target <= 2)", "BM_PoolLookup", "BM_PlainArrayIndex"},
+    {"pool new+delete / heap new+delete", "BM_PoolNewDelete", "BM_HeapNewDelete"},
+    {"hash get / unordered_map find (target <= 2)", "BM_HashGet", "BM_UnorderedMapGet"},
+    {"hash set / unordered_map insert", "BM_HashSet", "BM_UnorderedMapSet"},
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return benchratios::RunAndPrintRatios(argc, argv, kRatios); }

@@ -4,11 +4,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <cstdio>
-#include <map>
-#include <string>
 #include <vector>
 
+#include "BenchRatios.h"
 #include "NonTW/Zoet/ZoeBlit.h"
 #include "NonTW/Zoet/ZoePlatform.h"
 
@@ -65,38 +63,10 @@ void BM_LumaTableLookup(benchmark::State& state) {
 }
 BENCHMARK(BM_LumaTableLookup);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      m_Times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Time(const char* name) const {
-    auto it = m_Times.find(name);
-    return it == m_Times.end() ? 0.0 : it->second;
-  }
-
-private:
-  std::map<std::string, double> m_Times;
+const std::vector<benchratios::Ratio> kRatios = {
+    {"YUV_blit format 3 vs luma table lookup (target <= 2)", "BM_ConvertFrameFormat3", "BM_LumaTableLookup"},
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  double ours = reporter.Time("BM_ConvertFrameFormat3"), base = reporter.Time("BM_LumaTableLookup");
-  if (ours > 0.0 && base > 0.0) {
-    double ratio = ours / base;
-    printf("\n%-40s %12s %12s %8s  %s\n", "comparison (cpu ns per frame)", "ours", "baseline", "ratio", "target");
-    printf("%-40s %12.1f %12.1f %8.3f  <= 2.00 %s\n", "YUV_blit format 3 vs luma table lookup", ours, base, ratio,
-           ratio <= 2.0 ? "met" : "MISSED");
-  }
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return benchratios::RunAndPrintRatios(argc, argv, kRatios); }

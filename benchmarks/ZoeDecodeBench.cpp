@@ -8,10 +8,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <string>
 #include <vector>
 
+#include "BenchRatios.h"
 #include "NonTW/Zoet/ZoeDecode.h"
 #include "ZoeEncode.h"
 
@@ -128,39 +127,17 @@ void BM_CopyFilm(benchmark::State& state) {
 }
 BENCHMARK(BM_CopyFilm)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      times_[run.run_name.function_name] = run.GetAdjustedCPUTime();
-      cpuSeconds_[run.run_name.function_name] = run.cpu_accumulated_time / (double)run.iterations;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  double Time(const char* name) const {
-    auto it = times_.find(name);
-    return it == times_.end() ? 0.0 : it->second;
-  }
-  double CpuSeconds(const char* name) const {
-    auto it = cpuSeconds_.find(name);
-    return it == cpuSeconds_.end() ? 0.0 : it->second;
-  }
-
- private:
-  std::map<std::string, double> times_, cpuSeconds_;
+const std::vector<benchratios::Ratio> kRatios = {
+    {"decode vs plane copy", "BM_DecodeFilm", "BM_CopyFilm"},
 };
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  double decode = reporter.Time("BM_DecodeFilm"), copy = reporter.Time("BM_CopyFilm");
+  benchratios::TimesReporter reporter;
+  const int rc = benchratios::RunAndPrintRatios(argc, argv, kRatios, &reporter);
+  if (rc != 0) return rc;
   double seconds = reporter.CpuSeconds("BM_DecodeFilm");
-  if (decode > 0 && copy > 0) printf("\ndecode vs plane copy (cpu time): %.2f\n", decode / copy);
   if (seconds > 0) {
     double factor = (kFrames / seconds) / kFps;
     printf("real-time factor (frames per cpu second / %.0f): %.1f, target >= 20 %s\n", kFps, factor,
@@ -170,6 +147,5 @@ int main(int argc, char** argv) {
   uint32_t total = 0;
   for (uint32_t b : film.blocks) total += b;
   printf("DCT-coded blocks: %.0f%%\n", 100.0 * (film.blocks[IntraBlock] + film.blocks[InterBlock]) / total);
-  benchmark::Shutdown();
   return 0;
 }
