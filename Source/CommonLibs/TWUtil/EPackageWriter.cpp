@@ -13,13 +13,18 @@
 #include "TWUtil/EFile.h"
 #include "TWUtil/EPackageFile.h"
 
-namespace {
-
+// A file waiting to be written. Named (not file-local): the writer's
+// implementation record, which has external linkage, holds a list of them.
+namespace PackageWriterDetail {
 struct PendingFile {
   std::string dir, name, ext;  // lower case
   std::string sourcePath;      // read at write time when not empty
   std::vector<unsigned char> data;
 };
+}  // namespace PackageWriterDetail
+using PackageWriterDetail::PendingFile;
+
+namespace {
 
 struct Node {
   unsigned char ch;
