@@ -1,13 +1,16 @@
 // A render driver that only records: the bytes and format of every sample
 // loaded, every attachment and every stream refill, so that tests and fuzz
-// harnesses can look at exactly what the runtime handed over. It installs
-// itself as the runtime's render interface and the stream track answers
-// while it lives.
+// harnesses can look at exactly what the runtime handed over, and the
+// track commands (play, stop, stop looping) in order. It installs itself as
+// the runtime's render interface and the stream track answers while it
+// lives (an opened runtime's voice controller answers instead); the test
+// calls the timer procedure itself.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <string>
 #include <memory>
 #include <vector>
 
@@ -42,7 +45,7 @@ class FakeRenderDriver final : public IAUDRenderInterface, public IAUDStreamTrac
   }
   ~FakeRenderDriver() {
     IAUDResourceManager::m_pRenderInterface = m_pPrevious;
-    g_pStreamTracks = nullptr;
+    if (g_pStreamTracks == this) g_pStreamTracks = nullptr;
   }
   FakeRenderDriver(const FakeRenderDriver&) = delete;
   FakeRenderDriver& operator=(const FakeRenderDriver&) = delete;
@@ -51,17 +54,25 @@ class FakeRenderDriver final : public IAUDRenderInterface, public IAUDStreamTrac
   std::map<long, FakeTrack> tracks;
   int exclusiveDepth = 0, exclusiveEntries = 0;
   bool refuseUpdates = false;
+  std::vector<std::string> calls;
+  void (*proc)() = nullptr;
 
   // IAUDStreamTracks
-  bool IsTrackPlaying(int32_t track) override { return tracks[track].playing; }
-  CSample* GetTrackSample(int32_t track) override { return tracks[track].sample; }
-  uint32_t GetTrackLoopCount(int32_t track) override { return tracks[track].loops; }
-  void DecrementTrackLoopCount(int32_t track) override {
+  bool IsTrackPlaying(long track, void*, long*) override { return tracks[track].playing; }
+  CSample* GetTrackSample(long track, void*) override { return tracks[track].sample; }
+  long GetTrackLoopCount(long track) const override {
+    auto it = tracks.find(track);
+    return it == tracks.end() ? 0 : (long)it->second.loops;
+  }
+  void DecrementTrackLoopCount(long track) override {
     if (tracks[track].loops) --tracks[track].loops;
   }
 
   // IAUDRenderInterface
-  long SetSchedulerTimerProc(void (*)()) override { return 10000; }
+  long SetSchedulerTimerProc(void (*pProc)()) override {
+    proc = pProc;
+    return 10000;
+  }
   void BeginExclusiveMode() override {
     ++exclusiveDepth;
     ++exclusiveEntries;
@@ -98,11 +109,14 @@ class FakeRenderDriver final : public IAUDRenderInterface, public IAUDStreamTrac
     tracks[track].refills.emplace_back(p, p + size);
     return true;
   }
-  void PlayTracks(long*, long, unsigned long) override {}
+  void PlayTracks(long* list, long count, unsigned long loop) override {
+    Record("PlayTracks", list, count);
+    calls.back() += " loop " + std::to_string(loop);
+  }
   void PauseTracks(long*, long) override {}
-  void StopTracks(long*, long) override {}
+  void StopTracks(long* list, long count) override { Record("StopTracks", list, count); }
   void StopAllTracks() override {}
-  void StopTracksLooping(long*, long) override {}
+  void StopTracksLooping(long* list, long count) override { Record("StopTracksLooping", list, count); }
   void SetTrackLevel(long, float) override {}
   void SetTrackPosition(long, IAUDVector&) override {}
   void SetTrackVelocity(long, IAUDVector&) override {}
@@ -137,6 +151,11 @@ class FakeRenderDriver final : public IAUDRenderInterface, public IAUDStreamTrac
   void SetListenerOrientation(IAUDVector&, IAUDVector&) override {}
 
  private:
+  void Record(const char* name, const long* list, long count) {
+    std::string s = name;
+    for (long i = 0; i < count; ++i) s += " " + std::to_string(list[i]);
+    calls.push_back(s);
+  }
   bool Load(unsigned long ch, unsigned short bits, unsigned long rate, unsigned long size, const void* data,
             void** handle, bool streaming, bool temporary) {
     if (!handle || !data || !size) return false;
