@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeRenderDriver.h"
+#include "RecordingRender.h"
 #include "IAUDTestSupport.h"
 #include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CSample.h"
