@@ -112,7 +112,8 @@ void IAUDResourceManager::AddSampleBank(IAUDSampleBank* bank, uint32_t slot) {
   slot &= 0xFFu;
   if (IAUDSampleBank* old = m_pSampleBanks[slot]) {
     m_pSampleBanks[slot] = nullptr;
-    old->RemoveObject();
+    // A bank put again into its own slot stays.
+    if (old != bank) old->RemoveObject();
   }
   m_pSampleBanks[slot] = bank;
   if (bank) bank->SetResourceIndex(slot);

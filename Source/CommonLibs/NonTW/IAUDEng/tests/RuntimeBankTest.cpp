@@ -144,6 +144,12 @@ TEST_F(RuntimeBankTest, TheProjectLoadsThroughTheResourceManager) {
   EXPECT_FALSE(IAUDResourceManager::IsValidSamplePointer(nullptr));
   CSample stray(nullptr);
   EXPECT_FALSE(IAUDResourceManager::IsValidSamplePointer(&stray));
+  // A bank put again into its own slot is kept, not removed.
+  IAUDSampleBank* slot3 = IAUDResourceManager::GetResourceSampleBank(3);
+  IAUDResourceManager::AddSampleBank(slot3, 3);
+  EXPECT_EQ(IAUDResourceManager::GetResourceSampleBank(3), slot3);
+  EXPECT_EQ(IAUDResourceManager::GetSample(0x40002), sample);
+  EXPECT_FALSE(driver.loads.empty() || driver.loads[0]->freed);
   ASSERT_EQ(driver.loads.size(), 1u);  // the streaming bank preloads nothing
   EXPECT_EQ(driver.loads[0]->bytes, resident);
 
