@@ -10,7 +10,7 @@
 #include "NonTW/IAUDEng/CSample.h"
 #include "NonTW/IAUDEng/IAUDResourceManager.h"
 #include "NonTW/IAUDEng/IAUDSampleBank.h"
-#include "NonTW/IAUDEng/tests/FakeRenderDriver.h"
+#include "NonTW/IAUDEng/tests/RecordingRender.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "NonTW/IAUDEng/Array/TCArray.h"
 #include "NonTW/IAUDEng/CGroup.h"
 #include "NonTW/IAUDEng/CPlayer.h"
+#include "NonTW/IAUDEng/CSample.h"
 #include "NonTW/IAUDEng/IAUDContentBank.h"
 #include "NonTW/IAUDEng/IAUDEffectSlotController.h"
 #include "NonTW/IAUDEng/IAUDFileObject.h"
@@ -44,6 +45,7 @@ IAUDResourceManager::IAUDResourceManager(IAUDRenderInterface* pRenderInterface) 
   m_pTranslator = new IAUDTranslator();
   m_pScheduler = new IAUDScheduler();
   for (IAUDSampleBank*& slot : m_pSampleBanks) slot = nullptr;
+  InitVorbisFile();
   if (pRenderInterface) pRenderInterface->EndExclusiveMode();
 }
 
@@ -62,6 +64,7 @@ void IAUDResourceManager::ReleaseAll() {
   m_pRenderInterface = nullptr;
   m_pMasterPlayer = nullptr;
   m_pActivePlayers = nullptr;
+  ShutdownVorbisFile();
 }
 
 void IAUDResourceManager::ReleaseAllResources() {
@@ -91,11 +94,26 @@ void IAUDResourceManager::ReleaseAllContent() {
   }
 }
 
+IAUDFileObject* IAUDResourceManager::LoadFile(void* file) {
+  ReleaseAllResources();
+  // The object makes itself the project file as it is constructed.
+  IAUDFileObject* project = new IAUDFileObject();
+  project->ParseFile(file);
+  return project;
+}
+
+IAUDContentBank* IAUDResourceManager::LoadContentBank(void* file) {
+  IAUDContentBank* bank = new IAUDContentBank();
+  bank->ParseFile(file);
+  return bank;
+}
+
 void IAUDResourceManager::AddSampleBank(IAUDSampleBank* bank, uint32_t slot) {
   slot &= 0xFFu;
   if (IAUDSampleBank* old = m_pSampleBanks[slot]) {
     m_pSampleBanks[slot] = nullptr;
-    old->RemoveObject();
+    // A bank put again into its own slot stays.
+    if (old != bank) old->RemoveObject();
   }
   m_pSampleBanks[slot] = bank;
   if (bank) bank->SetResourceIndex(slot);
@@ -128,6 +146,24 @@ CSample* IAUDResourceManager::GetSample(uint32_t reference) {
   if (bankNumber == 0 || bankNumber > 256) return m_pFileObject ? m_pFileObject->GetFileSample(index) : nullptr;
   IAUDSampleBank* bank = m_pSampleBanks[bankNumber - 1];
   return bank ? bank->GetBankSample(index) : nullptr;
+}
+
+namespace {
+// Compares pointers only: the sample may already be gone.
+bool ResourceBankHoldsSample(IAUDSampleBank* bank, const CSample* sample) {
+  if (!bank) return false;
+  for (int32_t i = 0, n = bank->GetBankSampleSlotCount(); i < n; ++i)
+    if (bank->GetBankSample((uint32_t)i) == sample) return true;
+  return false;
+}
+}  // namespace
+
+bool IAUDResourceManager::IsValidSamplePointer(const CSample* sample) {
+  if (!sample) return false;
+  if (m_pFileObject && ResourceBankHoldsSample(m_pFileObject->GetFileSampleBank(), sample)) return true;
+  for (IAUDSampleBank* bank : m_pSampleBanks)
+    if (ResourceBankHoldsSample(bank, sample)) return true;
+  return false;
 }
 
 uint32_t IAUDResourceManager::GetMicrosPerPeriod() { return m_pScheduler ? m_pScheduler->GetMicrosInPeriod() : 0; }

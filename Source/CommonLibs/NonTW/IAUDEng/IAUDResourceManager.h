@@ -33,6 +33,12 @@ class IAUDResourceManager {
   static void ReleaseAllBanks();
   static void ReleaseAllContent();
 
+  // Reads a project file from an open stream; everything loaded before is
+  // released first. Missing banks leave their error code (-12, -13).
+  static IAUDFileObject* LoadFile(void* file);
+  // A content bank parsed from an open stream; the caller links it.
+  static IAUDContentBank* LoadContentBank(void* file);
+
   // Sample-bank slots 0..255.
   static int32_t AddNewSampleBank(IAUDSampleBank* bank);
   static void AddSampleBank(IAUDSampleBank* bank, uint32_t slot);
@@ -41,6 +47,8 @@ class IAUDResourceManager {
   // High 16 bits: slot + 1 (0 or above 256: the project's own bank); low 16
   // bits: the sample's index in that bank.
   static CSample* GetSample(uint32_t reference);
+  // Whether the sample lives in the project's own bank or in a slot's bank.
+  static bool IsValidSamplePointer(const CSample* sample);
 
   // The index of the group whose title equals title; a new group is made in
   // the first empty entry of the table, or appended, when none does.

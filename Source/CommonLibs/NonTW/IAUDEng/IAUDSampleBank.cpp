@@ -262,7 +262,7 @@ void IAUDSampleBank::ProcessActiveStreams() {
   driver->BeginExclusiveMode();
   for (int32_t i = 0; i < m_aStreams.GetElementCount();) {
     SStreamInstance* s = m_aStreams.GetElementMember(i);
-    if (!g_pStreamTracks->IsTrackPlaying(s->lTrack) || g_pStreamTracks->GetTrackSample(s->lTrack) != s->pSample) {
+    if (!g_pStreamTracks->IsTrackPlaying(s->lTrack, nullptr, nullptr) || g_pStreamTracks->GetTrackSample(s->lTrack, nullptr) != s->pSample) {
       RemoveStream(i);
       continue;
     }

@@ -24,14 +24,14 @@ struct SStreamInstance {
   void* pDecoder;  // an owned OggVorbis_File, or null
 };
 
-// What the refills ask about a driver track; the voice controller answers
-// through g_pStreamTracks.
+// What the refills ask about a driver track (handle null: the number is the
+// driver's track); the voice controller answers through g_pStreamTracks.
 class IAUDStreamTracks {
  public:
-  virtual bool IsTrackPlaying(int32_t track) = 0;
-  virtual CSample* GetTrackSample(int32_t track) = 0;
-  virtual uint32_t GetTrackLoopCount(int32_t track) = 0;
-  virtual void DecrementTrackLoopCount(int32_t track) = 0;
+  virtual bool IsTrackPlaying(long local, void* handle, long* ownerLoops) = 0;
+  virtual CSample* GetTrackSample(long local, void* handle) = 0;
+  virtual long GetTrackLoopCount(long track) const = 0;
+  virtual void DecrementTrackLoopCount(long track) = 0;
 
  protected:
   ~IAUDStreamTracks() = default;

@@ -10,6 +10,7 @@
 #include "NonTW/IAUDEng/CSample.h"
 #include "NonTW/IAUDEng/IAUDContentObject.h"
 #include "NonTW/IAUDEng/IAUDMath.h"
+#include "NonTW/IAUDEng/IAUDSampleBank.h"
 #include "NonTW/IAUDEng/IAUDScheduler.h"
 
 struct IAUDVoiceController::SVoice {
@@ -77,6 +78,7 @@ long IAUDVoiceController::LinearToMillibels(float linear) {
 float IAUDVoiceController::MillibelsToLinear(long millibels) { return std::exp((float)millibels * 0.0011513f); }
 
 IAUDVoiceController::IAUDVoiceController() {
+  g_pStreamTracks = this;
   IAUDRenderInterface* ri = m_pRenderInterface;
   if (!ri) return;
   long total = ri->GetTotalTrackCount();
@@ -89,6 +91,7 @@ IAUDVoiceController::IAUDVoiceController() {
 }
 
 IAUDVoiceController::~IAUDVoiceController() {
+  if (g_pStreamTracks == this) g_pStreamTracks = nullptr;
   for (uint32_t i = 0; i < m_dwOpenHandles; ++i) std::free(m_apHandles[i]);
 }
 
@@ -240,7 +243,15 @@ bool IAUDVoiceController::IsTrackPlaying(long local, void* handle, long* ownerLo
       m_anLoops[t] = 0;
     }
   }
-  if (m_adwEnd[t] <= now + 5) m_abPlaying[t] = (ri && ri->GetTrackPlayingState(t)) ? 1 : 0;
+  if (m_adwEnd[t] <= now + 5) {
+    m_abPlaying[t] = (ri && ri->GetTrackPlayingState(t)) ? 1 : 0;
+    // A streamed track that ran dry is stopped so that its stream ends too.
+    if (!m_abPlaying[t] && ri) {
+      CSample* sample = m_anAttached[t] == -1 ? nullptr : GetSample((uint32_t)m_anAttached[t]);
+      IAUDSampleBank* bank = sample ? sample->GetSampleBank() : nullptr;
+      if (bank && bank->GetStreamPacketTimeLength() != 0) ri->StopTracks(&t, 1);
+    }
+  }
   return m_abPlaying[t] != 0;
 }
 
@@ -355,8 +366,10 @@ void IAUDVoiceController::StopVoice(void* handle) {
   v->dwPaused = 0;
   long list[256];
   for (uint32_t k = 0; k < v->dwNumTracks; ++k) {
-    list[k] = v->alTracks[k];
-    m_abPlaying[list[k]] = 0;
+    long t = list[k] = v->alTracks[k];
+    m_abPlaying[t] = 0;
+    CSample* sample = m_anAttached[t] == -1 ? nullptr : GetSample((uint32_t)m_anAttached[t]);
+    if (IAUDSampleBank* bank = sample ? sample->GetSampleBank() : nullptr) bank->KillTrackStream((int32_t)t, sample);
   }
   ri->StopTracks(list, (long)v->dwNumTracks);
 }

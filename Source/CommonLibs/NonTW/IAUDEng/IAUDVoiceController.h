@@ -10,6 +10,7 @@
 
 #include "NonTW/IAUDEng/IAUDEAX.h"
 #include "NonTW/IAUDEng/IAUDResourceManager.h"
+#include "NonTW/IAUDEng/IAUDSampleBank.h"
 #include "NonTW/IAUDEng/IAUDVoiceTrackState.h"
 
 class CGroup;
@@ -36,10 +37,11 @@ struct SVoiceData {
   EAX40ACTIVEFXSLOTS eaxActiveSlots;
 };
 
-class IAUDVoiceController : public IAUDResourceManager {
+class IAUDVoiceController : public IAUDResourceManager, public IAUDStreamTracks {
  public:
   static constexpr uint32_t kNever = 0xFFFFFFFFu;
 
+  // Answers the sample banks' stream refills (g_pStreamTracks) while it lives.
   IAUDVoiceController();
   virtual ~IAUDVoiceController();
   virtual void DeleteObject() { delete this; }
@@ -49,7 +51,7 @@ class IAUDVoiceController : public IAUDResourceManager {
   void CloseVoiceHandle(void* handle);
   bool IsHandleValid(void* handle) const;
   void BlockHandleOutput(void* handle, bool block);
-  bool IsTrackPlaying(long local, void* handle, long* ownerLoops);
+  bool IsTrackPlaying(long local, void* handle, long* ownerLoops) override;
   void SetTrackPlayTime(long track, float voicePitch, float curvePitch, unsigned long loops);
   void SetSilenceTrackPlayTime(long track, unsigned long ms);
   void PlayVoiceTrack(long local, void* handle, unsigned long loops);
@@ -63,9 +65,9 @@ class IAUDVoiceController : public IAUDResourceManager {
   void ResetTrackState(long local, void* handle);
   void FlushTrackState(long local, void* handle);
   void GetTrackState(long local, IAUDTrackState* out, void* handle);
-  CSample* GetTrackSample(long local, void* handle);
-  long GetTrackLoopCount(long track) const;
-  void DecrementTrackLoopCount(long track);
+  CSample* GetTrackSample(long local, void* handle) override;
+  long GetTrackLoopCount(long track) const override;
+  void DecrementTrackLoopCount(long track) override;
   long GetAvailableVoiceCount() const { return m_nFreeTracks; }
   uint32_t GetTotalTrackCount() const { return m_dwTotalTracks; }
   uint32_t GetTrackStartTime(long track) const { return m_adwStart[track & 255]; }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "FakeRenderDriver.h"
+#include "RecordingRender.h"
 #include "IAUDTestSupport.h"
 #include "NonTW/IAUDEng/CAudioBuffer.h"
 #include "NonTW/IAUDEng/CSample.h"

@@ -19,10 +19,10 @@ namespace {
 class WaveTracks final : public IAUDStreamTracks {
  public:
   WaveTracks(CAudioDrv* driver, CSample* sample) : m_pDriver(driver), m_pSample(sample) {}
-  bool IsTrackPlaying(int32_t track) override { return m_pDriver->GetTrackPlayingState(track); }
-  CSample* GetTrackSample(int32_t) override { return m_pSample; }
-  uint32_t GetTrackLoopCount(int32_t) override { return 0; }
-  void DecrementTrackLoopCount(int32_t) override {}
+  bool IsTrackPlaying(long track, void*, long*) override { return m_pDriver->GetTrackPlayingState(track); }
+  CSample* GetTrackSample(long, void*) override { return m_pSample; }
+  long GetTrackLoopCount(long) const override { return 0; }
+  void DecrementTrackLoopCount(long) override {}
 
  private:
   CAudioDrv* m_pDriver;
