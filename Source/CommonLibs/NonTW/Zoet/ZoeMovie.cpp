@@ -212,9 +212,9 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
   }
   uint64_t fps = ((uint64_t)h.rate + h.divisor / 2) / h.divisor;
   if (fps < 1) fps = 1;
-  // More than one entry per frame of the file is never used.
-  if (fps > h.frameCount + 1ull) fps = h.frameCount + 1ull;
   image.framesPerSecond = (uint32_t)fps;
+  // A ring never needs more entries than the file has frames.
+  image.timingRingSize = (uint32_t)(fps < h.frameCount + 1ull ? fps : h.frameCount + 1ull);
   image.width = width;
   image.height = height;
   image.frameCount = h.frameCount;
@@ -233,7 +233,7 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
   // 6.
   const uint32_t listCount = st.trackCount;
   pushmalloc((void**)&image.changeMap, image.changeMapSize + 16);
-  for (uint32_t r = 0; r < ZOE_TIMING_RINGS; r++) pushmalloc((void**)&image.timingRings[r], image.framesPerSecond * 4);
+  for (uint32_t r = 0; r < ZOE_TIMING_RINGS; r++) pushmalloc((void**)&image.timingRings[r], image.timingRingSize * 4);
   pushmalloc((void**)&image.tracks, (uint32_t)sizeof(TrackSound) * (listCount ? listCount : 1));
   pushmalloc((void**)&image.openTracks, 4 * (listCount ? listCount : 1));
   uint32_t bundleSizes[ZOE_BUNDLE_COUNT];
@@ -296,7 +296,7 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
     }
   }
   if (!peak) {
-    peak = (uint64_t)(ZoetIndexEntry(m, h.frameCount) - ZoetIndexEntry(m, 0)) * F / h.frameCount;
+    peak = (uint64_t)((unsigned __int128)(ZoetIndexEntry(m, h.frameCount) - ZoetIndexEntry(m, 0)) * F / h.frameCount);
     m->peakSecondFrame = 0;
   }
   m->peakSecondBytes = peak > 0xFFFFFFFFu ? 0xFFFFFFFFu : (uint32_t)peak;

@@ -75,7 +75,8 @@ struct ZoetMovie {
   uint32_t openTime;
   uint32_t twoFrameTime;
   uint32_t framesPerSecond;  // for the one-second statistics windows
-  uint32_t* timingRings[ZOE_TIMING_RINGS];  // framesPerSecond entries each
+  uint32_t timingRingSize;  // framesPerSecond entries, at most frame count + 1
+  uint32_t* timingRings[ZOE_TIMING_RINGS];
   uint8_t* bundles[ZOE_BUNDLE_COUNT];
   uint32_t videoOn, soundOn;
   uint32_t frameBytes;  // bytes of the loaded frame
