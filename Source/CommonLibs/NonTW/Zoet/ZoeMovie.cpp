@@ -63,7 +63,7 @@ void OpenTracks(ZoetMovie* m, uint32_t fileRate, uint32_t fileDiv, bool rateChan
   uint32_t count = 0;
   for (uint32_t i = 0; i < st.trackCount; i++)
     for (int32_t t = 0; t < m->trackCount; t++)
-      if (m->trackIds[t] == st.trackIds[i]) {
+      if ((int32_t)GetLE32((const uint8_t*)&m->trackIds[t]) == st.trackIds[i]) {
         m->openTracks[count++] = t;
         break;
       }
@@ -72,7 +72,7 @@ void OpenTracks(ZoetMovie* m, uint32_t fileRate, uint32_t fileDiv, bool rateChan
   for (uint32_t i = 0; i < count; i++) {
     int32_t t = m->openTracks[i];
     TrackSound* s = &m->tracks[kept];
-    uint32_t word = m->trackWords[t];
+    uint32_t word = GetLE32((const uint8_t*)&m->trackWords[t]);
     uint32_t speed = s->speed;
     memset(s, 0, sizeof(*s));
     s->speed = speed;
@@ -83,7 +83,7 @@ void OpenTracks(ZoetMovie* m, uint32_t fileRate, uint32_t fileDiv, bool rateChan
     uint32_t channels = (word & (1u << 29)) ? 2 : 1;
     if (!ZoetOpenSoundOutput(s, rate, bits, channels, m->openFlags, m)) continue;
     if (s->alignMask == 0) s->alignMask = 0xFFFFFFFFu;
-    uint64_t ringBytes = ((uint64_t)m->trackMaxSizes[t] + 255) / 256 * 256;
+    uint64_t ringBytes = ((uint64_t)GetLE32((const uint8_t*)&m->trackMaxSizes[t]) + 255) / 256 * 256;
     uint8_t* ring = ringBytes && ringBytes <= 0x7FFFFFFF ? (uint8_t*)radmalloc((uint32_t)ringBytes) : nullptr;
     if (!ring) {
       if (s->close) s->close(s);
@@ -272,11 +272,6 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
     if (io->readHeader(io, 0xFFFFFFFFu, m->frameIndex, 4 * (h.indexFrames + 1)) != 4 * (h.indexFrames + 1) ||
         io->readError)
       failure = kZoeErrorHeader;
-    for (uint32_t t = 0; t < h.trackCount; t++) {
-      m->trackMaxSizes[t] = GetLE32((uint8_t*)&m->trackMaxSizes[t]);
-      m->trackWords[t] = GetLE32((uint8_t*)&m->trackWords[t]);
-      m->trackIds[t] = (int32_t)GetLE32((uint8_t*)&m->trackIds[t]);
-    }
   }
   if (!failure) failure = zoemovie::CheckIndex(h, m);
   if (failure) {

@@ -67,6 +67,7 @@ struct ZoetMovie {
   uint32_t ioBufferSize;
   uint32_t decodeWidth, decodeHeight;
   int32_t* openTracks;
+  // The file's three track tables, as little-endian words.
   uint32_t* trackMaxSizes;
   uint32_t* trackWords;
   int32_t* trackIds;
