@@ -11,6 +11,7 @@
 #include "ZoeEncode.h"
 #include "ZoeMovieWrite.h"
 #include "ZoeFuzzSupport.h"
+#include "NonTW/Zoet/ZoeMovie.h"
 
 namespace {
 
@@ -125,6 +126,9 @@ int main(int argc, char** argv) {
     }
     ok = WriteFile(open + "/movie" + std::to_string(tracks) + ".zoe", zoeenc::WriteMovie(m));
   }
+  // The library's own logo movie.
+  const uint8_t* logo = static_cast<const uint8_t*>(ZoetLogoAddress());
+  if (ok) ok = WriteFile(open + "/logo.zoe", std::vector<uint8_t>(logo, logo + ZOE_LOGO_BYTES));
   if (!ok) {
     fprintf(stderr, "zoe_seeds: cannot write the seeds into %s\n", argv[1]);
     return 1;

@@ -16,6 +16,14 @@ string(SUBSTRING "${logo}" 0 104 head)
 if(NOT head STREQUAL "5a4f4569f839000001000000cc39000001000000e0000000fc0000000a00000001000000000000000000000035000000003a0000")
   message(FATAL_ERROR "unexpected logo header: ${head}")
 endif()
+# The video library compiles in exactly these bytes.
+file(READ ${HERE}/../../Source/CommonLibs/NonTW/Zoet/ZoeLogo.cpp source)
+string(REGEX MATCHALL "0x[0-9a-f][0-9a-f]" compiled "${source}")
+string(REPLACE ";" "" compiled "${compiled}")
+string(REPLACE "0x" "" compiled "${compiled}")
+if(NOT compiled STREQUAL logo)
+  message(FATAL_ERROR "the library's logo (ZoeLogo.cpp) is not what mkzoe makes from LogoPicture.tga")
+endif()
 
 # Sound: 16-bit samples from text (no zero bytes), mono 8000 Hz, id 3.
 string(REPEAT "AbCdEfGhIjKlMnOp" 600 pcm)
