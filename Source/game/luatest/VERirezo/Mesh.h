@@ -2,8 +2,11 @@
 // full mesh (hierarchy, models, skeletons, drawing) builds on this.
 #pragma once
 
+#include "TWMath/Matrix.h"
 #include "TWMath/Vector.h"
 #include "VERirezo/Instancable.h"
+
+class ECollisionTree;
 
 class EMesh : public EInstancable {
 public:
@@ -43,9 +46,18 @@ public:
   const EEuler& GetRotationRad() const { return m_eRotation; }
   const EVec3& GetScale() const { return m_vScale; }
 
+  // The collision tree of the mesh's model (owned by the model) and the
+  // mesh's world transform, parents included.
+  ECollisionTree* GetCollisionTree() const { return m_pCollisionTree; }
+  void SetCollisionTree(ECollisionTree* pTree) { m_pCollisionTree = pTree; }
+  const EMat4& GetInclusiveTransform() const { return m_InclusiveTrans; }
+  void SetInclusiveTransform(const EMat4& m) { m_InclusiveTrans = m; }
+
 private:
   unsigned m_uFlags;
   EVec3 m_vPosition;
   EEuler m_eRotation;
   EVec3 m_vScale;
+  ECollisionTree* m_pCollisionTree = nullptr;
+  EMat4 m_InclusiveTrans;
 };
