@@ -535,6 +535,7 @@ bool ENavMesh::IsReachable(ENavQuery& q) {
       if (!src.GetCollisionTri(q.m_iSrcPoly, tri)) return false;
       EVec3 dir = *q.m_pDstPos - *q.m_pSrcPos;
       dir.Normalize();
+      src.AdjustForObstacles(dir, *q.m_pSrcPos, *q.m_pDstPos, 1.1f * q.m_fRadius, q.m_pEntity, q.m_pTarget);
       EVec3 n = (tri[1] - tri[0]).Cross(tri[2] - tri[0]);
       n.Normalize();
       *q.m_pOutDir = dir - n * dir.Dot(n);

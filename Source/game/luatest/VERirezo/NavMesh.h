@@ -142,6 +142,10 @@ public:
   void DumpInfo() const;
   void ListObstacles(int playground) const;
   unsigned GetMemUsage() const;
+  // Rebuilds the corner normals and every polygon's corner indices from the
+  // triangles: one averaged inward normal per boundary corner.
+  void ProcessNormals();
+  const EVec3& GetCornerNormal(int i) const { return m_aCornerNormals[i]; }
 
   // 1: walkable without a jump; 0: a jump first, landing point written;
   // -1: no path.
@@ -173,6 +177,7 @@ private:
   bool ReadPlayground(EStream& s, unsigned version);
   EMesh* CollisionMesh() const;
   bool SteerInternal(ENavQuery& query, int table);
+  void MarkAdjacentPolys(int from, int fromEdge, const EVec3& corner, int index, std::vector<int>& weights);
   void FreeTables();
   void CopyFrom(const ENavMesh& other);
   void TakeFrom(ENavMesh& other) noexcept;

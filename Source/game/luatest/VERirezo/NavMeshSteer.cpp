@@ -262,3 +262,76 @@ bool ENavMesh::SteerInternal(ENavQuery& q, int table) {
   AdjustForObstacles(*q.m_pOutDir, start, left, 1.1f * q.m_fRadius, q.m_pEntity, q.m_pTarget);
   return true;
 }
+
+namespace navsteer_detail {
+
+// Unit normal of edge e of a triangle, in its plane, pointing inside.
+EVec3 EdgeInwardNormal(const EVec3 tri[3], int e) {
+  const EVec3 d = tri[(e + 1) % 3] - tri[e];
+  EVec3 n = FaceNormal(tri).Cross(d);
+  n.Normalize();
+  if (n.Dot(tri[(e + 2) % 3] - tri[e]) < 0.0f) n = n * -1.0f;
+  return n;
+}
+
+}  // namespace navsteer_detail
+
+// Continues around the corner at point corner from polygon from, which is
+// left across its edge fromEdge into poly: every polygon met gets the corner
+// index, and the boundary edge that closes the fan adds its normal.
+void ENavMesh::MarkAdjacentPolys(int from, int fromEdge, const EVec3& corner, int index, std::vector<int>& weights) {
+  using namespace navsteer_detail;
+  for (size_t step = 0; step <= m_aPolys.size(); ++step) {
+    EVec3 tri[3];
+    const int poly = m_aPolys[from].m_aNeighbour[fromEdge];
+    if (poly < 0) {
+      if (!GetCollisionTri(from, tri)) return;
+      m_aCornerNormals[index] = m_aCornerNormals[index] + EdgeInwardNormal(tri, fromEdge);
+      ++weights[index];
+      return;
+    }
+    if (!ValidPoly(poly) || !GetCollisionTri(poly, tri)) return;
+    int shared = -1, c = -1;
+    for (int j = 0; j < 3; ++j) {
+      if (m_aPolys[poly].m_aNeighbour[j] == from) shared = j;
+      if (tri[j].x == corner.x && tri[j].y == corner.y && tri[j].z == corner.z) c = j;
+    }
+    if (shared < 0 || c < 0 || (shared != c && shared != (c + 2) % 3)) return;
+    m_aPolys[poly].m_aCorner[c] = index;
+    // The edges at corner c are c and c-1; the walk leaves by the one it
+    // did not come in by.
+    const int other = shared == c ? (c + 2) % 3 : c;
+    from = poly;
+    fromEdge = other;
+  }
+}
+
+void ENavMesh::ProcessNormals() {
+  using namespace navsteer_detail;
+  std::vector<int> weights;
+  m_aCornerNormals.clear();
+  for (ENavPoly& p : m_aPolys) p.m_aCorner[0] = p.m_aCorner[1] = p.m_aCorner[2] = -1;
+  for (int i = 0; i < (int)m_aPolys.size(); ++i) {
+    EVec3 tri[3];
+    if (!GetCollisionTri(i, tri)) break;
+    for (int k = 0; k < 3; ++k) {
+      if (m_aPolys[i].m_aNeighbour[k] >= 0) continue;
+      const EVec3 normal = EdgeInwardNormal(tri, k);
+      // The start corner spreads back across the edge before k, the end
+      // corner forward across the edge after k.
+      const int ends[2] = {k, (k + 1) % 3};
+      const int spread[2] = {(k + 2) % 3, (k + 1) % 3};
+      for (int side = 0; side < 2; ++side) {
+        if (m_aPolys[i].m_aCorner[ends[side]] >= 0) continue;
+        const int index = (int)m_aCornerNormals.size();
+        m_aCornerNormals.push_back(normal);
+        weights.push_back(1);
+        EASSERT((int)weights.size() == (int)m_aCornerNormals.size());
+        m_aPolys[i].m_aCorner[ends[side]] = index;
+        MarkAdjacentPolys(i, spread[side], tri[ends[side]], index, weights);
+      }
+    }
+  }
+  for (size_t n = 0; n < m_aCornerNormals.size(); ++n)
+    m_aCornerNormals[n] = m_aCornerNormals[n] * (1.0f / (float)(weights[n] > 0 ? weights[n] : 1));
+}

@@ -318,4 +318,46 @@ TEST_F(NavSteerFixture, LookaheadsThatCannotFinishAnswerFalse) {
   }
 }
 
+TEST_F(NavSteerFixture, ProcessNormalsAveragesTheWallsAtEachCorner) {
+  AddCell(0, 0);
+  AddCell(1, 0);
+  AddCell(1, 1);
+  Build();
+  ENavMesh& pg = *m_nav.GetPlayground(0);
+  pg.ProcessNormals();
+  // Every polygon that touches a boundary corner names that corner's normal.
+  struct Case {
+    float x, z;     // the corner
+    EVec3 normal;   // the mean of its two walls' inward normals
+  };
+  const Case cases[] = {
+      {0, 0, EVec3(0.5f, 0, 0.5f)},      // convex, both walls on one triangle
+      {100, 100, EVec3(0.5f, 0, -0.5f)}, // the inner corner of the L
+      {200, 0, EVec3(-0.5f, 0, 0.5f)},
+      {100, 200, EVec3(0.5f, 0, -0.5f)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.x * 1000 + c.z);
+    int index = -1, users = 0;
+    for (int p = 0; p < pg.GetNumPolys(); ++p) {
+      EVec3 tri[3];
+      ASSERT_TRUE(pg.GetCollisionTri(p, tri));
+      for (int k = 0; k < 3; ++k) {
+        if (tri[k].x != c.x || tri[k].z != c.z) continue;
+        ++users;
+        if (index < 0) index = pg.GetPoly(p).m_aCorner[k];
+        EXPECT_EQ(index, pg.GetPoly(p).m_aCorner[k]);
+      }
+    }
+    ASSERT_GE(index, 0);
+    EXPECT_GE(users, 1);
+    const EVec3& n = pg.GetCornerNormal(index);
+    EXPECT_NEAR(c.normal.x, n.x, 1e-4f);
+    EXPECT_NEAR(0.0f, n.y, 1e-4f);
+    EXPECT_NEAR(c.normal.z, n.z, 1e-4f);
+  }
+  // The corridor has eight boundary corners.
+  EXPECT_EQ(8, pg.GetNumCornerNormals());
+}
+
 }  // namespace
