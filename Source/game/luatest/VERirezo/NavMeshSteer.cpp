@@ -6,6 +6,7 @@
 #include "Game/GameApp.h"
 #include "TWMath/Intersect.h"
 #include "TWMath/Primitives.h"
+#include "TWUtil/EMemStack.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/Entity.h"
 #include "VERirezo/NavMesh.h"
@@ -49,16 +50,16 @@ bool ENavMesh::HasStraightPath(const ENavQuery& q) const {
   int cur = q.m_iSrcPoly;
   EVec3 pos = *q.m_pSrcPos;
   const EVec3 d = Normalised(*q.m_pDstPos - *q.m_pSrcPos);
-  std::vector<int> visited;
+  ETempArray<int> visited(*GetThreadLocalStack());
   for (;;) {
     const int e = FindExitEdge(cur, d, pos);
     if (e == -1) return false;
     const int next = m_aPolys[cur].m_aNeighbour[e];
     if (!ValidPoly(next)) return false;
-    visited.push_back(cur);
+    visited.AddData(cur);
     cur = next;
-    for (int v : visited)
-      if (v == cur) return false;
+    for (unsigned v = 0; v < visited.Num(); ++v)
+      if (visited[v] == cur) return false;
     if (cur == q.m_iDstPoly) return true;
   }
 }
