@@ -7,8 +7,10 @@
 #include "TWMath/Random.h"
 #include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/CollisionTree.h"
 #include "VERirezo/Entity.h"
 #include "VERirezo/Mesh.h"
+#include "VERirezo/Model.h"
 
 float ENavMesh::sm_fPushRadius = 15.0f;
 
@@ -237,11 +239,46 @@ void ENavMesh::SetMesh(EMesh* mesh) {
   }
 }
 
-bool ENavMesh::GetCollisionTri(int poly, EVec3 tri[3]) const {
-  (void)tri;
+// The mesh whose collision tree holds this playground's triangles.
+EMesh* ENavMesh::CollisionMesh() const { return m_pMesh; }
+
+// That mesh's model's collision tree (owned by the model).
+const ECollisionTree* ENavMesh::CollisionTree() const {
+  const EMesh* mesh = CollisionMesh();
+  const EModel* model = mesh ? mesh->GetModel() : nullptr;
+  return model ? model->m_pCollisionTree : nullptr;
+}
+
+bool ENavMesh::GetCollisionPoly(int poly, ECollisionPoly2& collisionPoly) const {
   if (!ValidPoly(poly) || !m_aPolys[poly].IsSolid()) return false;
-  // Meshes carry no collision tree yet: no triangle to give.
-  return false;
+  const ECollisionTree* tree = CollisionTree();
+  if (!tree) return false;
+  const int index = m_aPolys[poly].m_iCollisionPoly & 0xFFFFFF;
+  if (index >= tree->GetPolyCount()) return false;
+  collisionPoly = tree->GetPoly(index);
+  return true;
+}
+
+bool ENavMesh::GetCollisionPoly(int playground, int poly, ECollisionPoly2& collisionPoly) const {
+  if (playground < 0 || playground >= (int)m_aPlaygrounds.size()) return false;
+  return m_aPlaygrounds[playground].GetCollisionPoly(poly, collisionPoly);
+}
+
+bool ENavMesh::GetCollisionTri(int poly, EVec3 tri[3]) const {
+  if (!ValidPoly(poly) || !m_aPolys[poly].IsSolid()) return false;
+  const ECollisionTree* tree = CollisionTree();
+  if (!tree) return false;
+  EMesh* mesh = CollisionMesh();
+  const int index = m_aPolys[poly].m_iCollisionPoly & 0xFFFFFF;
+  if (index >= tree->GetPolyCount()) return false;
+  const ETri3 t = tree->GetTri(index);
+  tri[0] = t.p0;
+  tri[1] = t.p1;
+  tri[2] = t.p2;
+  const EMat4& m = mesh->GetInclusiveTrans();
+  if (m != EMat4())
+    for (int k = 0; k < 3; ++k) tri[k] = m.TransformPoint(tri[k]);
+  return true;
 }
 
 bool ENavMesh::HasCollisionPoly(int poly) const { return ValidPoly(poly) && m_aPolys[poly].IsSolid(); }
@@ -505,6 +542,7 @@ bool ENavMesh::IsReachable(ENavQuery& q) {
       if (!src.GetCollisionTri(q.m_iSrcPoly, tri)) return false;
       EVec3 dir = *q.m_pDstPos - *q.m_pSrcPos;
       dir.Normalize();
+      src.AdjustForObstacles(dir, *q.m_pSrcPos, *q.m_pDstPos, 1.1f * q.m_fRadius, q.m_pEntity, q.m_pTarget);
       EVec3 n = (tri[1] - tri[0]).Cross(tri[2] - tri[0]);
       n.Normalize();
       *q.m_pOutDir = dir - n * dir.Dot(n);
@@ -579,12 +617,5 @@ bool ENavMesh::IsReachable_Internal(ENavQuery& q) {
   if (t == kNoTable || t >= (int)m_aReachTables.size()) return false;
   if (CellOf(q.m_iSrcPoly, q.m_iDstPoly, t) == 0) return false;
   if (!q.m_pOutDir || !q.m_pSrcPos || !q.m_pDstPos) return true;
-  // Steering: until the portal lookahead lands, head straight for the
-  // target across the source polygon.
-  EVec3 tri[3];
-  if (!GetCollisionTri(q.m_iSrcPoly, tri)) return false;
-  EVec3 dir = *q.m_pDstPos - *q.m_pSrcPos;
-  dir.Normalize();
-  *q.m_pOutDir = dir;
-  return true;
+  return SteerInternal(q, t);
 }

@@ -10,8 +10,16 @@
 
 class EStream;
 class EMesh;
+class ECollisionTree;
 class EEntity;
 class ENavMesh;
+struct ECollisionPoly2;
+
+// Steering switches: the straight-path shortcut, and the playground whose
+// connectors alone are drawn.
+extern bool g_bStraightNav;
+extern bool g_bOnlyShowSelectedNavMesh;
+extern int g_iSelectedNavMesh;
 
 // One walkable polygon, in the field order of its record.
 struct ENavPoly {
@@ -93,6 +101,27 @@ public:
   // The polygon's triangle in world space; false when it has none.
   bool GetCollisionTri(int poly, EVec3 tri[3]) const;
   bool HasCollisionPoly(int poly) const;
+  // A copy of the polygon's collision-tree record; false when it has none.
+  bool GetCollisionPoly(int poly, ECollisionPoly2& collisionPoly) const;
+  bool GetCollisionPoly(int playground, int poly, ECollisionPoly2& collisionPoly) const;
+
+  // Steering, on a playground. Whether a straight line from the start
+  // crosses polygons that lead to the target polygon.
+  bool HasStraightPath(const ENavQuery& query) const;
+  // The edge a line from pos along dir leaves the polygon by (-1: none);
+  // pos moves to the crossing.
+  int FindExitEdge(int poly, const EVec3& dir, EVec3& pos) const;
+  // How far the two ends of an edge are pulled in by the push radius.
+  void GetPush(int poly, int edge, EVec3& pushStart, EVec3& pushEnd) const;
+  void PushFromEdge(int poly, int edge, const EVec3& normal, const EVec3& a, const EVec3& b, EVec3& out) const;
+  // Walks the table toward dstPoly to the first portal hidden behind the
+  // previous one; out is the direction and left the point aimed at. False
+  // when the walk meets an unreachable cell, a boundary edge or a loop.
+  bool Lookahead2(int curPoly, int dstPoly, int edge, const EVec3& srcPos, const EVec3& dstPos, const EVec3& dir,
+                  EVec3& left, int table, uint32_t& flags, EVec3& out) const;
+  // Bends dir around the registered obstacles ahead.
+  void AdjustForObstacles(EVec3& dir, const EVec3& from, const EVec3& to, float radius, EEntity* entity,
+                          EEntity* target) const;
 
   uint32_t NavPolyGroup(int playground, int poly) const;
   // Cell value 0-3 of the group's table for the pair (from, to).
@@ -114,6 +143,10 @@ public:
   void DumpInfo() const;
   void ListObstacles(int playground) const;
   unsigned GetMemUsage() const;
+  // Rebuilds the corner normals and every polygon's corner indices from the
+  // triangles: one averaged inward normal per boundary corner.
+  void ProcessNormals();
+  const EVec3& GetCornerNormal(int i) const { return m_aCornerNormals[i]; }
 
   // 1: walkable without a jump; 0: a jump first, landing point written;
   // -1: no path.
@@ -143,6 +176,10 @@ public:
 
 private:
   bool ReadPlayground(EStream& s, unsigned version);
+  EMesh* CollisionMesh() const;
+  const ECollisionTree* CollisionTree() const;
+  bool SteerInternal(ENavQuery& query, int table);
+  void MarkAdjacentPolys(int from, int fromEdge, const EVec3& corner, int index, std::vector<int>& weights);
   void FreeTables();
   void CopyFrom(const ENavMesh& other);
   void TakeFrom(ENavMesh& other) noexcept;
