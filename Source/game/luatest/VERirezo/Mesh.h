@@ -2,8 +2,14 @@
 // full mesh (hierarchy, models, skeletons, drawing) builds on this.
 #pragma once
 
+#include <cstdint>
+
 #include "TWMath/Vector.h"
 #include "VERirezo/Instancable.h"
+
+class ECollide;
+class ECollisionTree;
+class EHitResult;
 
 class EMesh : public EInstancable {
 public:
@@ -12,7 +18,7 @@ public:
     kFLAG_FrameAnimEnd = 0x10,      // a track reached its end this pass
   };
 
-  EMesh() : m_uFlags(0), m_eRotation(0.0f, 0.0f, 0.0f), m_vScale(1.0f, 1.0f, 1.0f) {}
+  EMesh() : m_pCollisionTree(nullptr), m_uFlags(0), m_eRotation(0.0f, 0.0f, 0.0f), m_vScale(1.0f, 1.0f, 1.0f) {}
   EMesh(const EMesh& other) = default;
   ~EMesh() override {}
 
@@ -43,7 +49,16 @@ public:
   const EEuler& GetRotationRad() const { return m_eRotation; }
   const EVec3& GetScale() const { return m_vScale; }
 
+  // The collision geometry (not owned), in the mesh's space.
+  ECollisionTree* GetCollisionTree() const { return m_pCollisionTree; }
+  void SetCollisionTree(ECollisionTree* pTree) { m_pCollisionTree = pTree; }
+  // Nearest hit of the query nearer than its current end, recorded in it.
+  bool CheckForCollision(ECollide& hit, uint32_t nGroupMask = 1);
+  // The hit as a record on the memory stack (or in pResult), or null.
+  EHitResult* CheckForCollision_new(ECollide& hit, EHitResult* pResult, uint32_t nGroupMask = 1);
+
 private:
+  ECollisionTree* m_pCollisionTree;
   unsigned m_uFlags;
   EVec3 m_vPosition;
   EEuler m_eRotation;
