@@ -24,6 +24,13 @@ public:
         FirstHalfDemo(false),
         HideContentWarnings(false),
         PlayerOnly(false),
+        CollisionDisplay(0),
+        ShowCollisionTree(false),
+        ShowTriggerVolumes(false),
+        UseTriCache(true),
+        HighlightedSurface(1),
+        HighlightedMaterial(0),
+        HighlightedTrigger(0),
         m_fRelativeGameSpeed(1.0f),
         m_fOneTick(0.0f),
         m_fMinFrameTime(0.0f),
@@ -50,6 +57,11 @@ public:
   }
   const char* GetLastImportantMessage() const { return m_szLastImportantMessage; }
 
+  // Steps the collision display mode through 0..3.
+  void CycleCollisionDisplay() { CollisionDisplay = (CollisionDisplay + 1) % 4; }
+  // The scene is drawn as usual in collision display modes 0 and 3.
+  bool IsNormalCollisionDisplay() const { return CollisionDisplay == 0 || CollisionDisplay == 3; }
+
   int DebugDisplay;         // selected debug screen page, 0 none
   bool ShowTargets;
   bool DeadLSOBreak;
@@ -67,6 +79,15 @@ public:
   bool FirstHalfDemo;
   bool HideContentWarnings;
   bool PlayerOnly;           // simulate only entities exempt from it (cull distance below 0)
+
+  // Collision display.
+  int CollisionDisplay;          // 0 normal; 1 collision surfaces and queries; 2 camera geometry; 3 grid cells
+  bool ShowCollisionTree;        // draw collision trees with their octree cells
+  bool ShowTriggerVolumes;       // draw trigger volumes
+  bool UseTriCache;              // collide against the triangle cache
+  unsigned HighlightedSurface;   // surface-flag mask highlighted in display mode 1
+  int HighlightedMaterial;       // material 0..15 shown when the mask is the material field; 0 any
+  int HighlightedTrigger;        // trigger 0..15 shown when the mask is the trigger field; 0 any
 
   // Frame timing.
   float m_fRelativeGameSpeed;  // multiplies the simulated step

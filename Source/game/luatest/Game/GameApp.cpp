@@ -23,6 +23,7 @@
 #include "TWUtil/Profiler.h"
 #include "TWUtil/String.h"
 #include "VERirezo/AnimManager.h"
+#include "VERirezo/CollisionQuery.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/EBlendAnimManager.h"
 #include "VERirezo/Entity.h"
@@ -564,7 +565,11 @@ void GameApp::ResetFrame() {
 
 void GameApp::ResetRenderStatistics() {}
 
-void GameApp::InitDbgCollideStats() {}
+void GameApp::InitDbgCollideStats() {
+  memset(&g_CollideStats, 0, sizeof(g_CollideStats));
+  gProcessFrameNumColliders = 0;
+  gProcessFrameNumCollidees = 0;
+}
 
 bool GameApp::ProcessGlobalInput(Input&) { return true; }
 

@@ -38,7 +38,7 @@ uint16_t ECollisionManager::BucketOf(int32_t x, int32_t y, int32_t z) {
 ECollisionManager::ECollisionManager(bool bDisabled)
     : m_pRootDomain(nullptr), m_pRootDomainCollision(nullptr), m_aInfo(kMEMTYPE_Collision),
       m_aFrag(kMEMTYPE_Collision), m_nBuckets(bDisabled ? (uint16_t)0 : (uint16_t)kNUM_BUCKETS), m_nQueryStamp(0),
-      m_bDisabled(bDisabled) {
+      m_nGroupMask(1), m_bDisabled(bDisabled) {
   if (bDisabled) return;
   m_aFrag.Reserve(kNUM_BUCKETS);
   for (unsigned b = 0; b < kNUM_BUCKETS; b++) {

@@ -13,6 +13,10 @@
 class EDomain;
 class EEntity;
 class EMesh;
+class ECollide;
+class EHitResult;
+class EPhysics;
+class ESphere;
 
 class ECollisionManager {
 public:
@@ -71,6 +75,36 @@ public:
   bool GetBucketsForInsert(const EBox3& box, ETempArray<uint16_t>& aBuckets) const;
   bool GetBucketsForQuery(const EBox3& box, ETempArray<uint16_t>& aBuckets) const;
 
+  // ---- Queries (a disabled manager finds nothing) ----
+  // Nearest hit of the query against the static geometry and the entities.
+  bool CheckCollision(ECollide& hit);
+  // Every hit, ascending in time, on the memory stack; null for none.
+  EHitResult* MultiCheckCollision(ECollide& hit);
+  // A sweep of one sphere (radius 0: a ray) for the entity.
+  bool LineCheck(const EVec3& vStart, const EVec3& vEnd, ECollide& hit, EEntity* pEntity, float fRadius);
+  // Hits of the sphere on the line collision shapes near it, newest first.
+  EHitResult* CheckSplines(const ESphere& sphere, EEntity* pEntity);
+  // Presents the entity's move to the triggers near it.
+  void CheckTriggers(const EVec3& vFrom, const EVec3& vTo, EEntity* pEntity, bool bTeleport, const EBox3& extraBox);
+  // Presents a resting entity to the triggers near it, or removes it from them.
+  void RefreshTriggersFor(EPhysics* pPhysics, bool bEnter);
+
+  // The passes: 0 not applicable, 1 tested without a hit, 2 hit.
+  int Collide_OneSphere_Domain(ECollide& hit);
+  int Collide_OneSphere_Entities(ECollide& hit);
+  int Collide_Spheres_Domain(ECollide& hit);
+  int Collide_Spheres_Entities(ECollide& hit);
+  int Collide_OneSphere_Cache(ECollide& hit);
+  int Collide_Spheres_Cache(ECollide& hit);
+  EHitResult* MultiCollide_Entities(ECollide& hit, EHitResult* pHead);
+  EHitResult* MultiCollide_Domain(ECollide& hit, EHitResult* pHead);
+
+  // The scene's collision groups (bit n: group n takes part).
+  uint32_t GetCollisionGroupMask() const { return m_nGroupMask; }
+  void SetCollisionGroupMask(uint32_t nMask) { m_nGroupMask = nMask; }
+  // Sets the root domain's collision geometry (tests; the level load sets it with the domain).
+  void SetRootDomainCollision(EMesh* pMesh) { m_pRootDomainCollision = pMesh; }
+
   bool IsDisabled() const { return m_bDisabled; }
   // 2048, or 0 in the disabled manager.
   unsigned GetBucketCount() const { return m_nBuckets; }
@@ -97,6 +131,7 @@ private:
   mutable ESimpleAllocator<CollideeFrag> m_aFrag;
   uint16_t m_nBuckets;
   uint32_t m_nQueryStamp;
+  uint32_t m_nGroupMask;
   bool m_bDisabled;
 };
 

@@ -8,6 +8,7 @@
 #include "TWMath/Vector.h"
 
 class ECollide;
+class EHitResult;
 class ECollisionManager;
 class EDomain;
 class EDynamicCacheFile;
@@ -170,6 +171,8 @@ public:
   virtual void RunAffectors() = 0;
   virtual void ApplyAnimTranslation(const EVec3&, ESkelAnim*) {}
   virtual bool CheckForCollision(ECollide&) { return false; }
+  // Every-hit form: the hit on the memory stack (or in pResult), or null.
+  virtual EHitResult* CheckForCollision_new(ECollide&, EHitResult* /*pResult*/) { return nullptr; }
   virtual EVec3 GetLookTargetOffset() const { return m_vLookTargetOffset; }
   virtual EVec3 GetLookTargetOffset_Local() const { return m_vLookTargetOffset; }
   virtual int EventHandler(const EEventAnimDesc& desc);

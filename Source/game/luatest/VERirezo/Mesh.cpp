@@ -36,6 +36,8 @@ EMesh::EMesh(EMesh& source) {
   m_vScale.Set(1.0f, 1.0f, 1.0f);
 }
 
+ECollisionTree* EMesh::GetCollisionTree() const { return m_pModel ? m_pModel->m_pCollisionTree : nullptr; }
+
 EMesh::~EMesh() {
   for (int i = 0; i < m_aMeshFrags.Num(); ++i) delete m_aMeshFrags[i];
   m_aMeshFrags.Empty();

@@ -16,6 +16,9 @@ class EMeshEntity;
 class EMeshFrag;
 class EModel;
 class ENavMesh;
+class ECollide;
+class ECollisionTree;
+class EHitResult;
 
 class EMesh : public EInstancable {
 public:
@@ -122,6 +125,13 @@ public:
   void SetAnimSpeedScale(float f) { m_fAnimSpeedScale = f; }
 
   static int sm_iTotalMeshCount;
+
+  // The collision geometry of the mesh's model (owned by the model), or null.
+  ECollisionTree* GetCollisionTree() const;
+  // Nearest hit of the query nearer than its current end, recorded in it.
+  bool CheckForCollision(ECollide& hit, uint32_t nGroupMask = 1);
+  // The hit as a record on the memory stack (or in pResult), or null.
+  EHitResult* CheckForCollision_new(ECollide& hit, EHitResult* pResult, uint32_t nGroupMask = 1);
 
 private:
   EMesh* m_pParent;

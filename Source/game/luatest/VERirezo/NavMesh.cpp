@@ -10,7 +10,6 @@
 #include "VERirezo/CollisionTree.h"
 #include "VERirezo/Entity.h"
 #include "VERirezo/Mesh.h"
-#include "VERirezo/Model.h"
 
 float ENavMesh::sm_fPushRadius = 15.0f;
 
@@ -245,8 +244,7 @@ EMesh* ENavMesh::CollisionMesh() const { return m_pMesh; }
 // That mesh's model's collision tree (owned by the model).
 const ECollisionTree* ENavMesh::CollisionTree() const {
   const EMesh* mesh = CollisionMesh();
-  const EModel* model = mesh ? mesh->GetModel() : nullptr;
-  return model ? model->m_pCollisionTree : nullptr;
+  return mesh ? mesh->GetCollisionTree() : nullptr;
 }
 
 bool ENavMesh::GetCollisionPoly(int poly, ECollisionPoly2& collisionPoly) const {

@@ -15,10 +15,23 @@ EPhysics::EPhysics(EEntity* pOwner)
       m_dwFlags(0),
       m_dwStateFlags(0),
       m_eCollisionType(CPT_None),
+      m_nCollideSpheres(0),
+      m_pCollideIgnore(nullptr),
       m_bDomainSleeping(false),
       m_bOwnerDeleted(false) {}
 
 EPhysics::~EPhysics() {}
+
+const char* GetPrimitiveTypeName(int eType) {
+  static const char* const s_aNames[] = {"None", "OneSphere", "Spheres", "Spheres_ModelSpace", "Triangles", "Capsules"};
+  return eType >= 0 && eType < 6 ? s_aNames[eType] : "Unknown";
+}
+
+bool EPhysics::AddCollideSphere(const ESphere& sphere) {
+  if (m_nCollideSpheres >= 3) return false;
+  m_aCollideSpheres[m_nCollideSpheres++] = sphere;
+  return true;
+}
 
 void EPhysics::InitFrom(const EPhysics& other) {
   m_AbsTrans = other.m_AbsTrans;
@@ -67,6 +80,7 @@ void EPhysics::OwnerDeleted() {
 void EPhysics::CleanupReferences() {
   if (m_pStandingOn && m_pStandingOn->IsDead()) m_pStandingOn = nullptr;
   if (m_pCollidedWith && m_pCollidedWith->IsDead()) m_pCollidedWith = nullptr;
+  if (m_pCollideIgnore && m_pCollideIgnore->IsDead()) m_pCollideIgnore = nullptr;
 }
 
 EPhysics* EPhysicsFactory::CreatePhysics(EEntity* pEntity) { return new EPhysics(pEntity); }

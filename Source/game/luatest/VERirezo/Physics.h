@@ -7,6 +7,7 @@
 
 #include "TWMath/BoundingBox.h"
 #include "TWMath/Matrix.h"
+#include "TWMath/Primitives.h"
 #include "TWMath/Vector.h"
 
 class EDomain;
@@ -15,10 +16,33 @@ class EEntity;
 enum EPhysicsFlag : uint32_t {
   PHYSICS_COLLIDEE = 0x1,
   PHYSICS_COLLIDER = 0x2,
+  PHYSICS_NOPHYSICS = 0x4,
+  PHYSICS_APPLYGRAVITY = 0x8,
+  PHYSICS_CHECKTRIGGERS = 0x80,
   PHYSICS_MOVINGGEOMETRY = 0x400,
+  PHYSICS_NOT_REALLY_COLLIDEE = 0x2000,
+  PHYSICS_IGNORELAYER1 = 0x1000000,
+  PHYSICS_IGNORELAYER2 = 0x2000000,
+  PHYSICS_IGNORELAYER3 = 0x4000000,
+  PHYSICS_IGNORELAYER4 = 0x8000000,
+  PHYSICS_LAYER1 = 0x10000000,
+  PHYSICS_LAYER2 = 0x20000000,
+  PHYSICS_LAYER3 = 0x40000000,
+  PHYSICS_LAYER4 = 0x80000000,
 };
 
-enum ECollisionPrimitiveType { CPT_None = 0, CPT_Spheres = 3, CPT_Triangles = 4, CPT_Capsules = 5 };
+// Collision shape of a physics object, and the source shape of a query.
+enum ECollisionPrimitiveType {
+  CPT_None = 0,
+  CPT_OneSphere = 1,             // one sphere centred on the position
+  CPT_Spheres = 2,               // up to three spheres, offsets in world orientation
+  CPT_Spheres_ModelSpace = 3,    // up to three spheres, offsets in the object's frame
+  CPT_Triangles = 4,
+  CPT_Capsules = 5,
+};
+typedef ECollisionPrimitiveType EPrimitiveType;
+// "None", "OneSphere", ... for the value; "Unknown" outside the table.
+const char* GetPrimitiveTypeName(int eType);
 
 class EPhysics {
 public:
@@ -48,6 +72,7 @@ public:
   const EVec3& GetVelocity() const { return m_vVelocity; }
   void SetVelocity(const EVec3& vVelocity) { m_vVelocity = vVelocity; }
 
+  uint32_t GetFlags() const { return m_dwFlags; }
   bool GetFlag(uint32_t dwMask) const { return (m_dwFlags & dwMask) != 0; }
   void SetFlag(uint32_t dwMask, bool bOn) { m_dwFlags = bOn ? (m_dwFlags | dwMask) : (m_dwFlags & ~dwMask); }
   bool GetStateFlag(int iState) const { return (m_dwStateFlags >> iState) & 1u; }
@@ -56,6 +81,15 @@ public:
   ECollisionPrimitiveType GetCollisionType() const { return m_eCollisionType; }
   void SetCollisionType(ECollisionPrimitiveType eType) { m_eCollisionType = eType; }
   bool IsDomainSleeping() const { return m_bDomainSleeping; }
+  // The collision spheres (at most three): centre offsets and radii.
+  int GetNumCollideSpheres() const { return m_nCollideSpheres; }
+  const ESphere* GetCollideSphere(int i) const { return &m_aCollideSpheres[i]; }
+  // False when all three are in use.
+  bool AddCollideSphere(const ESphere& sphere);
+  void ClearCollideSpheres() { m_nCollideSpheres = 0; }
+  // The entity this object's queries never hit.
+  EEntity* GetCollideIgnoreEntity() const { return m_pCollideIgnore; }
+  void SetCollideIgnoreEntity(EEntity* pEntity) { m_pCollideIgnore = pEntity; }
   // World box of the collision shape placed by pMat (the absolute transform
   // when null); the box at the origin when the object is no collidee. Until
   // the collision shapes exist, the shape is the object's position.
@@ -93,6 +127,9 @@ private:
   uint32_t m_dwFlags;
   uint32_t m_dwStateFlags;
   ECollisionPrimitiveType m_eCollisionType;
+  ESphere m_aCollideSpheres[3];
+  int m_nCollideSpheres;
+  EEntity* m_pCollideIgnore;
   bool m_bDomainSleeping;
   bool m_bOwnerDeleted;
 };

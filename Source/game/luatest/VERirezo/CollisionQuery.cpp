@@ -1,0 +1,486 @@
+// Collision queries: the query record, the hit records and the manager's
+// passes over the triangle cache, the level geometry and the entities.
+#include "VERirezo/CollisionQuery.h"
+
+#include <cstring>
+
+#include "Game/GameApp.h"
+#include "TWUtil/EMemStack.h"
+#include "TWUtil/ErrorManager.h"
+#include "VERirezo/CollisionManager.h"
+#include "VERirezo/Domain.h"
+#include "VERirezo/Entity.h"
+#include "VERirezo/Mesh.h"
+
+ECollideStats g_CollideStats;
+int gProcessFrameNumColliders = 0;
+int gProcessFrameNumCollidees = 0;
+
+namespace collisionquery {
+
+// The class number of the trapeze.
+const int32_t kTRAPEZE_TYPE = 6;
+
+const EPhysics* AttachRoot(const EPhysics* p) {
+  while (p->GetAttachParent()) p = p->GetAttachParent();
+  return p;
+}
+
+int HitKindOf(uint32_t dwKind) {
+  switch (dwKind & kPOLYHIT_KindMask) {
+    case kPOLYHIT_Vertex: return CCT_Vertex;
+    case kPOLYHIT_Edge: return CCT_EdgeInterior;
+    default: return CCT_TriInterior;
+  }
+}
+
+EEntity* GlobalEntity() { return gGameApp ? gGameApp->GetGlobalEntity() : nullptr; }
+
+}  // namespace collisionquery
+
+// --- ECollide --------------------------------------------------------------------------------
+
+ECollide::ECollide(EEntity* pEntity)
+    : pCollider(pEntity), pIgnore(nullptr), vStart(0.0f, 0.0f, 0.0f), vEnd(0.0f, 0.0f, 0.0f), vDir(0.0f, 0.0f, 0.0f),
+      fLength(0.0f), fDepth(0.0f), fPushDist(1.0f), dwFlags(kCOLLIDEFLAG_Physical), pTriCache(nullptr),
+      eSrcType(CPT_OneSphere), fRadius(0.0f), nSpheres(0), eCollisionType(CCT_None), iSrcPrimitive(0),
+      iDstPrimitive(0), iSubPrimitive(0), pMesh(nullptr), vNormal(0.0f, 0.0f, 0.0f), vPlaneNormal(0.0f, 0.0f, 0.0f),
+      pEntity(nullptr), dwSurfaceFlags(0), HitPlane(EVec3(0.0f, 1.0f, 0.0f), 0.0f) {
+  for (ESphere& s : aSpheres) s = ESphere(EVec3(0.0f, 0.0f, 0.0f), 0.0f);
+  if (pEntity) InitFor(pEntity, nullptr);
+}
+
+void ECollide::InitFor(EEntity* pEntity, const EMat4* pMat) {
+  pCollider = pEntity;
+  if (!pEntity || !pEntity->GetPhysics()) return;
+  const EPhysics* phys = pEntity->GetPhysics();
+  static const uint32_t s_aIgnoreLayer[4] = {PHYSICS_IGNORELAYER1, PHYSICS_IGNORELAYER2, PHYSICS_IGNORELAYER3,
+                                             PHYSICS_IGNORELAYER4};
+  for (int i = 0; i < 4; i++)
+    if (phys->GetFlag(s_aIgnoreLayer[i])) dwFlags |= kCOLLIDEFLAG_IgnoreCollideLayer1 << i;
+  eSrcType = phys->GetCollisionType();
+  const int n = phys->GetNumCollideSpheres();
+  if (eSrcType == CPT_Spheres || eSrcType == CPT_Spheres_ModelSpace) {
+    const EMat4& mat = pMat ? *pMat : phys->GetAbsTrans();
+    const bool bTurn = eSrcType == CPT_Spheres_ModelSpace;
+    eSrcType = CPT_Spheres;
+    nSpheres = n;
+    for (int i = 0; i < n; i++) {
+      aSpheres[i] = *phys->GetCollideSphere(i);
+      if (bTurn) aSpheres[i].centre = mat.Mul3Vec3(aSpheres[i].centre);
+    }
+    if (n == 0) {
+      eSrcType = CPT_OneSphere;
+      fRadius = 0.0f;
+    }
+  } else if (eSrcType == CPT_OneSphere) {
+    EASSERT(phys->GetNumCollideSpheres() == 1);
+    EASSERT(phys->GetCollideSphere(0)->centre == EVec3(0, 0, 0));
+    nSpheres = 0;
+    fRadius = phys->GetCollideSphere(0)->radius;
+  }
+  pIgnore = phys->GetCollideIgnoreEntity();
+}
+
+void ECollide::InitSegment(const EVec3& vFrom, const EVec3& vTo) {
+  vStart = vFrom;
+  vEnd = vTo;
+  const EVec3 d = vTo - vFrom;
+  fLength = d.Length();
+  vDir = fLength > 0.0f ? d * (1.0f / fLength) : EVec3(0.0f, 0.0f, 0.0f);
+  if (!(fLength > 0.0f)) fLength = 0.0f;
+  dwFlags &= ~kCOLLIDEFLAG_CheckPosition;
+}
+
+void ECollide::InitPoint(const EVec3& vPoint) {
+  vStart = vEnd = vPoint;
+  vDir = EVec3(0.0f, 0.0f, 0.0f);
+  fLength = 0.0f;
+  fDepth = 0.0f;
+  dwFlags |= kCOLLIDEFLAG_CheckPosition;
+}
+
+void ECollide::ApplyPushDist() {
+  if (!(fPushDist > 0.0f) || IsPositionCheck()) return;
+  fLength = fLength - fPushDist;
+  if (!(fLength > 0.0f)) fLength = 0.0f;
+  vEnd = vStart + vDir * fLength;
+}
+
+void ECollide::TransformBy(const EMat4& mat, bool bResults) {
+  vStart = mat.TransformPoint(vStart);
+  vEnd = mat.TransformPoint(vEnd);
+  const EVec3 d = vEnd - vStart;
+  fLength = d.Length();
+  vDir = fLength > 0.0f ? d * (1.0f / fLength) : EVec3(0.0f, 0.0f, 0.0f);
+  if (!bResults) return;
+  vNormal = mat.Mul3Vec3(vNormal).SafeGetNormal();
+  vPlaneNormal = mat.Mul3Vec3(vPlaneNormal).SafeGetNormal();
+  const EVec3 vOnPlane = mat.TransformPoint(HitPlane.n * -HitPlane.d);
+  const EVec3 n = mat.Mul3Vec3(HitPlane.n).SafeGetNormal();
+  HitPlane = EPlane(n, vOnPlane);
+}
+
+bool ECollide::QuickCullEntity(const EEntity* e) const {
+  const EPhysics* phys = e->GetPhysics();
+  if (!phys || !phys->GetFlag(PHYSICS_COLLIDEE) || phys->GetFlag(PHYSICS_NOT_REALLY_COLLIDEE)) return true;
+  if (!e->GetVisible() || e->DomainIsSleeping()) return true;
+  const int eType = phys->GetCollisionType();
+  const bool bGeometry = (dwFlags & kCOLLIDEFLAG_GeometryMask) != 0;
+  if (!bGeometry && eType == CPT_Triangles) return true;
+  if ((dwFlags & kCOLLIDEFLAG_IgnoreStaticGeometry) && eType == CPT_Triangles &&
+      !phys->GetFlag(PHYSICS_MOVINGGEOMETRY))
+    return true;
+  if ((dwFlags & kCOLLIDEFLAG_IgnoreSpheres) && eType >= CPT_OneSphere && eType <= CPT_Spheres_ModelSpace) return true;
+  if ((dwFlags & kCOLLIDEFLAG_IgnoreSeeThrough) && e->GetEntityFlag(ENTITY_SEETHROUGH)) return true;
+  if ((dwFlags & kCOLLIDEFLAG_IgnoreTrapeze) && e->IsA(collisionquery::kTRAPEZE_TYPE, true)) return true;
+  if (e == pIgnore || e == pCollider) return true;
+  const EPhysics* pColliderPhys = pCollider ? pCollider->GetPhysics() : nullptr;
+  if (pCollider && phys->GetStandingOn() == pCollider) return true;
+  if (dwFlags & phys->GetFlags() & kCOLLIDEFLAG_CollideLayerMask) return true;
+  if (pColliderPhys && collisionquery::AttachRoot(pColliderPhys) == collisionquery::AttachRoot(phys)) return true;
+  if (pCollider && phys->GetCollideIgnoreEntity() == pCollider) return true;
+  return false;
+}
+
+EBox3 ECollide::GetBoundingBox() const {
+  if (eSrcType == CPT_OneSphere) return EBox3(vStart.Min(vEnd), vStart.Max(vEnd)).GetInflatedBox(fRadius);
+  if (eSrcType == CPT_Spheres) {
+    EBox3 box(EVec3(0.0f, 0.0f, 0.0f), EVec3(0.0f, 0.0f, 0.0f));
+    for (int i = 0; i < nSpheres; i++) {
+      const EVec3 r(aSpheres[i].radius, aSpheres[i].radius, aSpheres[i].radius);
+      const EBox3 b(aSpheres[i].centre - r, aSpheres[i].centre + r);
+      box = i == 0 ? b : box.GetUnion(b);
+    }
+    return EBox3(box.vMin + vStart.Min(vEnd), box.vMax + vStart.Max(vEnd));
+  }
+  EASSERT(false);
+  return EBox3(EVec3(0.0f, 0.0f, 0.0f), EVec3(0.0f, 0.0f, 0.0f));
+}
+
+void ECollide::ToOneSphere(int i) {
+  vStart = vStart + aSpheres[i].centre;
+  vEnd = vEnd + aSpheres[i].centre;
+  fRadius = aSpheres[i].radius;
+  eSrcType = CPT_OneSphere;
+  if (vStart == vEnd) fLength = 0.0f;
+}
+
+void ECollide::FromOneSphere(int i) {
+  vStart = vStart - aSpheres[i].centre;
+  vEnd = vEnd - aSpheres[i].centre;
+  eSrcType = CPT_Spheres;
+}
+
+EMesh* ECollide::GetMesh() const {
+  EASSERT(eCollisionType == CCT_TriInterior || eCollisionType == CCT_EdgeInterior || eCollisionType == CCT_Vertex);
+  return pMesh;
+}
+
+// Meshes are not linked into hierarchies yet: a mesh is its own root.
+EMesh* ECollide::GetRootMesh() const { return GetMesh(); }
+
+ETri3 ECollide::GetCollidePoly() const {
+  EMesh* m = GetMesh();
+  if (!m || !m->GetCollisionTree()) return ETri3();
+  return m->GetCollisionTree()->GetTri(iDstPrimitive);
+}
+
+void ECollide::GetNavPoly(unsigned& nNavMesh, unsigned& nNavPoly) const {
+  EMesh* m = GetMesh();
+  nNavMesh = 255;
+  nNavPoly = 0;
+  if (!m || !m->GetCollisionTree()) return;
+  const ECollisionPoly2& poly = m->GetCollisionTree()->GetPoly(iDstPrimitive);
+  nNavMesh = poly.m_nNavMesh;
+  nNavPoly = poly.GetNavPoly();
+}
+
+bool ECollide::GetInterpolatedNormal(unsigned dwMask, EVec3& vOut, bool (*pFilter)(uint32_t)) const {
+  EMesh* m = GetMesh();
+  if (!m || !m->GetCollisionTree() || !(dwSurfaceFlags & dwMask)) return false;
+  const ECollisionTree* tree = m->GetCollisionTree();
+  const ECollisionPoly2& poly = tree->GetPoly(iDstPrimitive);
+  EVec3 aN[3];
+  EArray<uint32_t> aAdj;
+  for (int v = 0; v < 3; v++) {
+    aAdj.Empty();
+    tree->GetAdjacentPolies(poly.m_aVertIndex[v], aAdj);
+    EVec3 sum(0.0f, 0.0f, 0.0f);
+    int nUsed = 0;
+    for (int k = 0; k < aAdj.Num(); k++) {
+      const uint32_t dwFlags = tree->GetPoly((int)aAdj[k]).m_dwFlags;
+      if (pFilter ? !pFilter(dwFlags) : !(dwFlags & dwMask)) continue;
+      sum = sum + tree->GetTriNormal((int)aAdj[k]);
+      nUsed++;
+    }
+    if (nUsed == 0) return false;
+    aN[v] = sum.SafeGetNormal();
+  }
+  const EVec2 uv = GetCollidePoly().ConvertPointToBarycentric(vEnd);
+  const EVec3 n = aN[0] * (1.0f - uv.x - uv.y) + aN[1] * uv.x + aN[2] * uv.y;
+  vOut = n.SafeGetNormal();
+  return true;
+}
+
+// Query lines are drawn by the debug line manager once the renderer has one.
+void ECollide::DebugDraw() const {}
+
+// --- EHitResult ------------------------------------------------------------------------------
+
+void EHitResult::CopyResults(const ECollide& hit, float fFullLength) {
+  eType = hit.eCollisionType;
+  fTime = fFullLength != 0.0f ? hit.fLength / fFullLength : 0.0f;
+  fDstT = 0.0f;
+  iSrcPrimitive = (int16_t)hit.iSrcPrimitive;
+  iDstPrimitive = (uint16_t)hit.iDstPrimitive;
+  pEntity = hit.pEntity;
+  vNormal = hit.vNormal;
+}
+
+void EHitResult::TransformBy(const EMat4& mat) { vNormal = mat.Mul3Vec3(vNormal); }
+
+EHitResult** EHitResult::SortedInsert(EHitResult** ppHead, EHitResult* pHit) {
+  EHitResult** pp = ppHead;
+  while (*pp && !((*pp)->fTime > pHit->fTime)) pp = &(*pp)->pNext;
+  pHit->pNext = *pp;
+  *pp = pHit;
+  return pp;
+}
+
+// --- Mesh tests --------------------------------------------------------------------------------
+
+bool EMesh::CheckForCollision(ECollide& hit, uint32_t nGroupMask) {
+  ECollisionTree* pTree = GetCollisionTree();
+  if (!pTree) return false;
+  EASSERT(hit.eSrcType == CPT_OneSphere);
+  ECollisionTreeHit th;
+  if (!pTree->CheckForCollision(hit.vStart, hit.vEnd, hit.fRadius, hit.dwFlags, nGroupMask, &th,
+                                           hit.fDepth))
+    return false;
+  hit.eCollisionType = collisionquery::HitKindOf(th.dwKind);
+  hit.iDstPrimitive = th.iPoly;
+  hit.iSubPrimitive = (int)th.iSubPrimitive;
+  hit.dwSurfaceFlags = th.dwSurfaceFlags;
+  hit.vNormal = th.vNormal;
+  hit.HitPlane = th.HitPlane;
+  hit.vPlaneNormal = th.HitPlane.n;
+  hit.pMesh = this;
+  hit.pEntity = nullptr;
+  if (hit.IsPositionCheck()) {
+    hit.fDepth = th.fDepth;
+  } else {
+    hit.vEnd = th.vEnd;
+    hit.fLength = (th.vEnd - hit.vStart).Length();
+    hit.ApplyPushDist();
+  }
+  return true;
+}
+
+EHitResult* EMesh::CheckForCollision_new(ECollide& hit, EHitResult* pResult, uint32_t nGroupMask) {
+  ECollide copy(hit);
+  if (!CheckForCollision(copy, nGroupMask)) return nullptr;
+  if (!pResult) pResult = reinterpret_cast<EHitResult*>(GetThreadLocalStack()->Push(sizeof(EHitResult), 8));
+  pResult->pLines = nullptr;
+  pResult->pNext = nullptr;
+  pResult->CopyResults(copy, hit.fLength);
+  return pResult;
+}
+
+// --- Manager queries --------------------------------------------------------------------------
+
+bool ECollisionManager::CheckCollision(ECollide& hit) {
+  if (m_bDisabled) return false;
+  // The collider's triangle cache is taken here once the physics keeps one.
+  if (hit.vStart == hit.vEnd && !hit.IsPositionCheck()) return false;
+  int aRes[3] = {0, 0, 0};
+  const uint32_t dwSaved = hit.dwFlags;
+  if (hit.eSrcType == CPT_OneSphere) {
+    if (hit.pTriCache) aRes[0] = Collide_OneSphere_Cache(hit);
+    aRes[1] = Collide_OneSphere_Domain(hit);
+    aRes[2] = Collide_OneSphere_Entities(hit);
+  } else if (hit.eSrcType == CPT_Spheres) {
+    if (hit.pTriCache) aRes[0] = Collide_Spheres_Cache(hit);
+    aRes[1] = Collide_Spheres_Domain(hit);
+    aRes[2] = Collide_Spheres_Entities(hit);
+  } else {
+    EPhysics* phys = hit.pCollider ? hit.pCollider->GetPhysics() : nullptr;
+    if (!phys) {
+      g_ErrorManager.TraceMessagef(TT_Warning, "Trace of type %s is unsupported", GetPrimitiveTypeName(hit.eSrcType));
+      return false;
+    }
+    if (phys->GetFlag(PHYSICS_COLLIDER)) {
+      g_ErrorManager.TraceMessagef(TT_Warning, "%s: not allowed to have PHYSICS_COLLIDER -- disabling",
+                                   hit.pCollider->GetName());
+      phys->SetFlag(PHYSICS_COLLIDER, false);
+    }
+    if (phys->GetFlag(PHYSICS_APPLYGRAVITY)) {
+      g_ErrorManager.TraceMessagef(TT_Warning, "%s: not allowed to have PHYSICS_APPLYGRAVITY -- disabling",
+                                   hit.pCollider->GetName());
+      phys->SetFlag(PHYSICS_APPLYGRAVITY, false);
+    }
+    return false;
+  }
+  hit.dwFlags = dwSaved;
+  return aRes[0] == 2 || aRes[1] == 2 || aRes[2] == 2;
+}
+
+// The triangle cache answers once the physics keeps one: not applicable until then.
+int ECollisionManager::Collide_OneSphere_Cache(ECollide&) { return 0; }
+int ECollisionManager::Collide_Spheres_Cache(ECollide&) { return 0; }
+
+int ECollisionManager::Collide_OneSphere_Domain(ECollide& hit) {
+  if (!(hit.dwFlags & kCOLLIDEFLAG_GeometryMask) || (hit.dwFlags & kCOLLIDEFLAG_IgnoreStaticGeometry)) return 0;
+  EASSERT(hit.eSrcType == CPT_OneSphere);
+  g_CollideStats.nWorldTests++;
+  if (m_pRootDomainCollision && m_pRootDomainCollision->CheckForCollision(hit, m_nGroupMask)) {
+    hit.pEntity = collisionquery::GlobalEntity();
+    EASSERT(hit.eCollisionType != CCT_None);
+    return 2;
+  }
+  return 1;
+}
+
+namespace collisionquery {
+
+bool EntityPassApplies(const ECollide& hit) {
+  if (hit.dwFlags & kCOLLIDEFLAG_IgnoreEntities) return false;
+  if (!(hit.dwFlags & kCOLLIDEFLAG_GeometryMask) && (hit.dwFlags & kCOLLIDEFLAG_IgnoreSpheres)) return false;
+  return true;
+}
+
+// The entities of the query's box that QuickCullEntity lets through, in walk order.
+void GatherCandidates(ECollisionManager* pCM, const ECollide& hit, ETempArray<EEntity*>& aOut) {
+  EMemStack& stack = *GetThreadLocalStack();
+  EArray<EEntity*> aFound;
+  {
+    ECollisionManager::CollideeInfo::Iter it(pCM, hit.GetBoundingBox(), ECollisionManager::kCollideeEntity, stack);
+    for (; it; ++it) {
+      EEntity* e = static_cast<EEntity*>(it->pObject);
+      if (hit.QuickCullEntity(e)) {
+        g_CollideStats.nEntitiesRejected++;
+        continue;
+      }
+      g_CollideStats.nEntitiesPassed++;
+      aFound.AddData(e);
+    }
+  }
+  for (int i = 0; i < aFound.Num(); i++) aOut.AddData(aFound[i]);
+}
+
+}  // namespace collisionquery
+
+int ECollisionManager::Collide_OneSphere_Entities(ECollide& hit) {
+  if (!collisionquery::EntityPassApplies(hit)) return 0;
+  EASSERT(hit.eSrcType == CPT_OneSphere);
+  bool bHit = false;
+  CollideeInfo::Iter it(this, hit.GetBoundingBox(), kCollideeEntity, *GetThreadLocalStack());
+  for (; it; ++it) {
+    EEntity* e = static_cast<EEntity*>(it->pObject);
+    if (hit.QuickCullEntity(e)) {
+      g_CollideStats.nEntitiesRejected++;
+      continue;
+    }
+    g_CollideStats.nEntitiesPassed++;
+    if (e->CheckForCollision(hit)) bHit = true;
+  }
+  if (bHit) EASSERT(hit.eCollisionType != CCT_None);
+  return bHit ? 2 : 1;
+}
+
+int ECollisionManager::Collide_Spheres_Domain(ECollide& hit) {
+  if (!(hit.dwFlags & kCOLLIDEFLAG_GeometryMask) || (hit.dwFlags & kCOLLIDEFLAG_IgnoreStaticGeometry)) return 0;
+  ECollide copy(hit);
+  int iBest = -1;
+  for (int i = 0; i < hit.nSpheres; i++) {
+    copy.ToOneSphere(i);
+    const int r = Collide_OneSphere_Domain(copy);
+    copy.FromOneSphere(i);
+    if (r == 0) return 0;
+    if (r == 2) iBest = i;
+  }
+  if (iBest < 0) return 1;
+  hit = copy;
+  hit.iSrcPrimitive = iBest;
+  EASSERT(hit.eCollisionType != CCT_None);
+  return 2;
+}
+
+int ECollisionManager::Collide_Spheres_Entities(ECollide& hit) {
+  if (!collisionquery::EntityPassApplies(hit)) return 0;
+  EMemStack& stack = *GetThreadLocalStack();
+  ETempArray<EEntity*> aCand(stack);
+  collisionquery::GatherCandidates(this, hit, aCand);
+  ECollide copy(hit);
+  int iBest = -1;
+  for (int i = 0; i < hit.nSpheres; i++) {
+    copy.ToOneSphere(i);
+    bool bHit = false;
+    for (unsigned k = 0; k < aCand.Num(); k++)
+      if (aCand[k]->CheckForCollision(copy)) bHit = true;
+    copy.FromOneSphere(i);
+    if (bHit) iBest = i;
+  }
+  if (iBest < 0) return 1;
+  hit = copy;
+  hit.iSrcPrimitive = iBest;
+  EASSERT(hit.eCollisionType != CCT_None);
+  return 2;
+}
+
+EHitResult* ECollisionManager::MultiCheckCollision(ECollide& hit) {
+  if (m_bDisabled) return nullptr;
+  EHitResult* pHead = MultiCollide_Entities(hit, nullptr);
+  return MultiCollide_Domain(hit, pHead);
+}
+
+// Both every-hit passes honour the flags that switch off entities and level
+// geometry, as the nearest-hit query does.
+EHitResult* ECollisionManager::MultiCollide_Entities(ECollide& hit, EHitResult* pHead) {
+  if (hit.dwFlags & kCOLLIDEFLAG_IgnoreEntities) return pHead;
+  EMemStack& stack = *GetThreadLocalStack();
+  EArray<EEntity*> aCand;
+  {
+    CollideeInfo::Iter it(this, hit.GetBoundingBox(), kCollideeEntity, stack);
+    for (; it; ++it) {
+      EEntity* e = static_cast<EEntity*>(it->pObject);
+      if (hit.QuickCullEntity(e)) {
+        g_CollideStats.nEntitiesRejected++;
+        continue;
+      }
+      g_CollideStats.nEntitiesPassed++;
+      aCand.AddData(e);
+    }
+  }
+  for (int k = 0; k < aCand.Num(); k++) {
+    EHitResult* pRet = aCand[k]->CheckForCollision_new(hit, nullptr);
+    if (!pRet) continue;
+    EASSERT_WARN(pRet->pEntity);
+    EHitResult::SortedInsert(&pHead, pRet);
+  }
+  return pHead;
+}
+
+EHitResult* ECollisionManager::MultiCollide_Domain(ECollide& hit, EHitResult* pHead) {
+  if ((hit.dwFlags & kCOLLIDEFLAG_IgnoreStaticGeometry) || !m_pRootDomainCollision) return pHead;
+  EHitResult* pRet = m_pRootDomainCollision->CheckForCollision_new(hit, nullptr, m_nGroupMask);
+  if (!pRet) return pHead;
+  if (!pRet->pEntity) pRet->pEntity = collisionquery::GlobalEntity();
+  EHitResult::SortedInsert(&pHead, pRet);
+  return pHead;
+}
+
+bool ECollisionManager::LineCheck(const EVec3& vStart, const EVec3& vEnd, ECollide& hit, EEntity* pEntity,
+                                  float fRadius) {
+  hit.pCollider = pEntity;
+  hit.fRadius = fRadius;
+  hit.eSrcType = CPT_OneSphere;
+  hit.InitSegment(vStart, vEnd);
+  return CheckCollision(hit);
+}
+
+// Line collision shapes and trigger volumes answer through their own
+// classes; until those exist these queries find nothing.
+EHitResult* ECollisionManager::CheckSplines(const ESphere&, EEntity*) { return nullptr; }
+void ECollisionManager::CheckTriggers(const EVec3&, const EVec3&, EEntity*, bool, const EBox3&) {}
+void ECollisionManager::RefreshTriggersFor(EPhysics*, bool) {}
