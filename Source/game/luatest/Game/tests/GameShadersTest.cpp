@@ -508,6 +508,100 @@ TEST_F(GameShaders, ProjectShaderFilesAssemble) {
   EXPECT_EQ(0, CountShaderTraces("error shader"));
   EXPECT_EQ(0, CountShaderTraces("Couldn't compile"));
 }
+
+// A 2x2 texture drawn over the window through the projecting linked shader
+// with the material colour (0.5, 1, 1, 1): every texel shows with its red
+// halved.
+TEST_F(GameShaders, ProjectedQuadHalvesRedOfEachTexel) {
+  const std::string data = QUILLOMAR_SHADER_DATA;
+  const std::string copy = "cp -r '" + data + "/VertexShaders/.' '" + (m_dir / "Workresource/VertexShaders") +
+                           "' && mkdir -p '" + (m_dir / "Workresource/PixelShaders/fpo") + "' && cp '" +
+                           QUILLOMAR_FPO_DIR + "/'*.fpo '" + (m_dir / "Workresource/PixelShaders/fpo") + "'";
+  ASSERT_EQ(0, system(copy.c_str()));
+  m_pShaders->InitVertexShaders();
+  m_pShaders->InitPixelShaders();
+  const uint32_t vs = m_pShaders->GetLinkedShader(0, 0, 0, 1);
+  const uint32_t ps = m_pShaders->GetPixelShader(kGPS_Color1Tex);
+  ASSERT_NE(0u, vs);
+  ASSERT_NE(0u, ps);
+  typedef void (*ReadPixelsFn)(int, int, int, int, unsigned, unsigned, void*);
+  typedef void (*FinishFn)();
+  ReadPixelsFn readPixels = (ReadPixelsFn)SDL_GL_GetProcAddress("glReadPixels");
+  FinishFn finish = (FinishFn)SDL_GL_GetProcAddress("glFinish");
+  ASSERT_TRUE(readPixels && finish);
+
+  // Texels as A8R8G8B8, row 0 at v = 0.
+  const uint32_t texels[4] = {0xFFC83C14u, 0xFF28A0F0u, 0xFF6464C8u, 0xFFF0F028u};
+  HTEXTURE tex = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 2, 2, 1, 0);
+  ASSERT_NE(0u, (unsigned)tex);
+  uint32_t* t = static_cast<uint32_t*>(m_pRenderer->LockTexture(tex, 0, nullptr, false, (CUBEMAPFACE)-1, true));
+  ASSERT_NE(nullptr, t);
+  memcpy(t, texels, sizeof(texels));
+  m_pRenderer->UnlockTexture(tex, 0, false, (CUBEMAPFACE)-1);
+
+  m_pRenderer->BeginRender();
+  ERenderState state;
+  state.m_eBlendMode = kBLENDMODE_DECAL;
+  state.m_eCullMode = kCULL_NONE;
+  state.m_bAlphaTestEnable = false;
+  state.m_bZEnable = false;
+  m_pRenderer->SetRenderState(&state);
+  ETextureStageState stage;
+  stage.m_hTexture = tex;
+  stage.m_eFilterMode = kFILTERMODE_POINT;
+  stage.m_eMipFilterMode = kFILTERMODE_NONE;
+  m_pRenderer->SetTextureStages(&stage, 1);
+  const EVec4 rows[4] = {EVec4(1, 0, 0, 0), EVec4(0, 1, 0, 0), EVec4(0, 0, 1, 0), EVec4(0, 0, 0, 1)};
+  m_pRenderer->SetVertexShaderConstant(6, rows, 4);
+  const EVec4 colour(0.5f, 1, 1, 1);
+  m_pRenderer->SetVertexShaderConstant(2, &colour, 1);
+  // The projecting geometry reads positions and normals from stream 0 and
+  // the texture module coordinate set 0 from stream 1.
+  struct PN {
+    float x, y, z, nx, ny, nz;
+  };
+  struct UV {
+    float u, v;
+  };
+  uint32_t vbs[2] = {m_pRenderer->CreateVertexBuffer(kVBFORMAT_POSITION_NORMAL, 4, 0, "Quad"),
+                     m_pRenderer->CreateVertexBuffer(kVBFORMAT_TEXCOORD0, 4, 0, "Quad coordinates")};
+  PN* p = static_cast<PN*>(m_pRenderer->LockVertexBuffer(vbs[0], 0, 0, 0));
+  ASSERT_NE(nullptr, p);
+  // Window bottom (y = -1) takes v = 0.
+  p[0] = {-1, -1, 0, 0, 0, 1};
+  p[1] = {1, -1, 0, 0, 0, 1};
+  p[2] = {-1, 1, 0, 0, 0, 1};
+  p[3] = {1, 1, 0, 0, 0, 1};
+  m_pRenderer->UnlockVertexBuffer(vbs[0]);
+  UV* uv = static_cast<UV*>(m_pRenderer->LockVertexBuffer(vbs[1], 0, 0, 0));
+  ASSERT_NE(nullptr, uv);
+  uv[0] = {0, 0};
+  uv[1] = {1, 0};
+  uv[2] = {0, 1};
+  uv[3] = {1, 1};
+  m_pRenderer->UnlockVertexBuffer(vbs[1]);
+  m_pRenderer->SetVertexShader(vs);
+  m_pRenderer->SetPixelShader(ps);
+  m_pRenderer->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLESTRIP, 2, vbs, 4, 0);
+  finish();
+  // Read-back origin is the window bottom: texel (i, j) covers x in
+  // [32i, 32i + 32) and y in [32j, 32j + 32).
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 2; ++i) {
+      unsigned char px[4];
+      readPixels(16 + 32 * i, 16 + 32 * j, 1, 1, 0x1908 /* RGBA */, 0x1401 /* UNSIGNED_BYTE */, px);
+      const uint32_t texel = texels[2 * j + i];
+      SCOPED_TRACE(::testing::Message() << "texel " << i << "," << j);
+      EXPECT_NEAR(((texel >> 16) & 0xFF) / 2.0, px[0], 2);
+      EXPECT_NEAR((texel >> 8) & 0xFF, px[1], 2);
+      EXPECT_NEAR(texel & 0xFF, px[2], 2);
+    }
+  m_pRenderer->SetTextureStages(nullptr, 0);
+  m_pRenderer->DeleteVertexBuffer(vbs[0]);
+  m_pRenderer->DeleteVertexBuffer(vbs[1]);
+  m_pRenderer->EndRender();
+  m_pRenderer->DeleteTexture(tex, true);
+}
 #endif
 
 }  // namespace
