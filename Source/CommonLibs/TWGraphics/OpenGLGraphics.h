@@ -100,7 +100,8 @@
   G(GL_ARB_occlusion_query, false, TW_GL_ARB_occlusion_query)             \
   G(GL_ARB_texture_compression, true, TW_GL_ARB_texture_compression)      \
   G(GL_EXT_texture_compression_s3tc, true, TW_GL_NO_FUNCTIONS)            \
-  G(GL_EXT_vertex_array_bgra, false, TW_GL_NO_FUNCTIONS)
+  G(GL_EXT_vertex_array_bgra, false, TW_GL_NO_FUNCTIONS)                 \
+  G(GL_ARB_clip_control, false, TW_GL_ARB_clip_control)
 
 #define TW_GL_NO_FUNCTIONS(X)
 
@@ -151,6 +152,8 @@
 #define TW_GL_ARB_point_parameters(X)                                                                           \
   X(void, glPointParameterfARB, (GLenum pname, GLfloat param), (pname, param))                                  \
   X(void, glPointParameterfvARB, (GLenum pname, const GLfloat* params), (pname, params))
+
+#define TW_GL_ARB_clip_control(X) X(void, glClipControl, (GLenum origin, GLenum depth), (origin, depth))
 
 #define TW_GL_ARB_sampler_objects(X)                                                                            \
   X(void, glGenSamplers, (GLsizei count, GLuint* samplers), (count, samplers))                                  \

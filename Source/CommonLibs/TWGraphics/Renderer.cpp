@@ -179,6 +179,11 @@ void ERenderer::setupDevice(unsigned& flags) {
   g_bMultisampling = (flags & kRENDERER_ANTIALIAS) != 0;
   gl->ToggleState(GL_MULTISAMPLE, g_bMultisampling);
 
+  // The shaders are written for clip depth from 0 to w, which OpenGL takes
+  // from -w to w unless told otherwise: without this the depth buffer would
+  // hold (z + 1) / 2 and geometry before the near plane would be drawn.
+  if (gl->supports_GL_ARB_clip_control()) gl->glClipControl(GL_LOWER_LEFT, GL_ZERO_TO_ONE);
+
   int w = (int)GetDisplayWidth();
   int h = (int)GetDisplayHeight();
   gl->glViewport(0, 0, w, h);

@@ -141,8 +141,8 @@ TEST_F(RenderTarget, ADepthTextureGivesTheTargetADepthBuffer) {
   s.m_eZFunc = kCMP_LESS;
   m_pRenderer->SetRenderState(&s);
   m_pRenderer->ClearRenderTarget(EVec4(0, 0, 0, 1), true, true, false, 1.0f);
-  m_Draw.Quad(-1, -1, 1, 1, -0.5f, 1, 0, 0, 1);  // near: red
-  m_Draw.Quad(-1, -1, 1, 1, 0.5f, 0, 0, 1, 1);   // far: hidden
+  m_Draw.Quad(-1, -1, 1, 1, 0.25f, 1, 0, 0, 1);  // near: red (clip depth runs from 0)
+  m_Draw.Quad(-1, -1, 1, 1, 0.75f, 0, 0, 1, 1);  // far: hidden
   m_pRenderer->RestoreRenderTarget();
   EXPECT_EQ("255,0,0", RGB(Row(colour, 4), 4));
 }

@@ -514,6 +514,65 @@ TEST_F(Shaders, PackedColoursKeepRedAndBlueWithoutBGRAArrays) {
   m_pRenderer->DeleteVertexBuffer(vb);
 }
 
+// Clip depth runs from 0 to w as the shaders are written: a quad at z is
+// stored at depth z, and one before z = 0 is clipped away. Without clip
+// control the depth buffer can only hold (z + 1) / 2.
+TEST_F(Shaders, ClipDepthRunsFromZeroToW) {
+  auto drawAt = [&](float z, float* depth, unsigned char rgba[4]) {
+    uint32_t vs = Vertex("mov oPos, v0\nmov oD0, v2\n");
+    uint32_t ps = PassColourPixelShader();
+    ASSERT_NE(0u, vs);
+    m_pRenderer->BeginRender();
+    m_pRenderer->ClearRenderTarget(EVec4(0, 0, 0, 0), true, true, false, 1.0f);
+    ERenderState state;
+    state.m_eBlendMode = kBLENDMODE_DECAL;
+    state.m_eCullMode = kCULL_NONE;
+    state.m_bAlphaTestEnable = false;
+    state.m_bZEnable = true;
+    state.m_bZWriteEnable = true;
+    state.m_eZFunc = kCMP_ALWAYS;
+    m_pRenderer->SetRenderState(&state);
+    struct PC {
+      float x, y, z;
+      uint32_t bgra;
+    };
+    uint32_t vb = m_pRenderer->CreateVertexBuffer(kVBFORMAT_POSITION_COLOR, 4, 0, "Quad");
+    PC* v = static_cast<PC*>(m_pRenderer->LockVertexBuffer(vb, 0, 0, 0));
+    v[0] = {-1, -1, z, 0xFFFFFFFFu};
+    v[1] = {1, -1, z, 0xFFFFFFFFu};
+    v[2] = {-1, 1, z, 0xFFFFFFFFu};
+    v[3] = {1, 1, z, 0xFFFFFFFFu};
+    m_pRenderer->UnlockVertexBuffer(vb);
+    m_pRenderer->SetVertexShader(vs);
+    m_pRenderer->SetPixelShader(ps);
+    m_pRenderer->DrawUnindexedVertexBuffer(vb, kVBDRAWMODE_TRIANGLESTRIP, 4, 0);
+    m_Draw.ReadPixels(kSize / 2, kSize / 2, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, depth);
+    m_Draw.Pixel(kSize / 2, kSize / 2, rgba);
+    m_pRenderer->DeleteVertexBuffer(vb);
+    m_pRenderer->EndRender();
+  };
+  ASSERT_TRUE(m_pRenderer->GetGLRenderer()->supports_GL_ARB_clip_control());
+  float depth = -1;
+  unsigned char px[4];
+  drawAt(0.25f, &depth, px);
+  EXPECT_NEAR(0.25f, depth, 1e-4f);
+  EXPECT_EQ(255, px[0]);
+  drawAt(-0.5f, &depth, px);  // before the near plane
+  EXPECT_EQ(1.0f, depth);
+  EXPECT_EQ(0, px[0]);
+
+  for (uint32_t h : m_vs) m_pRenderer->DeleteVertexShader(h);
+  for (uint32_t h : m_ps) m_pRenderer->DeletePixelShader(h);
+  m_vs.clear();
+  m_ps.clear();
+  Stop();
+  rtest::hooks().extensionsToHide = "GL_ARB_clip_control";
+  ASSERT_TRUE(Start(kSize, kSize));
+  ASSERT_FALSE(m_pRenderer->GetGLRenderer()->supports_GL_ARB_clip_control());
+  drawAt(0.25f, &depth, px);
+  EXPECT_NEAR(0.625f, depth, 1e-4f);
+}
+
 TEST_F(Shaders, ASamplerOfTheWrongTypeIsReportedOnce) {
   uint32_t vs = Vertex("mov oPos, v0\nmov oD0, v2\nmov oT0, c0\n");
   uint32_t ps = Pixel("ps_2_0\ndcl_2d s0\ndcl t0\ntexld r0, t0, s0\nmov oC0, r0\n", "Sample.psh");

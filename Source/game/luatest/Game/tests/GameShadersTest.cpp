@@ -491,22 +491,284 @@ TEST_F(ShaderConstantsTest, AnisotropicFiltering) {
 }
 
 #if defined(QUILLOMAR_SHADER_DATA) && defined(QUILLOMAR_FPO_DIR)
+// The project's vertex shader sources and assembled pixel shaders, copied
+// under the test's own Workresource folder.
+int CopyProjectShaderData(const filetest::TempDir& dir) {
+  const std::string data = QUILLOMAR_SHADER_DATA;
+  const std::string copy = "cp -r '" + data + "/VertexShaders/.' '" + (dir / "Workresource/VertexShaders") +
+                           "' && mkdir -p '" + (dir / "Workresource/PixelShaders/fpo") + "' && cp '" +
+                           QUILLOMAR_FPO_DIR + "/'*.fpo '" + (dir / "Workresource/PixelShaders/fpo") + "'";
+  return system(copy.c_str());
+}
+
 // The project's own shader files assemble and translate without falling back
 // to the error shader.
 TEST_F(GameShaders, ProjectShaderFilesAssemble) {
-  const std::string data = QUILLOMAR_SHADER_DATA;
-  const std::string copy = "cp -r '" + data + "/VertexShaders/.' '" + (m_dir / "Workresource/VertexShaders") +
-                           "' && mkdir -p '" + (m_dir / "Workresource/PixelShaders/fpo") + "' && cp '" +
-                           QUILLOMAR_FPO_DIR + "/'*.fpo '" + (m_dir / "Workresource/PixelShaders/fpo") + "'";
-  ASSERT_EQ(0, system(copy.c_str()));
+  ASSERT_EQ(0, CopyProjectShaderData(m_dir));
   m_pShaders->InitVertexShaders();
   m_pShaders->InitPixelShaders();
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 0));
   EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 1));
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(2, 0, 0, 1));
   EXPECT_NE(0u, m_pShaders->GetVertexShader(kGVS_Sprite));
   EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_Color1Tex));
   EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_DiffuseColor));
   EXPECT_EQ(0, CountShaderTraces("error shader"));
   EXPECT_EQ(0, CountShaderTraces("Couldn't compile"));
+  EXPECT_EQ(0, CountShaderTraces("Failed to"));
+}
+
+// A 2x2 texture drawn over the window through the projecting linked shader
+// with the material colour (0.5, 1, 1, 1): every texel shows with its red
+// halved.
+TEST_F(GameShaders, ProjectedQuadHalvesRedOfEachTexel) {
+  ASSERT_EQ(0, CopyProjectShaderData(m_dir));
+  m_pShaders->InitVertexShaders();
+  m_pShaders->InitPixelShaders();
+  const uint32_t vs = m_pShaders->GetLinkedShader(0, 0, 0, 1);
+  const uint32_t ps = m_pShaders->GetPixelShader(kGPS_Color1Tex);
+  ASSERT_NE(0u, vs);
+  ASSERT_NE(0u, ps);
+  typedef void (*ReadPixelsFn)(int, int, int, int, unsigned, unsigned, void*);
+  typedef void (*FinishFn)();
+  ReadPixelsFn readPixels = (ReadPixelsFn)SDL_GL_GetProcAddress("glReadPixels");
+  FinishFn finish = (FinishFn)SDL_GL_GetProcAddress("glFinish");
+  ASSERT_TRUE(readPixels && finish);
+
+  // Texels as A8R8G8B8, row 0 at v = 0.
+  const uint32_t texels[4] = {0xFFC83C14u, 0xFF28A0F0u, 0xFF6464C8u, 0xFFF0F028u};
+  HTEXTURE tex = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 2, 2, 1, 0);
+  ASSERT_NE(0u, (unsigned)tex);
+  uint32_t* t = static_cast<uint32_t*>(m_pRenderer->LockTexture(tex, 0, nullptr, false, (CUBEMAPFACE)-1, true));
+  ASSERT_NE(nullptr, t);
+  memcpy(t, texels, sizeof(texels));
+  m_pRenderer->UnlockTexture(tex, 0, false, (CUBEMAPFACE)-1);
+
+  m_pRenderer->BeginRender();
+  ERenderState state;
+  state.m_eBlendMode = kBLENDMODE_DECAL;
+  state.m_eCullMode = kCULL_NONE;
+  state.m_bAlphaTestEnable = false;
+  state.m_bZEnable = false;
+  m_pRenderer->SetRenderState(&state);
+  ETextureStageState stage;
+  stage.m_hTexture = tex;
+  stage.m_eFilterMode = kFILTERMODE_POINT;
+  stage.m_eMipFilterMode = kFILTERMODE_NONE;
+  m_pRenderer->SetTextureStages(&stage, 1);
+  const EVec4 rows[4] = {EVec4(1, 0, 0, 0), EVec4(0, 1, 0, 0), EVec4(0, 0, 1, 0), EVec4(0, 0, 0, 1)};
+  m_pRenderer->SetVertexShaderConstant(6, rows, 4);
+  const EVec4 colour(0.5f, 1, 1, 1);
+  m_pRenderer->SetVertexShaderConstant(2, &colour, 1);
+  // The projecting geometry reads positions and normals from stream 0 and
+  // the texture module coordinate set 0 from stream 1.
+  struct PN {
+    float x, y, z, nx, ny, nz;
+  };
+  struct UV {
+    float u, v;
+  };
+  uint32_t vbs[2] = {m_pRenderer->CreateVertexBuffer(kVBFORMAT_POSITION_NORMAL, 4, 0, "Quad"),
+                     m_pRenderer->CreateVertexBuffer(kVBFORMAT_TEXCOORD0, 4, 0, "Quad coordinates")};
+  PN* p = static_cast<PN*>(m_pRenderer->LockVertexBuffer(vbs[0], 0, 0, 0));
+  ASSERT_NE(nullptr, p);
+  // Window bottom (y = -1) takes v = 0.
+  p[0] = {-1, -1, 0, 0, 0, 1};
+  p[1] = {1, -1, 0, 0, 0, 1};
+  p[2] = {-1, 1, 0, 0, 0, 1};
+  p[3] = {1, 1, 0, 0, 0, 1};
+  m_pRenderer->UnlockVertexBuffer(vbs[0]);
+  UV* uv = static_cast<UV*>(m_pRenderer->LockVertexBuffer(vbs[1], 0, 0, 0));
+  ASSERT_NE(nullptr, uv);
+  uv[0] = {0, 0};
+  uv[1] = {1, 0};
+  uv[2] = {0, 1};
+  uv[3] = {1, 1};
+  m_pRenderer->UnlockVertexBuffer(vbs[1]);
+  m_pRenderer->SetVertexShader(vs);
+  m_pRenderer->SetPixelShader(ps);
+  m_pRenderer->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLESTRIP, 2, vbs, 4, 0);
+  finish();
+  // Read-back origin is the window bottom: texel (i, j) covers x in
+  // [32i, 32i + 32) and y in [32j, 32j + 32).
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 2; ++i) {
+      unsigned char px[4];
+      readPixels(16 + 32 * i, 16 + 32 * j, 1, 1, 0x1908 /* RGBA */, 0x1401 /* UNSIGNED_BYTE */, px);
+      const uint32_t texel = texels[2 * j + i];
+      SCOPED_TRACE(::testing::Message() << "texel " << i << "," << j);
+      EXPECT_NEAR(((texel >> 16) & 0xFF) / 2.0, px[0], 2);
+      EXPECT_NEAR((texel >> 8) & 0xFF, px[1], 2);
+      EXPECT_NEAR(texel & 0xFF, px[2], 2);
+    }
+  m_pRenderer->SetTextureStages(nullptr, 0);
+  m_pRenderer->DeleteVertexBuffer(vbs[0]);
+  m_pRenderer->DeleteVertexBuffer(vbs[1]);
+  m_pRenderer->EndRender();
+  m_pRenderer->DeleteTexture(tex, true);
+}
+// Pictures drawn with the project's shaders and the shared setters, read
+// back from the 64x64 window (origin at its bottom left).
+class ShaderPictures : public ShaderConstantsTest {
+protected:
+  typedef void (*ReadPixelsFn)(int, int, int, int, unsigned, unsigned, void*);
+  typedef void (*FinishFn)();
+
+  void SetUp() override {
+    ShaderConstantsTest::SetUp();
+    if (IsSkipped() || !m_pRenderer) return;
+    ASSERT_EQ(0, CopyProjectShaderData(m_dir));
+    m_pShaders->InitVertexShaders();
+    m_pShaders->InitPixelShaders();
+    m_pfnReadPixels = (ReadPixelsFn)SDL_GL_GetProcAddress("glReadPixels");
+    m_pfnFinish = (FinishFn)SDL_GL_GetProcAddress("glFinish");
+    ASSERT_TRUE(m_pfnReadPixels && m_pfnFinish);
+  }
+
+  template <class T, size_t N>
+  uint32_t Buffer(VBFORMAT format, const T (&vertices)[N]) {
+    EXPECT_EQ(sizeof(T), GetVertexSize(format));
+    const uint32_t vb = m_pRenderer->CreateVertexBuffer(format, (unsigned)N, 0, "Picture");
+    T* p = static_cast<T*>(m_pRenderer->LockVertexBuffer(vb, 0, 0, 0));
+    EXPECT_NE(nullptr, p);
+    if (p) memcpy(p, vertices, sizeof(vertices));
+    m_pRenderer->UnlockVertexBuffer(vb);
+    m_aBuffers.push_back(vb);
+    return vb;
+  }
+
+  void Begin(bool depth) {
+    m_pRenderer->BeginRender();
+    m_pRenderer->ClearRenderTarget(EVec4(0, 0, 0, 0), true, true, false, 1.0f);
+    ERenderState state;
+    state.m_eBlendMode = kBLENDMODE_DECAL;
+    state.m_eCullMode = kCULL_NONE;
+    state.m_bAlphaTestEnable = false;
+    state.m_bZEnable = depth;
+    state.m_bZWriteEnable = depth;
+    state.m_eZFunc = kCMP_ALWAYS;
+    m_pRenderer->SetRenderState(&state);
+  }
+
+  void End() {
+    m_pfnFinish();
+    for (uint32_t vb : m_aBuffers) m_pRenderer->DeleteVertexBuffer(vb);
+    m_aBuffers.clear();
+    m_pRenderer->EndRender();
+  }
+
+  float Depth(int x, int y) {
+    float d = -1;
+    m_pfnReadPixels(x, y, 1, 1, 0x1902 /* DEPTH_COMPONENT */, 0x1406 /* FLOAT */, &d);
+    return d;
+  }
+  bool Lit(int x, int y) {
+    unsigned char px[4] = {};
+    m_pfnReadPixels(x, y, 1, 1, 0x1908 /* RGBA */, 0x1401 /* UNSIGNED_BYTE */, px);
+    return px[1] > 128;
+  }
+
+  ReadPixelsFn m_pfnReadPixels = nullptr;
+  FinishFn m_pfnFinish = nullptr;
+  std::vector<uint32_t> m_aBuffers;
+};
+
+struct PictureNormalVertex {
+  float x, y, z, nx, ny, nz;
+};
+
+// A plane 4 units in front of the camera fills the window; the depth it
+// leaves is the projection's depth d squeezed into the sky box's slice or
+// scaled below it.
+TEST_F(ShaderPictures, ProjectionDepthPerRenderDomain) {
+  const uint32_t vs = m_pShaders->GetLinkedShader(0, 0, 0, 0);
+  const uint32_t ps = m_pShaders->GetPixelShader(kGPS_DiffuseColor);
+  ASSERT_NE(0u, vs);
+  ASSERT_NE(0u, ps);
+  m_State.m_mCameraProjection = MatrixPerspectiveProjection(60, 1, 1, 100);
+  const EVec4 clip = m_State.m_mCameraProjection.MulVec4(EVec4(0, 0, -4, 1));
+  const float d = clip.z / clip.w;
+  EXPECT_NEAR(300.0f / 396.0f, d, 1e-5f);  // (100 * 4 - 100) / (99 * 4)
+  const PictureNormalVertex plane[4] = {
+      {-100, -100, -4, 0, 0, 1}, {100, -100, -4, 0, 0, 1}, {-100, 100, -4, 0, 0, 1}, {100, 100, -4, 0, 0, 1}};
+  const struct Case {
+    int domain;
+    float stored;
+  } cases[] = {{0, 0.99f * d}, {1, 0.99f + 0.01f * d}, {2, 0.99f * d}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "render domain " << c.domain);
+    // The sky box ignores where the camera stands.
+    m_State.m_mCameraView = c.domain == 1 ? MatrixTranslate(0, 0, 50) : EMat4();
+    m_State.m_iRenderDomain = c.domain;
+    Begin(true);
+    uint32_t vb = Buffer(kVBFORMAT_POSITION_NORMAL, plane);
+    m_pConstants->SetMaterialVertexConstants(EVec4(0, 1, 0, 1));
+    m_pConstants->SetProjectionVertexConstants();
+    m_pRenderer->SetVertexShader(vs);
+    m_pRenderer->SetPixelShader(ps);
+    m_pRenderer->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLESTRIP, 1, &vb, 4, 0);
+    End();
+    EXPECT_NEAR(c.stored, Depth(32, 32), 0.001f);
+    EXPECT_NEAR(c.stored, Depth(3, 60), 0.001f);
+    EXPECT_TRUE(Lit(32, 32));
+  }
+}
+
+// A quad on joint-skinned vertices lands where its joints move it: the
+// 16x16-pixel square at (16, 16) moves by the weighted joint offsets, at
+// 32 pixels per clip unit.
+TEST_F(ShaderPictures, SkinnedQuadMovesWithItsJoints) {
+  const uint32_t vs = m_pShaders->GetLinkedShader(2, 0, 0, 1);
+  const uint32_t ps = m_pShaders->GetPixelShader(kGPS_DiffuseColor);
+  ASSERT_NE(0u, vs);
+  ASSERT_NE(0u, ps);
+  const EMat4 joints[3] = {EMat4(), MatrixTranslate(0.5f, 0.25f, 0), MatrixTranslate(-0.5f, 0, 0)};
+  const EMat4* table[3] = {&joints[0], &joints[1], &joints[2]};
+  m_State.m_ppJointSkinning = table;
+  m_State.m_iJointTableSize = 3;
+  const PictureNormalVertex quad[4] = {
+      {-0.5f, -0.5f, 0.5f, 0, 0, 1}, {0, -0.5f, 0.5f, 0, 0, 1}, {-0.5f, 0, 0.5f, 0, 0, 1}, {0, 0, 0.5f, 0, 0, 1}};
+  struct UV {
+    float u, v;
+  };
+  const UV uv[4] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+  // Joint indices as a colour: red names the first joint, green the second.
+  struct JointRef {
+    uint32_t indices;
+    float weight;
+  };
+  const struct Case {
+    int first, second;
+    float weight;
+    int dx, dy;
+  } cases[] = {
+      {0, 0, 1.0f, 0, 0},    // identity
+      {1, 0, 1.0f, 16, 8},   // (0.5, 0.25) whole
+      {1, 2, 0.5f, 0, 4},    // half of (0.5, 0.25) and half of (-0.5, 0)
+      {0, 1, 0.25f, 12, 6},  // a quarter of identity, three quarters of joint 1
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "joints " << c.first << ", " << c.second << " weight " << c.weight);
+    const uint32_t indices = (uint32_t)c.first << 16 | (uint32_t)c.second << 8;
+    const JointRef refs[4] = {{indices, c.weight}, {indices, c.weight}, {indices, c.weight}, {indices, c.weight}};
+    Begin(false);
+    uint32_t vbs[3] = {Buffer(kVBFORMAT_POSITION_NORMAL, quad), Buffer(kVBFORMAT_TEXCOORD0, uv),
+                       Buffer(kVBFORMAT_TEXCOORD67, refs)};
+    m_pConstants->SetMaterialVertexConstants(EVec4(0, 1, 0, 1));
+    m_pConstants->SetProjectionVertexConstants();
+    m_pConstants->SetHWSkinningConstants(3);
+    m_pRenderer->SetVertexShader(vs);
+    m_pRenderer->SetPixelShader(ps);
+    m_pRenderer->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLESTRIP, 3, vbs, 4, 0);
+    End();
+    const int x0 = 16 + c.dx, y0 = 16 + c.dy;
+    EXPECT_TRUE(Lit(x0 + 1, y0 + 1));
+    EXPECT_TRUE(Lit(x0 + 14, y0 + 14));
+    EXPECT_FALSE(Lit(x0 - 2, y0 + 8));
+    EXPECT_FALSE(Lit(x0 + 17, y0 + 8));
+    EXPECT_FALSE(Lit(x0 + 8, y0 - 2));
+    EXPECT_FALSE(Lit(x0 + 8, y0 + 17));
+  }
 }
 #endif
 

@@ -1,0 +1,1 @@
+// No texture coordinates.
