@@ -1,5 +1,7 @@
 #include "RendererTestSupport.h"
 
+#include "TWGraphics/tests/WindowedRenderer.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -325,18 +327,8 @@ void RendererFixture::TearDown() {
 }
 
 bool RendererFixture::Start(unsigned width, unsigned height, unsigned flags) {
-  m_pRenderer = new ERenderer();
-  m_pRenderer->m_DisplayOptions.m_dwWidth = width;
-  m_pRenderer->m_DisplayOptions.m_dwHeight = height;
-  m_pRenderer->m_DisplayOptions.m_bFullScreen = false;
-  m_pRenderer->m_DisplayOptions.m_fGamma = 1.0f;
-  if (!m_pRenderer->Init(nullptr, flags)) {
-    delete m_pRenderer;
-    m_pRenderer = nullptr;
-    return false;
-  }
-  // The grab would hold the test display's pointer; let it go.
-  SDL_WM_GrabInput(SDL_GRAB_OFF);
+  m_pRenderer = gfxtest::StartWindowedRenderer(width, height, flags);
+  if (!m_pRenderer) return false;
   return m_Draw.Load();
 }
 

@@ -16,6 +16,7 @@
 #include "Game/ShaderConstants.h"
 #include "VERirezo/Light.h"
 #include "TWGraphics/Renderer.h"
+#include "TWGraphics/tests/WindowedRenderer.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/tests/FileTestSupport.h"
@@ -74,21 +75,12 @@ protected:
     s_shaderTraces.clear();
     g_ErrorManager.SetConsoleCallback(CollectShaderTrace);
     GForceMojoShaderProfile = "glsl120";
-    m_pRenderer = new ERenderer();
-    m_pRenderer->m_DisplayOptions.m_dwWidth = 64;
-    m_pRenderer->m_DisplayOptions.m_dwHeight = 64;
-    m_pRenderer->m_DisplayOptions.m_bFullScreen = false;
-    m_pRenderer->m_DisplayOptions.m_fGamma = 1.0f;
-    const bool started = m_pRenderer->Init(nullptr, 0);
+    m_pRenderer = gfxtest::StartWindowedRenderer(64, 64);
     GForceMojoShaderProfile = nullptr;
-    if (!started) {
-      delete m_pRenderer;
-      m_pRenderer = nullptr;
-    }
+    const bool started = m_pRenderer != nullptr;
     if (!started)
       for (const std::string& t : s_shaderTraces) fprintf(stderr, "trace: %s\n", t.c_str());
     ASSERT_TRUE(started) << SDL_GetError();
-    SDL_WM_GrabInput(SDL_GRAB_OFF);
     m_pShaders = new EGameShaders(m_pRenderer);
     m_pShaders->m_pfnTicks = FakeTicks;
     m_pShaders->m_pfnProgressFrame = CountProgress;

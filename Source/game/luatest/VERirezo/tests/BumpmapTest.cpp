@@ -16,6 +16,7 @@
 #include "TWGraphics/DDS.h"
 #include "TWGraphics/Renderer.h"
 #include "TWGraphics/tests/GraphicsTestSupport.h"
+#include "TWGraphics/tests/WindowedRenderer.h"
 #include "TWUtil/EFile.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/EStream.h"
@@ -66,13 +67,8 @@ protected:
 
     m_pApp = new PCGameApp();
     gGameApp = m_pApp;
-    m_pRenderer = new ERenderer();
-    m_pRenderer->m_DisplayOptions.m_dwWidth = 64;
-    m_pRenderer->m_DisplayOptions.m_dwHeight = 64;
-    m_pRenderer->m_DisplayOptions.m_bFullScreen = false;
-    m_pRenderer->m_DisplayOptions.m_fGamma = 1.0f;
-    ASSERT_TRUE(m_pRenderer->Init(nullptr, 0));
-    SDL_WM_GrabInput(SDL_GRAB_OFF);
+    m_pRenderer = gfxtest::StartWindowedRenderer(64, 64);
+    ASSERT_NE(nullptr, m_pRenderer);
 
     m_pManager = new EGameTextureManager();
     m_pApp->m_pGameTextureManager = m_pManager;

@@ -15,6 +15,7 @@
 #include "VERirezo/Model.h"
 #include "TWGraphics/Renderer.h"
 #include "TWGraphics/tests/GraphicsTestSupport.h"
+#include "TWGraphics/tests/WindowedRenderer.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/GameTexture.h"
 #include "VERirezo/ModelFrag.h"
@@ -57,13 +58,8 @@ protected:
     if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
     m_pApp = new PCGameApp();
     gGameApp = m_pApp;
-    m_pRenderer = new ERenderer();
-    m_pRenderer->m_DisplayOptions.m_dwWidth = 64;
-    m_pRenderer->m_DisplayOptions.m_dwHeight = 64;
-    m_pRenderer->m_DisplayOptions.m_bFullScreen = false;
-    m_pRenderer->m_DisplayOptions.m_fGamma = 1.0f;
-    ASSERT_TRUE(m_pRenderer->Init(nullptr, 0));
-    SDL_WM_GrabInput(SDL_GRAB_OFF);
+    m_pRenderer = gfxtest::StartWindowedRenderer(64, 64);
+    ASSERT_NE(nullptr, m_pRenderer);
     m_pManager = new EGameTextureManager();
     m_pApp->m_pGameTextureManager = m_pManager;
     gfxtest::StartTraces();

@@ -16,6 +16,7 @@
 #include "Game/PCGameApp.h"
 #include "TWGraphics/Renderer.h"
 #include "TWGraphics/tests/GraphicsTestSupport.h"
+#include "TWGraphics/tests/WindowedRenderer.h"
 #include "TWUtil/EFileManager.h"
 #include "VERirezo/Sprite.h"
 #include "VERirezo/Text3D.h"
@@ -40,13 +41,8 @@ protected:
     gFile->AddReadPath(m_Dir.c_str(), true);
     m_pApp = new PCGameApp();
     gGameApp = m_pApp;
-    m_pRenderer = new ERenderer();
-    m_pRenderer->m_DisplayOptions.m_dwWidth = 640;
-    m_pRenderer->m_DisplayOptions.m_dwHeight = 480;
-    m_pRenderer->m_DisplayOptions.m_bFullScreen = false;
-    m_pRenderer->m_DisplayOptions.m_fGamma = 1.0f;
-    ASSERT_TRUE(m_pRenderer->Init(nullptr, 0));
-    SDL_WM_GrabInput(SDL_GRAB_OFF);
+    m_pRenderer = gfxtest::StartWindowedRenderer(640, 480);
+    ASSERT_NE(nullptr, m_pRenderer);
     m_pApp->m_pGameTextureManager = new EGameTextureManager();
     m_pApp->m_pSpriteManager = new ESpriteManager();
     m_pApp->m_pText3DManager = new EText3DManager();
