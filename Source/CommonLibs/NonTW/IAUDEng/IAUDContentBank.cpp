@@ -344,23 +344,26 @@ void IAUDContentBank::AddIndexEntry(const SIndexEntry* entry) {
   *tail = page;
 }
 
-void IAUDContentBank::RemoveIndexEntry(const uint16_t* title) {
-  if (!title) return;
+// Looks for the title as FindContentObjectByName does (a whole page is
+// searched: a stored index may be out of order), so that what one finds the
+// other removes; true when an entry went.
+bool IAUDContentBank::RemoveIndexEntry(const uint16_t* title) {
+  if (!title) return false;
   for (SIndexPage* page = m_pIndex; page; page = page->pNext) {
     if (!page->dwCount) continue;
-    if (BankTitleOrder(page->entries[0].wszTitle, title) > 0) return;
+    if (BankTitleOrder(page->entries[0].wszTitle, title) > 0) return false;
     if (BankTitleOrder(page->entries[page->dwCount - 1].wszTitle, title) < 0) continue;
     for (uint32_t i = 0; i < page->dwCount; ++i) {
-      int32_t order = BankTitleOrder(page->entries[i].wszTitle, title);
-      if (order > 0) break;
-      if (order == 0) {
+      if (BankTitleOrder(page->entries[i].wszTitle, title) == 0) {
         memmove(&page->entries[i], &page->entries[i + 1], sizeof(SIndexEntry) * (page->dwCount - i - 1));
         --page->dwCount;
         memset(&page->entries[page->dwCount], 0, sizeof(SIndexEntry));
-        break;
+        return true;
       }
     }
+    return false;
   }
+  return false;
 }
 
 // Kinds without a class yet keep empty arrays.

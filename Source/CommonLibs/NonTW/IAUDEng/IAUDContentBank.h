@@ -71,7 +71,7 @@ class IAUDContentBank : public IAUDBankObject {
   bool FindContentObjectByName(const uint16_t* title, uint32_t* pType, uint32_t* pIndex);
   void AddIndexEntry(const SIndexEntry* entry);
   // Removes one entry of that title from each page holding one.
-  void RemoveIndexEntry(const uint16_t* title);
+  bool RemoveIndexEntry(const uint16_t* title);
   // When the file held "obdx": every object of the kind arrays enters the
   // index afresh under its title, type and resource index.
   void ReIndexContent();

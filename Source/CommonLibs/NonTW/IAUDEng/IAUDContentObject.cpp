@@ -122,7 +122,8 @@ bool IAUDContentObject::IsIndexedKind() const {
 void IAUDContentObject::RemoveTitleFromIndex() {
   IAUDContentBank* bank = GetContentBank();
   if (!bank || !m_wszTitle[0] || !IsIndexedKind()) return;
-  while (bank->FindContentObjectByName(m_wszTitle, nullptr, nullptr)) bank->RemoveIndexEntry(m_wszTitle);
+  while (bank->RemoveIndexEntry(m_wszTitle)) {
+  }
 }
 
 void IAUDContentObject::RemoveObject() {

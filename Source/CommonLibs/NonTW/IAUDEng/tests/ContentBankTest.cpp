@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "IAUDTestSupport.h"
@@ -118,6 +119,25 @@ TEST(IAUDContentBankIndex, OrderByUnitValuePrefixFirstEqualTitlesInInsertionOrde
   bank->RemoveIndexEntry(W(ab));
   EXPECT_EQ(Found(*bank, "ab"), -1);
   EXPECT_EQ(Found(*bank, "A"), -1);
+}
+
+// A stored index may be out of order; what the lookup finds, removal takes
+// away (removing an object's title looped for ever when the two disagreed).
+TEST(IAUDContentBankIndex, RemovalTakesWhatTheLookupFindsInAnUnorderedPage) {
+  BankPtr bank(new IAUDContentBank());
+  for (const char* t : {"a", "b", "c"}) {
+    SIndexEntry e = Entry(t, 1);
+    bank->AddIndexEntry(&e);
+  }
+  // As a damaged "ctdx" chunk would store it.
+  SIndexPage* page = const_cast<SIndexPage*>(bank->GetFirstIndexPage());
+  std::swap(page->entries[1], page->entries[2]);  // a, c, b
+  std::u16string b = U16("b");
+  EXPECT_NE(Found(*bank, "b"), -1);
+  EXPECT_TRUE(bank->RemoveIndexEntry(W(b)));
+  EXPECT_EQ(Found(*bank, "b"), -1);
+  EXPECT_FALSE(bank->RemoveIndexEntry(W(b)));
+  EXPECT_EQ(Pages(*bank)[0], (std::vector<std::string>{"a", "c"}));
 }
 
 TEST(IAUDContentBankIndex, AnEmptiedPageStaysAndTakesTheNextFittingEntry) {
