@@ -58,43 +58,34 @@ size_t IAUDFileWrite(const void* buffer, size_t itemSize, size_t count, void* fi
   return fwrite(buffer, itemSize, count, static_cast<FILE*>(file));
 }
 
-size_t IAUDFileWriteShorts(const uint16_t* buffer, size_t count, void* file) {
-  uint8_t bytes[kIAUDFileBatch * 2];
+namespace {
+// Writes count values little-endian in batches; put stores one value of
+// Size bytes. Returns the values written.
+template <size_t Size, class T, class Put>
+size_t IAUDFileWriteLE(const T* buffer, size_t count, void* file, Put put) {
+  uint8_t bytes[kIAUDFileBatch * Size];
   size_t done = 0;
   while (done < count) {
     size_t n = count - done < kIAUDFileBatch ? count - done : kIAUDFileBatch;
-    for (size_t i = 0; i < n; ++i) PutLE16(bytes + 2 * i, buffer[done + i]);
-    size_t w = fwrite(bytes, 2, n, static_cast<FILE*>(file));
+    for (size_t i = 0; i < n; ++i) put(bytes + Size * i, buffer[done + i]);
+    size_t w = fwrite(bytes, Size, n, static_cast<FILE*>(file));
     done += w;
     if (w != n) break;
   }
   return done;
+}
+}  // namespace
+
+size_t IAUDFileWriteShorts(const uint16_t* buffer, size_t count, void* file) {
+  return IAUDFileWriteLE<2>(buffer, count, file, [](uint8_t* p, uint16_t v) { PutLE16(p, v); });
 }
 
 size_t IAUDFileWriteLongs(const uint32_t* buffer, size_t count, void* file) {
-  uint8_t bytes[kIAUDFileBatch * 4];
-  size_t done = 0;
-  while (done < count) {
-    size_t n = count - done < kIAUDFileBatch ? count - done : kIAUDFileBatch;
-    for (size_t i = 0; i < n; ++i) PutLE32(bytes + 4 * i, buffer[done + i]);
-    size_t w = fwrite(bytes, 4, n, static_cast<FILE*>(file));
-    done += w;
-    if (w != n) break;
-  }
-  return done;
+  return IAUDFileWriteLE<4>(buffer, count, file, [](uint8_t* p, uint32_t v) { PutLE32(p, v); });
 }
 
 size_t IAUDFileWriteFloats(const float* buffer, size_t count, void* file) {
-  uint8_t bytes[kIAUDFileBatch * 4];
-  size_t done = 0;
-  while (done < count) {
-    size_t n = count - done < kIAUDFileBatch ? count - done : kIAUDFileBatch;
-    for (size_t i = 0; i < n; ++i) PutLEFloat(bytes + 4 * i, buffer[done + i]);
-    size_t w = fwrite(bytes, 4, n, static_cast<FILE*>(file));
-    done += w;
-    if (w != n) break;
-  }
-  return done;
+  return IAUDFileWriteLE<4>(buffer, count, file, [](uint8_t* p, float v) { PutLEFloat(p, v); });
 }
 
 uint64_t IAUDFileLength(void* file) {
