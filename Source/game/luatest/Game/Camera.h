@@ -1,6 +1,7 @@
 // Cameras: the viewpoints the scene is drawn from.
 #pragma once
 
+#include "TWMath/BoundingBox.h"
 #include "TWMath/Vector.h"
 
 class Input;
@@ -35,6 +36,12 @@ public:
   // depth along the view (0 or less behind the camera). Until the camera
   // keeps a projection, the view spans 90 degrees across the 640 pixels.
   EVec3 WorldCoordsToScreen(const EVec3& vPoint, bool bFlag) const;
+  // True when some of the box lies in the view (the stand-in projection:
+  // 90 degrees across, the 640 x 480 aspect).
+  bool BoxVisible(const EBox3& box, void* pCache, bool bFlag) const;
+  // Length in sprite-space pixels of the diagonal of the box's screen
+  // rectangle; the whole screen's when part of the box is behind the camera.
+  float CalculateScreenDiagonal(const EBox3& box) const;
   void SetVisibilityCheck(bool bOn) { m_bVisibilityCheck = bOn; }
   bool GetVisibilityCheck() const { return m_bVisibilityCheck; }
   void CleanupReferences() {}

@@ -18,6 +18,10 @@ public:
         AutoReduceTextures(false),
         AutoReduceBreak(true),
         ShowBuildText(true),
+        ShowParticles(true),
+        LazyUpdateParticles(true),
+        ShowDistributions(false),
+        ShowParticleAffectors(false),
         NoHUD(false),
         AttractMode(false),
         PrintMemDump(false),
@@ -73,6 +77,10 @@ public:
   bool AutoReduceTextures;
   bool AutoReduceBreak;
   bool ShowBuildText;
+  bool ShowParticles;          // particles are simulated and drawn
+  bool LazyUpdateParticles;    // unseen emitters skip frames
+  bool ShowDistributions;      // draw particle distribution shapes
+  bool ShowParticleAffectors;  // draw particle affector shapes
   bool NoHUD;
   bool AttractMode;
   bool PrintMemDump;

@@ -181,6 +181,7 @@ public:
   // Bit 0 vertical sync, bit 1 antialiasing, from the display settings.
   unsigned GetIdealRendererFlags();
   void SetRenderCamera(ECamera* pCamera) { m_pRenderCamera = pCamera; }
+  ECamera* GetRenderCamera() { return m_pRenderCamera; }
   void RenderSceneOverlays();
   void RenderSpriteOverlays();
 
