@@ -613,10 +613,10 @@ void EParticleEmitterEntity::ProcessFrame(float fFrameMS) {
           GetOwnerDomain()->GetCollisionManager()) {
         const EVec3 up = pPhysics->GetUltimateGravityDir();
         const EVec3 P = pPhysics->GetAbsPosition();
+        const EVec3 vFrom = P + up * 15.0f, vTo = P - up * 1000.0f;
         ECollide hit(nullptr);
-        hit.InitSegment(P + up * 15.0f, P - up * 1000.0f);
         hit.dwFlags |= kCOLLIDEFLAG_IgnoreSpheres;
-        GetOwnerDomain()->GetCollisionManager()->LineCheck(hit.vStart, hit.vEnd, hit, nullptr, 0.0f);
+        GetOwnerDomain()->GetCollisionManager()->LineCheck(vFrom, vTo, hit, nullptr, 0.0f);
         m_fGroundHeight = hit.vEnd.Dot(up);
         if (GetFlag(kPARTICLEEMITTER_RELATIVE)) m_fGroundHeight -= P.Dot(up);
       }

@@ -14,6 +14,7 @@
 #include "VERirezo/CollisionManager.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/EntityManager.h"
+#include "VERirezo/ParticleDistribution.h"
 #include "VERirezo/ParticleEmitterEntity.h"
 #include "VERirezo/ParticleManager.h"
 #include "VERirezo/Physics.h"
@@ -371,6 +372,49 @@ TEST_F(Particles, AZeroLifetimeGivesATinyPositiveLife) {
   EXPECT_EQ(0, e->GetNumActiveParticles());
 }
 
+// A distribution that starts every particle one unit along x, heading up,
+// with texture coordinates of its own.
+class OnePointDistribution : public EParticleDistribution {
+public:
+  void GetParticles(PARTICLE*, int) override {}
+  void InitFrame(float, int) override {}
+  void GetNextParticle(PARTICLE* p, PARTICLEMETA* m, EVec3*) override {
+    p->pos = EVec3(1, 0, 0);
+    m->vel = EVec3(0, 1, 0);
+    static_cast<PARTICLEANIM*>(p)->uv[0] = EVec2(0.75f, 0.25f);
+    ++m_iCalls;
+  }
+  float GetMaxExtent() override { return 1; }
+  bool HandlesUV() override { return true; }
+  bool CleanupReferences() override { return m_bGone; }
+  int m_iCalls = 0;
+  bool m_bGone = false;
+};
+
+TEST_F(Particles, DistributionsPlaceAndAimTheParticles) {
+  EParticleEmitterEntity* e = Emitter(4, EVec3(10, 0, 0));
+  OnePointDistribution* d = new OnePointDistribution();
+  e->SetDistribution(d);
+  e->SetParticleSpeed(7, 7);
+  e->SetFlag(kPARTICLEEMITTER_NOSPREAD);
+  e->SetTexAnimInfo2D(2, 2, 0, 0, 0, false);
+  e->SetActive(true);
+  e->SetInitialParticles(2);
+  e->Update(0.01f);
+  ASSERT_EQ(2, e->GetNumActiveParticles());
+  EXPECT_EQ(2, d->m_iCalls);
+  const PARTICLEANIM& p = e->GetAnimParticles()[0];
+  EXPECT_EQ(EVec3(11, 0, 0), p.pos) << "emitter space carried to the world";
+  EXPECT_EQ(EVec3(0, 7, 0), e->GetAnimParticleMeta()[0].vel);
+  EXPECT_EQ(0.75f, p.uv[0].x) << "the distribution's own coordinates are kept";
+
+  d->m_bGone = true;
+  e->CleanupReferences();
+  EXPECT_FALSE(e->GetActive());
+  e->ReleaseDistribution();
+  EXPECT_EQ(nullptr, e->GetDistribution());
+}
+
 // ---- Physics ----
 
 struct PhysicsCase {
@@ -446,6 +490,18 @@ TEST_F(Particles, LifetimeParksRenewsAndKills) {
   for (int i = 0; i < 50; ++i) e->Update(0.1f);
   EXPECT_EQ(1, e->GetNumActiveParticles()) << "negative minimum: renewed in place for ever";
   EXPECT_GT(e->GetParticleMeta(e->GetFirstActiveParticle())->timeRemaining, 0.0f);
+}
+
+TEST_F(Particles, GroundIsMeasuredBelowTheEmitterEachSimulatedFrame) {
+  EParticleEmitterEntity* e = Emitter(4, EVec3(0, 50, 100));
+  e->SetFlag(kPARTICLEEMITTER_COLLIDEWITHGROUND);
+  e->SetActive(true);
+  e->ProcessFrame(10);
+  EXPECT_FLOAT_EQ(-950.0f, e->GetGroundHeight()) << "nothing hit: 1000 below the emitter";
+  e->SetFlag(kPARTICLEEMITTER_RELATIVE);
+  e->WakeUp(true);
+  e->ProcessFrame(10);
+  EXPECT_FLOAT_EQ(-1000.0f, e->GetGroundHeight()) << "relative to the emitter";
 }
 
 // ---- Visibility, sleep and children ----
