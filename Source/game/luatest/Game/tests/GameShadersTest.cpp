@@ -493,21 +493,33 @@ int CopyProjectShaderData(const filetest::TempDir& dir) {
   return system(copy.c_str());
 }
 
-// The project's own shader files assemble and translate without falling back
-// to the error shader.
-TEST_F(GameShaders, ProjectShaderFilesAssemble) {
+// Every named shader and every allowed linked combination of the project's
+// own files loads, assembles and translates: no missing file, no error
+// shader, no translation failure; the combinations the rules exclude stay 0.
+TEST_F(GameShaders, ProjectShaderFilesAllLoad) {
   ASSERT_EQ(0, CopyProjectShaderData(m_dir));
   m_pShaders->InitVertexShaders();
   m_pShaders->InitPixelShaders();
-  EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 0));
-  EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 1));
-  EXPECT_NE(0u, m_pShaders->GetLinkedShader(2, 0, 0, 1));
-  EXPECT_NE(0u, m_pShaders->GetVertexShader(kGVS_Sprite));
-  EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_Color1Tex));
-  EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_DiffuseColor));
+  for (int i = 0; i < kNUM_GAME_VERTEX_SHADERS; ++i)
+    EXPECT_NE(0u, m_pShaders->GetVertexShader((EGameVertexShader)i)) << EGameShaders::VertexShaderFile((EGameVertexShader)i);
+  for (int i = 0; i < kNUM_GAME_PIXEL_SHADER_FILES; ++i)
+    EXPECT_NE(0u, m_pShaders->GetPixelShader((EGamePixelShader)i)) << EGameShaders::PixelShaderFile((EGamePixelShader)i);
+  int linked = 0;
+  for (int g = 0; g < kNUM_VSGEOM; ++g)
+    for (int d = 0; d < kNUM_VSDIFFUSE; ++d)
+      for (int f = 0; f < kNUM_VSFOG; ++f)
+        for (int t = 0; t < kNUM_VSTEXTURE; ++t) {
+          const bool built = m_pShaders->GetLinkedShader(g, d, f, t) != 0;
+          EXPECT_EQ(LinkedShaderAllowed(g, d, f, t), built) << g << "." << d << "." << f << "." << t;
+          linked += built;
+        }
+  EXPECT_EQ(445, linked);
+  EXPECT_EQ(0, CountShaderTraces("Couldn't load shader source"));
   EXPECT_EQ(0, CountShaderTraces("error shader"));
-  EXPECT_EQ(0, CountShaderTraces("Couldn't compile"));
   EXPECT_EQ(0, CountShaderTraces("Failed to"));
+  EXPECT_EQ(0, CountShaderTraces("Couldn't open VS shader #include"));
+  for (const std::string& t : s_shaderTraces)
+    if (t.find("Failed") != std::string::npos || t.find("rror") != std::string::npos) ADD_FAILURE() << t;
 }
 
 // A 2x2 texture drawn over the window through the projecting linked shader
@@ -552,6 +564,8 @@ TEST_F(GameShaders, ProjectedQuadHalvesRedOfEachTexel) {
   m_pRenderer->SetVertexShaderConstant(6, rows, 4);
   const EVec4 colour(0.5f, 1, 1, 1);
   m_pRenderer->SetVertexShaderConstant(2, &colour, 1);
+  const EVec4 unscaled(1, 1, 1, 1);  // texture coordinates stored as they are
+  m_pRenderer->SetVertexShaderConstant(94, &unscaled, 1);
   // The projecting geometry reads positions and normals from stream 0 and
   // the texture module coordinate set 0 from stream 1.
   struct PN {
