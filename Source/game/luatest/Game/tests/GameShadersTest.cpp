@@ -980,6 +980,54 @@ TEST_F(ShaderPictures, BlendShapesMoveTheQuad) {
     EXPECT_FALSE(Lit(x0 + 8, y0 + 17));
   }
 }
+// The layered-fog pass draws the fog as alpha over the surface: 1 - F, F the
+// distance layer times the height layer, from the registers the fog setter
+// writes. Blended over black, a pixel shows the fog colour times 1 - F. The
+// eye stands at distance 3 from every corner of the window-filling quad,
+// and the height layer is linear over it, so the vertex values interpolate
+// exactly.
+TEST_F(ShaderPictures, LayeredFogAlphaFromDistanceAndHeight) {
+  const uint32_t vs = m_pShaders->GetLinkedShader(0, 10, 0, 0);
+  const uint32_t ps = m_pShaders->GetPixelShader(kGPS_DiffuseColor);
+  ASSERT_NE(0u, vs);
+  ASSERT_NE(0u, ps);
+  m_pRenderer->m_DeviceSupport.m_bFog = true;
+  const PictureNormalVertex quad[4] = {{-1, -1, 0, 0, 0, 1}, {1, -1, 0, 0, 0, 1}, {-1, 1, 0, 0, 0, 1}, {1, 1, 0, 0, 0, 1}};
+  m_State.m_vCameraPosition = EVec3(0, 0, sqrtf(7));
+  auto heightAt = [](int row) { return (row + 0.5f) / 32 - 1; };
+  const struct Case {
+    bool heightLayer;
+    int row;
+    float fog;  // 1 - F
+  } cases[] = {
+      {false, 32, 0.3f},
+      {false, 60, 0.3f},
+      {true, 32, 1 - 0.7f * (heightAt(32) + 2) / 4},
+      {true, 60, 1 - 0.7f * (heightAt(60) + 2) / 4},
+      {true, 3, 1 - 0.7f * (heightAt(3) + 2) / 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "height layer " << c.heightLayer << ", row " << c.row);
+    m_Scene.m_aFogLayers[0] = {true, 0, 10};
+    m_Scene.m_aFogLayers[1] = {c.heightLayer, 2, -2};
+    Begin(false);
+    ERenderState state;
+    state.m_eBlendMode = kBLENDMODE_ALPHA_BLEND;
+    state.m_eCullMode = kCULL_NONE;
+    state.m_bAlphaTestEnable = false;
+    state.m_bZEnable = false;
+    m_pRenderer->SetRenderState(&state);
+    uint32_t vb = Buffer(kVBFORMAT_POSITION_NORMAL, quad);
+    m_pConstants->SetMaterialVertexConstants(EVec4(1, 0.5f, 0.25f, 1));
+    m_pConstants->SetProjectionVertexConstants();
+    m_pConstants->SetFogVertexConstants();
+    m_pRenderer->SetVertexShader(vs);
+    m_pRenderer->SetPixelShader(ps);
+    m_pRenderer->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLESTRIP, 1, &vb, 4, 0);
+    End();
+    ExpectRgb(40, c.row, 255 * c.fog, 127.5f * c.fog, 63.75f * c.fog);
+  }
+}
 #endif
 
 }  // namespace
