@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include <cmath>
+
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
 #include "TWUtil/ErrorManager.h"
@@ -309,7 +311,9 @@ void EJointAnimAffector::BlendAllValues(EMesh* pMesh, EJoint* pJoint, bool bRecu
       qRot += v.m_qRotation * s;
       if (bRoot) vDelta += v.m_vDelta * e.d;
     }
-    qRot.Normalize();
+    const float fLengthSq = qRot.Dot(qRot);
+    if (fLengthSq > 1e-10f) qRot = qRot * (1.0f / sqrtf(fLengthSq));
+    else qRot = cg_qIdentity;
     if (bRoot && (vDelta.x != 0.0f || vDelta.y != 0.0f || vDelta.z != 0.0f)) {
       const EVec3 vLocal = vDelta * pMesh->GetScale() * pSkeleton->m_vScale;
       const EVec3 vWorld = pMesh->GetInclusiveTrans().Mul3Vec3(vLocal);

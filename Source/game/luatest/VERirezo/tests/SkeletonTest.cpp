@@ -195,6 +195,37 @@ TEST_F(SkeletonRecord, ACopySharesTheModelSkeletonAndPlaysNothing) {
   EXPECT_STREQ("Arm", s->GetJoints()[1].GetName()) << "the model skeleton outlives the copy";
 }
 
+TEST_F(SkeletonRecord, ConstraintsFollowAJointAndSkeletonScaleReachesOnlySkinning) {
+  ESkeleton* a = Read(SkeletonBytes(TwoJoints(), 318), 318);
+  ESkeleton* b = Read(SkeletonBytes(TwoJoints(), 318), 318);
+  EXPECT_FALSE(b->Constrain(nullptr));
+  EXPECT_TRUE(b->Constrain(&a->GetJoints()[1]));
+  EXPECT_FALSE(b->Constrain(&a->GetJoints()[0])) << "the first constraint stays";
+  EXPECT_EQ(&a->GetJoints()[1], b->m_pConstraint);
+
+  a->m_vScale = EVec3(2, 2, 2);
+  EXPECT_TRUE(a->Transform());
+  const EJoint& arm = a->GetJoints()[1];
+  EXPECT_TRUE(Near(arm.m_mPose.GetTranslation(), EVec3(10, 0, 0))) << "the pose is unscaled";
+  EXPECT_NEAR(2.0f, arm.m_mSkinning.m[0], 1e-5f);
+  EXPECT_TRUE(Near(arm.m_mSkinning.GetTranslation(), EVec3(0, 0, 0)));
+  EXPECT_TRUE(Near(arm.GetTransNoScale().GetTranslation(), EVec3(20, 0, 0)));
+  EXPECT_NEAR(2.0f, arm.GetTransWithScale().m[5], 1e-5f);
+  EXPECT_NEAR(1.0f, arm.GetTransNoScale().m[5], 1e-5f);
+
+  // Under the constraint: the joint's scaled matrix, the own scale ignored.
+  b->m_vScale = EVec3(3, 3, 3);
+  EXPECT_TRUE(b->Transform());
+  EXPECT_TRUE(Near(b->GetJoints()[0].m_mPose.GetTranslation(), EVec3(20, 0, 0)))
+      << Str(b->GetJoints()[0].m_mPose.GetTranslation());
+  EXPECT_TRUE(Near(b->GetJoints()[1].m_mPose.GetTranslation(), EVec3(40, 0, 0)))
+      << Str(b->GetJoints()[1].m_mPose.GetTranslation());
+  EXPECT_NEAR(2.0f, b->GetJoints()[1].m_mSkinning.m[0], 1e-5f);
+
+  ESkeleton empty;
+  EXPECT_FALSE(empty.Transform());
+}
+
 // ---------------------------------------------------------------- playback
 
 namespace {
