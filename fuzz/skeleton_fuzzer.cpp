@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
