@@ -2,6 +2,7 @@
 #pragma once
 
 #include "TWMath/BoundingBox.h"
+#include "TWMath/Matrix.h"
 #include "TWMath/Vector.h"
 
 class Input;
@@ -28,6 +29,8 @@ public:
   void SetRotation(const EVec3& vRight, const EVec3& vUp, const EVec3& vView);
   const EVec3& GetUpVector() const { return m_vUp; }
   const EVec3& GetViewVector() const { return m_vView; }
+  // Rows right, up and the negated view: a posed z axis faces the camera.
+  EMat4 GetBillboardMatrix() const { return EMat4(m_vRight, m_vUp, -m_vView, EVec3(0.0f, 0.0f, 0.0f)); }
   // One update with the given input (the all-zero record when the camera
   // must not react) and step in milliseconds.
   void Update(const Input* pInput, float fMS);

@@ -49,7 +49,9 @@ public:
         m_bNonsenseText(false),
         m_bReplaceButtonWithAction(false),
         m_bShowPrimaryBindingOnly(true),
-        m_iImportantMessageFrames(0) {
+        m_iImportantMessageFrames(0),
+        ShowScene(true),
+        CompressAnimQuats(false) {
     m_szLastImportantMessage[0] = '\0';
   }
 
@@ -120,4 +122,8 @@ public:
   // The notice of an important but non-fatal problem: frames left to show it.
   int m_iImportantMessageFrames;
   char m_szLastImportantMessage[128];
+
+  // Animation.
+  bool ShowScene;          // off: no skeleton is animated
+  bool CompressAnimQuats;  // sample compressed rotation channels where present
 };

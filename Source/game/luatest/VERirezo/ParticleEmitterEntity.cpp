@@ -2,6 +2,7 @@
 #include "VERirezo/ParticleEmitterEntity.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
