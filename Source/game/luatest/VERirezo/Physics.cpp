@@ -70,8 +70,6 @@ EPhysics::EPhysics(EEntity* pOwner)
       m_bCollidedWithDomain(0),
       m_bAddAnimVelocity(0),
       m_nNavGroup(0),
-      m_nRotateCount(0),
-      m_pTempTouchHead(nullptr),
       m_pGroundEntity(nullptr),
       m_pAttach(nullptr),
       m_pAttachSibling(nullptr),

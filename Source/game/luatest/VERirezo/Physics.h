@@ -385,9 +385,7 @@ private:
   unsigned m_bCollidedWithDomain : 1;
   unsigned m_bAddAnimVelocity : 1;
   unsigned m_nNavGroup : 3;
-  uint8_t m_nRotateCount;
   EEntity* m_apTouching[2];
-  void* m_pTempTouchHead;
   EEntity* m_pGroundEntity;
   AttachInfo* m_pAttach;
   EPhysics* m_pAttachSibling;

@@ -71,8 +71,14 @@ struct PhysGeo {
     v.push_back(c + u + w);
     v.push_back(c - u + w);
     Poly t0, t1;
-    t0.v[0] = b, t0.v[1] = b + 1, t0.v[2] = b + 3, t0.flags = flags;
-    t1.v[0] = b + 1, t1.v[1] = b + 2, t1.v[2] = b + 3, t1.flags = flags;
+    t0.v[0] = b;
+    t0.v[1] = b + 1;
+    t0.v[2] = b + 3;
+    t0.flags = flags;
+    t1.v[0] = b + 1;
+    t1.v[1] = b + 2;
+    t1.v[2] = b + 3;
+    t1.flags = flags;
     p.push_back(t0);
     p.push_back(t1);
   }
