@@ -130,9 +130,12 @@ protected:
     std::vector<uint8_t> bytes = collisionwriter::WriteCollisionTree(g.v, g.p, 317);
     PhysTreeReader s(bytes, 317);
     ASSERT_TRUE(m_tree.Read(s));
+    // The mesh owns its model; a rebuilt world replaces the one made before.
     EModel* model = new EModel();
     model->m_pCollisionTree = &m_tree;
     m_mesh.SetModel(model);
+    delete m_pBuiltModel;
+    m_pBuiltModel = model;
     m_cm.SetRootDomainCollision(&m_mesh);
   }
   StandRecorder* Make(const char* szName) {
@@ -164,6 +167,7 @@ protected:
   EDomain* m_pDomain = nullptr;
   ECollisionTree m_tree;
   EMesh m_mesh;
+  EModel* m_pBuiltModel = nullptr;  // owned by m_mesh
   PCGameApp m_app;
   std::vector<EEntity*> m_made;
 };
