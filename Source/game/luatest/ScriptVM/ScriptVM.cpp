@@ -18,6 +18,7 @@
 #include "ScriptVM/ScriptThread.h"
 #include "TWUtil/DataArray.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/BucketAlloc.h"
 
 int gLuaDefaultTableTag = 0;
 int gLuaInheritTag = 0;
@@ -350,8 +351,7 @@ void EScriptVM::ScriptVM_GCCallback(GCCALLBACK_REASON reason, lua_State* L) {
     return;
   }
   unsigned uFreeBefore = GetFreeMemoryEstimate();
-  // Small-object blocks would be handed back here; nothing to release on
-  // this platform.
+  FreeUnusedBlocksInBuckets();
   g_ErrorManager.TraceMessagef(TT_None, "FreeUnusedBlocksInBuckets released %d Kb",
                                (int)((GetFreeMemoryEstimate() - uFreeBefore) / 1024u));
   unsigned uLimit = bLevelLoaded ? 1048576u : 838860u;

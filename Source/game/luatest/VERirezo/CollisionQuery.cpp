@@ -83,9 +83,11 @@ void ECollide::InitFor(EEntity* pEntity, const EMat4* pMat) {
 }
 
 void ECollide::InitSegment(const EVec3& vFrom, const EVec3& vTo) {
-  vStart = vFrom;
-  vEnd = vTo;
+  // Either end may be one of this record's own points (a sweep continued from where it stopped).
   const EVec3 d = vTo - vFrom;
+  const EVec3 vNewStart = vFrom;
+  vEnd = vTo;
+  vStart = vNewStart;
   fLength = d.Length();
   vDir = fLength > 0.0f ? d * (1.0f / fLength) : EVec3(0.0f, 0.0f, 0.0f);
   if (!(fLength > 0.0f)) fLength = 0.0f;

@@ -209,15 +209,15 @@ void EEntity::SetPosition(const EVec3& vPosition) { m_pPhysics->SetPosition(vPos
 void EEntity::InitPosition(const EVec3& vPosition) { m_pPhysics->InitPosition(vPosition); }
 EVec3 EEntity::GetVelocity() const { return m_pPhysics->GetVelocity(); }
 void EEntity::SetVelocity(const EVec3& vVelocity) { m_pPhysics->SetVelocity(vVelocity); }
-bool EEntity::GetPhysicsStateFlag(int iState) const { return m_pPhysics->GetStateFlag(iState); }
-void EEntity::SetPhysicsStateFlag(int iState) { m_pPhysics->SetStateFlag(iState); }
-void EEntity::UnsetPhysicsStateFlag(int iState) { m_pPhysics->UnsetStateFlag(iState); }
+bool EEntity::GetPhysicsStateFlag(int iState) const { return m_pPhysics->GetStateFlag((PhysicsStateFlag)iState); }
+void EEntity::SetPhysicsStateFlag(int iState) { m_pPhysics->SetStateFlag((PhysicsStateFlag)iState); }
+void EEntity::UnsetPhysicsStateFlag(int iState) { m_pPhysics->UnsetStateFlag((PhysicsStateFlag)iState); }
 EEntity* EEntity::GetCollidedWithEntity() const { return m_pPhysics->GetCollidedWithEntity(); }
 
 void EEntity::SetPhysics(EPhysics* pPhysics) {
   EASSERT(pPhysics);
   if (m_pPhysics) {
-    pPhysics->InitFrom(*m_pPhysics);
+    pPhysics->InitFrom(m_pPhysics);
     m_pPhysics->onDomainChange(m_pOwnerDomain, nullptr);
     delete m_pPhysics;
   }

@@ -20,6 +20,7 @@
 #include "VERirezo/ParticleEmitterEntity.h"
 #include "VERirezo/ParticleManager.h"
 #include "VERirezo/Physics.h"
+#include "VERirezo/PhysicsConstants.h"
 
 EParticleAffectorEntity* EParticleEmitterEntity::s_apFrameAffectors[kMAX_FRAME_AFFECTORS];
 int EParticleEmitterEntity::s_nFrameAffectors = 0;
@@ -200,7 +201,7 @@ void EParticleEmitterEntity::UpdateParticlePhysics(float dt, PARTICLE* p, PARTIC
                                                    const EMat4& W, const EMat4& WInv, const EVec3& vUp) {
   const bool bRelative = GetFlag(kPARTICLEEMITTER_RELATIVE);
   EVec3 force(0.0f, 0.0f, 0.0f);
-  if (GetFlag(kPARTICLEEMITTER_APPLYGRAVITY)) m->vel += vUp * (GetPhysicsConstant(kPC_GRAVITY) * dt);
+  if (GetFlag(kPARTICLEEMITTER_APPLYGRAVITY)) m->vel += vUp * (kPC_GRAVITY * dt);
   if (GetFlag(kPARTICLEEMITTER_FORCE)) {
     EVec3 f;
     if (GetFlag(kPARTICLEEMITTER_RELGRAVFORCE))

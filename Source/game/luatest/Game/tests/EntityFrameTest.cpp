@@ -104,7 +104,7 @@ TEST_F(EntityFrame, GroundAndParentMoveBeforeTheirRiderOncePerFrame) {
   LoggingEntity* rider = Make("rider");
   LoggingEntity* parent = Make("parent");
   LoggingEntity* ground = Make("ground");
-  rider->GetPhysics()->SetStandingOn(ground);
+  rider->GetPhysics()->SetBase(ground->GetPhysics(), false);
   ASSERT_TRUE(rider->AttachToParent(parent, nullptr, nullptr));
 
   Frame();

@@ -185,6 +185,16 @@ TEST(CollisionQueryRecord, ConstructorSegmentPointAndPushDistance) {
   c.InitSegment(EVec3(1, 1, 1), EVec3(1, 1, 1));
   EXPECT_EQ(c.fLength, 0.0f);
   EXPECT_EQ(c.vDir, EVec3(0, 0, 0));
+  // A sweep continued from where the last one stopped names the record's own points.
+  c.InitSegment(EVec3(0, 0, 0), EVec3(0, 0, 4));
+  c.InitSegment(c.vEnd, c.vEnd + EVec3(3, 0, 0));
+  EXPECT_EQ(c.vStart, EVec3(0, 0, 4));
+  EXPECT_EQ(c.vEnd, EVec3(3, 0, 4));
+  EXPECT_EQ(c.fLength, 3.0f);
+  c.InitSegment(c.vEnd, c.vStart);
+  EXPECT_EQ(c.vStart, EVec3(3, 0, 4));
+  EXPECT_EQ(c.vEnd, EVec3(0, 0, 4));
+  EXPECT_EQ(c.vDir, EVec3(-1, 0, 0));
 }
 
 TEST(CollisionQueryRecord, SortedInsertKeepsInsertionOrderAtEqualTimes) {
@@ -341,7 +351,7 @@ TEST_F(CollisionQuery, QuickCullEntityRules) {
          e->SetEntityFlag(ENTITY_SEETHROUGH, true); }},
       {"8 ignore entity", true, [](QueryWall* e, QueryWall*, QueryWall*, ECollide& c) { c.pIgnore = e; }},
       {"9 stands on the collider", true, [](QueryWall* e, QueryWall* col, QueryWall*, ECollide&) {
-         e->GetPhysics()->SetStandingOn(col); }},
+         e->GetPhysics()->SetBase(col->GetPhysics(), false); }},
       {"10 ignored layer", true, [](QueryWall* e, QueryWall*, QueryWall*, ECollide& c) {
          e->GetPhysics()->SetFlag(PHYSICS_LAYER2, true); c.dwFlags |= kCOLLIDEFLAG_IgnoreCollideLayer2; }},
       {"10 other layer", false, [](QueryWall* e, QueryWall*, QueryWall*, ECollide& c) {
@@ -447,15 +457,16 @@ TEST_F(CollisionQuery, InitForTakesShapeLayersAndIgnoreEntity) {
   phys->SetFlag(PHYSICS_IGNORELAYER1 | PHYSICS_IGNORELAYER4, true);
   phys->SetCollideIgnoreEntity(ign);
   phys->SetCollisionType(CPT_OneSphere);
-  phys->AddCollideSphere(ESphere(EVec3(0, 0, 0), 7.0f));
+  const ESphere centred(EVec3(0, 0, 0), 7.0f);
+  phys->SetCollision(&centred, 1);
   ECollide one(e);
   EXPECT_EQ(one.fRadius, 7.0f);
   EXPECT_EQ(one.pIgnore, ign);
   EXPECT_EQ(one.dwFlags, kCOLLIDEFLAG_Physical | kCOLLIDEFLAG_IgnoreCollideLayer1 | kCOLLIDEFLAG_IgnoreCollideLayer4);
   // Model-space spheres are turned by the transform: 90 degrees about y takes +x to -z.
-  phys->ClearCollideSpheres();
-  phys->AddCollideSphere(ESphere(EVec3(10, 0, 0), 2.0f));
-  phys->SetCollisionType(CPT_Spheres_ModelSpace);
+  const ESphere offset(EVec3(10, 0, 0), 2.0f);
+  phys->SetCollision(&offset, 1);
+  EXPECT_EQ(phys->GetCollisionType(), CPT_Spheres_ModelSpace);
   EMat4 turn = MatrixRotateY(90.0f);
   ECollide set(nullptr);
   set.InitFor(e, &turn);
@@ -466,7 +477,7 @@ TEST_F(CollisionQuery, InitForTakesShapeLayersAndIgnoreEntity) {
   EXPECT_NEAR(set.aSpheres[0].centre.z, expect.z, 1e-4f);
   EXPECT_NEAR(std::fabs(set.aSpheres[0].centre.z), 10.0f, 1e-3f);
   // No sphere: a ray.
-  phys->ClearCollideSpheres();
+  phys->SetCollision(nullptr, 0);
   phys->SetCollisionType(CPT_Spheres);
   ECollide ray(e);
   EXPECT_EQ(ray.eSrcType, CPT_OneSphere);

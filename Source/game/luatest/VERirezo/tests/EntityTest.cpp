@@ -302,12 +302,12 @@ TEST_F(EntityWorld, NewPhysicsTakesOverTheOldStateAndTheParentLink) {
   child->SetPhysics(replacement);
   EXPECT_EQ(replacement, child->GetPhysics());
   EXPECT_EQ(EVec3(1.0f, 2.0f, 3.0f), child->GetPosition());
-  EXPECT_EQ(EVec3(4.0f, 0.0f, 0.0f), child->GetVelocity());
-  EXPECT_EQ(nullptr, child->GetParentEntity()) << "the new physics is not attached";
+  EXPECT_EQ(EVec3(0.0f, 0.0f, 0.0f), child->GetVelocity()) << "a new physics starts at rest";
+  EXPECT_EQ(parent, child->GetParentEntity()) << "the new physics takes over the attachment";
+  EXPECT_EQ(parent->GetPhysics(), child->GetPhysics()->GetAttachParent());
   EXPECT_EQ(2, ECollisionManager::sm_CM.GetNumRegistered()) << "the child is still registered once";
 
   // A dead parent is dropped by the clean-up.
-  EXPECT_TRUE(child->AttachToParent(parent, nullptr, nullptr));
   parent->InternalDelayedDelete();
   child->CleanupReferences();
   EXPECT_EQ(nullptr, child->GetParentEntity());
