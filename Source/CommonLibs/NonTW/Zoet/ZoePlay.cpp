@@ -497,7 +497,8 @@ int32_t ZoetCopyToBufferRect(ZoetMovie* m, void* dest, int32_t pitch, uint32_t d
       m->lateCount = 0;
       m->copySkipped = 0;
     } else if (++m->lateCount > 3) {
-      m->lateCount = 0;
+      m->lateCount = 0;  // made, late
+      result = 1;
     } else {
       result = 1;
       if (!((copyFlags | m->openFlags) & OpenNeverSkip)) {
