@@ -135,13 +135,14 @@ bool GameApp::playVideoZoet(const void* pNameOrData, VideoSkipCallback pfnSkip, 
     ZoetSetVolume(pMovie, iTrack, (int32_t)((float)m_iVideoVolume * fVolumeScale));
     const float fFrameMS = (float)pMovie->frameRateDiv / (float)pMovie->frameRate * 1000.0f;
     float fPreviousTime = 0.0f;
+    float fStepMS = 0.0f;  // between the two frames shown last
     r->RestoreRenderTarget();
     r->ClearRenderTarget(cg_vZero4, true, false, false, 1.0f);
     const HTEXTURE hTexture = r->CreateBitmapTexture(kTEXTUREFORMAT_0888, pMovie->width, pMovie->height, 1,
                                                      kTEXTURE_USAGE);
     for (;;) {
       if (ZoetWait(pMovie) == 0) {
-        if (bRunSoundManager && m_pSoundManager) m_pSoundManager->DoWork(0.001f * (fMovieTime - fPreviousTime));
+        if (bRunSoundManager && m_pSoundManager) m_pSoundManager->DoWork(0.001f * fStepMS);
         ZoetDoFrame(pMovie);
         unsigned dwPitch = 0;
         if (void* pPixels = r->LockTexture(hTexture, 0, &dwPitch, false, (CUBEMAPFACE)0, true)) {
@@ -151,7 +152,8 @@ bool GameApp::playVideoZoet(const void* pNameOrData, VideoSkipCallback pfnSkip, 
         fMovieTime = (float)pMovie->currentFrame * fFrameMS;
         r->BeginRender();
         if (m_pSpriteManager) m_pSpriteManager->ResetFrame();
-        if (m_pfnVideoCallback) m_pfnVideoCallback(fMovieTime - fPreviousTime);
+        fStepMS = fMovieTime - fPreviousTime;
+        if (m_pfnVideoCallback) m_pfnVideoCallback(fStepMS);
         if (m_pSpriteManager) m_pSpriteManager->PreprocessAll();
         r->ClearRenderTarget(cg_vZero4, true, false, false, 1.0f);
         const EVec2 vOffset(0.0f, 0.0f), vScale(1.0f, 1.0f);

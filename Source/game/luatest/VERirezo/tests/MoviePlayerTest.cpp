@@ -53,15 +53,13 @@ protected:
     fclose(f);
   }
 
-  // RGB of the picture on screen at window (x, y) from the top.
+  // RGB of the last drawn picture at window (x, y) from the top (Mesa's
+  // swap leaves it in the back buffer, where it can be read).
   uint32_t ShownPixel(int x, int y) {
-    auto readBuffer = reinterpret_cast<void (*)(GLenum)>(SDL_GL_GetProcAddress("glReadBuffer"));
     auto readPixels = reinterpret_cast<void (*)(GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, void*)>(
         SDL_GL_GetProcAddress("glReadPixels"));
     unsigned char p[4];
-    readBuffer(GL_FRONT);
     readPixels(x, 479 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
-    readBuffer(GL_BACK);
     return (uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2];
   }
 
