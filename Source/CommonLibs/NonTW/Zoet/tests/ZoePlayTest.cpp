@@ -1,11 +1,17 @@
 // The frame cycle on a settable clock: lateness, dropped and made copies,
 // restarts, random access, key frames, copies of rectangles, changed
 // rectangles, the hand-over of sound to an output that records what it
-// receives, pausing and the sound switch, the track calls and the statistics.
+// receives and to OpenAL's wave writer, pausing and the sound switch, the
+// track calls and the statistics.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <AL/al.h>
+#include <AL/alc.h>
+
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -780,6 +786,107 @@ TEST_F(ZoePlay, NullMoviesAreIgnored) {
   EXPECT_EQ(ZoetControlBackgroundIO(nullptr, 1), -1);
   RealtimeStats rt;
   ZoetGetRealtime(nullptr, &rt, 1);
+}
+
+}  // namespace
+
+// ---- The OpenAL output: OpenAL Soft's wave writer records what is played.
+
+namespace {
+
+std::vector<int16_t> WaveSamples(const std::string& path) {
+  std::vector<int16_t> out;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return out;
+  std::vector<uint8_t> bytes;
+  uint8_t buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof(buf), f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
+  fclose(f);
+  // RIFF chunks after the 12-byte header; the samples are in "data".
+  for (size_t at = 12; at + 8 <= bytes.size();) {
+    uint32_t size = GetLE32(&bytes[at + 4]);
+    if (memcmp(&bytes[at], "data", 4) == 0) {
+      size_t end = std::min(bytes.size(), at + 8 + (size_t)size);
+      for (size_t i = at + 8; i + 1 < end; i += 2) out.push_back((int16_t)GetLE16(&bytes[i]));
+      break;
+    }
+    at += 8 + size + (size & 1);
+  }
+  return out;
+}
+
+TEST_F(ZoePlay, TheWaveOutputHoldsTheMoviesSoundInOrder) {
+  zoetest::TempDir dir;
+  const std::string wave = dir.File("out.wav"), conf = dir.File("alsoft.conf");
+  FILE* f = fopen(conf.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  fprintf(f, "[general]\ndrivers = wave\nfrequency = 22050\nchannels = mono\nsample-type = int16\n"
+             "dither = false\n[wave]\nfile = %s\n", wave.c_str());
+  fclose(f);
+  zoeenc::SampleMovieSpec spec;
+  spec.frames = 30;
+  spec.sounds = {Sound(0)};
+  Image image(zoeenc::MakeSampleMovie(spec));
+  const std::vector<uint8_t> pcmBytes = TrackPcm(image, 0, spec.frames);
+  ASSERT_FALSE(pcmBytes.empty());
+  fflush(stdout);
+  fflush(stderr);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ZoeSetTimerSource(nullptr);
+    setenv("ALSOFT_CONF", conf.c_str(), 1);
+    ALCdevice* device = alcOpenDevice(nullptr);
+    ALCcontext* context = device ? alcCreateContext(device, nullptr) : nullptr;
+    bool ready = context && alcMakeContextCurrent(context);
+    EXPECT_TRUE(ready) << "no OpenAL wave device";
+    if (ready && ZoetAudioStartup() == 1) {
+      ZoetMovie* m = image.Open();
+      EXPECT_NE(m, nullptr);
+      if (m) {
+        EXPECT_EQ(m->openTrackCount, 1);
+        for (uint32_t k = 0; k < spec.frames; k++) {
+          ZoetDoFrame(m);
+          // Everything decoded is handed over before the next frame.
+          EXPECT_TRUE(zoetest::WaitUntil([&] {
+            ZoetService(m);
+            return m->openTrackCount < 1 || m->tracks[0].waiting == 0;
+          }));
+          ZoetNextFrame(m);
+        }
+        const ALuint source = m->tracks[0].source;
+        EXPECT_TRUE(zoetest::WaitUntil([&] {
+          ALint state = 0;
+          alGetSourcei(source, AL_SOURCE_STATE, &state);
+          return state == AL_STOPPED;
+        }));
+        ZoetClose(m);
+      }
+    }
+    alcMakeContextCurrent(nullptr);
+    if (context) alcDestroyContext(context);
+    if (device) alcCloseDevice(device);
+    fflush(stdout);
+    fflush(stderr);
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0) << "the child reported failures (above)";
+  const std::vector<int16_t> heard = WaveSamples(wave);
+  std::vector<int16_t> pcm(pcmBytes.size() / 2);
+  memcpy(pcm.data(), pcmBytes.data(), pcm.size() * 2);
+  // The device records silence until the source starts.
+  size_t first = 0;
+  while (first < heard.size() && heard[first] == 0) first++;
+  size_t lead = 0;
+  while (lead < pcm.size() && pcm[lead] == 0) lead++;
+  ASSERT_GE(heard.size() - first, pcm.size() - lead) << "the whole sound was played";
+  int worst = 0;
+  for (size_t i = lead; i < pcm.size(); i++) worst = std::max(worst, std::abs(heard[first + i - lead] - pcm[i]));
+  EXPECT_LE(worst, 1);
 }
 
 }  // namespace
