@@ -208,12 +208,10 @@ void GameApp::BlitTexture(uint32_t hTexture, int iTarget, int eBlendMode, const 
                           const EVec4* pColour, float, const ERect* pScissor, bool) {
   ERenderer* r = m_pRenderer;
   if (!r || iTarget != -1) return;
-  static uint32_t s_hVB = 0;
-  static ERenderer* s_pOwner = nullptr;
-  if (s_pOwner != r) {
-    s_hVB = r->CreateVertexBuffer(kVBFORMAT_POSITION_COLOR_TEXCOORD0, 6, kVBFLAG_DYNAMIC, "blitTexture");
-    s_pOwner = r;
-  }
+  // A buffer of its own per blit: renderers come and go (the handle of an
+  // earlier one could name another buffer of the next).
+  uint32_t hVB = r->CreateVertexBuffer(kVBFORMAT_POSITION_COLOR_TEXCOORD0, 6, kVBFLAG_DYNAMIC, "blitTexture");
+  if (!hVB) return;
   struct BlitVertex {
     float x, y, z;
     uint32_t colour;
@@ -227,10 +225,13 @@ void GameApp::BlitTexture(uint32_t hTexture, int iTarget, int eBlendMode, const 
   const float w = 640.0f, h = 480.0f;
   const BlitVertex quad[6] = {{0, 0, 0, colour, 0, 0}, {w, 0, 0, colour, 1, 0}, {0, h, 0, colour, 0, 1},
                               {w, 0, 0, colour, 1, 0}, {w, h, 0, colour, 1, 1}, {0, h, 0, colour, 0, 1}};
-  void* p = r->LockVertexBuffer(s_hVB, 6, 0, 0);
-  if (!p) return;
+  void* p = r->LockVertexBuffer(hVB, 6, 0, 0);
+  if (!p) {
+    r->DeleteVertexBuffer(hVB);
+    return;
+  }
   memcpy(p, quad, sizeof(quad));
-  r->UnlockVertexBuffer(s_hVB);
+  r->UnlockVertexBuffer(hVB);
   ERenderState state;
   state.Reset();
   state.m_eCullMode = kCULL_NONE;
@@ -245,7 +246,8 @@ void GameApp::BlitTexture(uint32_t hTexture, int iTarget, int eBlendMode, const 
   stage.m_eAddressMode = kTEXTUREADDRESS_CLAMP;
   stage.m_hTexture = hTexture;
   r->SetTextureStages(&stage, 1);
-  r->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLELIST, 1, &s_hVB, 6, 0);
+  r->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLELIST, 1, &hVB, 6, 0);
+  r->DeleteVertexBuffer(hVB);
 }
 
 // ---- The subtitle display's movie hooks ------------------------------------
