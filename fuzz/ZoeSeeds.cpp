@@ -10,6 +10,7 @@
 #include "ZoeAudioEncode.h"
 #include "ZoeEncode.h"
 #include "ZoeMovieWrite.h"
+#include "ZoeSampleMovie.h"
 #include "ZoeFuzzSupport.h"
 #include "NonTW/Zoet/ZoeMovie.h"
 
@@ -125,6 +126,28 @@ int main(int argc, char** argv) {
       m.tracks.push_back(track);
     }
     ok = WriteFile(open + "/movie" + std::to_string(tracks) + ".zoe", zoeenc::WriteMovie(m));
+  }
+  // Movies to play: a picture with a key frame inside, and sound tracks of
+  // every kind (16 and 8 bits, mono and stereo, both codings).
+  const std::string play = std::string(argv[1]) + "/zoe_movie_fuzzer";
+  mkdir(play.c_str(), 0755);
+  for (int kind = 0; kind < 3 && ok; kind++) {
+    zoeenc::SampleMovieSpec spec;
+    spec.width = 24 + 8 * kind;
+    spec.height = 16;
+    spec.frames = 6;
+    spec.rate = 10;
+    spec.keyFrames = {1, 4};
+    zoeenc::SampleSound s;
+    s.rate = 11025;
+    s.channels = kind == 1 ? 2 : 1;
+    s.eightBit = kind == 2;
+    s.dct = kind == 1;
+    if (kind > 0) spec.sounds.push_back(s);
+    s.id = 1;
+    s.dct = !s.dct;
+    if (kind == 2) spec.sounds.push_back(s);
+    ok = WriteFile(play + "/play" + std::to_string(kind) + ".zoe", zoeenc::MakeSampleMovie(spec));
   }
   // The library's own logo movie.
   const uint8_t* logo = static_cast<const uint8_t*>(ZoetLogoAddress());

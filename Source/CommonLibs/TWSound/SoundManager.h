@@ -19,4 +19,7 @@ public:
   virtual bool ProcessSoundSource(uint32_t uiSource, const EVec3& vPosition) = 0;
   // The sounds of the owner's sources pause or resume with its domain.
   virtual void SetSoundSourceSleeping(EEntity* pOwner, bool bSleeping) = 0;
+  // Services streams and fades for a step of that many seconds; blocking
+  // loops (movies) call it between their own frames.
+  virtual void DoWork(float fSeconds) { (void)fSeconds; }
 };

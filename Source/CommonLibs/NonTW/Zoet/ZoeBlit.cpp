@@ -326,7 +326,8 @@ void ContextSetup(BlitContext* ctx, Walk* walk, uint8_t* dest, uint32_t destx, u
   const bool yv12 = (flags & SurfaceFormat) == SurfaceYV12;
   uint32_t r0 = srcy, n = srch;
   ptrdiff_t luma_pitch = planes->Y.pitch, c1_pitch = planes->cR.pitch, c2_pitch = planes->cB.pitch;
-  ptrdiff_t dest_pitch = pitch;
+  // A pitch above 2^31 is a negative one: rows run bottom up.
+  ptrdiff_t dest_pitch = static_cast<int32_t>(pitch);
   if (mode == ScaleField) {
     n = srch / 2;
     r0 = srcy / 2;
@@ -337,7 +338,7 @@ void ContextSetup(BlitContext* ctx, Walk* walk, uint8_t* dest, uint32_t destx, u
   }
   ctx->row = r0;
   ctx->end_row = r0 + n;
-  ctx->dest = dest + static_cast<ptrdiff_t>(desty) * pitch + static_cast<ptrdiff_t>(destx) * bpp;
+  ctx->dest = dest + static_cast<ptrdiff_t>(desty) * static_cast<int32_t>(pitch) + static_cast<ptrdiff_t>(destx) * bpp;
   if (mode == ScaleHeight2xInterlaced || mode == ScaleWidth2xInterlaced) dest_pitch *= 2;
   ctx->dest_pitch = static_cast<int32_t>(dest_pitch);
 

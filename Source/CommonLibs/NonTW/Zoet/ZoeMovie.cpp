@@ -55,9 +55,6 @@ void CloseReader(ZoetMovie* m) {
   if (m->io && m->io->close) m->io->close(m->io);
 }
 
-int32_t SoundCheck(CallbackNode*, uint32_t) { return 0; }
-void SoundRun(CallbackNode*, uint32_t) {}
-
 void OpenTracks(ZoetMovie* m, uint32_t fileRate, uint32_t fileDiv, bool rateChanged) {
   ZoeOpenSettings& st = ZoeSettings();
   uint32_t count = 0;
@@ -121,6 +118,17 @@ uint32_t ZoetIndexEntry(const ZoetMovie* movie, uint32_t k) {
 
 int32_t ZoeLoadFrame(ZoetMovie* m, uint32_t frame) {
   if (frame < 1 || frame > m->frameCount) return 0;
+  if (frame == 1) {
+    // Five-minute mark: a movie looping for longer restarts sound and clock.
+    uint32_t now = ZoeTimerRead();
+    if (!m->restartMark) {
+      m->restartMark = now;
+    } else if (now - m->restartMark > 300000) {
+      m->restartMark = now;
+      m->restartPending = 1;
+    }
+  }
+  m->lastFrame = m->currentFrame;
   uint32_t at = ZoetIndexEntry(m, frame - 1) & ~1u, end = ZoetIndexEntry(m, frame) & ~1u;
   m->frameBytes = end - at;
   if (m->fromMemory) {
@@ -203,6 +211,8 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
   // 5.
   bool rateChanged = false;
   image.frameRate = h.rate;
+  image.fileRate = h.rate;
+  image.fileRateDiv = h.divisor;
   image.frameRateDiv = h.divisor;
   if ((flags & OpenFrameRate) && st.frameRate != ZOE_SETTING_NONE) {
     image.frameRate = st.frameRate;
@@ -230,6 +240,7 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
   image.changeMapPitch = (width + 15) / 16;
   image.changeMapSize = image.changeMapPitch * ((height + 15) / 16);
   image.videoOn = 1;
+  image.maskThreshold = image.changeMapSize / 4;
   // 6.
   const uint32_t listCount = st.trackCount;
   pushmalloc((void**)&image.changeMap, image.changeMapSize + 16);
@@ -245,6 +256,7 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
     pushmalloc((void**)&image.trackWords, 4 * h.trackCount);
     pushmalloc((void**)&image.trackIds, 4 * h.trackCount);
   }
+  const uint32_t blockBytes = popmalloctotal() + (uint32_t)((sizeof(ZoetMovie) + 31) & ~(size_t)31);
   ZoetMovie* m = static_cast<ZoetMovie*>(popmalloc(sizeof(ZoetMovie)));
   if (!m) {
     ZoetSetError(kZoeErrorMemory);
@@ -252,6 +264,7 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
     return nullptr;
   }
   memcpy(m, &image, sizeof(image));
+  m->memoryTotal = blockBytes;
   for (uint32_t r = 1; r < ZOE_TIMING_RINGS; r++) m->timingRings[r][0] = 0;
   if (!fromMemory) {
     m->io = &m->reader;
@@ -320,6 +333,7 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
         pushmalloc((void**)&planes[p]->buffer, pitch * rows);
       }
     }
+    const uint32_t setBytes = popmalloctotal() + (uint32_t)((sizeof(FrameBufferSet) + 31) & ~(size_t)31);
     FrameBufferSet* set = static_cast<FrameBufferSet*>(popmalloc(sizeof(FrameBufferSet)));
     if (!set) {
       ZoetSetError(kZoeErrorMemory);
@@ -327,6 +341,7 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
       radfree(m);
       return nullptr;
     }
+    m->memoryTotal += setBytes;
     memcpy(set, &info, sizeof(info));
     m->frameBuffers = set;
     m->frameBufferBlock = set;
@@ -372,6 +387,7 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
       }
       m->ioBuffer = static_cast<uint8_t*>(radmalloc(ioSize));
       m->ioBufferSize = m->ioBuffer ? ioSize : 0;
+      m->memoryTotal += m->ioBufferSize + h.largestFrame;
       io->setInfo(io, m->ioBuffer, m->ioBufferSize, h.sizeField + 8, simulate);
     }
   }
@@ -393,7 +409,7 @@ ZoetMovie* ZoetOpen(const void* nameOrAddress, uint32_t flags) {
       }
       if (zoemovie::s_soundHandler) {
         m->soundHandler = zoemovie::s_soundHandler;
-        ZOECB_register_callback(m->soundHandler, &m->soundNode, &zoemovie::SoundCheck, &zoemovie::SoundRun);
+        ZOECB_register_callback(m->soundHandler, &m->soundNode, &ZoeSoundNodeCheck, &ZoeSoundNodeRun);
       }
     }
   }

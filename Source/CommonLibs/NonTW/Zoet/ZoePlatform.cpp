@@ -1,5 +1,7 @@
 #include "ZoePlatform.h"
 
+#include <atomic>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -43,7 +45,14 @@ struct PlatformHandle {
 
 // ---- Timer ----------------------------------------------------------------
 
+namespace zoeplatform {
+std::atomic<ZoeTimerSource> s_timerSource{nullptr};
+}
+
+void ZoeSetTimerSource(ZoeTimerSource source) { zoeplatform::s_timerSource.store(source); }
+
 uint32_t ZoeTimerRead() {
+  if (ZoeTimerSource source = zoeplatform::s_timerSource.load()) return source();
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   uint64_t ms = (uint64_t)ts.tv_sec * 1000u + (uint64_t)ts.tv_nsec / 1000000u;

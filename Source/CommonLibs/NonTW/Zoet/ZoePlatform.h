@@ -10,6 +10,10 @@
 
 // Milliseconds of a monotonic clock, 32-bit and wrapping.
 uint32_t ZoeTimerRead();
+// Replaces the clock behind ZoeTimerRead (null: the monotonic clock again);
+// tests drive playback timing with it.
+typedef uint32_t (*ZoeTimerSource)();
+void ZoeSetTimerSource(ZoeTimerSource source);
 
 // ---- Files ----------------------------------------------------------------
 

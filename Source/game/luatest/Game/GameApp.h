@@ -261,6 +261,26 @@ public:
   // Lets both motors run down to nothing over the next 2 seconds.
   void KillRumble();
 
+  // Full-screen movies (VERirezo/MoviePlayer.cpp). The skip callback is
+  // asked once per shown frame; the third and fifth arguments are unused.
+  typedef bool (*VideoSkipCallback)();
+  bool PlayVideo(const char* szName, VideoSkipCallback pfnSkip, bool bUnused, float fVolumeScale, uint32_t dwUnused,
+                 bool bRunSoundManager);
+  bool PlayVideoFromMemory(const void* pData, VideoSkipCallback pfnSkip, bool bUnused, float fVolumeScale,
+                           uint32_t dwUnused, bool bRunSoundManager);
+  bool playVideoZoet(const void* pNameOrData, VideoSkipCallback pfnSkip, bool bUnused, float fVolumeScale,
+                     uint32_t dwUnused, bool bRunSoundManager, bool bFromMemory);
+  void SetVideoCallback(void (*pfnCallback)(float)) { m_pfnVideoCallback = pfnCallback; }
+  // Draws the whole texture over the target (-1: the back buffer) at the
+  // offset, sized as the target times the scale.
+  void BlitTexture(uint32_t hTexture, int iTarget, int eBlendMode, const EVec2* pOffset, const EVec2* pScale,
+                   const EVec4* pColour, float fAlphaScale, const struct ERect* pScissor, bool bTexTransform);
+  // The attract-mode idle time-out, in milliseconds.
+  float GetDemoTimeout() const { return m_fDemoTimeout; }
+  float m_fDemoTimeout = 0.0f;
+  float m_fDemoTimer = 0.0f;  // ms
+  bool m_bMovieSkipped = false;  // set by the movies' skip callbacks
+
   bool m_bQuit;
   int m_iLastKeyPress;
   int m_iFrameCount;
