@@ -28,6 +28,14 @@ struct LevelSent {
 class LevelRender : public iaudtest::RecordingRender {
  public:
   std::vector<LevelSent> levelLog;
+  std::vector<uint32_t> lastAllParameters;  // the last EAX all-parameters record sent
+  void SetTrackEAX(long track, unsigned long property, void* data, unsigned long size) override {
+    RecordingRender::SetTrackEAX(track, property, data, size);
+    if ((property & 0x7FFFFFFFul) == 1 && data && size >= 72) {
+      const uint32_t* words = static_cast<const uint32_t*>(data);
+      lastAllParameters.assign(words, words + 18);
+    }
+  }
   void SetTrackLevel(long track, float level) override {
     RecordingRender::SetTrackLevel(track, level);
     IAUDScheduler* s = IAUDResourceManager::GetScheduler();
