@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "NonTW/IAUDEng/CGroup.h"
+#include "NonTW/IAUDEng/CSample.h"
+#include "NonTW/IAUDEng/IAUDSampleBank.h"
 #include "NonTW/IAUDEng/IAUDContentBank.h"
 #include "NonTW/IAUDEng/IAUDMath.h"
 #include "NonTW/IAUDEng/tests/PlayerTestSupport.h"
@@ -417,6 +419,45 @@ TEST_F(PlayerTest, ThreeDimensionalStateReachesTheVoicesScaled) {
   EXPECT_EQ(a1, 0.5f) << "the second angle comes first";
   EXPECT_EQ(a2, 1.0f);
   EXPECT_EQ(render.exclusiveDepth, 0);
+}
+
+// A sample played as content: its passes are counted down on the player's
+// loop count, each pass restarts the clocks, and the end stops the player.
+TEST_F(PlayerTest, ASampleAsContentCountsItsPasses) {
+  IAUDSampleBank* bank = new IAUDSampleBank();
+  IAUDResourceManager::AddSampleBank(bank, 0);
+  CSample* sample = new CSample(bank);
+  bank->LinkObject(sample);
+  sample->SetResourceIndex((uint32_t)bank->AddNewSample(sample));
+  sample->GetSampleInfo()->dwDuration = 100;
+  CPlayer player;
+  player.AttachPrimaryContent(sample);
+  render.calls.clear();
+  player.StartPlayer(2, nullptr);
+  long track = TrackOf(player.GetPrimaryVoice());
+  EXPECT_EQ(render.calls.back(), "PlayTracks " + std::to_string(track) + " loop 1");
+  std::vector<int32_t> loops;
+  std::vector<uint32_t> clocks;
+  for (int i = 0; i < 30; ++i) {
+    Tick();
+    SPlayerStatus s;
+    player.GetStatus(&s);
+    loops.push_back(s.nPrimaryLoops);
+    SPlayerMetricTime m;
+    player.GetPrimaryMetricTime(&m);
+    clocks.push_back(m.dwTotalClocks);
+  }
+  // The pass that started at 0 ms ends after 100 ms, at the 110 ms cycle.
+  EXPECT_EQ(loops[9], 2);
+  EXPECT_EQ(loops[10], 1);
+  EXPECT_EQ(loops[20], 1);
+  EXPECT_EQ(loops[21], 0);
+  EXPECT_LT(clocks[10], clocks[9]) << "a new pass counts from the reset position";
+  EXPECT_EQ(player.GetPlayerStatus(), CPlayer::kPlaying);
+  render.tracks[track].playing = false;
+  Tick(2);
+  EXPECT_EQ(player.GetPlayerStatus(), CPlayer::kStopped);
+  player.AttachPrimaryContent(nullptr);
 }
 
 TEST_F(PlayerTest, GroupsAndTheirGain) {
