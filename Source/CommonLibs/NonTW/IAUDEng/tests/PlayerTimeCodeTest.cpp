@@ -28,7 +28,10 @@ TEST_F(PlayerTimeCodeTest, ResetWithoutContentUsesDefaultRatesAndFlagsEveryBound
   player.ResetAllTimeCode();
   EXPECT_EQ(player.GetInProcessStatusFlags(), 0x10007C07u | 0x18u) << "tempo and signature bits join the reset word";
   SPlayerMetricTime m;
+  int entries = render.exclusiveEntries;
   player.GetPrimaryMetricTime(&m);
+  EXPECT_GT(render.exclusiveEntries, entries) << "a report holds the timer thread off";
+  EXPECT_EQ(render.exclusiveDepth, 0);
   EXPECT_EQ(m.dwStatus, 0x10007C07u);
   EXPECT_EQ(m.dwTempo, 500000u);
   EXPECT_EQ(m.dwTimeSignature, 0x00040004u);
