@@ -159,6 +159,7 @@ TEST_F(PlayerApiTest, SyncLockStartsChangesOnTheSameTick) {
   EXPECT_EQ(a.cycles, 3);
   EXPECT_EQ(b.cycles, 3);
   apiDestroyAudioPlayer(second);
+  apiReleasePlayerPrimaryContent(player);  // the content goes before the fixture's player
 }
 
 }  // namespace

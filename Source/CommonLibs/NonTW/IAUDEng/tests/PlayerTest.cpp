@@ -241,7 +241,7 @@ TEST_F(PlayerTest, TransitionAtAMarkerOrAtThePrimarysEnd) {
 }
 
 TEST_F(PlayerTest, QueuedTransitionRunsAfterTheFirstHandOver) {
-  ScriptedContent a, b, c;
+  ScriptedContent a, b, c, d;  // outlive the player
   CPlayer player;
   player.AttachPrimaryContent(&a);
   player.StartPlayer();
@@ -263,7 +263,6 @@ TEST_F(PlayerTest, QueuedTransitionRunsAfterTheFirstHandOver) {
   EXPECT_EQ(player.GetPrimaryContent(), &c);
   EXPECT_EQ(player.GetTransitionState(), 0);
   // Without a queued content a request during a transition is dropped.
-  ScriptedContent d;
   player.AttachTransitionContent(&d);
   player.TransitionPlayer(0, nullptr, &first);
   player.TransitionPlayer(0, nullptr, &second);
@@ -317,7 +316,7 @@ TEST_F(PlayerTest, SynchronisedStartOnTheMastersBeat) {
 }
 
 TEST_F(PlayerTest, SynchronisedStartWithoutAMaster) {
-  ScriptedContent masterContent, content;
+  ScriptedContent masterContent, content, waits;  // outlive the players
   content.SetSyncStart(SSyncStart{2, 2});
   CPlayer player;
   player.AttachPrimaryContent(&content);
@@ -329,7 +328,6 @@ TEST_F(PlayerTest, SynchronisedStartWithoutAMaster) {
   master.StartPlayer();
   IAUDResourceManager::m_pMasterPlayer = &master;
   Tick(3);
-  ScriptedContent waits;
   waits.SetSyncStart(SSyncStart{3, 0});
   waiting.AttachPrimaryContent(&waits);
   waiting.StartPlayer();
