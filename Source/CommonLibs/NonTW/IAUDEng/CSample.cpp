@@ -6,9 +6,12 @@
 
 #include "NonTW/AudioDrv/AudioIAUD.h"
 #include "NonTW/IAUDEng/CAudioBuffer.h"
+#include "NonTW/IAUDEng/CPlayer.h"
 #include "NonTW/IAUDEng/IAUDFile.h"
 #include "NonTW/IAUDEng/IAUDResourceManager.h"
 #include "NonTW/IAUDEng/IAUDSampleBank.h"
+#include "NonTW/IAUDEng/IAUDScheduler.h"
+#include "NonTW/IAUDEng/IAUDVoiceController.h"
 #include "NonTW/IAUDEng/IAUDVorbis.h"
 #include "TWUtil/ByteOrder.h"
 
@@ -212,6 +215,68 @@ void CSample::ReadData(void* file, const RiffChunk& chunk) {
   }
   m_dwDataSize = size;
 }
+
+// ------------------------------------------------------- played as content
+
+namespace {
+uint32_t SampleContentNow() {
+  IAUDScheduler* s = IAUDResourceManager::GetScheduler();
+  return s ? s->GetMilliseconds() : 0;
+}
+}  // namespace
+
+void CSample::InitObject(void** ppInstance) {
+  if (ppInstance) *ppInstance = std::calloc(1, sizeof(uint32_t));
+}
+
+void CSample::StartObject(void* voice, IAUDContentMarker*, void* instance, uint32_t loops, CPlayer*) {
+  IAUDVoiceController* vc = GetVoiceController();
+  if (!vc) return;
+  IAUDVector zero{0.0f, 0.0f, 0.0f};
+  IAUDVector front{0.0f, 0.0f, 1.0f};
+  vc->AttachSample(0, GetSampleIndex(), voice);
+  vc->SetTrackPosition(0, zero, voice);
+  vc->SetTrackVelocity(0, zero, voice);
+  vc->SetTrackOrientation(0, front, voice);
+  vc->SetTrackLevel(0, 1.0f, voice);
+  vc->SetTrackPitch(0, 1.0f, voice);
+  vc->SetTrackDirectLevel(0, 1.0f, voice);
+  vc->SetTrackDirectHFLevel(0, 1.0f, voice);
+  for (long send = 0; send < 4; ++send) {
+    vc->SetTrackSendLevel(0, send, 0.0f, voice);
+    vc->SetTrackSendHFLevel(0, send, 1.0f, voice);
+  }
+  vc->SetTrackActiveSends(0, 0, voice);
+  vc->PlayVoiceTrack(0, voice, loops);
+  if (instance) *static_cast<uint32_t*>(instance) = SampleContentNow();
+}
+
+bool CSample::CycleObject(void* voice, int32_t* loops, void* instance, CPlayer* player) {
+  IAUDVoiceController* vc = GetVoiceController();
+  long owner = loops ? (long)*loops : 0;
+  bool playing = vc && vc->IsTrackPlaying(0, voice, loops ? &owner : nullptr);
+  if (playing && player) {
+    player->ProcessRealTimeCode();
+    if (!ProcessMetricClocks(player)) return false;
+  }
+  uint32_t now = SampleContentNow();
+  uint32_t* started = static_cast<uint32_t*>(instance);
+  if (loops && *loops != 0 && started && now - *started > m_Info.dwDuration) {
+    // One pass ended: the next starts its clocks afresh.
+    if (player) player->ResetAllTimeCode();
+    if (*loops > 0) --*loops;
+    *started = now;
+    return true;
+  }
+  return playing;
+}
+
+bool CSample::StopObject(void* voice, void*) {
+  if (IAUDVoiceController* vc = GetVoiceController()) vc->StopVoice(voice);
+  return true;
+}
+
+void CSample::ReleaseObject(void* instance) { std::free(instance); }
 
 void CSample::ArchiveObjectDataChunks(void* file) {
   IAUDContentObject::ArchiveObjectDataChunks(file);

@@ -46,6 +46,15 @@ class CSample : public IAUDContentObject {
   void ProcessUnArchivedObject() override;
   void ArchiveObjectDataChunks(void* file) override;
 
+  // Played as content: on local track 0 of the player's voice, one pass
+  // after another while the loop count lasts. The instance is the time the
+  // current pass started.
+  void InitObject(void** ppInstance) override;
+  void StartObject(void* voice, IAUDContentMarker* marker, void* instance, uint32_t loops, CPlayer* player) override;
+  bool CycleObject(void* voice, int32_t* loops, void* instance, CPlayer* player) override;
+  bool StopObject(void* voice, void* instance) override;
+  void ReleaseObject(void* instance) override;
+
   // Loads what the track needs and attaches it; streamed samples get a
   // stream instance in their bank.
   void AttachSample(int32_t track);

@@ -129,6 +129,7 @@ class IAUDContentObject : public IAUDResourceManager {
   int32_t GetGroupIndex() const { return m_nGroupIndex; }
   void SetGroupIndex(int32_t index) { m_nGroupIndex = index; }
   uint32_t GetLoopCount() const { return m_dwLoopCount; }
+  void SetLoopCount(uint32_t count) { m_dwLoopCount = count; }
   float GetGainBoost() const { return m_flGainBoost; }
   void SetGainBoost(float boost) { m_flGainBoost = boost; }
   void GetObjectData(OBJECTDATA* data);

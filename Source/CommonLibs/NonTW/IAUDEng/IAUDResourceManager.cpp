@@ -68,7 +68,12 @@ void IAUDResourceManager::ReleaseAll() {
 }
 
 void IAUDResourceManager::ReleaseAllResources() {
-  for (CPlayer* p = m_pPlayerList; p; p = p->GetPostPlayer()) p->AttachPrimaryContent(nullptr);
+  // Nothing a player holds may outlive the banks released below.
+  for (CPlayer* p = m_pPlayerList; p; p = p->GetPostPlayer()) {
+    p->AttachPrimaryContent(nullptr);
+    p->AttachTransitionContent(nullptr);
+    p->AttachRPC(nullptr, 0.0f);
+  }
   ReleaseAllGroups();
   ReleaseAllBanks();
   ReleaseAllContent();

@@ -2,6 +2,7 @@
 
 #include "NonTW/AudioDrv/AudioIAUD.h"
 #include "NonTW/IAUDEng/CPlayer.h"
+#include "NonTW/IAUDEng/IAUDTypes.h"
 
 IAUDScheduler::IAUDScheduler() {
   if (m_pRenderInterface) m_dwMicrosPerPeriod = (uint32_t)m_pRenderInterface->SetSchedulerTimerProc(&IAUDSchedulerTimerProc);
@@ -53,10 +54,16 @@ void IAUDScheduler::IAUDSchedulerTimerProc() {
   ri->EndExclusiveMode();
 }
 
-void apiPlayerSyncLock() {
-  if (IAUDScheduler* s = IAUDResourceManager::m_pScheduler) s->SetSyncLock(true);
+int32_t apiPlayerSyncLock() {
+  IAUDScheduler* s = IAUDResourceManager::m_pScheduler;
+  if (!m_papiResourceManager || !s) return kIAUD_NOT_STARTED;
+  s->SetSyncLock(true);
+  return kIAUD_OK;
 }
 
-void apiPlayerSyncUnlock() {
-  if (IAUDScheduler* s = IAUDResourceManager::m_pScheduler) s->SetSyncLock(false);
+int32_t apiPlayerSyncUnlock() {
+  IAUDScheduler* s = IAUDResourceManager::m_pScheduler;
+  if (!m_papiResourceManager || !s) return kIAUD_NOT_STARTED;
+  s->SetSyncLock(false);
+  return kIAUD_OK;
 }

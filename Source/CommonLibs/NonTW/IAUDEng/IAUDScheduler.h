@@ -33,6 +33,7 @@ class IAUDScheduler : public IAUDResourceManager {
   bool m_bSyncLock = false;
 };
 
-// Hold back the players' ticks for a batch of changes, and let them catch up.
-void apiPlayerSyncLock();
-void apiPlayerSyncUnlock();
+// Hold back the players' ticks for a batch of changes, and let them catch
+// up; -9 without an open runtime and its scheduler.
+int32_t apiPlayerSyncLock();
+int32_t apiPlayerSyncUnlock();

@@ -36,7 +36,7 @@ class RuntimeTest : public ::testing::Test {
   IAUDResourceManager* manager = nullptr;
 };
 
-// Counts its cycles; may stop its player on a chosen cycle.
+// Counts its cycles and plays on; may stop its player on a chosen cycle.
 class CountingContent : public IAUDContentObject {
  public:
   CountingContent() : IAUDContentObject(nullptr) {}
@@ -44,7 +44,7 @@ class CountingContent : public IAUDContentObject {
     ++cycles;
     order->push_back(this);
     if (cycles == stopOnCycle) player->StopPlayer();
-    return false;
+    return true;
   }
   int cycles = 0;
   int stopOnCycle = -1;
