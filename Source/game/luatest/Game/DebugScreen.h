@@ -45,7 +45,24 @@ public:
         m_bNonsenseText(false),
         m_bReplaceButtonWithAction(false),
         m_bShowPrimaryBindingOnly(true),
-        m_iImportantMessageFrames(0) {
+        m_iImportantMessageFrames(0),
+        CameraHighResSim(false),
+        FreezeBillboardMatrices(false),
+        VisibilityTree(true),
+        CameraGroundSpring(true),
+        AutoSurfaceGradient(false),
+        CameraSurfaceGradient(true),
+        DebugSurfaceGradient(false),
+        CameraPositionSpring(true),
+        CameraRotationSpring(true),
+        CameraAlternateSpring(false),
+        CameraInvertRotateX(false),
+        CameraInvertRotateY(true),
+        CameraCollisions(true),
+        CameraLineOfSight(true),
+        CameraTargetBox(false),
+        CameraInvertFreeLookPitch(false),
+        CameraAltitudeDeadZone(true) {
     m_szLastImportantMessage[0] = '\0';
   }
 
@@ -112,4 +129,23 @@ public:
   // The notice of an important but non-fatal problem: frames left to show it.
   int m_iImportantMessageFrames;
   char m_szLastImportantMessage[128];
+
+  // Cameras.
+  bool CameraHighResSim;         // slices of 1 ms instead of 18
+  bool FreezeBillboardMatrices;  // sprites keep the facing they had
+  bool VisibilityTree;           // box tests ask the scene's visibility tree
+  bool CameraGroundSpring;       // the ground reference springs after its goal
+  bool AutoSurfaceGradient;      // the ground slope is measured on any level
+  bool CameraSurfaceGradient;    // ... on levels with terrain polygons
+  bool DebugSurfaceGradient;     // fresh slope samples, drawn as arrows
+  bool CameraPositionSpring;
+  bool CameraRotationSpring;
+  bool CameraAlternateSpring;
+  bool CameraInvertRotateX;
+  bool CameraInvertRotateY;
+  bool CameraCollisions;
+  bool CameraLineOfSight;
+  bool CameraTargetBox;
+  bool CameraInvertFreeLookPitch;  // set from the profile
+  bool CameraAltitudeDeadZone;     // set from the profile
 };
