@@ -325,6 +325,14 @@ EVec2 ECamera::calculateSurfaceGradient() {
   const EVec3 up = GetTargetUpVector();
   if (fabsf(up.x) > 0.00001f || fabsf(up.y - 1.0f) > 0.00001f || fabsf(up.z) > 0.00001f) return kZERO;
 
+  // Slots never filled must not match a grid point: zero would pass for
+  // flat ground at the origin.
+  static bool s_bCacheCleared = false;
+  if (!s_bCacheCleared) {
+    for (EVec3& g : sm_pvSurfaceGradientGroundHistory) g = CameraScene::Unset();
+    s_bCacheCleared = true;
+  }
+
   const EVec3 t = GetTargetPosition(true);
   const float fFirstX = ceilf(CameraScene::RoundAway(t.x - 768.0f) / 128.0f) * 128.0f - 128.0f;
   const float fFirstZ = ceilf(CameraScene::RoundAway(t.z - 768.0f) / 128.0f) * 128.0f - 128.0f;

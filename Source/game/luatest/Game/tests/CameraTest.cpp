@@ -137,6 +137,7 @@ protected:
     m_App.m_dRealElapsedTime = 0.0;
     m_pPlayer = EMeshEntity::Create(m_App.m_pMainDomain, "Ruzi");
     m_App.m_pPlayer = m_pPlayer;
+    m_pPlayer->GetPhysics()->SetGravityDir(EVec3(0.0f, 1.0f, 0.0f));  // as a level load sets it
     ECamera::ResetStaticGlobals();
   }
   void TearDown() override {
@@ -366,9 +367,21 @@ TEST_F(CameraFixture, TargetUpVectorFollowsGravityWithASpring) {
   const EVec3 back = camera.RelativeCartesianToCartesian(camera.CartesianToRelativeCartesian(v));
   EXPECT_NEAR(0.0f, (back - v).Length(), 1e-4f);
 
+  // It settles close to the new up (steps below 0.0005 per component are
+  // not taken) and stops moving.
   for (int i = 0; i < 400; ++i) camera.Update(nullptr, 18.0f);
-  EXPECT_NEAR(0.0f, (camera.GetTargetUpVector() - EVec3(1.0f, 0.0f, 0.0f)).Length(), 1e-4f);
+  const float left = acosf(camera.GetTargetUpVector().Dot(EVec3(1.0f, 0.0f, 0.0f))) * 57.29578f;
+  EXPECT_LT(left, 0.25f);
   EXPECT_FALSE(camera.GetTargetUpMoving());
+  // Within 0.1 degree it snaps.
+  ECamera upright;
+  upright.Init(kCAMERA_SCRIPT);
+  upright.SetPrimaryTarget(m_pPlayer, false);
+  EVec3 nearUp(0.001f, 1.0f, 0.0f);
+  nearUp.Normalize();
+  m_pPlayer->GetPhysics()->SetGravityDir(nearUp);
+  upright.Update(nullptr, 18.0f);
+  EXPECT_EQ(nearUp, upright.GetTargetUpVector());
 
   // A zero gravity direction is taken as upright, with a warning.
   m_pPlayer->GetPhysics()->SetGravityDir(EVec3(0.0f, 0.0f, 0.0f));
@@ -466,8 +479,11 @@ TEST_F(CameraFixture, PointsOutsideTheLevelAreRememberedAndFloorsFound) {
   EXPECT_NEAR(0.1f, g.y, 1e-3f);
   EXPECT_EQ(7.0f, g.x);
   EXPECT_EQ(EVec3(0.0f, 1.0f, 0.0f), n);
-  // Nothing below: unset.
-  EXPECT_EQ(1e9f, camera.findGroundPosition(EVec3(7.0f, -300.0f, 9.0f), 0, nullptr).x);
+  // Under the floor the first free point above is taken: the floor again.
+  EXPECT_NEAR(0.1f, camera.findGroundPosition(EVec3(7.0f, -300.0f, 9.0f), 0, nullptr).y, 1e-3f);
+  // In a void nothing is found.
+  m_World.planes.clear();
+  EXPECT_EQ(1e9f, camera.findGroundPosition(EVec3(7.0f, 300.0f, 9.0f), 0, nullptr).x);
 }
 
 TEST_F(CameraFixture, SurfaceGradientWeighsTheSlopeAroundTheTarget) {
