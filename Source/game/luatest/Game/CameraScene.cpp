@@ -81,7 +81,7 @@ EVec3 ECamera::RelativeCylindricToCartesian(const EVec3& c) const {
 
 EQuat ECamera::CartesianToQuaternion(const EVec3& v) const {
   EQuat q;
-  q.FromCartesian(CartesianToRelativeCartesian(v));
+  q.FromCartesian(CartesianToRelativeCartesian(v).SafeGetNormal());
   return GetTargetFrameRotationFlag() ? EQuat(m_mTargetFrame) * q : q;
 }
 

@@ -309,6 +309,38 @@ TEST_F(CameraFixture, TargetsKeepTheAimPointWhenAsked) {
   EXPECT_EQ(EVec3(10.0f, 20.0f, 30.0f) + camera.GetTargetOffsetDrift(), camera.GetTargetPosition(true));
 }
 
+TEST_F(CameraFixture, ChaseHidesItsTargetWhenCloseAndShowsItFurtherOut) {
+  ECollisionTree::sm_iGlobalCameraPolyCount = 0;
+  m_pPlayer->SetPosition(EVec3(0.0f, 0.0f, 0.0f));
+  m_pPlayer->SetPhysicsStateFlag(0);
+  ECamera camera;
+  camera.Init(kCAMERA_CHASE);
+  const EVec3 aim = camera.GetTargetPosition(true);
+  struct Step {
+    float radius, alpha;
+  };
+  const Step steps[] = {{100.0f, 1.0f}, {69.0f, 0.0f}, {100.0f, 0.0f}, {109.0f, 0.0f}, {111.0f, 1.0f}, {80.0f, 1.0f}};
+  for (const Step& s : steps) {
+    camera.SetPosition(aim + EVec3(0.0f, 0.0f, s.radius));
+    camera.Update(nullptr, 0.0f);
+    EXPECT_EQ(s.alpha, camera.GetPrimaryTargetAlpha()) << s.radius;
+  }
+}
+
+TEST_F(CameraFixture, LookAtTurnsTheViewToThePoint) {
+  ECamera camera;
+  camera.SetPosition(EVec3(10.0f, 0.0f, 0.0f));
+  const EVec3 points[] = {EVec3(10.0f, 0.0f, -100.0f), EVec3(110.0f, 0.0f, 0.0f), EVec3(10.0f, 50.0f, 50.0f)};
+  for (const EVec3& p : points) {
+    camera.CameraLookAt(p);
+    EVec3 dir = p - camera.GetPosition();
+    dir.Normalize();
+    EXPECT_NEAR(0.0f, (camera.GetViewVector() - dir).Length(), 1e-4f);
+    EXPECT_NEAR(0.0f, camera.GetUpVector().Dot(dir), 1e-4f);
+    EXPECT_GT(camera.GetUpVector().y, 0.0f);
+  }
+}
+
 // ---- Ground and up tracking ----
 
 TEST_F(CameraFixture, GroundReferenceIgnoresAJumpAndFollowsALanding) {
