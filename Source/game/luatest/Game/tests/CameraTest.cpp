@@ -341,6 +341,25 @@ TEST_F(CameraFixture, LookAtTurnsTheViewToThePoint) {
   }
 }
 
+TEST_F(CameraFixture, AttachedCameraRidesAndDeadEntitiesAreDropped) {
+  EMeshEntity* pOther = EMeshEntity::Create(m_App.m_pMainDomain, "Other");
+  ECamera camera;
+  camera.SetPrimaryTarget(m_pPlayer, false);
+  camera.SetSecondaryTarget(pOther, 2, false);
+  camera.SetTertiaryTarget(pOther);
+  camera.AttachToEntity(pOther, EVec3(0.0f, 10.0f, 0.0f), EQuat(), true);
+  // An attached camera rides the entity.
+  pOther->SetPosition(EVec3(30.0f, 40.0f, 50.0f));
+  camera.Update(nullptr, 18.0f);
+  EXPECT_EQ(EVec3(30.0f, 50.0f, 50.0f), camera.GetPosition());
+  m_App.DelayedDelete(pOther);
+  camera.CleanupReferences();
+  EXPECT_EQ(m_pPlayer, camera.GetPrimaryTarget());
+  EXPECT_EQ(nullptr, camera.GetSecondaryTarget());
+  EXPECT_EQ(nullptr, camera.GetTertiaryTarget());
+  EXPECT_EQ(nullptr, camera.GetAttachEntity());
+}
+
 // ---- Ground and up tracking ----
 
 TEST_F(CameraFixture, GroundReferenceIgnoresAJumpAndFollowsALanding) {
