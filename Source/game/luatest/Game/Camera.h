@@ -156,6 +156,8 @@ public:
   void SetVisibilityLeaf(unsigned hLeaf, const ESSECube& cube);
   // The position the matrices are built from: the position with shakes.
   const EVec3& GetRenderPosition() const { return m_vRenderPosition; }
+  // The orientation as Euler angles in the target frame, after the last update.
+  const EVec3& GetEuler() const { return m_vEuler; }
 
   // Target frame and relative coordinates.
   const EMat4& GetTargetFrame() const { return m_mTargetFrame; }
@@ -164,6 +166,8 @@ public:
   void SetTargetFrameRotationFlag(bool bOn);
   EMat4 GetTargetFrameRotation() const;
   bool GetTargetUpMoving() const { return (m_byFrameFlags & kFRAME_UpMoving) != 0; }
+  EVec3 QuaternionToRelativeEuler(const EQuat& q) const;
+  EQuat RelativeEulerToQuaternion(const EVec3& e) const;
   EVec3 CartesianToRelativeEuler(const EVec3& v) const;
   EVec3 RelativeEulerToCartesian(const EVec3& e) const;
   EVec3 CartesianToRelativeCartesian(const EVec3& v) const;
@@ -291,6 +295,9 @@ private:
   uint8_t m_byBubbleFlags;
   float m_fGroundOffset;
   EVec2 m_vSurfaceGradient;
+  EVec3 m_vEuler;
+  float m_fHeldAzimuth;        // chase: azimuth kept while the frame turns
+  float m_fAltitudeInputTimer;  // chase
 
   static bool sm_bCameraShakeEnable;
   static float sm_pfPhysicsStateRadius[kNUM_PHYSICS_STATES];

@@ -46,6 +46,14 @@ void ECamera::SetTargetFrameRotationFlag(bool bOn) {
 
 EMat4 ECamera::GetTargetFrameRotation() const { return GetTargetFrameRotationFlag() ? m_mWorldToTargetFrame : EMat4(); }
 
+EVec3 ECamera::QuaternionToRelativeEuler(const EQuat& q) const {
+  return (EMat4(q) * m_mWorldToTargetFrame).ToEuler().AsVec3();
+}
+
+EQuat ECamera::RelativeEulerToQuaternion(const EVec3& e) const {
+  return EQuat(MatrixRotateEuler(EEuler(e)) * m_mTargetFrame);
+}
+
 EVec3 ECamera::CartesianToRelativeEuler(const EVec3& v) const {
   return (GetTargetFrameRotationFlag() ? m_mWorldToTargetFrame.Mul3Vec3(v) : v).CartesianToEuler();
 }
@@ -311,6 +319,8 @@ bool ECamera::interpolateTargetUpVector(const EVec3& vDesired, float fStepMs) {
   if (m_eType == kCAMERA_CHASE) {
     sph.y = GetSphericalPosition().y;
     SetPosition(GetTargetPosition(true) + RelativeSphericalToCartesian(sph));
+    m_fHeldAzimuth = sph.y;
+    m_fAltitudeInputTimer = 120.0f;
   }
   return true;
 }

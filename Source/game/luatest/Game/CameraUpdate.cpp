@@ -81,6 +81,9 @@ void ECamera::initTrackingState() {
   m_byBubbleFlags = kBUBBLE_RightStick;
   m_fGroundOffset = 0.0f;
   m_vSurfaceGradient = EVec2(0.0f, 0.0f);
+  m_vEuler = zero;
+  m_fHeldAzimuth = 0.0f;
+  m_fAltitudeInputTimer = 0.0f;
 }
 
 const char* ECamera::GetTypeName(int eType) {
@@ -252,6 +255,7 @@ void ECamera::Update(const Input* pInput, float fDeltaMs) {
   if (sm_bCameraShakeEnable && m_eType != kCAMERA_FLY) m_vRenderPosition += advanceTimedShakes(fDeltaMs);
   BuildMatrices();
 
+  m_vEuler = QuaternionToRelativeEuler(GetRotationQuat());
   setCameraFlag(kCAMFLAG_LastUpdateDiscontinuous, (m_byCameraFlags & kCAMFLAG_DiscontinuousUpdate) != 0);
   m_byCameraFlags &= ~kCAMFLAG_DiscontinuousUpdate;
 

@@ -329,6 +329,15 @@ TEST_F(CameraFixture, ChaseHidesItsTargetWhenCloseAndShowsItFurtherOut) {
 
 TEST_F(CameraFixture, LookAtTurnsTheViewToThePoint) {
   ECamera camera;
+  // In the world frame the relative conversions are the plain ones.
+  const EVec3 v(3.0f, -4.0f, 12.0f);
+  EXPECT_FALSE(camera.GetTargetFrameRotationFlag());
+  EXPECT_EQ(v, camera.CartesianToRelativeCartesian(v));
+  EXPECT_EQ(v, camera.RelativeCartesianToCartesian(v));
+  EXPECT_EQ(v.CartesianToSpherical(), camera.CartesianToRelativeSpherical(v));
+  EXPECT_EQ(v.CartesianToCylindric(), camera.CartesianToRelativeCylindric(v));
+  EXPECT_EQ(EVec3(0.0f, 0.0f, 0.0f), camera.CartesianToRelativeCartesian(EVec3(0.0f, 0.0f, 0.0f)));
+
   camera.SetPosition(EVec3(10.0f, 0.0f, 0.0f));
   const EVec3 points[] = {EVec3(10.0f, 0.0f, -100.0f), EVec3(110.0f, 0.0f, 0.0f), EVec3(10.0f, 50.0f, 50.0f)};
   for (const EVec3& p : points) {
@@ -417,6 +426,14 @@ TEST_F(CameraFixture, TargetUpVectorFollowsGravityWithASpring) {
   const EVec3 v(3.0f, -4.0f, 12.0f);
   const EVec3 back = camera.RelativeCartesianToCartesian(camera.CartesianToRelativeCartesian(v));
   EXPECT_NEAR(0.0f, (back - v).Length(), 1e-4f);
+  const EVec3 sph = camera.RelativeSphericalToCartesian(camera.CartesianToRelativeSpherical(v));
+  EXPECT_NEAR(0.0f, (sph - v).Length(), 1e-3f);
+  const EVec3 cyl = camera.RelativeCylindricToCartesian(camera.CartesianToRelativeCylindric(v));
+  EXPECT_NEAR(0.0f, (cyl - v).Length(), 1e-3f);
+  // An orientation read as relative Euler angles comes back the same.
+  const EQuat q = camera.CartesianToQuaternion(EVec3(1.0f, 2.0f, -3.0f));
+  const EQuat q2 = camera.RelativeEulerToQuaternion(camera.QuaternionToRelativeEuler(q));
+  EXPECT_NEAR(1.0f, fabsf(q.Dot(q2)), 1e-4f);
 
   // It settles close to the new up (steps below 0.0005 per component are
   // not taken) and stops moving.
