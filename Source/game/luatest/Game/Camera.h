@@ -147,6 +147,9 @@ public:
   void SetDistanceAdjustParam(float f) { m_fDistanceAdjustParam = f; }
   void SetLastBoundedTargetPosition(const EVec3& v) { m_vBoundedTarget = v; }
   const EVec3& GetLastBoundedTargetPosition() const { return m_vBoundedTarget; }
+  // With seconds > 0 the field of view blends there, easing in and out.
+  void SetFieldOfView(float fFov, float fSeconds = 0.0f, float fAccelSeconds = 0.0f, float fDecelSeconds = 0.0f);
+  float GetFieldOfView() const { return m_fFieldOfView; }
   void AttachToEntity(EMeshEntity* pEntity, const EVec3& vOffset, const EQuat& qRotation, bool bKeepUp);
   EMeshEntity* GetAttachEntity() const { return m_pAttachEntity; }
   int StatsGetCollisionTests() const { return m_iCollisionTests; }
@@ -296,6 +299,9 @@ private:
   float m_fGroundOffset;
   EVec2 m_vSurfaceGradient;
   EVec3 m_vEuler;
+  float m_fFieldOfView;  // degrees; 0 is orthographic
+  float m_fFovBlendDuration, m_fFovBlendElapsed, m_fFovBlendStart, m_fFovBlendEnd;  // ms, ms, degrees
+  EInterpolator m_FovBlendCurve;
   float m_fHeldAzimuth;        // chase: azimuth kept while the frame turns
   float m_fAltitudeInputTimer;  // chase
 

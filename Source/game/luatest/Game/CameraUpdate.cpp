@@ -82,6 +82,9 @@ void ECamera::initTrackingState() {
   m_fGroundOffset = 0.0f;
   m_vSurfaceGradient = EVec2(0.0f, 0.0f);
   m_vEuler = zero;
+  m_fFieldOfView = 104.0f;
+  m_fFovBlendDuration = m_fFovBlendElapsed = m_fFovBlendStart = m_fFovBlendEnd = 0.0f;
+  m_FovBlendCurve = EInterpolator();
   m_fHeldAzimuth = 0.0f;
   m_fAltitudeInputTimer = 0.0f;
 }
@@ -249,6 +252,14 @@ void ECamera::Update(const Input* pInput, float fDeltaMs) {
     }
   }
 
+  if (m_fFovBlendDuration != 0.0f && fDeltaMs != 0.0f) {
+    m_fFovBlendElapsed += fDeltaMs;
+    if (m_fFovBlendElapsed > m_fFovBlendDuration) m_fFovBlendElapsed = m_fFovBlendDuration;
+    m_fFieldOfView = LerpFieldOfView(m_fFovBlendStart, m_fFovBlendEnd,
+                                     m_FovBlendCurve.GetPosition(m_fFovBlendElapsed / m_fFovBlendDuration));
+    if (m_fFovBlendElapsed == m_fFovBlendDuration) m_fFovBlendDuration = 0.0f;
+  }
+
   if (m_eType != kCAMERA_FLY && (m_byTargetFlags & kTARGET_RotateToTarget)) CameraLookAt(GetTargetPosition(true));
 
   m_vRenderPosition = GetPosition();
@@ -271,6 +282,19 @@ void ECamera::Update(const Input* pInput, float fDeltaMs) {
 
   if (fDeltaMs != 0.0f && (vStartPosition - GetPosition()).LengthSquared() > 0.00001f)
     m_bInScene = TestSphereInScene(GetPosition(), 0.0f);
+}
+
+void ECamera::SetFieldOfView(float fFov, float fSeconds, float fAccelSeconds, float fDecelSeconds) {
+  if (fSeconds > 0.0f) {
+    m_fFovBlendDuration = fSeconds * 1000.0f;
+    m_fFovBlendElapsed = 0.0f;
+    m_fFovBlendStart = m_fFieldOfView;
+    m_fFovBlendEnd = fFov;
+    m_FovBlendCurve.Init(fAccelSeconds / fSeconds, fDecelSeconds / fSeconds);
+  } else {
+    m_fFieldOfView = fFov;
+    m_fFovBlendDuration = 0.0f;
+  }
 }
 
 void ECamera::SetVisibilityLeaf(unsigned hLeaf, const ESSECube& cube) {

@@ -7,6 +7,7 @@
 #include "Game/Camera.h"
 #include "Game/CameraSpring.h"
 #include "Game/GameApp.h"
+#include "TWMath/MathGeneral.h"
 #include "TWMath/Random.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/CollisionQuery.h"
@@ -367,6 +368,24 @@ TEST_F(CameraFixture, AttachedCameraRidesAndDeadEntitiesAreDropped) {
   EXPECT_EQ(nullptr, camera.GetSecondaryTarget());
   EXPECT_EQ(nullptr, camera.GetTertiaryTarget());
   EXPECT_EQ(nullptr, camera.GetAttachEntity());
+}
+
+TEST_F(CameraFixture, FieldOfViewBlendsOverItsDuration) {
+  ECamera camera;
+  EXPECT_EQ(104.0f, camera.GetFieldOfView());
+  camera.SetFieldOfView(60.0f, 1.0f, 0.0f, 0.0f);
+  camera.Update(nullptr, 0.0f);
+  EXPECT_EQ(104.0f, camera.GetFieldOfView()) << "no time, no blend";
+  camera.Update(nullptr, 500.0f);
+  EXPECT_NEAR(LerpFieldOfView(104.0f, 60.0f, 0.5f), camera.GetFieldOfView(), 1e-3f);
+  camera.Update(nullptr, 800.0f);
+  EXPECT_EQ(LerpFieldOfView(104.0f, 60.0f, 1.0f), camera.GetFieldOfView());
+  // A setting without time is taken at once and ends any blend.
+  camera.SetFieldOfView(90.0f, 2.0f, 0.5f, 0.5f);
+  camera.Update(nullptr, 100.0f);
+  camera.SetFieldOfView(45.0f);
+  camera.Update(nullptr, 100.0f);
+  EXPECT_EQ(45.0f, camera.GetFieldOfView());
 }
 
 // ---- Ground and up tracking ----
