@@ -136,6 +136,8 @@ public:
   uint8_t GetTargetFlags() const { return m_byTargetFlags; }
   EVec3 GetTargetPosition(bool bOnGround);
   EVec3 GetTargetOffset() const;
+  // A point 800 units ahead along the view.
+  EVec3 GetProxyTargetPosition() const { return GetPosition() + GetViewVector() * 800.0f; }
   bool GetTargetAerial() const;
   void SetTargetHeight(float fHeight);
   float GetTargetHeight() const { return (m_byBubbleFlags & kBUBBLE_Mode) ? 190.0f : m_fTargetHeight; }
