@@ -164,3 +164,68 @@ CUBEMAPFACE GetCubemapLocation(EVec3 direction, float& u, float& v) {
   v = PIN((t + 1.0f) * 0.5f, 0.0f, 1.0f);
   return face;
 }
+
+namespace PackedColor {
+
+// x rounded half away from zero; x must fit an int.
+inline int RoundAway(float x) { return (int)(x < 0.0f ? x - 0.5f : x + 0.5f); }
+inline unsigned Channel(uint32_t c, int shift) { return (c >> shift) & 0xFFu; }
+
+}  // namespace PackedColor
+
+uint32_t ColorByteToRGBA(unsigned r, unsigned g, unsigned b, unsigned a) {
+  return ((a & 0xFFu) << 24) | ((r & 0xFFu) << 16) | ((g & 0xFFu) << 8) | (b & 0xFFu);
+}
+
+uint32_t ColorFloatToRGBA(float fR, float fG, float fB, float fA) {
+  if (!(fR >= 0.0f && fR <= 1.0f && fG >= 0.0f && fG <= 1.0f && fB >= 0.0f && fB <= 1.0f && fA >= 0.0f && fA <= 1.0f)) {
+    g_ErrorManager.ErrorMessage(__FILE__, __LINE__,
+                                "fR >= 0.0f && fR <= 1.0f && fG >= 0.0f && fG <= 1.0f && fB >= 0.0f && fB <= 1.0f && "
+                                "fA >= 0.0f && fA <= 1.0f",
+                                false);
+    return 0;
+  }
+  using PackedColor::RoundAway;
+  return ColorByteToRGBA((unsigned)RoundAway(fR * 255.0f), (unsigned)RoundAway(fG * 255.0f),
+                         (unsigned)RoundAway(fB * 255.0f), (unsigned)RoundAway(fA * 255.0f));
+}
+
+uint32_t RGBA_Add(uint32_t a, uint32_t b) {
+  uint32_t out = 0;
+  for (int s = 0; s < 32; s += 8) out |= ((PackedColor::Channel(a, s) + PackedColor::Channel(b, s)) & 0xFFu) << s;
+  return out;
+}
+
+uint32_t RGBA_Sub(uint32_t a, uint32_t b) {
+  uint32_t out = 0;
+  for (int s = 0; s < 32; s += 8) out |= ((PackedColor::Channel(a, s) - PackedColor::Channel(b, s)) & 0xFFu) << s;
+  return out;
+}
+
+uint32_t RGBA_Lerp(uint32_t a, uint32_t b, float t) {
+  // The weight is a 16-bit value; keep the conversion defined for any t.
+  float fw = t * 256.0f;
+  if (!(fw > -32768.0f)) fw = -32768.0f;
+  if (fw > 32767.0f) fw = 32767.0f;
+  const uint16_t w = (uint16_t)(int16_t)PackedColor::RoundAway(fw);
+  const uint16_t wa = (uint16_t)(256u - w);
+  uint32_t out = 0;
+  for (int s = 0; s < 32; s += 8) {
+    const uint16_t sum = (uint16_t)((uint16_t)(PackedColor::Channel(a, s) * wa) + (uint16_t)(PackedColor::Channel(b, s) * w));
+    out |= (uint32_t)((sum >> 8) & 0xFFu) << s;
+  }
+  return out;
+}
+
+uint32_t RGBA_LerpDelta(uint32_t a, uint32_t d, float t) {
+  uint32_t out = 0;
+  for (int s = 0; s < 32; s += 8) {
+    const float ca = (float)PackedColor::Channel(a, s);
+    const float cb = (float)((PackedColor::Channel(a, s) + PackedColor::Channel(d, s)) & 0xFFu);
+    float v = Lerp(ca, cb, t);
+    if (!(v > -1e6f)) v = -1e6f;
+    if (v > 1e6f) v = 1e6f;
+    out |= ((uint32_t)PackedColor::RoundAway(v) & 0xFFu) << s;
+  }
+  return out;
+}

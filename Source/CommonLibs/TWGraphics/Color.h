@@ -47,3 +47,16 @@ extern const EBox2 cg_TexFrameDefault;
 extern const EBox2 cg_TexFrameFlipY;
 extern const EBox2 cg_TexFrameFlipX;
 extern const EBox2 cg_TexFrameFlipXY;
+
+// Packed colours: alpha in bits 24-31, red 16-23, green 8-15, blue 0-7.
+// Each argument is taken as a byte.
+uint32_t ColorByteToRGBA(unsigned r, unsigned g, unsigned b, unsigned a);
+// Each component (0 to 1, checked) times 255, rounded half away from zero.
+uint32_t ColorFloatToRGBA(float fR, float fG, float fB, float fA);
+// Per channel (a + b) and (a - b) modulo 256.
+uint32_t RGBA_Add(uint32_t a, uint32_t b);
+uint32_t RGBA_Sub(uint32_t a, uint32_t b);
+// Per channel a + (b - a) * w / 256, w = t * 256 rounded.
+uint32_t RGBA_Lerp(uint32_t a, uint32_t b, float t);
+// Per channel from a towards (a + d) modulo 256 by t, rounded.
+uint32_t RGBA_LerpDelta(uint32_t a, uint32_t d, float t);

@@ -1,2 +1,3 @@
+// Position through c6-c9, vertex colour times c2.
 m4x4 oPos, v0, c6
-mov oD0, v2
+mul oD0, v2, c2

@@ -36,10 +36,18 @@ public:
   void SetRotation(const EVec3& vRight, const EVec3& vUp, const EVec3& vView);
   const EVec3& GetUpVector() const { return m_vUp; }
   const EVec3& GetViewVector() const { return m_vView; }
+  // Rows right, up and the negated view: a posed z axis faces the camera.
+  EMat4 GetBillboardMatrix() const { return EMat4(m_vRight, m_vUp, -m_vView, EVec3(0.0f, 0.0f, 0.0f)); }
   // Screen x and y of a world point in the 640 x 480 sprite space, and its
   // depth along the view (0 or less behind the camera). Until the camera
   // keeps a projection, the view spans 90 degrees across the 640 pixels.
   EVec3 WorldCoordsToScreen(const EVec3& vPoint, bool bFlag) const;
+  // True when some of the box lies in the view (the stand-in projection:
+  // 90 degrees across, the 640 x 480 aspect).
+  bool BoxVisible(const EBox3& box, void* pCache, bool bFlag) const;
+  // Length in sprite-space pixels of the diagonal of the box's screen
+  // rectangle; the whole screen's when part of the box is behind the camera.
+  float CalculateScreenDiagonal(const EBox3& box) const;
   void SetVisibilityCheck(bool bOn) { m_bVisibilityCheck = bOn; }
   bool GetVisibilityCheck() const { return m_bVisibilityCheck; }
 

@@ -18,6 +18,10 @@ public:
         AutoReduceTextures(false),
         AutoReduceBreak(true),
         ShowBuildText(true),
+        ShowParticles(true),
+        LazyUpdateParticles(true),
+        ShowDistributions(false),
+        ShowParticleAffectors(false),
         NoHUD(false),
         AttractMode(false),
         PrintMemDump(false),
@@ -46,6 +50,8 @@ public:
         m_bReplaceButtonWithAction(false),
         m_bShowPrimaryBindingOnly(true),
         m_iImportantMessageFrames(0),
+        ShowScene(true),
+        CompressAnimQuats(false),
         CameraHighResSim(false),
         FreezeBillboardMatrices(false),
         VisibilityTree(true),
@@ -90,6 +96,10 @@ public:
   bool AutoReduceTextures;
   bool AutoReduceBreak;
   bool ShowBuildText;
+  bool ShowParticles;          // particles are simulated and drawn
+  bool LazyUpdateParticles;    // unseen emitters skip frames
+  bool ShowDistributions;      // draw particle distribution shapes
+  bool ShowParticleAffectors;  // draw particle affector shapes
   bool NoHUD;
   bool AttractMode;
   bool PrintMemDump;
@@ -129,6 +139,10 @@ public:
   // The notice of an important but non-fatal problem: frames left to show it.
   int m_iImportantMessageFrames;
   char m_szLastImportantMessage[128];
+
+  // Animation.
+  bool ShowScene;          // off: no skeleton is animated
+  bool CompressAnimQuats;  // sample compressed rotation channels where present
 
   // Cameras.
   bool CameraHighResSim;         // slices of 1 ms instead of 18

@@ -181,6 +181,10 @@ public:
   // Bit 0 vertical sync, bit 1 antialiasing, from the display settings.
   unsigned GetIdealRendererFlags();
   void SetRenderCamera(ECamera* pCamera) { m_pRenderCamera = pCamera; }
+  ECamera* GetRenderCamera() const { return m_pRenderCamera; }
+  // Whether a camera channel's camera sees the box; every box counts as seen
+  // until the channels keep their frustums.
+  bool BoxVisible(const EBox3&) const { return true; }
   void RenderSceneOverlays();
   void RenderSpriteOverlays();
 

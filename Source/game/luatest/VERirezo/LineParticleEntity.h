@@ -8,6 +8,7 @@ class ELineParticleEntity : public EParticleEmitterEntity {
   DECLARE_ENTITY_CLASS(ELineParticleEntity)
 public:
   ELineParticleEntity(EDomain* pDomain, const char* szName) : EParticleEmitterEntity(pDomain, szName) {}
+  bool IsLineEmitter() const override { return true; }
 };
 
 class ESoftLineParticleEntity : public ELineParticleEntity {

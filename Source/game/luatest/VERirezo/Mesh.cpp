@@ -9,6 +9,11 @@
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/Model.h"
+#include "VERirezo/AnimManager.h"
+#include "VERirezo/Joint.h"
+#include "VERirezo/SkelAnim.h"
+#include "VERirezo/SkelAnimInstance.h"
+#include "VERirezo/Skeleton.h"
 
 int EMesh::sm_iTotalMeshCount = 0;
 
@@ -49,6 +54,8 @@ EMesh::~EMesh() {
   }
   for (int i = 0; i < m_aChildren.Num(); ++i) delete m_aChildren[i];
   m_aChildren.Empty();
+  for (int i = 0; i < m_aSkeletons.Num(); ++i) delete m_aSkeletons[i];
+  m_aSkeletons.Empty();
   if ((IsOriginal() || IsEntityMesh()) && m_pModel != GetEmptyModel()) delete m_pModel;
   m_pModel = nullptr;
   --sm_iTotalMeshCount;
@@ -89,6 +96,11 @@ EMesh& EMesh::operator=(EMesh& source) {
   m_pSource = &source;
   *this = *source.m_pModel;
   m_pModel = source.m_pModel;
+  for (int i = 0; i < source.m_aSkeletons.Num(); ++i) {
+    ESkeleton* pSkeleton = new ESkeleton(*source.m_aSkeletons[i]);
+    pSkeleton->SetMesh(this);
+    m_aSkeletons.AddData(pSkeleton);
+  }
   for (int i = 0; i < source.m_aMeshFrags.Num(); ++i) {
     EMeshFrag* pFrag = new EMeshFrag();
     pFrag->m_pMesh = this;
@@ -113,6 +125,7 @@ EInstancable* EMesh::Instantiate() {
     m_vScale.Set(1.0f, 1.0f, 1.0f);
     m_vPosition.Set(0.0f, 0.0f, 0.0f);
     m_mRotation.LoadIdentity();
+    for (int i = 0; i < m_aSkeletons.Num(); ++i) m_aSkeletons[i]->m_vScale.Set(1.0f, 1.0f, 1.0f);
     InvalidateCachedData();
   }
   // The first user of a tree uses the tree itself.
@@ -121,6 +134,7 @@ EInstancable* EMesh::Instantiate() {
 }
 
 void EMesh::DestroyInstance() {
+  for (int i = 0; i < m_aSkeletons.Num(); ++i) m_aSkeletons[i]->RemoveAllSkelAnims(true);
   if (IsEntityMesh()) return;
   if (IsOriginal()) {
     DecRefCount();
@@ -258,6 +272,7 @@ const EBox3& EMesh::GetTransformedBoundingBox() {
 
 void EMesh::InvalidateCachedPositions() {
   m_byFlags &= ~(kFLAG_BoxValid | kFLAG_TransValid);
+  for (int i = 0; i < m_aSkeletons.Num(); ++i) m_aSkeletons[i]->SetAnimsChanged(true);
   m_byCacheFlags &= ~(kCACHE_InvTransValid | kCACHE_LightTransValid);
   for (int i = 0; i < m_aChildren.Num(); ++i) m_aChildren[i]->InvalidateCachedPositions();
 }
@@ -333,4 +348,113 @@ bool EMesh::IsMeshAnimDone() {
     if (!m_aChildren[i]->IsMeshAnimDone()) return false;
   }
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Skeletons and skeletal animation
+
+void EMesh::AddSkeleton(ESkeleton* pSkeleton) {
+  pSkeleton->SetMesh(this);
+  m_aSkeletons.AddData(pSkeleton);
+}
+
+int EMesh::GetSkeletonNumber(const ESkeleton* pSkeleton) const {
+  for (int i = 0; i < m_aSkeletons.Num(); ++i) {
+    if (m_aSkeletons[i] == pSkeleton) return i;
+  }
+  EASSERT(0);
+  return 0;
+}
+
+EJoint* EMesh::FindJoint(const char* szName) const {
+  for (int i = 0; i < m_aSkeletons.Num(); ++i) {
+    EJoint* pRoot = m_aSkeletons[i]->GetRootJoint();
+    if (EJoint* pFound = pRoot ? pRoot->FindJoint(szName) : nullptr) return pFound;
+  }
+  return nullptr;
+}
+
+ESkeleton* EMesh::FindSkeleton(const char* szName) const {
+  for (int i = 0; i < m_aSkeletons.Num(); ++i) {
+    const char* szOwn = m_aSkeletons[i]->GetName();
+    if (szOwn && szName && strcmp(szOwn, szName) == 0) return m_aSkeletons[i];
+  }
+  return nullptr;
+}
+
+EJoint* EMesh::GetJointFromID(unsigned id) const {
+  const int iSkeleton = (int)((id & 0xFFFF) >> 12);
+  if (iSkeleton >= m_aSkeletons.Num()) return nullptr;
+  return m_aSkeletons[iSkeleton]->GetJointFromID(id);
+}
+
+EVec3 EMesh::GetJointWorldPos(EJoint* pJoint) {
+  if (!pJoint) return EVec3(0.0f, 0.0f, 0.0f);
+  return GetInclusiveTrans() % pJoint->GetTransNoScale().GetTranslation();
+}
+
+void EMesh::GetJointWorldTrans(unsigned id, EMat4& mOut, bool bWithScale) {
+  EJoint* pJoint = GetJointFromID(id);
+  if (!pJoint) {
+    mOut.LoadIdentity();
+    return;
+  }
+  mOut = GetInclusiveTrans() * (bWithScale ? pJoint->GetTransWithScale() : pJoint->GetTransNoScale());
+}
+
+bool EMesh::CopyStaticPose(EMesh* pSource, bool bCopyAnimState) {
+  const int n = m_aSkeletons.Num() < pSource->m_aSkeletons.Num() ? m_aSkeletons.Num() : pSource->m_aSkeletons.Num();
+  for (int i = 0; i < n; ++i) {
+    ESkeleton* pTo = m_aSkeletons[i];
+    ESkeleton* pFrom = pSource->m_aSkeletons[i];
+    if (bCopyAnimState) {
+      POSITION posTo = pTo->m_SkelAnims.GetHeadPosition();
+      for (POSITION posFrom = pFrom->m_SkelAnims.GetHeadPosition(); posFrom && posTo;) {
+        ESkelAnim* pFromAnim = pFrom->m_SkelAnims.GetNext(posFrom);
+        ESkelAnim* pToAnim = pTo->m_SkelAnims.GetNext(posTo);
+        pToAnim->SetManualFrame(true);
+        pToAnim->SetFrame(pFromAnim->GetFrame());
+      }
+    } else if (pFrom->GetRootJoint() && pTo->GetRootJoint()) {
+      pFrom->GetRootJoint()->copy(pTo->GetRootJoint(), false);
+    }
+  }
+  return true;
+}
+
+ESkelAnim* EMesh::ReadSkelAnim(const char* szName, float fBlendTime, bool bLoop, const ELoadAnimArgs& args) {
+  if (!HasSkeleton()) return nullptr;
+  ESkelAnimShared* pShared =
+      EAnimManager::Get()->Get(szName, args.m_fBias, args.m_bWaitForData ? EAnimManager::kFLAG_Block : 0);
+  if (!pShared) return nullptr;
+  ESkelAnim* pAnim = ESkelAnim::Create(pShared, this, args.m_iPriority, fBlendTime, bLoop);
+  if (!pAnim) {
+    EAnimManager::Get()->Release(pShared);
+    return nullptr;
+  }
+  pAnim->HACK_SetAnimCompletionName(szName);
+  pAnim->LoadEventAnim(bLoop, pShared->GetAnimLength(), m_pOwner);
+  // Blend-shape data of the animation joins the blend controller once it
+  // exists.
+  return pAnim;
+}
+
+bool EMesh::IsSkelAnimDone() const {
+  for (int i = 0; i < m_aSkeletons.Num(); ++i) {
+    EList<ESkelAnim*>& anims = m_aSkeletons[i]->m_SkelAnims;
+    for (POSITION pos = anims.GetHeadPosition(); pos;) {
+      if (!anims.GetNext(pos)->IsDone()) return false;
+    }
+  }
+  return true;
+}
+
+void EMesh::removeAllSkelAnimsWithPriority(int iPriority, float fBlendOutTime) {
+  for (int i = 0; i < m_aSkeletons.Num(); ++i) {
+    EList<ESkelAnim*>& anims = m_aSkeletons[i]->m_SkelAnims;
+    for (POSITION pos = anims.GetHeadPosition(); pos;) {
+      ESkelAnim* pAnim = anims.GetNext(pos);
+      if (pAnim->GetPriority() == iPriority) pAnim->StartBlendOut(fBlendOutTime);
+    }
+  }
 }

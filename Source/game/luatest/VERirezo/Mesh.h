@@ -19,6 +19,10 @@ class ENavMesh;
 class ECollide;
 class ECollisionTree;
 class EHitResult;
+class EJoint;
+class ESkelAnim;
+class ESkeleton;
+struct ELoadAnimArgs;
 
 class EMesh : public EInstancable {
 public:
@@ -97,6 +101,10 @@ public:
   const EMat4& GetLightToModelTrans();
   bool InclusiveTransIsIdentity();
   const EBox3& GetTransformedBoundingBox();
+  // The world box; attached entities' boxes join it once attachments exist.
+  const EBox3& GetTransformedBoundingBoxIncludingAttachments() { return GetTransformedBoundingBox(); }
+  // Renews the local box from the fragments' skinned boxes (with them).
+  void UpdateDynamicBoundingBox() {}
   void InvalidateCachedPositions();
   void InvalidateCachedLights();
   void InvalidateCachedData();
@@ -104,6 +112,30 @@ public:
   // Detail.
   void ForceLODValue(int iLevel);
   int GetLODForCamera(ECamera* pCamera);
+
+  // Skeletons, owned; a skeleton's number is its place here.
+  void AddSkeleton(ESkeleton* pSkeleton);
+  int GetNumSkeletons() const { return m_aSkeletons.Num(); }
+  ESkeleton* GetSkeleton(int i) const { return m_aSkeletons[i]; }
+  bool HasSkeleton() const { return m_aSkeletons.Num() > 0; }
+  int GetSkeletonNumber(const ESkeleton* pSkeleton) const;
+  // Case-insensitive, depth first, skeletons in order.
+  EJoint* FindJoint(const char* szName) const;
+  // Case-sensitive.
+  ESkeleton* FindSkeleton(const char* szName) const;
+  // Bits 12-15 the skeleton, 0-11 the joint; null when either is missing.
+  EJoint* GetJointFromID(unsigned id) const;
+  EVec3 GetJointWorldPos(EJoint* pJoint);
+  EVec3 GetJointWorldPos(const char* szName) { return GetJointWorldPos(FindJoint(szName)); }
+  void GetJointWorldTrans(unsigned id, EMat4& mOut, bool bWithScale);
+  // Skeletons paired by index: the source's frames (bCopyAnimState) or its
+  // joints' local values.
+  bool CopyStaticPose(EMesh* pSource, bool bCopyAnimState);
+  // Starts a skeletal animation from the animation cache; null when it
+  // cannot play here.
+  ESkelAnim* ReadSkelAnim(const char* szName, float fBlendTime, bool bLoop, const ELoadAnimArgs& args);
+  bool IsSkelAnimDone() const;
+  void removeAllSkelAnimsWithPriority(int iPriority, float fBlendOutTime);
 
   // Affectors, run each frame in order; the mesh owns them.
   void AddAffector(EAffector* pAffector) { m_aAffectors.AddData(pAffector); }
@@ -142,6 +174,7 @@ private:
   int32_t m_iRenderSpace;
   EArray<EMeshFrag*> m_aMeshFrags;
   EArray<EMesh*> m_aChildren;
+  EArray<ESkeleton*> m_aSkeletons;
   EArray<EAffector*> m_aAffectors;
   uint32_t m_dwRecordFlags;
   uint8_t m_byFlags;

@@ -16,6 +16,9 @@ public:
   void RequestRender() override {}
   void RunAffectors() override {}
   EMesh* GetMesh() const { return m_pMesh; }
+  // The entity's alpha with its parents' and the camera's; opaque until
+  // fading comes with the mesh-entity drawing.
+  float GetCompoundAlpha() const { return 1.0f; }
 
 private:
   EMesh* m_pMesh;

@@ -1,6 +1,7 @@
 // Reading a model-fragment record into renderer buffers.
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "Game/GameApp.h"
 #include "TWGraphics/Renderer.h"
@@ -232,9 +233,17 @@ bool EModelFrag::Read(EStream& s, int iVersion, const EArray<unsigned>& aTexture
   VERTEX_NOTEX_NORM* pVerts = static_cast<VERTEX_NOTEX_NORM*>(StackAlloc(nVerts * sizeof(VERTEX_NOTEX_NORM)));
   if (!pVerts) return fail("Model fragment: no room for the vertices");
   if (s.BoundLength(nVerts * 16) != nVerts * 16) return fail("Model fragment record ends early");
-  for (uint32_t i = 0; i < nVerts; ++i) {
-    s << pVerts[i].vPos;
-    pVerts[i].vNormal = ReadNormal(s);
+  {
+    // One read of the whole block, decoded in place: position, packed normal.
+    std::vector<uint8_t> raw((size_t)nVerts * 16);
+    s.Stream(raw.data(), nVerts * 16);
+    const uint8_t* p = raw.data();
+    for (uint32_t i = 0; i < nVerts; ++i, p += 16) {
+      pVerts[i].vPos = EVec3(GetLEFloat(p), GetLEFloat(p + 4), GetLEFloat(p + 8));
+      ENormPacked3 n;
+      n.m_uWord = GetLE32(p + 12);
+      pVerts[i].vNormal = n.ToVector();
+    }
   }
 
   uint32_t bDiffuse = 0;
@@ -255,17 +264,17 @@ bool EModelFrag::Read(EStream& s, int iVersion, const EArray<unsigned>& aTexture
     s << m_fTexcoordScale;
     const unsigned n = nVerts * nSets;
     if (s.BoundLength(n * 4) != n * 4) return fail("Model fragment record ends early");
-    uint32_t* pPacked = new uint32_t[n];
-    for (unsigned i = 0; i < n; ++i) s << pPacked[i];
+    std::vector<uint8_t> raw((size_t)n * 4);
+    s.Stream(raw.data(), n * 4);
     float* pCoords = new float[(size_t)n * 2];
     for (unsigned i = 0; i < n; ++i) {
-      pCoords[2 * i] = (float)(int16_t)(pPacked[i] & 0xFFFF) / 32767.0f;
-      pCoords[2 * i + 1] = (float)(int16_t)(pPacked[i] >> 16) / 32767.0f;
+      const uint32_t w = GetLE32(&raw[(size_t)i * 4]);
+      pCoords[2 * i] = (float)(int16_t)(w & 0xFFFF) / 32767.0f;
+      pCoords[2 * i + 1] = (float)(int16_t)(w >> 16) / 32767.0f;
     }
     m_phVertBuffer[kMODELFRAGSTREAM_TEXCOORD] =
         MakeBuffer(kVBFORMAT_COLOR + (int)nSets, nVerts, uResourceFlags, "Texcoord Stream", pCoords, nSets * 8);
     delete[] pCoords;
-    delete[] pPacked;
     if (!m_phVertBuffer[kMODELFRAGSTREAM_TEXCOORD]) return fail("Model fragment: no texcoord buffer");
   }
 
@@ -295,7 +304,8 @@ bool EModelFrag::Read(EStream& s, int iVersion, const EArray<unsigned>& aTexture
   uint16_t* pIndices = static_cast<uint16_t*>(StackAlloc(nIndices * 2));
   if (!pIndices) return fail("Model fragment: no room for the indices");
   if (s.BoundLength(nIndices * 2) != nIndices * 2) return fail("Model fragment record ends early");
-  for (unsigned i = 0; i < nIndices; ++i) s << pIndices[i];
+  s.Stream(pIndices, nIndices * 2);
+  for (unsigned i = 0; i < nIndices; ++i) pIndices[i] = GetLE16(reinterpret_cast<const uint8_t*>(&pIndices[i]));
 
   const bool bBlend = m_pBlendInfo != nullptr;
   const bool bSparse = bBlend && (m_pBlendInfo->m_byBlendFlags & kBLEND_Sparse);

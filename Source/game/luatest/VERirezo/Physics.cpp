@@ -11,7 +11,7 @@ EPhysics::EPhysics(EEntity* pOwner)
       m_pStandingOn(nullptr),
       m_pCollidedWith(nullptr),
       m_vVelocity(0.0f, 0.0f, 0.0f),
-      m_vGravityDir(0.0f, -1.0f, 0.0f),
+      m_vGravityDir(0.0f, 1.0f, 0.0f),
       m_dwFlags(0),
       m_dwStateFlags(0),
       m_eCollisionType(CPT_None),
@@ -91,3 +91,11 @@ EBox3 EPhysics::GetCollisionBoundingBox(const EMat4* pMat) const {
   const EVec3 vPos = pMat ? pMat->GetTranslation() : m_AbsTrans.GetTranslation();
   return EBox3(vPos, vPos);
 }
+
+const EVec3& EPhysics::GetUltimateGravityDir() const {
+  const EPhysics* p = this;
+  for (int i = 0; p->m_pAttachParent && i < 64; ++i) p = p->m_pAttachParent;
+  return p->m_vGravityDir;
+}
+
+float GetPhysicsConstant(PHYSICS_CONSTANT eConstant) { return eConstant == kPC_GRAVITY ? -1500.0f : 0.0f; }

@@ -69,6 +69,8 @@ public:
   EVec3 GetUp() const;
   void SetGravityDir(const EVec3& vDir) { m_vGravityDir = vDir; }
   const EVec3& GetGravityDir() const { return m_vGravityDir; }
+  // The gravity direction of the topmost attach parent.
+  const EVec3& GetUltimateGravityDir() const;
   const EVec3& GetVelocity() const { return m_vVelocity; }
   void SetVelocity(const EVec3& vVelocity) { m_vVelocity = vVelocity; }
 
@@ -133,6 +135,11 @@ private:
   bool m_bDomainSleeping;
   bool m_bOwnerDeleted;
 };
+
+// The physics constants by index; gravity is the signed acceleration along
+// an object's gravity direction (its up axis).
+enum PHYSICS_CONSTANT { kPC_GRAVITY = 23, kPC_NUM_CONSTANTS = 24 };
+float GetPhysicsConstant(PHYSICS_CONSTANT eConstant);
 
 class EPhysicsFactory {
 public:

@@ -5,6 +5,7 @@
 #include <SDL/SDL.h>
 #include <mojoshader.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -493,21 +494,53 @@ int CopyProjectShaderData(const filetest::TempDir& dir) {
   return system(copy.c_str());
 }
 
-// The project's own shader files assemble and translate without falling back
-// to the error shader.
-TEST_F(GameShaders, ProjectShaderFilesAssemble) {
+// Every named shader and every allowed linked combination of the project's
+// own files loads, assembles and translates: no missing file, no error
+// shader, no translation failure; the combinations the rules exclude stay
+// 0. A vs_1_1 device takes them as well, except the skinned geometry: the
+// assembler cannot encode relative addressing for vs_1_1.
+TEST_F(GameShaders, ProjectShaderFilesAllLoad) {
   ASSERT_EQ(0, CopyProjectShaderData(m_dir));
-  m_pShaders->InitVertexShaders();
-  m_pShaders->InitPixelShaders();
-  EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 0));
-  EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 1));
-  EXPECT_NE(0u, m_pShaders->GetLinkedShader(2, 0, 0, 1));
-  EXPECT_NE(0u, m_pShaders->GetVertexShader(kGVS_Sprite));
-  EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_Color1Tex));
-  EXPECT_NE(0u, m_pShaders->GetPixelShader(kGPS_DiffuseColor));
-  EXPECT_EQ(0, CountShaderTraces("error shader"));
-  EXPECT_EQ(0, CountShaderTraces("Couldn't compile"));
-  EXPECT_EQ(0, CountShaderTraces("Failed to"));
+  const unsigned savedVersion = m_pRenderer->m_DeviceSupport.m_dwVertexShaderVersion;
+  for (unsigned version : {savedVersion, 0x101u}) {
+    SCOPED_TRACE(::testing::Message() << "vertex shader version " << std::hex << version);
+    const bool skinning = version >= 0x200;
+    m_pRenderer->m_DeviceSupport.m_dwVertexShaderVersion = version;
+    s_shaderTraces.clear();
+    m_pShaders->InitVertexShaders();
+    m_pShaders->InitPixelShaders();
+    for (int i = 0; i < kNUM_GAME_VERTEX_SHADERS; ++i)
+      EXPECT_NE(0u, m_pShaders->GetVertexShader((EGameVertexShader)i))
+          << EGameShaders::VertexShaderFile((EGameVertexShader)i);
+    for (int i = 0; i < kNUM_GAME_PIXEL_SHADER_FILES; ++i)
+      EXPECT_NE(0u, m_pShaders->GetPixelShader((EGamePixelShader)i))
+          << EGameShaders::PixelShaderFile((EGamePixelShader)i);
+    int linked = 0;
+    for (int g = 0; g < kNUM_VSGEOM; ++g)
+      for (int d = 0; d < kNUM_VSDIFFUSE; ++d)
+        for (int f = 0; f < kNUM_VSFOG; ++f)
+          for (int t = 0; t < kNUM_VSTEXTURE; ++t) {
+            const bool built = m_pShaders->GetLinkedShader(g, d, f, t) != 0;
+            EXPECT_EQ(LinkedShaderAllowed(g, d, f, t), built) << g << "." << d << "." << f << "." << t;
+            linked += built;
+          }
+    EXPECT_EQ(445, linked);
+    int failed = 0;
+    for (const std::string& t : s_shaderTraces) {
+      EXPECT_EQ(std::string::npos, t.find("Couldn't")) << t;  // missing files and includes
+      if (t.find("is replaced by the error shader") == std::string::npos) continue;
+      ++failed;
+      const bool skinned = t.find("'Linked shader 2.") != std::string::npos ||
+                           t.find("'Linked shader 3.") != std::string::npos ||
+                           t.find("'Linked shader 4.") != std::string::npos;
+      if (skinning || !skinned) ADD_FAILURE() << t;
+    }
+    EXPECT_EQ(skinning ? 0 : 115 + 17 + 107, failed);
+    EXPECT_EQ(0, CountShaderTraces("Failed to compile"));  // the GL translation
+    m_pShaders->ShutdownVertexShaders();
+    m_pShaders->ShutdownPixelShaders();
+  }
+  m_pRenderer->m_DeviceSupport.m_dwVertexShaderVersion = savedVersion;
 }
 
 // A 2x2 texture drawn over the window through the projecting linked shader
@@ -552,6 +585,8 @@ TEST_F(GameShaders, ProjectedQuadHalvesRedOfEachTexel) {
   m_pRenderer->SetVertexShaderConstant(6, rows, 4);
   const EVec4 colour(0.5f, 1, 1, 1);
   m_pRenderer->SetVertexShaderConstant(2, &colour, 1);
+  const EVec4 unscaled(1, 1, 1, 1);  // texture coordinates stored as they are
+  m_pRenderer->SetVertexShaderConstant(94, &unscaled, 1);
   // The projecting geometry reads positions and normals from stream 0 and
   // the texture module coordinate set 0 from stream 1.
   struct PN {
@@ -660,9 +695,41 @@ protected:
     return px[1] > 128;
   }
 
+  // The colour under a pixel, 0 to 255 each.
+  EVec3 Rgb(int x, int y) {
+    unsigned char px[4] = {};
+    m_pfnReadPixels(x, y, 1, 1, 0x1908 /* RGBA */, 0x1401 /* UNSIGNED_BYTE */, px);
+    return EVec3(px[0], px[1], px[2]);
+  }
+  void ExpectRgb(int x, int y, float r, float g, float b) {
+    const EVec3 c = Rgb(x, y);
+    EXPECT_NEAR(r, c.x, 2) << "red at " << x << "," << y;
+    EXPECT_NEAR(g, c.y, 2) << "green at " << x << "," << y;
+    EXPECT_NEAR(b, c.z, 2) << "blue at " << x << "," << y;
+  }
+  // A 1x1 texture of one A8R8G8B8 colour, deleted by TearDown.
+  HTEXTURE SolidTexture(uint32_t argb) {
+    HTEXTURE tex = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 1, 1, 1, 0);
+    EXPECT_NE(0u, (unsigned)tex);
+    uint32_t* t = static_cast<uint32_t*>(m_pRenderer->LockTexture(tex, 0, nullptr, false, (CUBEMAPFACE)-1, true));
+    EXPECT_NE(nullptr, t);
+    if (t) *t = argb;
+    m_pRenderer->UnlockTexture(tex, 0, false, (CUBEMAPFACE)-1);
+    m_aTextures.push_back(tex);
+    return tex;
+  }
+  void TearDown() override {
+    if (m_pRenderer) {
+      m_pRenderer->SetTextureStages(nullptr, 0);
+      for (HTEXTURE t : m_aTextures) m_pRenderer->DeleteTexture(t, true);
+    }
+    ShaderConstantsTest::TearDown();
+  }
+
   ReadPixelsFn m_pfnReadPixels = nullptr;
   FinishFn m_pfnFinish = nullptr;
   std::vector<uint32_t> m_aBuffers;
+  std::vector<HTEXTURE> m_aTextures;
 };
 
 struct PictureNormalVertex {
@@ -760,6 +827,205 @@ TEST_F(ShaderPictures, SkinnedQuadMovesWithItsJoints) {
     EXPECT_FALSE(Lit(x0 + 17, y0 + 8));
     EXPECT_FALSE(Lit(x0 + 8, y0 - 2));
     EXPECT_FALSE(Lit(x0 + 8, y0 + 17));
+  }
+}
+// A window-filling quad facing +z, lit per vertex by one point light through
+// the point-light module: every corner sees the light at distance sqrt(3)
+// under N.L = 1/sqrt(3), so the colour is the material colour times
+// (ambient + light colour x (1/sqrt(3)) / (1 + 0.5 sqrt(3))).
+TEST_F(ShaderPictures, VertexPointLightColoursTheQuad) {
+  const uint32_t vs = m_pShaders->GetLinkedShader(0, 2, 0, 0);
+  const uint32_t ps = m_pShaders->GetPixelShader(kGPS_DiffuseColor);
+  ASSERT_NE(0u, vs);
+  ASSERT_NE(0u, ps);
+  const PictureNormalVertex quad[4] = {{-1, -1, 0, 0, 0, 1}, {1, -1, 0, 0, 0, 1}, {-1, 1, 0, 0, 0, 1}, {1, 1, 0, 0, 0, 1}};
+  ELight light;
+  light.m_vColor = EVec3(1, 0.5f, 0.25f);
+  light.m_fConstantAtten = 1;
+  light.m_fLinearAtten = 0.5f;
+  ELightBlock block;
+  block.m_apLights[0] = &light;
+  block.m_afVisibility[0] = 1;
+  block.m_iLightCount = 1;
+  m_Scene.m_vAmbientColor = EVec3(0.1f, 0.1f, 0.1f);
+  const float lit = (1 / sqrtf(3)) / (1 + 0.5f * sqrtf(3));
+  const struct Case {
+    float lightZ;
+    EVec4 material;
+    float r, g, b;  // expected, 0 to 1
+  } cases[] = {
+      {1, EVec4(1, 1, 1, 1), 0.1f + lit, 0.1f + 0.5f * lit, 0.1f + 0.25f * lit},
+      {1, EVec4(1, 0.5f, 1, 1), 0.1f + lit, 0.5f * (0.1f + 0.5f * lit), 0.1f + 0.25f * lit},
+      {-1, EVec4(1, 1, 1, 1), 0.1f, 0.1f, 0.1f},  // behind the surface: ambient only
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "light z " << c.lightZ << ", material green " << c.material.y);
+    light.m_vPosition = EVec3(0, 0, c.lightZ);
+    Begin(false);
+    uint32_t vb = Buffer(kVBFORMAT_POSITION_NORMAL, quad);
+    m_pConstants->SetVertexLightingConstants(&block, 0, c.material, false, false);
+    m_pRenderer->SetVertexShader(vs);
+    m_pRenderer->SetPixelShader(ps);
+    m_pRenderer->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLESTRIP, 1, &vb, 4, 0);
+    End();
+    ExpectRgb(32, 32, 255 * c.r, 255 * c.g, 255 * c.b);
+    ExpectRgb(3, 60, 255 * c.r, 255 * c.g, 255 * c.b);
+  }
+}
+
+// The screen-rectangle geometry and the four-tap texture module carry the
+// unit square onto a rectangle given in pixels from the top left, and the
+// filter pixel shader averages its four stages.
+TEST_F(ShaderPictures, BlitRectangleAveragesFourTextures) {
+  const uint32_t vs = m_pShaders->GetLinkedShader(5, 0, 0, 10);
+  const uint32_t ps = m_pShaders->GetPixelShader(kGPS_FilterBlit);
+  ASSERT_NE(0u, vs);
+  ASSERT_NE(0u, ps);
+  struct ScreenVertex {
+    float x, y, z;
+    uint32_t colour;
+    float u, v;
+  };
+  const ScreenVertex square[4] = {{0, 0, 0, 0xFFFFFFFFu, 0, 0},
+                                  {1, 0, 0, 0xFFFFFFFFu, 1, 0},
+                                  {0, 1, 0, 0xFFFFFFFFu, 0, 1},
+                                  {1, 1, 0, 0xFFFFFFFFu, 1, 1}};
+  ETextureStageState stages[4];
+  const uint32_t colours[4] = {0xFFF00000u, 0xFF007800u, 0xFF000050u, 0xFF282828u};
+  for (int i = 0; i < 4; ++i) {
+    stages[i].m_hTexture = SolidTexture(colours[i]);
+    stages[i].m_eFilterMode = kFILTERMODE_POINT;
+    stages[i].m_eMipFilterMode = kFILTERMODE_NONE;
+  }
+  // A rectangle 16 wide and 40 high at (8, 4) from the top left of the 64x64
+  // window: read back from the bottom, it covers x 8-24 and y 20-60.
+  const float sizeX = 16, sizeY = 40, posX = 8, posY = 4, screen = 64;
+  const EVec4 rect[2] = {EVec4(2 * sizeX / screen, -2 * sizeY / screen, 1, 1),
+                         EVec4(2 * posX / screen - 1, -2 * posY / screen + 1, 0, 0)};
+  EVec4 taps[8];
+  for (int i = 0; i < 4; ++i) taps[i] = EVec4(1, 1, 1, 1), taps[4 + i] = EVec4(0, 0, 0, 0);
+  Begin(false);
+  uint32_t vb = Buffer(kVBFORMAT_POSITION_COLOR_TEXCOORD0, square);
+  m_pConstants->SetMaterialVertexConstants(EVec4(1, 1, 1, 1));
+  m_pRenderer->SetVertexShaderConstant(kVSC_PASS, rect, 2);
+  m_pRenderer->SetVertexShaderConstant(kVSC_PASS + 2, taps, 8);
+  m_pRenderer->SetVertexShader(vs);
+  m_pRenderer->SetPixelShader(ps);
+  m_pRenderer->SetTextureStages(stages, 4);
+  m_pRenderer->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLESTRIP, 1, &vb, 4, 0);
+  End();
+  ExpectRgb(16, 40, (240 + 40) / 4.0f, (120 + 40) / 4.0f, (80 + 40) / 4.0f);
+  ExpectRgb(9, 21, 70, 40, 30);
+  ExpectRgb(23, 59, 70, 40, 30);
+  const int outside[4][2] = {{16, 10}, {16, 62}, {4, 40}, {28, 40}};
+  for (const auto& p : outside) ExpectRgb(p[0], p[1], 0, 0, 0);
+}
+
+// Blend shapes move the quad by the weighted sum of its targets' offsets,
+// times the blend factor, before the (identity) joint places it.
+TEST_F(ShaderPictures, BlendShapesMoveTheQuad) {
+  const uint32_t vs = m_pShaders->GetLinkedShader(4, 0, 0, 1);
+  const uint32_t ps = m_pShaders->GetPixelShader(kGPS_DiffuseColor);
+  ASSERT_NE(0u, vs);
+  ASSERT_NE(0u, ps);
+  const PictureNormalVertex quad[4] = {
+      {-0.5f, -0.5f, 0.5f, 0, 0, 1}, {0, -0.5f, 0.5f, 0, 0, 1}, {-0.5f, 0, 0.5f, 0, 0, 1}, {0, 0, 0.5f, 0, 0, 1}};
+  struct UV {
+    float u, v;
+  };
+  const UV uv[4] = {{0, 0}, {1, 0}, {0, 1}, {1, 1}};
+  struct JointRef {
+    uint32_t indices;
+    float weight;
+  };
+  const JointRef refs[4] = {{0, 1}, {0, 1}, {0, 1}, {0, 1}};  // joint 0 whole
+  // Target offsets of every vertex: (0.5, 0), (0, 0.25), (0.25, 0.25), (-0.25, 0).
+  const float offsets[4][2] = {{0.5f, 0}, {0, 0.25f}, {0.25f, 0.25f}, {-0.25f, 0}};
+  PictureNormalVertex targets[4][4];
+  for (int t = 0; t < 4; ++t)
+    for (int v = 0; v < 4; ++v) targets[t][v] = {offsets[t][0], offsets[t][1], 0, 0, 0, 0};
+  const struct Case {
+    float w[4], factor;
+    int dx, dy;  // pixels, 32 per clip unit
+  } cases[] = {
+      {{0, 0, 0, 0}, 1, 0, 0},
+      {{1, 0, 0, 0}, 1, 16, 0},
+      {{0, 1, 0, 0}, 0.5f, 0, 4},
+      {{0, 0, 1, 1}, 1, 0, 8},
+      {{0.5f, 0, 0, 1}, 2, 0, 0},
+      {{0, 0, 0, 1}, 1, -8, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "weights " << c.w[0] << " " << c.w[1] << " " << c.w[2] << " " << c.w[3]
+                                      << " factor " << c.factor);
+    Begin(false);
+    uint32_t vbs[7] = {Buffer(kVBFORMAT_POSITION_NORMAL, quad), Buffer(kVBFORMAT_TEXCOORD0, uv),
+                       Buffer(kVBFORMAT_TEXCOORD67, refs),      Buffer(kVBFORMAT_BLEND1, targets[0]),
+                       Buffer(kVBFORMAT_BLEND2, targets[1]),    Buffer(kVBFORMAT_BLEND3, targets[2]),
+                       Buffer(kVBFORMAT_BLEND4, targets[3])};
+    m_pConstants->SetMaterialVertexConstants(EVec4(0, 1, 0, 1));
+    m_pConstants->SetProjectionVertexConstants();
+    m_pConstants->SetHWSkinningConstants(1);
+    m_pConstants->SetBlendShapeConstants(c.w[0], c.w[1], c.w[2], c.w[3], 9, 9, 9, 9, c.factor);
+    m_pRenderer->SetVertexShader(vs);
+    m_pRenderer->SetPixelShader(ps);
+    m_pRenderer->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLESTRIP, 7, vbs, 4, 0);
+    End();
+    const int x0 = 16 + c.dx, y0 = 16 + c.dy;
+    EXPECT_TRUE(Lit(x0 + 1, y0 + 1));
+    EXPECT_TRUE(Lit(x0 + 14, y0 + 14));
+    EXPECT_FALSE(Lit(x0 - 2, y0 + 8));
+    EXPECT_FALSE(Lit(x0 + 17, y0 + 8));
+    EXPECT_FALSE(Lit(x0 + 8, y0 - 2));
+    EXPECT_FALSE(Lit(x0 + 8, y0 + 17));
+  }
+}
+// The layered-fog pass draws the fog as alpha over the surface: 1 - F, F the
+// distance layer times the height layer, from the registers the fog setter
+// writes. Blended over black, a pixel shows the fog colour times 1 - F. The
+// eye stands at distance 3 from every corner of the window-filling quad,
+// and the height layer is linear over it, so the vertex values interpolate
+// exactly.
+TEST_F(ShaderPictures, LayeredFogAlphaFromDistanceAndHeight) {
+  const uint32_t vs = m_pShaders->GetLinkedShader(0, 10, 0, 0);
+  const uint32_t ps = m_pShaders->GetPixelShader(kGPS_DiffuseColor);
+  ASSERT_NE(0u, vs);
+  ASSERT_NE(0u, ps);
+  m_pRenderer->m_DeviceSupport.m_bFog = true;
+  const PictureNormalVertex quad[4] = {{-1, -1, 0, 0, 0, 1}, {1, -1, 0, 0, 0, 1}, {-1, 1, 0, 0, 0, 1}, {1, 1, 0, 0, 0, 1}};
+  m_State.m_vCameraPosition = EVec3(0, 0, sqrtf(7));
+  auto heightAt = [](int row) { return (row + 0.5f) / 32 - 1; };
+  const struct Case {
+    bool heightLayer;
+    int row;
+    float fog;  // 1 - F
+  } cases[] = {
+      {false, 32, 0.3f},
+      {false, 60, 0.3f},
+      {true, 32, 1 - 0.7f * (heightAt(32) + 2) / 4},
+      {true, 60, 1 - 0.7f * (heightAt(60) + 2) / 4},
+      {true, 3, 1 - 0.7f * (heightAt(3) + 2) / 4},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "height layer " << c.heightLayer << ", row " << c.row);
+    m_Scene.m_aFogLayers[0] = {true, 0, 10};
+    m_Scene.m_aFogLayers[1] = {c.heightLayer, 2, -2};
+    Begin(false);
+    ERenderState state;
+    state.m_eBlendMode = kBLENDMODE_ALPHA_BLEND;
+    state.m_eCullMode = kCULL_NONE;
+    state.m_bAlphaTestEnable = false;
+    state.m_bZEnable = false;
+    m_pRenderer->SetRenderState(&state);
+    uint32_t vb = Buffer(kVBFORMAT_POSITION_NORMAL, quad);
+    m_pConstants->SetMaterialVertexConstants(EVec4(1, 0.5f, 0.25f, 1));
+    m_pConstants->SetProjectionVertexConstants();
+    m_pConstants->SetFogVertexConstants();
+    m_pRenderer->SetVertexShader(vs);
+    m_pRenderer->SetPixelShader(ps);
+    m_pRenderer->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLESTRIP, 1, &vb, 4, 0);
+    End();
+    ExpectRgb(40, c.row, 255 * c.fog, 127.5f * c.fog, 63.75f * c.fog);
   }
 }
 #endif

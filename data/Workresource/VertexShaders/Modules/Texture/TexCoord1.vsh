@@ -1,1 +1,2 @@
-mov oT0, v3
+// Coordinate set 0, scaled by c94.
+mul oT0, v3, c94

@@ -1,0 +1,17 @@
+// Attenuated light at c10 with range term c11 and bias c12 = 0.5:
+// d = (p - light) x c11 x 0.5 + 0.5; oT0 = d.xy and oT1 = (d.z, 0.5) look up
+// the falloff map twice; oT2 = the vector to the light in tangent
+// space; oT3 = set 0 (the bump map).
+add r5.xyz, r0, -c10
+mul r6.xyz, r5, c11
+mad r6.xyz, r6, c12, c12
+mov r6.w, c1.w
+mov oT0, r6
+mov oT1.x, r6.z
+mov oT1.yzw, c12
+mov r7.xyz, -r5
+dp3 oT2.x, r7, r2
+dp3 oT2.y, r7, r3
+dp3 oT2.z, r7, r1
+mov oT2.w, c1.w
+mul oT3, v3, c94

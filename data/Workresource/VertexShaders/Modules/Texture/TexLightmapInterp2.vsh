@@ -1,0 +1,4 @@
+// Two lightmaps on the same coordinates, set 2, in oT0 and oT1.
+mul r5, v5, c94
+mov oT0, r5
+mov oT1, r5
