@@ -8,11 +8,13 @@ ECamera::ECamera()
       m_vRight(1.0f, 0.0f, 0.0f),
       m_vUp(0.0f, 1.0f, 0.0f),
       m_vView(0.0f, 0.0f, 1.0f),
-      m_bVisibilityCheck(true) {}
+      m_bVisibilityCheck(true) {
+  initTrackingState();
+}
 
-ECamera::~ECamera() {}
-
-void ECamera::Init(CAMERATYPE eType) { m_eType = eType; }
+ECamera::~ECamera() {
+  if (sm_pLockedVisCamera == this) sm_pLockedVisCamera = nullptr;
+}
 
 void ECamera::SetRotation(const EVec3& vRight, const EVec3& vUp, const EVec3& vView) {
   m_vRight = vRight;
@@ -20,7 +22,8 @@ void ECamera::SetRotation(const EVec3& vRight, const EVec3& vUp, const EVec3& vV
   m_vView = vView;
 }
 
-void ECamera::Update(const Input*, float) {}
+// The view, projection and frustum follow GetRenderPosition() here.
+void ECamera::BuildMatrices() {}
 
 EVec3 ECamera::WorldCoordsToScreen(const EVec3& vPoint, bool) const {
   const EVec3 d = vPoint - m_vPosition;

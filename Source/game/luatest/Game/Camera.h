@@ -1,11 +1,19 @@
 // Cameras: the viewpoints the scene is drawn from.
 #pragma once
 
+#include <cstdint>
+
 #include "TWMath/BoundingBox.h"
+#include "TWMath/Curve.h"
 #include "TWMath/Matrix.h"
+#include "TWMath/Primitives.h"
+#include "TWMath/Quaternion.h"
 #include "TWMath/Vector.h"
 
 class Input;
+class ECollide;
+class EEntity;
+class EMeshEntity;
 
 enum CAMERATYPE {
   kCAMERA_FLY = 0,
@@ -21,7 +29,6 @@ public:
   ECamera();
   ~ECamera();
 
-  void Init(CAMERATYPE eType);
   CAMERATYPE GetType() const { return m_eType; }
   void SetPosition(const EVec3& vPosition) { m_vPosition = vPosition; }
   const EVec3& GetPosition() const { return m_vPosition; }
@@ -31,10 +38,6 @@ public:
   const EVec3& GetViewVector() const { return m_vView; }
   // Rows right, up and the negated view: a posed z axis faces the camera.
   EMat4 GetBillboardMatrix() const { return EMat4(m_vRight, m_vUp, -m_vView, EVec3(0.0f, 0.0f, 0.0f)); }
-  // One update with the given input (the all-zero record when the camera
-  // must not react) and step in milliseconds.
-  void Update(const Input* pInput, float fMS);
-  bool GetFullSimSpeed() const { return false; }
   // Screen x and y of a world point in the 640 x 480 sprite space, and its
   // depth along the view (0 or less behind the camera). Until the camera
   // keeps a projection, the view spans 90 degrees across the 640 pixels.
@@ -47,7 +50,6 @@ public:
   float CalculateScreenDiagonal(const EBox3& box) const;
   void SetVisibilityCheck(bool bOn) { m_bVisibilityCheck = bOn; }
   bool GetVisibilityCheck() const { return m_bVisibilityCheck; }
-  void CleanupReferences() {}
 
 private:
   CAMERATYPE m_eType;
@@ -56,4 +58,272 @@ private:
   EVec3 m_vUp;
   EVec3 m_vView;
   bool m_bVisibilityCheck;
+
+  // ---- Modes, targets, the sub-stepped update, tracking and shakes ----
+public:
+  enum : uint8_t {  // m_byCameraFlags
+    kCAMFLAG_DiscontinuousUpdate = 0x01,
+    kCAMFLAG_LastUpdateDiscontinuous = 0x02,
+    kCAMFLAG_FullSimSpeed = 0x40,
+    kCAMFLAG_FirstSubStep = 0x80,
+  };
+  enum : uint8_t {  // m_byTargetFlags
+    kTARGET_UseJoint = 0x01,
+    kTARGET_Fixed = 0x02,
+    kTARGET_UpwardTracking = 0x04,
+    kTARGET_UpwardTrackingFast = 0x08,
+    kTARGET_RotateToTarget = 0x10,
+    kTARGET_Floating = 0x20,
+  };
+  enum : uint8_t { kFRAME_Rotation = 0x01, kFRAME_UpMoving = 0x02 };  // m_byFrameFlags
+  enum : uint8_t { kBUBBLE_Mode = 0x01, kBUBBLE_Previous = 0x02, kBUBBLE_RightStick = 0x04 };
+  enum : uint32_t {  // options of the scene queries
+    kSCENE_NoBackfaceCull = 0x01,
+    kSCENE_Slide = 0x02,
+    kSCENE_Always = 0x04,
+    kSCENE_Entities = 0x08,
+    kSCENE_Terrain = 0x10,
+  };
+  enum { kNUM_PHYSICS_STATES = 60, kCOLLISION_HISTORY = 32, kGRADIENT_HISTORY = 512 };
+
+  // A timed shake: duration 0 means inactive. Times in ms.
+  struct FShake {
+    float fDuration, fAccel, fDecel, fElapsed;
+    EVec3 vAmplitude;
+    float fFrequency;  // radians per second of real time (periodic only)
+  };
+
+  static const char* GetTypeName(int eType);
+  void Init(CAMERATYPE eType);
+  // One frame: the mode moves the camera in slices of at most 18 ms.
+  void Update(const Input* pInput, float fDeltaMs);
+  void MoveToIdeal();
+  void ResetMode();
+  void MarkDiscontinousUpdate() { m_byCameraFlags |= kCAMFLAG_DiscontinuousUpdate; }
+  bool GetLastUpdateDiscontinuous() const { return (m_byCameraFlags & kCAMFLAG_LastUpdateDiscontinuous) != 0; }
+  void ClearInterpFrames() { m_fInterpFrames = 0.0f; }
+  bool TestFirstSubStep() const { return (m_byCameraFlags & kCAMFLAG_FirstSubStep) != 0; }
+  void SetFullSimSpeed(bool bOn) { setCameraFlag(kCAMFLAG_FullSimSpeed, bOn); }
+  bool GetFullSimSpeed() const { return (m_byCameraFlags & kCAMFLAG_FullSimSpeed) != 0; }
+  void CleanupReferences();
+
+  // Mode initialisers and updates.
+  void InitFlyCamera();
+  void InitScriptCamera();
+  void InitChaseCamera();
+  void InitRailCamera();
+  void InitMapCamera();
+  void InitSphereCamera();
+  void UpdateFlyCamera(const Input* pInput, float fStepMs);
+  void UpdateScriptCamera(const Input* pInput, float fStepMs);
+  void UpdateChaseCamera(const Input* pInput, float fStepMs);
+  void UpdateRailCamera(const Input* pInput, float fStepMs);
+  void UpdateMapCamera(const Input* pInput, float fStepMs);
+  void UpdateSphereCamera(const Input* pInput, float fStepMs);
+  void MoveScriptCameraToIdeal() {}
+  void MoveChaseCameraToIdeal() {}
+  // When set, runs in place of the mode update of every slice (tools that
+  // drive a camera themselves).
+  typedef void (*ModeUpdateHook)(ECamera* pCamera, const Input* pInput, float fStepMs);
+  static ModeUpdateHook sm_pfnModeUpdateHook;
+
+  // Targets.
+  void SetPrimaryTarget(EMeshEntity* pEntity, bool bKeepCamera);
+  EMeshEntity* GetPrimaryTarget() const { return m_pPrimaryTarget; }
+  void SetSecondaryTarget(EMeshEntity* pEntity, uint32_t dwFlags, bool bKeepCamera);
+  EMeshEntity* GetSecondaryTarget() const { return m_pSecondaryTarget; }
+  uint32_t GetSecondaryFlags() const { return m_dwSecondaryFlags; }
+  void SetTertiaryTarget(EMeshEntity* pEntity) { m_pTertiaryTarget = pEntity; }
+  EMeshEntity* GetTertiaryTarget() const { return m_pTertiaryTarget; }
+  void SetFixedTarget(const EVec3& vPoint, bool bKeepCamera);
+  bool TestFixedTargetMode() const { return (m_byTargetFlags & kTARGET_Fixed) != 0; }
+  void SetFloatingTarget(const EVec3& vPoint);
+  void SetPrimaryTargetJoint(const char* szJoint);
+  void SetUpwardTracking(bool bUpward, bool bFast);
+  void SetRotateToTarget(bool bOn) { setTargetFlag(kTARGET_RotateToTarget, bOn); }
+  uint8_t GetTargetFlags() const { return m_byTargetFlags; }
+  EVec3 GetTargetPosition(bool bOnGround);
+  EVec3 GetTargetOffset() const;
+  // A point 800 units ahead along the view.
+  EVec3 GetProxyTargetPosition() const { return GetPosition() + GetViewVector() * 800.0f; }
+  bool GetTargetAerial() const;
+  void SetTargetHeight(float fHeight);
+  float GetTargetHeight() const { return (m_byBubbleFlags & kBUBBLE_Mode) ? 190.0f : m_fTargetHeight; }
+  void SetThoughtBubbleMode(bool bOn);
+  const EVec3& GetTargetVelocity() const { return m_vTargetVelocity; }
+  const EVec3& GetTargetOffsetDrift() const { return m_vTargetOffsetDrift; }
+  float GetPrimaryTargetAlpha() const { return m_fPrimaryTargetAlpha; }
+  EVec3 GetSphericalPosition();
+  void SetDistanceAdjustParam(float f) { m_fDistanceAdjustParam = f; }
+  void SetLastBoundedTargetPosition(const EVec3& v) { m_vBoundedTarget = v; }
+  const EVec3& GetLastBoundedTargetPosition() const { return m_vBoundedTarget; }
+  // With seconds > 0 the field of view blends there, easing in and out.
+  void SetFieldOfView(float fFov, float fSeconds = 0.0f, float fAccelSeconds = 0.0f, float fDecelSeconds = 0.0f);
+  float GetFieldOfView() const { return m_fFieldOfView; }
+  void AttachToEntity(EMeshEntity* pEntity, const EVec3& vOffset, const EQuat& qRotation, bool bKeepUp);
+  EMeshEntity* GetAttachEntity() const { return m_pAttachEntity; }
+  int StatsGetCollisionTests() const { return m_iCollisionTests; }
+  int GetVisibilityLeaf() const { return m_hVisibilityLeaf; }
+  // Files the leaf the octree answered for the camera position; an empty
+  // leaf counts as no leaf.
+  void SetVisibilityLeaf(unsigned hLeaf, const ESSECube& cube);
+  // The position the matrices are built from: the position with shakes.
+  const EVec3& GetRenderPosition() const { return m_vRenderPosition; }
+  // The orientation as Euler angles in the target frame, after the last update.
+  const EVec3& GetEuler() const { return m_vEuler; }
+
+  // Target frame and relative coordinates.
+  const EMat4& GetTargetFrame() const { return m_mTargetFrame; }
+  EVec3 GetTargetUpVector() const { return EVec3(m_mTargetFrame.m[4], m_mTargetFrame.m[5], m_mTargetFrame.m[6]); }
+  bool GetTargetFrameRotationFlag() const { return (m_byFrameFlags & kFRAME_Rotation) != 0; }
+  void SetTargetFrameRotationFlag(bool bOn);
+  EMat4 GetTargetFrameRotation() const;
+  bool GetTargetUpMoving() const { return (m_byFrameFlags & kFRAME_UpMoving) != 0; }
+  EVec3 QuaternionToRelativeEuler(const EQuat& q) const;
+  EQuat RelativeEulerToQuaternion(const EVec3& e) const;
+  EVec3 CartesianToRelativeEuler(const EVec3& v) const;
+  EVec3 RelativeEulerToCartesian(const EVec3& e) const;
+  EVec3 CartesianToRelativeCartesian(const EVec3& v) const;
+  EVec3 RelativeCartesianToCartesian(const EVec3& v) const;
+  EVec3 CartesianToRelativeSpherical(const EVec3& v) const;
+  EVec3 RelativeSphericalToCartesian(const EVec3& s) const;
+  EVec3 CartesianToRelativeCylindric(const EVec3& v) const;
+  EVec3 RelativeCylindricToCartesian(const EVec3& c) const;
+  EQuat CartesianToQuaternion(const EVec3& v) const;
+  void CameraLookAt(const EVec3& vPoint);
+  EQuat GetRotationQuat() const;
+  void SetRotationQuat(const EQuat& q);
+
+  // Scene queries, ground and up tracking.
+  bool TestSceneCollision(const EVec3& vFrom, const EVec3& vTo, float fRadius, uint32_t dwOptions,
+                          EVec3* pOutPoint = nullptr, EVec3* pOutNormal = nullptr, ETri3* pOutTriangle = nullptr);
+  bool TestSphereInScene(const EVec3& vPoint, float fRadius);
+  EVec3 calculateRaytraceBoundedPosition(const EVec3& vFrom, const EVec3& vTo, float fRadius, uint32_t dwOptions);
+  EVec3 findValidPositionAlongSegment(const EVec3& vFrom, const EVec3& vTo, float fRadius, uint32_t dwOptions);
+  EVec3 findGroundPosition(const EVec3& vPoint, uint32_t dwOptions, EVec3* pOutNormal);
+  void updateGroundPosition(const EVec3& vTargetPos, bool bAerial, float fStepMs);
+  EVec3 getEntityPosition(EMeshEntity* pEntity, bool bOnGround);
+  EQuat getEntityRotation(EMeshEntity* pEntity) const;
+  EVec3 getDesiredUpVector() const;
+  void setTargetUpVector(const EVec3& vUp, const EVec3& vReference);
+  bool interpolateTargetUpVector(const EVec3& vDesired, float fStepMs);
+  EVec2 calculateSurfaceGradient();
+  const EVec2& GetSurfaceGradient() const { return m_vSurfaceGradient; }
+  const EVec3& GetGroundPosition() const { return m_vGroundPosition; }
+  bool GetInScene() const { return m_bInScene; }
+  static void ClearCollisionHistory();
+  // The scene's collision check the queries above run; replaceable so that
+  // a test world can answer them.
+  typedef bool (*SceneCollisionFn)(ECollide& query);
+  static SceneCollisionFn sm_pfnSceneCollision;
+  static bool DefaultSceneCollision(ECollide& query);
+
+  // Shakes.
+  void StartShakeRandom(const EVec3& vAmplitude, float fTotalSeconds, float fAccelSeconds, float fDecelSeconds);
+  void StartShakePeriodic(const EVec3& vAmplitude, float fFrequency, float fTotalSeconds, float fAccelSeconds,
+                          float fDecelSeconds);
+  void StartShakeDriven(float fMagnitude);
+  void StopShake();
+  static void SetShakeEnable(bool bOn) { sm_bCameraShakeEnable = bOn; }
+  static bool GetShakeEnable() { return sm_bCameraShakeEnable; }
+  const FShake& GetShakeRandom() const { return m_ShakeRandom; }
+  const FShake& GetShakePeriodic() const { return m_ShakePeriodic; }
+  const EVec3& GetShakeSpringOffsetA() const { return m_vShakeSpringOffsetA; }
+  const EVec3& GetShakeSpringOffsetB() const { return m_vShakeSpringOffsetB; }
+
+  // Class state.
+  static void ResetStaticGlobals();
+  static void SetPhysicsStateRadius(int eState, float fValue);
+  static void SetPhysicsStateAltitude(int eState, float fValue);
+  static float GetPhysicsStateRadius(int eState) { return sm_pfPhysicsStateRadius[eState]; }
+  static float GetPhysicsStateAltitude(int eState) { return sm_pfPhysicsStateAltitude[eState]; }
+  static void SetLockedVisCamera(ECamera* pCamera) { sm_pLockedVisCamera = pCamera; }
+  static ECamera* GetLockedVisCamera() { return sm_pLockedVisCamera; }
+
+private:
+  void setCameraFlag(uint8_t by, bool bOn) { m_byCameraFlags = bOn ? (m_byCameraFlags | by) : (m_byCameraFlags & ~by); }
+  void setTargetFlag(uint8_t by, bool bOn) { m_byTargetFlags = bOn ? (m_byTargetFlags | by) : (m_byTargetFlags & ~by); }
+  void initTrackingState();
+  void applyKeepCamera(const EVec3& vOld, bool bKeepCamera);
+  void settleGround();
+  bool isCurrentCamera() const;
+  void advanceShakeSprings(float fStepMs);
+  EVec3 advanceTimedShakes(float fDeltaMs);
+  bool checkShakeTimes(float fTotalSeconds, float fAccelSeconds, float fDecelSeconds) const;
+  // Rebuilds the view, projection and frustum from the render position.
+  void BuildMatrices();
+
+  int m_iPreviousType;
+  EVec3 m_vPreviousPosition;
+  EVec3 m_vVelocity;
+  EVec3 m_vRenderPosition;
+  EMeshEntity* m_pAttachEntity;
+  EVec3 m_vAttachOffset;
+  EQuat m_qAttachRotation;
+  uint8_t m_byAttachFlags;
+  uint8_t m_byFrameFlags;
+  EMat4 m_mWorldToTargetFrame;
+  EMat4 m_mTargetFrame;
+  float m_fTargetUpAngularVelocity;
+  FShake m_ShakeRandom;
+  FShake m_ShakePeriodic;
+  EVec3 m_vShakeSpringOffsetA, m_vShakeSpringVelocityA;
+  EVec3 m_vShakeSpringOffsetB, m_vShakeSpringVelocityB;
+  float m_fPrimaryTargetAlpha;
+  EInterpolator m_BlendCurve;
+  float m_fInterpFrames;
+  float m_fInterpFrame;
+  EVec3 m_vBlendStartPosition;
+  EQuat m_qBlendStartRotation;
+  EMeshEntity* m_pPrimaryTarget;
+  EMeshEntity* m_pSecondaryTarget;
+  EMeshEntity* m_pTertiaryTarget;
+  char m_szPrimaryTargetJoint[32];
+  uint8_t m_byTargetFlags;
+  EVec3 m_vFloatingTarget;
+  EVec3 m_vGroundPosition;
+  EVec3 m_vGroundVelocity;
+  EVec3 m_vAerialGround;
+  EVec3 m_vTargetGround;
+  EVec3 m_vTargetPosition;
+  EQuat m_qTargetRotation;
+  EVec3 m_vTargetVelocity;
+  int m_iCollisionTests;
+  int m_hVisibilityLeaf;
+  ESSECube m_VisibilityLeafCube;
+  uint8_t m_byCameraFlags;
+  bool m_bInScene;
+  uint32_t m_dwScriptPathId;
+  EVec3 m_vSphericalVelocity;
+  EVec3 m_vBoundedTarget;
+  EQuat m_qDesiredRotation;
+  int m_iPositionMode;
+  uint32_t m_dwSecondaryFlags;
+  float m_fDistanceAdjustParam;
+  uint8_t m_bySphericalFlags;
+  float m_fTargetHeight;
+  EVec3 m_vSphericalDrift;
+  EVec3 m_vTargetOffsetDrift;
+  float m_fVisibilityAltitudeDelta;
+  uint8_t m_byBubbleFlags;
+  float m_fGroundOffset;
+  EVec2 m_vSurfaceGradient;
+  EVec3 m_vEuler;
+  float m_fFieldOfView;  // degrees; 0 is orthographic
+  float m_fFovBlendDuration, m_fFovBlendElapsed, m_fFovBlendStart, m_fFovBlendEnd;  // ms, ms, degrees
+  EInterpolator m_FovBlendCurve;
+  float m_fHeldAzimuth;        // chase: azimuth kept while the frame turns
+  float m_fAltitudeInputTimer;  // chase
+
+  static bool sm_bCameraShakeEnable;
+  static float sm_pfPhysicsStateRadius[kNUM_PHYSICS_STATES];
+  static float sm_pfPhysicsStateAltitude[kNUM_PHYSICS_STATES];
+  static ESphere sm_pInsideSphereHistory[kCOLLISION_HISTORY];
+  static int sm_iInsideSphereIndex;
+  static EVec3 sm_pvOutsidePointHistory[kCOLLISION_HISTORY];
+  static int sm_iOutsidePointIndex;
+  static EVec3 sm_pvSurfaceGradientGroundHistory[kGRADIENT_HISTORY];
+  static EVec2 sm_pvSurfaceGradientResultHistory[kGRADIENT_HISTORY];
+  static int sm_iSurfaceGradientIndex;
+  static ECamera* sm_pLockedVisCamera;
 };

@@ -51,7 +51,24 @@ public:
         m_bShowPrimaryBindingOnly(true),
         m_iImportantMessageFrames(0),
         ShowScene(true),
-        CompressAnimQuats(false) {
+        CompressAnimQuats(false),
+        CameraHighResSim(false),
+        FreezeBillboardMatrices(false),
+        VisibilityTree(true),
+        CameraGroundSpring(true),
+        AutoSurfaceGradient(false),
+        CameraSurfaceGradient(true),
+        DebugSurfaceGradient(false),
+        CameraPositionSpring(true),
+        CameraRotationSpring(true),
+        CameraAlternateSpring(false),
+        CameraInvertRotateX(false),
+        CameraInvertRotateY(true),
+        CameraCollisions(true),
+        CameraLineOfSight(true),
+        CameraTargetBox(false),
+        CameraInvertFreeLookPitch(false),
+        CameraAltitudeDeadZone(true) {
     m_szLastImportantMessage[0] = '\0';
   }
 
@@ -126,4 +143,23 @@ public:
   // Animation.
   bool ShowScene;          // off: no skeleton is animated
   bool CompressAnimQuats;  // sample compressed rotation channels where present
+
+  // Cameras.
+  bool CameraHighResSim;         // slices of 1 ms instead of 18
+  bool FreezeBillboardMatrices;  // sprites keep the facing they had
+  bool VisibilityTree;           // box tests ask the scene's visibility tree
+  bool CameraGroundSpring;       // the ground reference springs after its goal
+  bool AutoSurfaceGradient;      // the ground slope is measured on any level
+  bool CameraSurfaceGradient;    // ... on levels with terrain polygons
+  bool DebugSurfaceGradient;     // fresh slope samples, drawn as arrows
+  bool CameraPositionSpring;
+  bool CameraRotationSpring;
+  bool CameraAlternateSpring;
+  bool CameraInvertRotateX;
+  bool CameraInvertRotateY;
+  bool CameraCollisions;
+  bool CameraLineOfSight;
+  bool CameraTargetBox;
+  bool CameraInvertFreeLookPitch;  // set from the profile
+  bool CameraAltitudeDeadZone;     // set from the profile
 };

@@ -301,8 +301,14 @@ bool GameApp::InitFrame() {
       if (!camera) continue;
       static const Input s_NoInput = Input();
       const bool bFly = camera->GetType() == kCAMERA_FLY;
-      const Input* input = (bFly && !EControlHandler::ControlsPaused()) ? &s_NoInput : &m_Input;
-      camera->Update(input, GetSimDeltaTimeMS());
+      const Input* input = camera == GetCurrentCamera() ? &m_Input : &s_NoInput;
+      if (camera->GetFullSimSpeed()) {
+        if (m_bThoughtBubbleOpen && !bFly) input = &s_NoInput;
+        camera->Update(input, GetRealDeltaTimeMS());
+      } else {
+        if (bFly && !EControlHandler::ControlsPaused()) input = &s_NoInput;
+        camera->Update(input, GetSimDeltaTimeMS());
+      }
     }
   }
 

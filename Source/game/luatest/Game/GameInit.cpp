@@ -338,6 +338,7 @@ bool GameApp::StartUp(void* data) {
   m_pRecordPlayback = new ERecordPlayback();
   m_pRecordPlayback->StartUp();
 
+  ECamera::ResetStaticGlobals();
   for (int i = 0; i < kNUM_CAMERAS; ++i) m_aCameras[i] = new ECamera();
   for (int i = 0; i < kNUM_CAMERA_CHANNELS; ++i) {
     m_aCameraChannels[i].Clear();

@@ -124,6 +124,51 @@ TEST_F(FrameTiming, SimulatedStepIsTheRealStepBoundedAndScaled) {
   EXPECT_EQ(6, m_app.m_iInputReads);
 }
 
+struct CameraStepRecord {
+  ECamera* camera;
+  const Input* input;
+  float step;
+};
+std::vector<CameraStepRecord>* s_pCameraSteps = nullptr;
+void RecordCameraStep(ECamera* pCamera, const Input* pInput, float fStepMs) {
+  s_pCameraSteps->push_back({pCamera, pInput, fStepMs});
+}
+
+// Only the current camera reads the frame's input; a camera at full speed
+// runs on the real step.
+TEST_F(FrameTiming, CamerasTakeTheirInputAndStep) {
+  std::vector<CameraStepRecord> steps;
+  s_pCameraSteps = &steps;
+  ECamera::sm_pfnModeUpdateHook = RecordCameraStep;
+  m_app.m_aCameras[0] = new ECamera();
+  m_app.m_aCameras[1] = new ECamera();
+  m_app.m_aCameraChannels[0].m_pCamera = m_app.m_aCameras[0];
+  m_app.m_aCameras[1]->SetFullSimSpeed(true);
+  m_app.m_bLevelLoaded = true;
+  m_app.m_DebugHooks.m_fRelativeGameSpeed = 0.5f;
+  Frame(40.0);
+  ECamera::sm_pfnModeUpdateHook = nullptr;
+  s_pCameraSteps = nullptr;
+  m_app.m_bLevelLoaded = false;
+
+  std::vector<float> steps0, steps1;
+  for (const CameraStepRecord& r : steps) {
+    if (r.camera == m_app.m_aCameras[0]) {
+      EXPECT_EQ(&m_app.m_Input, r.input);
+      steps0.push_back(r.step);
+    } else {
+      ASSERT_EQ(m_app.m_aCameras[1], r.camera);
+      EXPECT_NE(&m_app.m_Input, r.input);
+      steps1.push_back(r.step);
+    }
+  }
+  const std::vector<float> expected0 = {18.0f, 2.0f}, expected1 = {18.0f, 18.0f, 4.0f};
+  ASSERT_EQ(expected0.size(), steps0.size());
+  ASSERT_EQ(expected1.size(), steps1.size());
+  for (size_t i = 0; i < expected0.size(); ++i) EXPECT_NEAR(expected0[i], steps0[i], 1e-3f);
+  for (size_t i = 0; i < expected1.size(); ++i) EXPECT_NEAR(expected1[i], steps1[i], 1e-3f);
+}
+
 TEST_F(FrameTiming, OneTickIsTakenOnceAsItIs) {
   m_app.m_DebugHooks.m_fOneTick = 0.1f;
   m_app.m_DebugHooks.m_fRelativeGameSpeed = 0.5f;
