@@ -1,12 +1,22 @@
 #include "Game/Camera.h"
 
+#include "TWGraphics/Renderer.h"
+
 ECamera::ECamera()
     : m_eType(kCAMERA_SCRIPT),
       m_vPosition(0.0f, 0.0f, 0.0f),
       m_vRight(1.0f, 0.0f, 0.0f),
       m_vUp(0.0f, 1.0f, 0.0f),
       m_vView(0.0f, 0.0f, 1.0f),
-      m_bVisibilityCheck(true) {}
+      m_bVisibilityCheck(true),
+      m_fFieldOfView(104.0f),
+      m_dwViewportWidth(g_pCurrentRenderer ? g_pCurrentRenderer->GetDisplayWidth() : 640),
+      m_dwViewportHeight(g_pCurrentRenderer ? g_pCurrentRenderer->GetDisplayHeight() : 480),
+      m_fNearZ(10.0f),
+      m_fFarZ(50000.0f),
+      m_bFixedViewMatrix(false),
+      m_bFixedProjectionMatrix(false),
+      m_bFrustumComponents(false) {}
 
 ECamera::~ECamera() {}
 
@@ -18,13 +28,4 @@ void ECamera::SetRotation(const EVec3& vRight, const EVec3& vUp, const EVec3& vV
   m_vView = vView;
 }
 
-void ECamera::Update(const Input*, float) {}
-
-EVec3 ECamera::WorldCoordsToScreen(const EVec3& vPoint, bool) const {
-  const EVec3 d = vPoint - m_vPosition;
-  const float z = d.x * m_vView.x + d.y * m_vView.y + d.z * m_vView.z;
-  if (z <= 0.0f) return EVec3(0.0f, 0.0f, z);
-  const float right = d.x * m_vRight.x + d.y * m_vRight.y + d.z * m_vRight.z;
-  const float up = d.x * m_vUp.x + d.y * m_vUp.y + d.z * m_vUp.z;
-  return EVec3(320.0f + right / z * 320.0f, 240.0f - up / z * 320.0f, z);
-}
+void ECamera::Update(const Input*, float) { UpdateMatrices(); }
