@@ -214,6 +214,9 @@ public:
   unsigned GetStencilStack() const { return m_nStencilStack; }
   void SetClairvoyanceTarget(EMeshEntity* pEntity) { m_pClairvoyanceTarget = pEntity; }
   EMeshEntity* GetClairvoyanceTarget() const { return m_pClairvoyanceTarget; }
+  // Everything InitRender and the screen targets made, short of the
+  // renderer itself; ShutdownRender then takes the renderer down.
+  void releaseRenderResources();
   void CreateScreenTargetTextures();
   void ReleaseScreenTargetTextures();
   unsigned GetScreenImageTexture() const { return m_ahScreenImage[0][0]; }

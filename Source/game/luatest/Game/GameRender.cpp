@@ -1,6 +1,7 @@
 // The application's render set-up and render passes.
 #include "Game/GameRender.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -23,13 +24,25 @@ bool GameApp::InitRender(void* data) {
   m_pRenderer = new ERenderer();
 
   // The display settings file; when missing every setting keeps its value.
+  // The display size is taken only when the file names both its width and
+  // its height (the settings list itself always holds both).
+  bool sizeInFile = false;
   if (FILE* file = OpenUserSettingsFile("DisplaySettings.ini", '\\', "r")) {
     m_GraphicsSettings.ReadSettingsFromFile(file);
+    EGameSettingsList probe("DisplaySettings");
+    probe.AddSetting(EGraphicsSettings::s_szScreenWidth, INT_MIN);
+    probe.AddSetting(EGraphicsSettings::s_szScreenHeight, INT_MIN);
+    rewind(file);
+    probe.ReadSettingsFromFile(file);
+    int w = INT_MIN, h = INT_MIN;
+    probe.GetSettingValue(EGraphicsSettings::s_szScreenWidth, w);
+    probe.GetSettingValue(EGraphicsSettings::s_szScreenHeight, h);
+    sizeInFile = w != INT_MIN && h != INT_MIN;
     fclose(file);
   }
   EDisplayOptions& options = m_pRenderer->m_DisplayOptions;
   int width = 0, height = 0;
-  if (m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szScreenWidth, width) &&
+  if (sizeInFile && m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szScreenWidth, width) &&
       m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szScreenHeight, height) && width > 0 && height > 0) {
     options.m_dwWidth = (unsigned)width;
     options.m_dwHeight = (unsigned)height;
@@ -137,6 +150,14 @@ bool GameApp::InitShaders() {
 }
 
 void GameApp::ShutdownRender() {
+  releaseRenderResources();
+  if (!m_pRenderer) return;
+  m_pRenderer->Shutdown();
+  delete m_pRenderer;
+  m_pRenderer = nullptr;
+}
+
+void GameApp::releaseRenderResources() {
   m_lShadowCasters.RemoveAll();
   DeleteFonts();
   delete m_pMeshFragManager;
@@ -178,10 +199,6 @@ void GameApp::ShutdownRender() {
   delete m_pGameTextureManager;
   m_pGameTextureManager = nullptr;
   m_idExponentTexture = m_idErrorTexture = 0;
-  if (!m_pRenderer) return;
-  m_pRenderer->Shutdown();
-  delete m_pRenderer;
-  m_pRenderer = nullptr;
 }
 
 void GameApp::RenderSceneOverlays() {}
