@@ -1,6 +1,7 @@
 #include "VERirezo/MeshFrag.h"
 
 #include <cstring>
+#include <vector>
 
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
@@ -326,4 +327,19 @@ int EMeshFragManager::GetLastVisibleCount(int eRenderDomain) const {
   int sum = 0;
   for (int i = 0; i < kNUM_RENDERDOMAINS; ++i) sum += m_piLastVisibleMeshFragCount[i];
   return sum;
+}
+
+void EMeshFragManager::CompactArrays(bool bShrink) {
+  if (!gGameApp || !gGameApp->GetPrefs().m_bProductionLoading) return;
+  EDataArray<EModelFrag>& pool = EModelFragManager::GetModelFragArray();
+  // The pool's storage may move: remember each fragment's slot first.
+  const int n = m_pMeshFragArray->GetHighestUsed() + 1;
+  std::vector<int> slots((size_t)(n > 0 ? n : 0), -1);
+  for (int i = 0; i < n; ++i) {
+    const EMeshFrag& f = (*m_pMeshFragArray)[i];
+    if (f.m_id && f.m_pModelFrag) slots[(size_t)i] = EDataArray<EModelFrag>::GetIndexFromDataId(f.m_pModelFrag->m_id);
+  }
+  pool.Resize(bShrink ? 0 : (int)EModelFragManager::kMAX_MODEL_FRAGS, true);
+  for (int i = 0; i < n; ++i)
+    if (slots[(size_t)i] >= 0) (*m_pMeshFragArray)[i].m_pModelFrag = &pool[slots[(size_t)i]];
 }

@@ -176,6 +176,10 @@ public:
   int GetLastVisibleCount(int eRenderDomain) const;
   int GetActiveCount() const { return m_pMeshFragArray->GetNumUsed(); }
   void CreateDummyBlendVBs();
+  // With production loading on: shrinks the model-fragment pool to its used
+  // size (or gives it back its full size) and re-points every fragment at
+  // its model fragment in the pool's new storage.
+  void CompactArrays(bool bShrink);
   uint32_t GetDummyBlend() const { return m_hDummyBlendVB; }
   uint32_t GetDummyHWSkin() const { return m_hDummyHWSkinVB; }
   EDataArray<EMeshFrag>* GetMeshFragArray() const { return m_pMeshFragArray; }

@@ -240,4 +240,35 @@ TEST_F(MeshFragFixture, AFailedReadGivesTheModelFragmentBack) {
   EXPECT_EQ(before, EModelFragManager::GetActiveCount());
 }
 
+TEST_F(MeshFragFixture, CompactArraysMovesTheModelFragmentsAndFollowsThem) {
+  EMeshFragManager manager;
+  std::vector<EMeshFrag*> frags;
+  for (unsigned i = 0; i < 3; ++i) {
+    EMeshFrag* f = manager.MeshFragNew();
+    *f = *ModelFrag(0, 40 + i);
+    frags.push_back(f);
+  }
+  EDataArray<EModelFrag>& pool = EModelFragManager::GetModelFragArray();
+  const bool production = m_pApp->GetPrefs().m_bProductionLoading;
+  m_pApp->GetPrefs().m_bProductionLoading = false;
+  manager.CompactArrays(true);
+  EXPECT_EQ((int)EModelFragManager::kMAX_MODEL_FRAGS, pool.GetAllocCount()) << "only with production loading";
+
+  m_pApp->GetPrefs().m_bProductionLoading = true;
+  manager.CompactArrays(true);
+  EXPECT_EQ(pool.GetHighestUsed() + 1, pool.GetAllocCount());
+  for (size_t i = 0; i < frags.size(); ++i) {
+    m_ModelFrags[i] = frags[i]->m_pModelFrag;
+    EXPECT_EQ(&pool[EDataArray<EModelFrag>::GetIndexFromDataId(m_ModelFrags[i]->m_id)], m_ModelFrags[i]);
+    EXPECT_EQ(40u + i, frags[i]->GetBaseTexture());
+  }
+  manager.CompactArrays(false);
+  EXPECT_EQ((int)EModelFragManager::kMAX_MODEL_FRAGS, pool.GetAllocCount());
+  for (size_t i = 0; i < frags.size(); ++i) {
+    m_ModelFrags[i] = frags[i]->m_pModelFrag;
+    EXPECT_EQ(40u + i, frags[i]->GetBaseTexture());
+  }
+  m_pApp->GetPrefs().m_bProductionLoading = production;
+}
+
 }  // namespace
