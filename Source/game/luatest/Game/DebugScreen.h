@@ -136,6 +136,43 @@ public:
   bool m_bReplaceButtonWithAction;  // button tokens become the action's name
   bool m_bShowPrimaryBindingOnly;   // a button token names one bound input, not both
 
+  // Render switches read by the scene passes; the screenshot, movie-capture
+  // and overlay-order switches are the ones above.
+  bool m_bScene = true;
+  bool m_bLights = true;
+  bool m_bSpecularLight = true;
+  bool m_bBumpmaps = true;
+  bool m_bNoAdvancedShading = false;
+  bool m_bShowSprites = true;
+  bool m_bSkyBox = true;
+  bool m_bHalos = true;
+  bool m_bGlare = true;
+  bool m_bShadows = true;
+  bool m_bDynamicDecals = true;
+  bool m_bMonitors = true;
+  bool m_bWaterEnabled = false;
+  bool m_bAuras = true;
+  bool m_bDistortion = true;
+  bool m_bDebugLights = false;
+  bool m_bDebugMeshFragments = false;
+  bool m_bDebugMeshTextures = false;
+  bool m_bDebugNormals = false;
+  bool m_bDebugBases = false;
+  bool m_bDebugGlare = false;
+  bool m_bDebugAuras = false;
+  bool m_bDebugShadows = false;
+  bool m_bDebugDistortion = false;
+  bool m_bVisibilityTests = true;
+  bool m_bScissor = true;
+  bool m_bVSync = true;
+  bool m_bFSAA = true;
+  bool m_bDisplayFlag2 = false;
+  bool m_bCaptureEnvMap = false;
+  unsigned m_dwEnvMapSize = 128;
+  float m_fEnvMapExponent = 0.0f;
+  bool m_bRefreshVertexShaders = false;
+  bool m_bRefreshPixelShaders = false;
+
   // The notice of an important but non-fatal problem: frames left to show it.
   int m_iImportantMessageFrames;
   char m_szLastImportantMessage[128];

@@ -24,11 +24,13 @@
 #include "TWUtil/String.h"
 #include "VERirezo/AnimManager.h"
 #include "VERirezo/CollisionQuery.h"
+#include "VERirezo/DebugLine.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/EBlendAnimManager.h"
 #include "VERirezo/Entity.h"
 #include "VERirezo/EntityManager.h"
 #include "VERirezo/FreezeManager.h"
+#include "VERirezo/MeshFrag.h"
 #include "VERirezo/Physics.h"
 #include "VERirezo/Scene.h"
 #include "VERirezo/Sprite.h"
@@ -417,6 +419,8 @@ bool GameApp::RenderFrame() {
       m_pRenderer->ClearRenderTarget(EVec4(0.0f, 0.0f, 0.0f, 0.0f), true, true, true, 1.0f);
     }
     if (m_pText3DManager) m_pText3DManager->DrawAll();
+    if (m_pDebugTriManager) m_pDebugTriManager->DrawAll();
+    if (m_pDebugLineManager) m_pDebugLineManager->DrawAll();
     if (!m_DebugHooks.m_bDirectOverlays) {
       RenderSceneOverlays();
       RenderSpriteOverlays();
@@ -567,6 +571,9 @@ void GameApp::SimulateFrame(EDomain* pDomain) {
 void GameApp::ResetFrame() {
   if (m_pSpriteManager) m_pSpriteManager->ResetFrame();
   if (m_pText3DManager) m_pText3DManager->ResetFrame();
+  if (m_pDebugLineManager) m_pDebugLineManager->ResetFrame();
+  if (m_pDebugTriManager) m_pDebugTriManager->ResetFrame();
+  if (m_pMeshFragManager) m_pMeshFragManager->ResetFrame();
 }
 
 void GameApp::ResetRenderStatistics() {}

@@ -7,12 +7,17 @@
 #include "Game/CameraChannel.h"
 #include "Game/ControlHandler.h"
 #include "Game/DebugScreen.h"
+#include "Game/GameRender.h"
 #include "Game/GameSettings.h"
+#include "Game/LinkedShaders.h"
 #include "Game/UI/UserInterfaceManager.h"
 #include "ScriptVM/ScriptVM.h"
+#include "TWGraphics/Rect.h"
 #include "TWMath/BoundingBox.h"
+#include "TWMath/Matrix.h"
 #include "TWMath/Vector.h"
 #include "TWUtil/Array.h"
+#include "TWUtil/List.h"
 #include "TWUtil/String.h"
 #include "TWUtil/Timing.h"
 #include "UnixMain/UnixMain.h"
@@ -47,6 +52,11 @@ class EFont;
 class ESpriteManager;
 class EText3DManager;
 class EGameShaders;
+class EJoint;
+class EMeshEntity;
+class EMeshFragManager;
+class EDebugLineManager;
+class EDebugTriManager;
 
 // The subsystem-initialised flags of the application.
 enum EGameSubsystem {
@@ -178,13 +188,72 @@ public:
   void HandleApplicationSwitchMessageBox();
 
   // Scene rendering (GameRender.cpp).
-  // Bit 0 vertical sync, bit 1 antialiasing, from the display settings.
+  // Bit 0 vertical sync, bit 1 antialiasing, bit 2 the third display flag.
   unsigned GetIdealRendererFlags();
   void SetRenderCamera(ECamera* pCamera) { m_pRenderCamera = pCamera; }
   ECamera* GetRenderCamera() const { return m_pRenderCamera; }
   // Whether a camera channel's camera sees the box; every box counts as seen
   // until the channels keep their frustums.
   bool BoxVisible(const EBox3&) const { return true; }
+  void SetRenderChannel(ECameraChannel* pChannel) { m_pRenderChannel = pChannel; }
+  ECameraChannel* GetRenderChannel() const { return m_pRenderChannel; }
+  void SetModelToWorld(const EMat4& m) { m_mModelToWorld = m; }
+  void SetWorldToModel(const EMat4& m) { m_mWorldToModel = m; }
+  const EMat4& GetModelToWorld() const { return m_mModelToWorld; }
+  const EMat4& GetWorldToModel() const { return m_mWorldToModel; }
+  void SetTexCoordTrans(const EVec2& v) { m_vTexCoordTrans = v; }
+  void SetTexCoordScale(const EVec2& v) { m_vTexCoordScale = v; }
+  const EVec2& GetTexCoordTrans() const { return m_vTexCoordTrans; }
+  const EVec2& GetTexCoordScale() const { return m_vTexCoordScale; }
+  void SetJointTable(EJoint** ppJoints) { m_ppJointTable = ppJoints; }
+  EJoint** GetJointTable() const { return m_ppJointTable; }
+  void SetGeomShader(VSGEOM eGeom) { m_eGeomShader = eGeom; }
+  VSGEOM GetGeomShader() const { return m_eGeomShader; }
+  // Nesting of stencil-marked drawing: Push returns the new depth; Pop stops at 0.
+  unsigned PushStencilStack() { return ++m_nStencilStack; }
+  void PopStencilStack() {
+    if (m_nStencilStack > 0) --m_nStencilStack;
+  }
+  unsigned GetStencilStack() const { return m_nStencilStack; }
+  void SetClairvoyanceTarget(EMeshEntity* pEntity) { m_pClairvoyanceTarget = pEntity; }
+  EMeshEntity* GetClairvoyanceTarget() const { return m_pClairvoyanceTarget; }
+  // Everything InitRender and the screen targets made, short of the
+  // renderer itself; ShutdownRender then takes the renderer down.
+  void releaseRenderResources();
+  void CreateScreenTargetTextures();
+  void ReleaseScreenTargetTextures();
+  unsigned GetScreenImageTexture() const { return m_ahScreenImage[0][0]; }
+  unsigned GetScreenDepthTexture() const { return m_ahScreenDepth[0]; }
+  unsigned GetSquareImageTexture() const { return m_ahSquareImage[0][0]; }
+  unsigned GetSquareDepthTexture() const { return m_ahSquareDepth[0]; }
+  // Fills the viewport (or, with the scissor switch, the rectangle) with a
+  // colour, leaving depth alone; the stencil clear sets the stencil to 0.
+  void RenderColorClear(const EVec4& colour, const ERect* pRect = nullptr);
+  void RenderStencilClear(const ERect* pRect = nullptr);
+  // An invisible camera-facing quad, or the unit box under the transform,
+  // drawn inside a visibility test with the query id; returns what the test
+  // gives, 0 without drawing while visibility tests are off.
+  int RenderVisibilityTestQuad(const EVec3& vPosition, float fSize, int iQueryId, bool bDepthTest);
+  int RenderVisibilityTestBox(const EMat4& mTransform, int iQueryId, bool bDepthTest);
+  void RenderUnitScreenTri();
+  void RenderUnitWorldQuad();
+  void RenderUnitWorldBox();
+  unsigned createUnitScreenTriVB();
+  unsigned createUnitWorldQuadVB();
+  unsigned createUnitWorldBoxVB();
+  unsigned createLuminTexture(float fValue);
+  unsigned createZeroAlphaTexture();
+  unsigned createNullBumpmapTexture();
+  unsigned createDebugTexture();
+  unsigned createNormalizationCubemap(unsigned dwEdge);
+  // Shader passes of the render set-up (GameShaderPasses.cpp): a colour
+  // over a blit rectangle, one colour through the render camera, and the
+  // vertex colours times a colour through the render camera.
+  static void SetShaderColorBlit(const EVec2& size, const EVec2& offset, const EVec2& targetSize,
+                                 const EVec4& colour);
+  void SetShaderConstantColor(const EVec4& colour);
+  void SetShaderDiffuseColor(const EVec4& colour);
+  EMeshFragManager* GetMeshFragManager() const { return m_pMeshFragManager; }
   void RenderSceneOverlays();
   void RenderSpriteOverlays();
 
@@ -205,7 +274,7 @@ public:
   bool LevelUnloading() const { return m_bLevelUnloading; }
   int GetLastKeyPress() const { return m_iLastKeyPress; }
   const char* GetLevelFilter() const { return *m_sLevelFilter; }
-  const EBox3& GetPlayerBox() const { return m_PlayerBox; }
+  EBox3 GetPlayerBox() const { return m_PlayerBox; }
 
   EPrefs& GetPrefs() { return m_Prefs; }
   ELoadSaveGame* GetSaveLoadInterface() { return m_pSaveLoadInterface; }
@@ -422,7 +491,52 @@ public:
   EArray<EFont*> m_lFonts;
   ESpriteManager* m_pSpriteManager = nullptr;
   EText3DManager* m_pText3DManager = nullptr;
-  int m_iRenderMode = 0;  // 0 the main view, 4 the psychedelic pass
+  int m_iRenderMode = 0;  // a RENDERMODE: 0 the main view, 4 the psychedelic pass
+
+  // The render state and resources of the scene passes (GameRender.cpp).
+  unsigned m_dwRendererFlags = 0;
+  RENDERDOMAIN m_eRenderDomain = kRENDERDOMAIN_SCENE;
+  EMat4 m_mModelToWorld;
+  EMat4 m_mWorldToModel;
+  EVec2 m_vTexCoordTrans = EVec2(0.0f, 0.0f);
+  EVec2 m_vTexCoordScale = EVec2(1.0f, 1.0f);
+  EJoint** m_ppJointTable = nullptr;
+  VSGEOM m_eGeomShader = kVSGEOM_PROJECT;
+  unsigned m_nStencilStack = 0;
+  int m_iFirstPostEmitter = -1;
+  EMeshEntity* m_pClairvoyanceTarget = nullptr;
+  unsigned m_ahScreenImage[kNUM_SCREEN_LEVELS][2] = {};
+  unsigned m_ahScreenDepth[kNUM_SCREEN_LEVELS] = {};
+  unsigned m_ahSquareImage[kNUM_SCREEN_LEVELS][2] = {};
+  unsigned m_ahSquareDepth[kNUM_SCREEN_LEVELS] = {};
+  unsigned m_hGlareTexture = 0;
+  unsigned m_hMotionBlurTexture = 0;
+  unsigned m_hQueryImage = 0;
+  unsigned m_hQueryDepth = 0;
+  unsigned m_idScreenImageTexture = 0;
+  unsigned m_hWhiteTexture = 0;
+  unsigned m_hBlackTexture = 0;
+  unsigned m_hGreyTexture = 0;
+  unsigned m_hErrorTexture = 0;
+  unsigned m_hNullBumpmapTexture = 0;
+  unsigned m_hDebugTexture = 0;
+  unsigned m_hExponentTexture = 0;
+  unsigned m_hNormalizationCubemap = 0;
+  unsigned m_hZeroAlphaTexture = 0;
+  unsigned m_hMapAlphaTexture = 0;
+  unsigned m_hUnitScreenTriVB = 0;
+  unsigned m_hUnitWorldQuadVB = 0;
+  unsigned m_hUnitWorldBoxVB = 0;
+  unsigned m_hClairvoyanceCloudVB = 0;
+  EMeshFragManager* m_pMeshFragManager = nullptr;
+  EDebugLineManager* m_pDebugLineManager = nullptr;
+  EDebugTriManager* m_pDebugTriManager = nullptr;
+  // Entities the frame's render requests collect for the passes.
+  EList<EMeshEntity*> m_lShadowCasters;
+  EList<EMeshEntity*> m_lReflectors;
+  EList<EMeshEntity*> m_lAuraEntities;
+  EList<EMeshEntity*> m_lStencilCasters;
+  EList<EMeshEntity*> m_lPostEffectEntities;
   // Shader passes of the sprites and the 3D text (GameShaderPasses.cpp):
   // the 640 x 480 sprite space mapped onto the target, the unit billboard
   // of 3D text, and the application's pixel shaders by name.

@@ -364,6 +364,7 @@ bool GameApp::StartUp(void* data) {
   InitLua();
 
   InitShaders();
+  if (m_pRenderer) CreateScreenTargetTextures();
 
   EProfileOneShot postInstall("GameApp::StartUp Post-Install total");
 

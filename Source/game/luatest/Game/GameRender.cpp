@@ -1,15 +1,20 @@
 // The application's render set-up and render passes.
 #include "Game/GameRender.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "Game/GameApp.h"
+#include "Game/Camera.h"
 #include "Game/GameShaders.h"
+#include "TWGraphics/Color.h"
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/DebugLine.h"
 #include "VERirezo/Font.h"
+#include "VERirezo/MeshFrag.h"
 #include "VERirezo/Sprite.h"
 #include "VERirezo/Text3D.h"
 #include "VERirezo/TextureManager.h"
@@ -19,23 +24,45 @@ bool GameApp::InitRender(void* data) {
   m_pRenderer = new ERenderer();
 
   // The display settings file; when missing every setting keeps its value.
+  // The display size is taken only when the file names both its width and
+  // its height (the settings list itself always holds both).
+  bool sizeInFile = false;
   if (FILE* file = OpenUserSettingsFile("DisplaySettings.ini", '\\', "r")) {
     m_GraphicsSettings.ReadSettingsFromFile(file);
+    EGameSettingsList probe("DisplaySettings");
+    probe.AddSetting(EGraphicsSettings::s_szScreenWidth, INT_MIN);
+    probe.AddSetting(EGraphicsSettings::s_szScreenHeight, INT_MIN);
+    rewind(file);
+    probe.ReadSettingsFromFile(file);
+    int w = INT_MIN, h = INT_MIN;
+    probe.GetSettingValue(EGraphicsSettings::s_szScreenWidth, w);
+    probe.GetSettingValue(EGraphicsSettings::s_szScreenHeight, h);
+    sizeInFile = w != INT_MIN && h != INT_MIN;
     fclose(file);
   }
   EDisplayOptions& options = m_pRenderer->m_DisplayOptions;
   int width = 0, height = 0;
-  if (m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szScreenWidth, width) &&
+  if (sizeInFile && m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szScreenWidth, width) &&
       m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szScreenHeight, height) && width > 0 && height > 0) {
     options.m_dwWidth = (unsigned)width;
     options.m_dwHeight = (unsigned)height;
   }
-  bool fullScreen = false;
-  if (m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szFullScreen, fullScreen)) options.m_bFullScreen = fullScreen;
+  bool value = false;
+  if (m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szFullScreen, value)) options.m_bFullScreen = value;
+  if (m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szFSAA, value)) m_DebugHooks.m_bFSAA = value;
+  if (m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szFSFX, value))
+    m_DebugHooks.m_bGlare = m_DebugHooks.m_bDistortion = value;
+  if (m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szAdvancedShading, value)) {
+    m_DebugHooks.m_bBumpmaps = m_DebugHooks.m_bSpecularLight = value;
+    m_DebugHooks.m_bNoAdvancedShading = !value;
+  }
+  if (m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szVSync, value)) m_DebugHooks.m_bVSync = value;
+  if (m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szShadows, value)) m_DebugHooks.m_bShadows = value;
   float gamma = 1.0f;
   if (m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szGammaCorrection, gamma)) options.m_fGamma = gamma;
 
-  if (!m_pRenderer->Init(data, GetIdealRendererFlags())) {
+  m_dwRendererFlags = GetIdealRendererFlags();
+  if (!m_pRenderer->Init(data, m_dwRendererFlags)) {
     delete m_pRenderer;
     m_pRenderer = nullptr;
     return false;
@@ -44,13 +71,32 @@ bool GameApp::InitRender(void* data) {
   // The game texture manager, with the procedural textures it hands out:
   // "ErrorTexture" for every texture that fails to load.
   m_pGameTextureManager = new EGameTextureManager();
-  m_idExponentTexture = m_pGameTextureManager->AddProceduralTexture(createExponentTexture(), false, "Exponent");
-  m_idErrorTexture = m_pGameTextureManager->AddProceduralTexture(createErrorTexture(), false, "ErrorTexture");
+  m_hWhiteTexture = createLuminTexture(1.0f);
+  m_hBlackTexture = createLuminTexture(0.0f);
+  m_hGreyTexture = createLuminTexture(0.5f);
+  m_hErrorTexture = createErrorTexture();
+  m_hNullBumpmapTexture = createNullBumpmapTexture();
+  m_hDebugTexture = createDebugTexture();
+  m_hExponentTexture = createExponentTexture();
+  m_hNormalizationCubemap = createNormalizationCubemap(256);
+  m_hZeroAlphaTexture = createZeroAlphaTexture();
+  m_idExponentTexture = m_pGameTextureManager->AddProceduralTexture(m_hExponentTexture, false, "Exponent");
+  m_idErrorTexture = m_pGameTextureManager->AddProceduralTexture(m_hErrorTexture, false, "ErrorTexture");
+
+  m_hUnitScreenTriVB = createUnitScreenTriVB();
+  m_hUnitWorldQuadVB = createUnitWorldQuadVB();
+  m_hUnitWorldBoxVB = createUnitWorldBoxVB();
   // The palette of palettised normal maps.
   m_hBumpmapPalette = m_pGameTextureManager->CreateBumpmapPalette();
+
+  m_pMeshFragManager = new EMeshFragManager();
   // The 2D sprites and 3D text, and the fonts that draw through them.
   m_pSpriteManager = new ESpriteManager();
   m_pText3DManager = new EText3DManager();
+  m_pDebugLineManager = new EDebugLineManager();
+  m_pDebugTriManager = new EDebugTriManager();
+  gDebugLine = m_pDebugLineManager;
+  gDebugTri = m_pDebugTriManager;
   LoadStartUpFonts();
   return true;
 }
@@ -59,7 +105,7 @@ bool GameApp::InitRender(void* data) {
 unsigned GameApp::createErrorTexture() {
   HTEXTURE hTexture = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 1, 1, 1, 0);
   if (!hTexture) return 0;
-  uint32_t magenta = 0xFFFF00FFu;
+  uint32_t magenta = ColorVectorToRGBA(EVec4(1.0f, 0.0f, 1.0f, 1.0f));
   memcpy(m_pRenderer->LockTexture(hTexture, 0, nullptr, false, (CUBEMAPFACE)-1, true), &magenta, 4);
   m_pRenderer->UnlockTexture(hTexture, 0, false, (CUBEMAPFACE)-1);
   return hTexture;
@@ -85,12 +131,10 @@ unsigned GameApp::createExponentTexture() {
 }
 
 unsigned GameApp::GetIdealRendererFlags() {
-  bool vsync = true, fsaa = false;
-  m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szVSync, vsync);
-  m_GraphicsSettings.GetSettingValue(EGraphicsSettings::s_szFSAA, fsaa);
   unsigned flags = 0;
-  if (vsync) flags |= kRENDERER_VSYNC;
-  if (fsaa) flags |= kRENDERER_ANTIALIAS;
+  if (m_DebugHooks.m_bVSync) flags |= kRENDERER_VSYNC;
+  if (m_DebugHooks.m_bFSAA) flags |= kRENDERER_ANTIALIAS;
+  if (m_DebugHooks.m_bDisplayFlag2) flags |= 0x4;
   return flags;
 }
 
@@ -106,7 +150,24 @@ bool GameApp::InitShaders() {
 }
 
 void GameApp::ShutdownRender() {
+  releaseRenderResources();
+  if (!m_pRenderer) return;
+  m_pRenderer->Shutdown();
+  delete m_pRenderer;
+  m_pRenderer = nullptr;
+}
+
+void GameApp::releaseRenderResources() {
+  m_lShadowCasters.RemoveAll();
   DeleteFonts();
+  delete m_pMeshFragManager;
+  m_pMeshFragManager = nullptr;
+  delete m_pDebugTriManager;
+  m_pDebugTriManager = nullptr;
+  gDebugTri = nullptr;
+  delete m_pDebugLineManager;
+  m_pDebugLineManager = nullptr;
+  gDebugLine = nullptr;
   delete m_pSpriteManager;
   m_pSpriteManager = nullptr;
   delete m_pText3DManager;
@@ -118,14 +179,26 @@ void GameApp::ShutdownRender() {
     delete m_pGameShaders;
     m_pGameShaders = nullptr;
   }
+  if (m_pRenderer) {
+    unsigned* textures[] = {&m_hWhiteTexture,   &m_hBlackTexture,        &m_hGreyTexture,     &m_hNullBumpmapTexture,
+                            &m_hDebugTexture,   &m_hExponentTexture,     &m_hNormalizationCubemap,
+                            &m_hMapAlphaTexture, &m_hErrorTexture,       &m_hZeroAlphaTexture};
+    for (unsigned* h : textures) {
+      if (*h) m_pRenderer->DeleteTexture(*h, true);
+      *h = 0;
+    }
+    ReleaseScreenTargetTextures();
+    unsigned* buffers[] = {&m_hUnitScreenTriVB, &m_hUnitWorldQuadVB, &m_hUnitWorldBoxVB, &m_hClairvoyanceCloudVB};
+    for (unsigned* h : buffers) {
+      if (*h) m_pRenderer->DeleteVertexBuffer(*h);
+      *h = 0;
+    }
+    if (m_hBumpmapPalette) m_pRenderer->DeletePalette(m_hBumpmapPalette);
+  }
+  m_hBumpmapPalette = 0;
   delete m_pGameTextureManager;
   m_pGameTextureManager = nullptr;
   m_idExponentTexture = m_idErrorTexture = 0;
-  m_hBumpmapPalette = 0;  // freed with the renderer's pools
-  if (!m_pRenderer) return;
-  m_pRenderer->Shutdown();
-  delete m_pRenderer;
-  m_pRenderer = nullptr;
 }
 
 void GameApp::RenderSceneOverlays() {}
@@ -138,4 +211,287 @@ uint32_t NormalVectorToRGBA(const EVec3& v) {
   EASSERT(v.x >= -1.0f && v.x <= 1.0f && v.y >= -1.0f && v.y <= 1.0f && v.z >= -1.0f && v.z <= 1.0f);
   auto channel = [](float c) { return (uint32_t)floorf((c + 1.0f) * 127.5f + 0.5f) & 0xFF; };
   return 0xFF000000u | channel(v.x) << 16 | channel(v.y) << 8 | channel(v.z);
+}
+
+// ---------------------------------------------------------------------------
+// Procedural textures.
+
+namespace {
+
+// A 1 x 1 texture of one texel; 0 when it cannot be made.
+HTEXTURE RenderSetupOneTexel(ERenderer* r, TEXTUREFORMAT format, uint32_t texel) {
+  HTEXTURE h = r->CreateBitmapTexture(format, 1, 1, 1, 0);
+  if (!h) return 0;
+  void* p = r->LockTexture(h, 0, nullptr, false, (CUBEMAPFACE)-1, true);
+  memcpy(p, &texel, TextureFormatBytesPerPixel(format));
+  r->UnlockTexture(h, 0, false, (CUBEMAPFACE)-1);
+  return h;
+}
+
+}  // namespace
+
+unsigned GameApp::createLuminTexture(float fValue) {
+  return RenderSetupOneTexel(m_pRenderer, kTEXTUREFORMAT_L8, (uint32_t)(uint8_t)(fValue * 255.0f));
+}
+
+unsigned GameApp::createZeroAlphaTexture() { return RenderSetupOneTexel(m_pRenderer, kTEXTUREFORMAT_A8, 0); }
+
+unsigned GameApp::createNullBumpmapTexture() {
+  return RenderSetupOneTexel(m_pRenderer, kTEXTUREFORMAT_8888, 0xFF7F7FFFu);
+}
+
+// A 64 x 64 checkerboard of 32-texel squares, black at the top left.
+unsigned GameApp::createDebugTexture() {
+  HTEXTURE h = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_L8, 64, 64, 0, 0);
+  if (!h) return 0;
+  uint8_t* p = static_cast<uint8_t*>(m_pRenderer->LockTexture(h, 0, nullptr, false, (CUBEMAPFACE)-1, true));
+  for (int row = 0; row < 64; ++row)
+    for (int column = 0; column < 64; ++column) p[row * 64 + column] = ((row / 32) ^ (column / 32)) & 1 ? 255 : 0;
+  m_pRenderer->UnlockTexture(h, 0, false, (CUBEMAPFACE)-1);
+  m_pRenderer->FilterTexture(h, true);
+  return h;
+}
+
+// Each texel of each face holds the direction through it, packed.
+unsigned GameApp::createNormalizationCubemap(unsigned dwEdge) {
+  HTEXTURE h = m_pRenderer->CreateCubemapTexture(kTEXTUREFORMAT_0888, dwEdge, 1, 0);
+  if (!h) return 0;
+  const float last = (float)(dwEdge > 1 ? dwEdge - 1 : 1);
+  for (int face = 0; face < 6; ++face) {
+    uint32_t* p = static_cast<uint32_t*>(m_pRenderer->LockTexture(h, 0, nullptr, false, (CUBEMAPFACE)face, true));
+    for (unsigned j = 0; j < dwEdge; ++j)
+      for (unsigned k = 0; k < dwEdge; ++k)
+        p[j * dwEdge + k] = NormalVectorToRGBA(GetCubemapNormal((CUBEMAPFACE)face, (float)k / last, (float)j / last));
+    m_pRenderer->UnlockTexture(h, 0, false, (CUBEMAPFACE)face);
+  }
+  return h;
+}
+
+// ---------------------------------------------------------------------------
+// Unit geometry.
+
+namespace {
+
+struct RenderSetupScreenVertex {
+  float x, y, z;
+  uint32_t colour;
+  float u, v;
+};
+static_assert(sizeof(RenderSetupScreenVertex) == 24, "one vertex of format 5");
+
+struct RenderSetupWorldVertex {
+  EVec3 position;
+  EVec3 normal;
+};
+static_assert(sizeof(RenderSetupWorldVertex) == 24, "one vertex of format 3");
+
+const float kUnitFacePairs[6][2] = {{-1, -1}, {1, -1}, {-1, 1}, {-1, 1}, {1, -1}, {1, 1}};
+
+uint32_t RenderSetupFillVB(ERenderer* r, VBFORMAT format, unsigned count, const char* name, const void* data) {
+  uint32_t h = r->CreateVertexBuffer(format, count, 0, name);
+  if (!h) return 0;
+  if (void* p = r->LockVertexBuffer(h, count, 0, 0)) {
+    memcpy(p, data, (size_t)count * 24);
+    r->UnlockVertexBuffer(h);
+  }
+  return h;
+}
+
+}  // namespace
+
+unsigned GameApp::createUnitScreenTriVB() {
+  const RenderSetupScreenVertex v[3] = {{0, -1, 0, 0xFFFFFFFFu, 0, -1},
+                                        {2, 1, 0, 0xFFFFFFFFu, 2, 1},
+                                        {0, 1, 0, 0xFFFFFFFFu, 0, 1}};
+  return RenderSetupFillVB(m_pRenderer, kVBFORMAT_POSITION_COLOR_TEXCOORD0, 3, "Unit Screen Tri", v);
+}
+
+unsigned GameApp::createUnitWorldQuadVB() {
+  RenderSetupWorldVertex v[6];
+  for (int k = 0; k < 6; ++k) {
+    v[k].position = EVec3(kUnitFacePairs[k][0], kUnitFacePairs[k][1], 0.0f);
+    v[k].normal = EVec3(0.0f, 0.0f, 1.0f);
+  }
+  return RenderSetupFillVB(m_pRenderer, kVBFORMAT_POSITION_NORMAL, 6, "Unit World Quad", v);
+}
+
+unsigned GameApp::createUnitWorldBoxVB() {
+  RenderSetupWorldVertex v[36];
+  int n = 0;
+  for (int axis = 0; axis < 3; ++axis) {
+    for (int side = -1; side <= 1; side += 2) {
+      for (int k = 0; k < 6; ++k) {
+        float b = kUnitFacePairs[k][0];
+        const float c = kUnitFacePairs[k][1];
+        if (axis == 1) b = -b;
+        if (side > 0) b = -b;
+        const float s = (float)side;
+        EVec3 p = axis == 0 ? EVec3(s, b, c) : axis == 1 ? EVec3(b, s, c) : EVec3(b, c, s);
+        EVec3 normal(0.0f, 0.0f, 0.0f);
+        normal[axis] = s;
+        v[n].position = p;
+        v[n].normal = normal;
+        ++n;
+      }
+    }
+  }
+  return RenderSetupFillVB(m_pRenderer, kVBFORMAT_POSITION_NORMAL, 36, "Unit World Box", v);
+}
+
+void GameApp::RenderUnitScreenTri() {
+  m_pRenderer->DrawUnindexedVertexBuffer(m_hUnitScreenTriVB, kVBDRAWMODE_TRIANGLESTRIP, 3, 0);
+}
+
+void GameApp::RenderUnitWorldQuad() {
+  m_pRenderer->DrawUnindexedVertexBuffer(m_hUnitWorldQuadVB, kVBDRAWMODE_TRIANGLELIST, 6, 0);
+}
+
+void GameApp::RenderUnitWorldBox() {
+  m_pRenderer->DrawUnindexedVertexBuffer(m_hUnitWorldBoxVB, kVBDRAWMODE_TRIANGLELIST, 36, 0);
+}
+
+// ---------------------------------------------------------------------------
+// Screen targets.
+
+namespace {
+
+// A colour target cleared to transparent black.
+HTEXTURE RenderSetupClearedTarget(ERenderer* r, unsigned w, unsigned h) {
+  HTEXTURE t = r->CreateBitmapTexture(kTEXTUREFORMAT_8888, w, h, 1, 12);
+  if (!t) return 0;
+  r->SetRenderTarget(t, 0, kCUBEMAP_POSITIVE_X);
+  r->ClearRenderTarget(EVec4(0.0f, 0.0f, 0.0f, 0.0f), true, false, false, 1.0f);
+  return t;
+}
+
+}  // namespace
+
+void GameApp::CreateScreenTargetTextures() {
+  ERenderer* r = m_pRenderer;
+  for (int level = 0; level < kNUM_SCREEN_LEVELS; ++level) {
+    const unsigned w = level ? 640u >> level : r->GetDisplayWidth();
+    const unsigned h = level ? 480u >> level : r->GetDisplayHeight();
+    m_ahScreenImage[level][0] = RenderSetupClearedTarget(r, w, h);
+    m_ahScreenImage[level][1] =
+        level ? r->CreateSurfaceAliasTexture(m_ahScreenImage[0][0], kTEXTURETYPE_BITMAP, w, h) : 0;
+    m_ahScreenDepth[level] = level ? r->CreateSurfaceAliasTexture(m_ahScreenDepth[0], kTEXTURETYPE_DEPTHBUFFER, w, h)
+                                   : r->CreateDepthTexture(w, h, 32);
+  }
+  for (int level = 0; level < kNUM_SCREEN_LEVELS; ++level) {
+    const unsigned size = 512u >> level;
+    for (int k = 0; k < 2; ++k)
+      m_ahSquareImage[level][k] = m_ahScreenImage[level][k]
+                                      ? r->CreateSurfaceAliasTexture(m_ahScreenImage[level][k], kTEXTURETYPE_BITMAP,
+                                                                     size, size)
+                                      : 0;
+    m_ahSquareDepth[level] = r->CreateSurfaceAliasTexture(m_ahScreenDepth[level], kTEXTURETYPE_DEPTHBUFFER, size, size);
+  }
+  m_hGlareTexture = RenderSetupClearedTarget(r, 320, 240);
+  m_hMotionBlurTexture = RenderSetupClearedTarget(r, 160, 120);
+  m_hQueryImage = RenderSetupClearedTarget(r, 32, 32);
+  m_hQueryDepth = r->CreateDepthTexture(32, 32, 32);
+  if (m_pGameTextureManager)
+    m_idScreenImageTexture =
+        m_pGameTextureManager->AddProceduralTexture(m_ahScreenImage[0][0], false, "Screen Image Texture");
+  r->RestoreRenderTarget();
+}
+
+void GameApp::ReleaseScreenTargetTextures() {
+  ERenderer* r = m_pRenderer;
+  r->RestoreRenderTarget();
+  auto release = [r](unsigned& h) {
+    if (h) r->DeleteTexture(h, true);
+    h = 0;
+  };
+  for (int level = 0; level < kNUM_SCREEN_LEVELS; ++level) {
+    release(m_ahScreenImage[level][0]);
+    release(m_ahScreenImage[level][1]);
+    release(m_ahScreenDepth[level]);
+    release(m_ahSquareImage[level][0]);
+    release(m_ahSquareImage[level][1]);
+    release(m_ahSquareDepth[level]);
+  }
+  release(m_hGlareTexture);
+  release(m_hMotionBlurTexture);
+  release(m_hQueryImage);
+  release(m_hQueryDepth);
+  if (m_idScreenImageTexture && m_pGameTextureManager) {
+    // The texture itself went above.
+    m_pGameTextureManager->SetTextureHandle(m_idScreenImageTexture, 0);
+    m_pGameTextureManager->DeleteTexture(m_idScreenImageTexture, true);
+  }
+  m_idScreenImageTexture = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Clears and visibility tests.
+
+namespace {
+
+void RenderSetupClear(GameApp* app, const EVec4& colour, const ERect* pRect, bool bStencil) {
+  ERenderer* r = app->m_pRenderer;
+  ERenderState state;
+  state.m_eBlendMode = bStencil ? kBLENDMODE_NO_COLOR_WRITE : kBLENDMODE_DECAL;
+  if (bStencil) {
+    state.m_eStencilMode = kSTENCILMODE_WRITE;
+    state.m_byStencilRef = 0;
+  }
+  state.m_bAlphaTestEnable = false;
+  state.m_bZEnable = false;
+  state.m_bZWriteEnable = false;
+  state.m_bFastColorFill = true;
+  r->SetRenderState(&state);
+  unsigned w = 0, h = 0;
+  r->GetViewportDimensions(w, h);
+  GameApp::SetShaderColorBlit(EVec2((float)w, 2.0f * (float)h), EVec2(0.0f, 0.0f), EVec2((float)w, (float)h),
+                              colour);
+  const bool scissor = pRect && app->m_DebugHooks.m_bScissor;
+  if (scissor) r->SetScissorsRegion(*pRect, true);
+  app->RenderUnitScreenTri();
+  if (scissor) r->ClearScissorsRegion();
+}
+
+}  // namespace
+
+void GameApp::RenderColorClear(const EVec4& colour, const ERect* pRect) { RenderSetupClear(this, colour, pRect, false); }
+
+void GameApp::RenderStencilClear(const ERect* pRect) {
+  RenderSetupClear(this, EVec4(1.0f, 1.0f, 1.0f, 1.0f), pRect, true);
+}
+
+int GameApp::RenderVisibilityTestQuad(const EVec3& vPosition, float fSize, int iQueryId, bool bDepthTest) {
+  if (!m_DebugHooks.m_bVisibilityTests) return 0;
+  ERenderState state;
+  state.m_eBlendMode = kBLENDMODE_NO_COLOR_WRITE;
+  state.m_eCullMode = kCULL_NONE;
+  state.m_bZWriteEnable = false;
+  state.m_eZFunc = bDepthTest ? kCMP_LESSEQUAL : kCMP_ALWAYS;
+  m_pRenderer->SetRenderState(&state);
+  EMat4 placed = MatrixTranslate(vPosition) * MatrixScale(fSize, fSize, fSize);
+  if (m_pRenderCamera) placed = placed * m_pRenderCamera->GetBillboardMatrix();
+  SetModelToWorld(placed);
+  SetWorldToModel(placed.Inverse());
+  SetJointTable(nullptr);
+  SetGeomShader(kVSGEOM_PROJECT);
+  SetShaderConstantColor(EVec4(1.0f, 1.0f, 1.0f, 1.0f));
+  m_pRenderer->BeginVisibilityTest();
+  RenderUnitWorldQuad();
+  return m_pRenderer->EndVisibilityTest(iQueryId) ? 1 : 0;
+}
+
+int GameApp::RenderVisibilityTestBox(const EMat4& mTransform, int iQueryId, bool bDepthTest) {
+  if (!m_DebugHooks.m_bVisibilityTests) return 0;
+  ERenderState state;
+  state.m_eBlendMode = kBLENDMODE_NO_COLOR_WRITE;
+  state.m_bZWriteEnable = false;
+  state.m_eZFunc = bDepthTest ? kCMP_LESSEQUAL : kCMP_ALWAYS;
+  m_pRenderer->SetRenderState(&state);
+  SetModelToWorld(mTransform);
+  SetWorldToModel(mTransform.Inverse());
+  SetJointTable(nullptr);
+  SetGeomShader(kVSGEOM_PROJECT);
+  SetShaderConstantColor(EVec4(1.0f, 1.0f, 1.0f, 1.0f));
+  m_pRenderer->BeginVisibilityTest();
+  RenderUnitWorldBox();
+  return m_pRenderer->EndVisibilityTest(iQueryId) ? 1 : 0;
 }

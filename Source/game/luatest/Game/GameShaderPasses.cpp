@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "Game/Camera.h"
 #include "Game/GameApp.h"
 #include "TWGraphics/Renderer.h"
 #include "TWGraphics/Vertex.h"
@@ -27,6 +28,10 @@ struct ShaderPassCache {
   uint32_t hZSpriteVS = 0;
   uint32_t hColor1TexPS = 0;
   uint32_t hLuminancePS = 0;
+  uint32_t hColorBlitVS = 0;
+  uint32_t hConstantColorVS = 0;
+  uint32_t hDiffuseColorVS = 0;
+  uint32_t hVertexColorPS = 0;
 };
 ShaderPassCache s_ShaderPasses;
 
@@ -41,6 +46,24 @@ const char kZSpriteBody[] =
     "dp4 oPos.w, v0, c67\n"
     "mul oD0, v2, c68\n"
     "mov oT0, v3\n";
+// A colour over a blit rectangle; one colour, and vertex colours times a
+// colour, through the model-to-clip matrix.
+const char kColorBlitBody[] =
+    "mad oPos, v0, c10, c11\n"
+    "mov oD0, c2\n";
+const char kConstantColorBody[] =
+    "dp4 oPos.x, v0, c64\n"
+    "dp4 oPos.y, v0, c65\n"
+    "dp4 oPos.z, v0, c66\n"
+    "dp4 oPos.w, v0, c67\n"
+    "mov oD0, c68\n";
+const char kDiffuseColorBody[] =
+    "dp4 oPos.x, v0, c64\n"
+    "dp4 oPos.y, v0, c65\n"
+    "dp4 oPos.z, v0, c66\n"
+    "dp4 oPos.w, v0, c67\n"
+    "mul oD0, v2, c68\n";
+const char kVertexColorSource[] = "ps_2_0\ndcl v0\nmov oC0, v0\n";
 const char kColor1TexSource[] = "ps_2_0\ndcl v0\ndcl t0\ndcl_2d s0\ntexld r0, t0, s0\nmul r0, r0, v0\nmov oC0, r0\n";
 const char kLuminanceSource[] =
     "ps_2_0\ndcl v0\ndcl t0\ndcl_2d s0\ntexld r0, t0, s0\nmul r0, r0.x, v0\nmov oC0, r0\n";
@@ -94,6 +117,10 @@ ShaderPassCache& ShaderPassesFor(ERenderer* r) {
     s_ShaderPasses.hZSpriteVS = ShaderPassVertex(r, kVBFORMAT_POSITION_COLOR_TEXCOORD0_TEXCOORD5, kZSpriteBody);
     s_ShaderPasses.hColor1TexPS = ShaderPassPixel(r, kColor1TexSource, "Color1Tex.fpo");
     s_ShaderPasses.hLuminancePS = ShaderPassPixel(r, kLuminanceSource, "LuminanceTexture.fpo");
+    s_ShaderPasses.hColorBlitVS = ShaderPassVertex(r, kVBFORMAT_POSITION_COLOR_TEXCOORD0, kColorBlitBody);
+    s_ShaderPasses.hConstantColorVS = ShaderPassVertex(r, kVBFORMAT_POSITION_NORMAL, kConstantColorBody);
+    s_ShaderPasses.hDiffuseColorVS = ShaderPassVertex(r, kVBFORMAT_POSITION_COLOR, kDiffuseColorBody);
+    s_ShaderPasses.hVertexColorPS = ShaderPassPixel(r, kVertexColorSource, "DiffuseColor.fpo");
   }
   return s_ShaderPasses;
 }
@@ -130,6 +157,55 @@ void GameApp::SetShaderZSprite(const EVec4& colour) {
   r->SetVertexShader(c.hZSpriteVS);
   r->SetVertexShaderConstant(kZSPRITE_CONSTANTS, k, 5);
   r->SetPixelShader(c.hColor1TexPS);
+}
+
+void GameApp::SetShaderColorBlit(const EVec2& size, const EVec2& offset, const EVec2& targetSize,
+                                 const EVec4& colour) {
+  ERenderer* r = g_pCurrentRenderer;
+  ShaderPassCache& c = ShaderPassesFor(r);
+  if (!c.hColorBlitVS) return;
+  const EVec4 k[2] = {
+      EVec4(2.0f * size.x / targetSize.x, -2.0f * size.y / targetSize.y, 0.0f, 0.0f),
+      EVec4(2.0f * offset.x / targetSize.x - 1.0f, 1.0f - 2.0f * offset.y / targetSize.y, 0.0f, 1.0f)};
+  r->SetVertexShader(c.hColorBlitVS);
+  r->SetVertexShaderConstant(kMATERIAL_COLOUR, &colour, 1);
+  r->SetVertexShaderConstant(kSPRITEBLIT_CONSTANTS, k, 2);
+  r->SetPixelShader(c.hVertexColorPS);
+}
+
+namespace {
+
+// The model-to-clip matrix of the application's render state as the four
+// columns the vertex shaders take, then the colour.
+void ShaderPassModelToClip(const GameApp& app, const EVec4& colour, EVec4* k) {
+  EMat4 m = app.GetModelToWorld();
+  if (ECamera* pCamera = app.GetRenderCamera()) m = pCamera->GetViewProjMatrix() * m;
+  for (int col = 0; col < 4; ++col) k[col] = EVec4(m.m[col], m.m[4 + col], m.m[8 + col], m.m[12 + col]);
+  k[4] = colour;
+}
+
+}  // namespace
+
+void GameApp::SetShaderConstantColor(const EVec4& colour) {
+  ERenderer* r = g_pCurrentRenderer;
+  ShaderPassCache& c = ShaderPassesFor(r);
+  if (!c.hConstantColorVS) return;
+  EVec4 k[5];
+  ShaderPassModelToClip(*this, colour, k);
+  r->SetVertexShader(c.hConstantColorVS);
+  r->SetVertexShaderConstant(kZSPRITE_CONSTANTS, k, 5);
+  r->SetPixelShader(c.hVertexColorPS);
+}
+
+void GameApp::SetShaderDiffuseColor(const EVec4& colour) {
+  ERenderer* r = g_pCurrentRenderer;
+  ShaderPassCache& c = ShaderPassesFor(r);
+  if (!c.hDiffuseColorVS) return;
+  EVec4 k[5];
+  ShaderPassModelToClip(*this, colour, k);
+  r->SetVertexShader(c.hDiffuseColorVS);
+  r->SetVertexShaderConstant(kZSPRITE_CONSTANTS, k, 5);
+  r->SetPixelShader(c.hVertexColorPS);
 }
 
 void GameApp::ReleaseShaderPasses() { s_ShaderPasses = ShaderPassCache(); }

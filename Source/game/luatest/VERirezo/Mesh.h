@@ -152,6 +152,9 @@ public:
   EMeshFrag* GetMeshFrag(int i) const { return m_aMeshFrags[i]; }
 
   const EVec4& GetMaterialColor() const { return m_vMaterialColor; }
+  // The render domain (a RENDERDOMAIN) into which its fragments are filed.
+  int GetRenderDomain() const { return m_iRenderSpace; }
+  void SetRenderDomain(int iDomain) { m_iRenderSpace = iDomain; }
   void SetMaterialColor(const EVec4& v) { m_vMaterialColor = v; }
   float GetAnimSpeedScale() const { return m_fAnimSpeedScale; }
   void SetAnimSpeedScale(float f) { m_fAnimSpeedScale = f; }

@@ -5,6 +5,7 @@
 #include "VERirezo/Mesh.h"
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/Model.h"
+#include "VERirezo/ModelFrag.h"
 
 namespace {
 
@@ -136,9 +137,9 @@ TEST(Mesh, InstantiateHandsOutTheOriginalThenCopies) {
   model->m_vScale = EVec3(2, 2, 2);
   original->SetModel(model);
   *original = *model;
-  EModelFrag* shared = reinterpret_cast<EModelFrag*>(0x1234);
+  EModelFrag* shared = EModelFragManager::ModelFragNew();
   EMeshFrag* frag = new EMeshFrag();
-  frag->m_pModelFrag = shared;
+  *frag = *shared;
   original->AddMeshFrag(frag);
   EMesh* child = new EMesh();
   child->SetPosition(EVec3(1, 0, 0));
@@ -176,6 +177,7 @@ TEST(Mesh, InstantiateHandsOutTheOriginalThenCopies) {
   original->DestroyInstance();
   EXPECT_EQ(0, original->GetRefCount());
   delete original;
+  EModelFragManager::ModelFragDelete(shared);
 }
 
 TEST(Mesh, AffectorPassAndFrameAnimation) {

@@ -34,7 +34,12 @@ protected:
     m_pLevel = m_pRoot->CreateChildDomain("Level", &ECollisionManager::sm_CM);
     m_pApp = new PCGameApp();
     gGameApp = m_pApp;
-    m_pApp->SetRenderCamera(&m_Camera);  // at the origin looking down +z
+    // At the origin looking down +z, 90 degrees across the 640 x 480 screen
+    // (the projection's angle is twice the vertical one).
+    m_Camera.SetRotation(EVec3(-1, 0, 0), EVec3(0, 1, 0), EVec3(0, 0, 1));
+    m_Camera.SetFieldOfView(4.0f * atanf(0.75f) * 57.29578f);
+    m_Camera.UpdateMatrices();
+    m_pApp->SetRenderCamera(&m_Camera);
     s_pParticleLines = &m_lines;
     g_ErrorManager.SetConsoleCallback(ParticleCaptureLine);
   }

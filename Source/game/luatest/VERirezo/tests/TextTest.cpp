@@ -201,7 +201,10 @@ TEST_F(TextTest, TextAtWorldPositions) {
   ASSERT_NE(nullptr, f);
   ECamera camera;
   camera.SetPosition(EVec3(0, 0, 0));
-  camera.SetRotation(EVec3(1, 0, 0), EVec3(0, 1, 0), EVec3(0, 0, 1));
+  camera.SetRotation(EVec3(-1, 0, 0), EVec3(0, 1, 0), EVec3(0, 0, 1));  // right-handed, looking down +z
+  camera.SetFieldOfView(4.0f * atanf(0.75f) * 57.29578f);  // 90 degrees across the 640 x 480 screen
+  camera.SetViewportNearZ(1e-4f);  // depth along the view, to the near plane's 1e-4
+  camera.UpdateMatrices();
   m_pApp->m_aCameraChannels[0].m_pCamera = &camera;
   const EVec4 colour(1, 1, 1, 1);
   const EVec2 offset(0, 0);
