@@ -239,7 +239,8 @@ void EParticleManager::SetRenderState(EParticleEmitterEntity* e) {
   const bool bWire = ParticleDraw::Wireframe();
   m_RenderState.m_eFillMode = bWire && h.pfnGetRenderMode() == 0 ? kFILL_WIREFRAME : kFILL_SOLID;
   m_RenderState.m_bAlphaTestEnable = true;
-  ERenderer* r = g_pCurrentRenderer;
+  // The state is applied only on a renderer with a device.
+  ERenderer* r = g_pCurrentRenderer && g_pCurrentRenderer->GetGLRenderer() ? g_pCurrentRenderer : nullptr;
   if (r) r->SetRenderState(&m_RenderState);
   if (e->GetFlag(kPARTICLEEMITTER_LIT)) {
     const EVec3 irr = h.pfnGetCombinedIrradiance(box) * 0.75f;
@@ -270,7 +271,7 @@ void EParticleManager::DrawEmitter(EParticleEmitterEntity* e, bool bInterleave) 
   ERenderProfileZone zone("Draw Particle Emitter", EVec4(1.0f, 1.0f, 0.0f, 1.0f));
   e->Render();
   const EParticleRenderHooks& h = g_ParticleRenderHooks;
-  ERenderer* r = g_pCurrentRenderer;
+  ERenderer* r = g_pCurrentRenderer && g_pCurrentRenderer->GetGLRenderer() ? g_pCurrentRenderer : nullptr;
   const HTEXTURE hImage = r ? r->GetRenderTargetImage() : 0;
   const HTEXTURE hDepth = r ? r->GetRenderTargetDepth() : 0;
   const bool bDistort =
