@@ -26,8 +26,12 @@ inline uint32_t PackOffset(int x, int y) {
 // Nearest integer, halves away from zero.
 inline int RoundAway(float f) { return f > 0.0f ? (int)(f + 0.5f) : (int)(f - 0.5f); }
 
-inline void PushVertex(uint32_t*& pdwPush, const EVec3& p, uint32_t color, float u, float v, uint32_t offset) {
-  EParticleVertex vert;
+// A quad's four vertices, pushed at once.
+struct Quad {
+  EParticleVertex v[4];
+};
+
+inline void SetVertex(EParticleVertex& vert, const EVec3& p, uint32_t color, float u, float v, uint32_t offset) {
   vert.x = p.x;
   vert.y = p.y;
   vert.z = p.z;
@@ -35,7 +39,6 @@ inline void PushVertex(uint32_t*& pdwPush, const EVec3& p, uint32_t color, float
   vert.u = u;
   vert.v = v;
   vert.offset = offset;
-  RendererPushData(pdwPush, vert);
 }
 
 // The whole-degree table index of a rotation angle.
@@ -47,13 +50,15 @@ inline int AngleIndex(float fDegrees) {
 // Camera-facing quad; uv null gives the plain corner coordinates.
 inline void PushFacing(uint32_t*& pdwPush, const PARTICLE& p, const EVec2* uv) {
   const int t = (int)(p.size * 0.5f);
+  const uint32_t offsets[4] = {PackOffset(-t, -t), PackOffset(t, -t), PackOffset(t, t), PackOffset(-t, t)};
+  Quad q;
   for (int k = 0; k < 4; ++k) {
-    const int ox = kCornerX[k] < 0.0f ? -t : t, oy = kCornerY[k] < 0.0f ? -t : t;
     if (uv)
-      PushVertex(pdwPush, p.pos, p.color, uv[k].x, 1.0f - uv[k].y, PackOffset(ox, oy));
+      SetVertex(q.v[k], p.pos, p.color, uv[k].x, 1.0f - uv[k].y, offsets[k]);
     else
-      PushVertex(pdwPush, p.pos, p.color, kCornerU[k], kCornerV[k], PackOffset(ox, oy));
+      SetVertex(q.v[k], p.pos, p.color, kCornerU[k], kCornerV[k], offsets[k]);
   }
+  RendererPushData(pdwPush, q);
 }
 
 // Camera-facing quad turned by the particle's y angle.
@@ -61,25 +66,29 @@ inline void PushRotated(uint32_t*& pdwPush, const PARTICLEFULL& p, const EVec2* 
   const float h = p.size * 0.5f;
   const int i = AngleIndex(p.rot.y);
   const float s = gSin[i], c = gCos[i];
+  Quad q;
   for (int k = 0; k < 4; ++k) {
     const float x0 = kCornerX[k] * h, y0 = kCornerY[k] * h;
     const uint32_t off = PackOffset(RoundAway(x0 * c + y0 * s), RoundAway(-x0 * s + y0 * c));
     if (uv)
-      PushVertex(pdwPush, p.pos, p.color, uv[k].x, 1.0f - uv[k].y, off);
+      SetVertex(q.v[k], p.pos, p.color, uv[k].x, 1.0f - uv[k].y, off);
     else
-      PushVertex(pdwPush, p.pos, p.color, kCornerU[k], kCornerV[k], off);
+      SetVertex(q.v[k], p.pos, p.color, kCornerU[k], kCornerV[k], off);
   }
+  RendererPushData(pdwPush, q);
 }
 
 // World-space quad with half-axes W (across) and L (along).
 inline void PushWorld(uint32_t*& pdwPush, const PARTICLE& p, const EVec3& W, const EVec3& L, const EVec2* uv) {
   const EVec3 corners[4] = {p.pos - W - L, p.pos + W - L, p.pos + W + L, p.pos - W + L};
+  Quad q;
   for (int k = 0; k < 4; ++k) {
     if (uv)
-      PushVertex(pdwPush, corners[k], p.color, uv[k].x, 1.0f - uv[k].y, 0);
+      SetVertex(q.v[k], corners[k], p.color, uv[k].x, 1.0f - uv[k].y, 0);
     else
-      PushVertex(pdwPush, corners[k], p.color, kCornerU[k], kCornerV[k], 0);
+      SetVertex(q.v[k], corners[k], p.color, kCornerU[k], kCornerV[k], 0);
   }
+  RendererPushData(pdwPush, q);
 }
 
 // The turn of (0, 1, 0) onto the direction of motion. A zero velocity
