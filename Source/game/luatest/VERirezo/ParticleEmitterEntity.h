@@ -109,6 +109,8 @@ extern float gCos[361];
 
 class EParticleEmitterEntity : public EEntity {
   DECLARE_ENTITY_CLASS(EParticleEmitterEntity)
+  friend class EParticleManager;  // reads the records and settings to draw them
+
 public:
   enum : uint8_t { kSTATE_SimulateNext = 0x1, kSTATE_Released = 0x2 };
   enum { kMAX_FRAME_AFFECTORS = 8 };
