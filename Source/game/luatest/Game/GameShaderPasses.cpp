@@ -721,21 +721,21 @@ void EShaderPasses::SetShaderAveragedBlit(const unsigned textures[4], const EVec
 void EShaderPasses::SetShaderAlphaCombineBlit(unsigned colourTexture, unsigned alphaTexture, EVec2, const EVec2& size,
                                               const EVec2& pos, const EVec2& screen, const EVec4& colour, bool inverse,
                                               const EVec2* alphaScale) {
-  SetShaderAlphaCombineSprite(colourTexture, alphaTexture, EVec2(0, 0), size, pos, screen, colour, inverse,
-                              alphaScale, nullptr);
-  // The blit borders the colour texture where the sprite wraps it.
-  ETextureStageState s[2];
-  s[0].m_hTexture = colourTexture;
-  s[0].m_eAddressMode = kTEXTUREADDRESS_BORDER;
-  s[1].m_hTexture = alphaTexture;
-  s[1].m_eAddressMode = kTEXTUREADDRESS_BORDER;
-  m_pRenderer->SetTextureStages(s, 2);
+  AlphaCombine(colourTexture, alphaTexture, size, pos, screen, colour, inverse, alphaScale, nullptr,
+               kTEXTUREADDRESS_BORDER);
 }
 
 void EShaderPasses::SetShaderAlphaCombineSprite(unsigned colourTexture, unsigned alphaTexture, EVec2,
                                                 const EVec2& size, const EVec2& pos, const EVec2& screen,
                                                 const EVec4& colour, bool inverse, const EVec2* alphaScale,
                                                 const EVec2* alphaOffset) {
+  AlphaCombine(colourTexture, alphaTexture, size, pos, screen, colour, inverse, alphaScale, alphaOffset,
+               kTEXTUREADDRESS_WRAP);
+}
+
+void EShaderPasses::AlphaCombine(unsigned colourTexture, unsigned alphaTexture, const EVec2& size, const EVec2& pos,
+                                 const EVec2& screen, const EVec4& colour, bool inverse, const EVec2* alphaScale,
+                                 const EVec2* alphaOffset, int colourAddress) {
   Linked(kVSGEOM_TRANSFORM, 0, 0, 9);
   m_Constants.SetMaterialVertexConstants(colour);
   Rectangle(size, pos, screen);
@@ -746,7 +746,7 @@ void EShaderPasses::SetShaderAlphaCombineSprite(unsigned colourTexture, unsigned
   Pixel(inverse ? kGPS_AlphaInverseCombineBlit : kGPS_AlphaCombineBlit);
   ETextureStageState s[2];
   s[0].m_hTexture = colourTexture;
-  s[0].m_eAddressMode = kTEXTUREADDRESS_WRAP;
+  s[0].m_eAddressMode = (TEXTUREADDRESSMODE)colourAddress;
   s[1].m_hTexture = alphaTexture;
   s[1].m_eAddressMode = kTEXTUREADDRESS_BORDER;
   m_pRenderer->SetTextureStages(s, 2);

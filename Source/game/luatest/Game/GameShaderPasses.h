@@ -201,6 +201,9 @@ private:
   void Aniso(ETextureStageState& s);
   void Rectangle(const EVec2& size, const EVec2& pos, const EVec2& screen);
   void AttenLightCommon(ELight* light);
+  void AlphaCombine(unsigned colourTexture, unsigned alphaTexture, const EVec2& size, const EVec2& pos,
+                    const EVec2& screen, const EVec4& colour, bool inverse, const EVec2* alphaScale,
+                    const EVec2* alphaOffset, int colourAddress);
   void SetShaderDiffuseLightPixelTail(ELight* light, float intensity, unsigned bump, bool spot);
 
   ERenderer* m_pRenderer;

@@ -557,4 +557,120 @@ TEST_F(ShaderPasses, UnitBoxFacesRunOutwardInAxisOrder) {
   r->UnlockVertexBuffer(res->m_hUnitWorldBoxVB);
 }
 
+// ---------------------------------------------------------------------------
+// Pictures drawn through the passes on the unit screen triangle, read back
+// from the 64x64 window (origin at its bottom left).
+
+class ShaderPassPictures : public ShaderPasses {
+protected:
+  typedef void (*ReadPixelsFn)(int, int, int, int, unsigned, unsigned, void*);
+  typedef void (*FinishFn)();
+
+  void SetUp() override {
+    ShaderPasses::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    m_pfnReadPixels = (ReadPixelsFn)SDL_GL_GetProcAddress("glReadPixels");
+    m_pfnFinish = (FinishFn)SDL_GL_GetProcAddress("glFinish");
+    ASSERT_TRUE(m_pfnReadPixels && m_pfnFinish);
+  }
+  void TearDown() override {
+    if (r) r->SetTextureStages(nullptr, 0);
+    for (HTEXTURE t : m_aTextures) r->DeleteTexture(t, true);
+    ShaderPasses::TearDown();
+  }
+  void Begin(BLENDMODE blend) {
+    r->BeginRender();
+    r->ClearRenderTarget(EVec4(0, 0, 0, 0), true, true, false, 1.0f);
+    ERenderState state;
+    state.m_eBlendMode = blend;
+    state.m_eCullMode = kCULL_NONE;
+    state.m_bAlphaTestEnable = false;
+    state.m_bZEnable = false;
+    state.m_bZWriteEnable = false;
+    r->SetRenderState(&state);
+  }
+  void End() {
+    m_pfnFinish();
+    r->EndRender();
+  }
+  EVec3 Rgb(int x, int y) {
+    unsigned char px[4] = {};
+    m_pfnReadPixels(x, y, 1, 1, 0x1908 /* RGBA */, 0x1401 /* UNSIGNED_BYTE */, px);
+    return EVec3(px[0], px[1], px[2]);
+  }
+  void ExpectRgb(int x, int y, float red, float green, float blue, float tol) {
+    const EVec3 c = Rgb(x, y);
+    EXPECT_NEAR(red, c.x, tol) << "red at " << x << "," << y;
+    EXPECT_NEAR(green, c.y, tol) << "green at " << x << "," << y;
+    EXPECT_NEAR(blue, c.z, tol) << "blue at " << x << "," << y;
+  }
+  HTEXTURE SolidTexture(uint32_t argb) {
+    HTEXTURE tex = r->CreateBitmapTexture(kTEXTUREFORMAT_8888, 1, 1, 1, 0);
+    EXPECT_NE(0u, (unsigned)tex);
+    uint32_t* t = static_cast<uint32_t*>(r->LockTexture(tex, 0, nullptr, false, (CUBEMAPFACE)-1, true));
+    if (t) *t = argb;
+    r->UnlockTexture(tex, 0, false, (CUBEMAPFACE)-1);
+    m_aTextures.push_back(tex);
+    return tex;
+  }
+
+  // The unit square as a strip: the unit screen triangle reaches past it
+  // and serves whole-target blits only.
+  void DrawUnitSquare() {
+    struct V {
+      float x, y, z;
+      uint32_t colour;
+      float u, v;
+    } square[4] = {{0, 0, 0, 0xFFFFFFFFu, 0, 0}, {1, 0, 0, 0xFFFFFFFFu, 1, 0}, {0, 1, 0, 0xFFFFFFFFu, 0, 1},
+                   {1, 1, 0, 0xFFFFFFFFu, 1, 1}};
+    uint32_t vb = r->CreateVertexBuffer(kVBFORMAT_POSITION_COLOR_TEXCOORD0, 4, 0, "Square");
+    ASSERT_NE(0u, vb);
+    void* q = r->LockVertexBuffer(vb, 0, 0, 0);
+    ASSERT_NE(nullptr, q);
+    memcpy(q, square, sizeof(square));
+    r->UnlockVertexBuffer(vb);
+    r->DrawUnindexedVertexBuffers(kVBDRAWMODE_TRIANGLESTRIP, 1, &vb, 4, 0);
+    r->DeleteVertexBuffer(vb);
+  }
+
+  ReadPixelsFn m_pfnReadPixels = nullptr;
+  FinishFn m_pfnFinish = nullptr;
+  std::vector<HTEXTURE> m_aTextures;
+};
+
+TEST_F(ShaderPassPictures, ColourBlitFillsOnlyItsRectangle) {
+  Begin(kBLENDMODE_DECAL);
+  p->SetShaderColorBlit(EVec2(32, 16), EVec2(16, 8), EVec2(64, 64), EVec4(0.25f, 0.5f, 0.75f, 1));
+  DrawUnitSquare();
+  End();
+  // Pixels 16-48 across, 8-24 down from the top: 40-56 up from the bottom.
+  for (const auto& at : {std::make_pair(17, 41), std::make_pair(32, 48), std::make_pair(47, 55)})
+    ExpectRgb(at.first, at.second, 64, 128, 191, 1);
+  for (const auto& at : {std::make_pair(15, 48), std::make_pair(49, 48), std::make_pair(32, 38), std::make_pair(32, 58)})
+    ExpectRgb(at.first, at.second, 0, 0, 0, 0);
+}
+
+TEST_F(ShaderPassPictures, ConstantAlphaBlitHalvesWhiteOverBlack) {
+  Begin(kBLENDMODE_ALPHA_BLEND);
+  p->SetShaderTextureBlit(res->m_hWhiteTexture, EVec2(0, 0), EVec2(64, 64), EVec2(0, 0), EVec2(64, 64),
+                          EVec4(1, 1, 1, 1), 0.5f, false, false);
+  RenderUnitScreenTri(r, *res);
+  End();
+  const EVec3 c = Rgb(32, 32);
+  for (float v : {c.x, c.y, c.z}) {
+    EXPECT_GE(v, 127);
+    EXPECT_LE(v, 128);
+  }
+}
+
+TEST_F(ShaderPassPictures, ChannelSwapFilterRotatesTheColours) {
+  const HTEXTURE tex = SolidTexture(0xFF3366CCu);  // (0.2, 0.4, 0.8)
+  Begin(kBLENDMODE_DECAL);
+  p->SetShaderFilterBlit(tex, EVec2(1, 1), EVec2(64, 64), EVec2(0, 0), EVec2(64, 64), kFILTERTYPE_CHANNEL_SWAP,
+                         EVec4(1, 1, 1, 1));
+  RenderUnitScreenTri(r, *res);
+  End();
+  ExpectRgb(32, 32, 102, 204, 51, 2);
+}
+
 }  // namespace
