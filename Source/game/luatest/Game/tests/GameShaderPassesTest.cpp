@@ -673,4 +673,30 @@ TEST_F(ShaderPassPictures, ChannelSwapFilterRotatesTheColours) {
   ExpectRgb(32, 32, 102, 204, 51, 2);
 }
 
+// The unit world quad facing a point light 2 above its centre: every corner
+// gets colour x N.L / (k + l d + q d^2), the same at all four, so the whole
+// quad shows it.
+TEST_F(ShaderPassPictures, VertexPointLightLightsTheQuad) {
+  m_State.m_mCameraProjection = EMat4();
+  ELight light;
+  light.m_vPosition = EVec3(0, 0, 2);
+  light.m_vColor = EVec3(0.5f, 0.25f, 0.5f);
+  light.m_fConstantAtten = 0.5f;
+  light.m_fLinearAtten = 0.1f;
+  light.m_fQuadraticAtten = 0.01f;
+  ELightBlock block;
+  block.m_apLights[0] = &light;
+  block.m_afVisibility[0] = 1;
+  block.m_iLightCount = 1;
+  Begin(kBLENDMODE_DECAL);
+  p->SetShaderVertexLight(&block, 0);
+  ASSERT_NE(0u, r->m_hVertexShader);
+  RenderUnitWorldQuad(r, *res);
+  End();
+  const float d = std::sqrt(6.0f), nl = 2 / d;
+  const float k = nl / (0.5f + 0.1f * d + 0.01f * d * d) * 255;
+  for (const auto& at : {std::make_pair(32, 32), std::make_pair(4, 60), std::make_pair(60, 4)})
+    ExpectRgb(at.first, at.second, 0.5f * k, 0.25f * k, 0.5f * k, 3);
+}
+
 }  // namespace
