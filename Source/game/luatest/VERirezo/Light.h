@@ -25,12 +25,14 @@ public:
         m_fLinearAtten(0),
         m_fQuadraticAtten(0),
         m_fConeAngle(45),
-        m_fPenumbraAngle(0) {}
+        m_fPenumbraAngle(0),
+        m_fRange(0) {}
 
   int GetType() const { return m_eType; }
   // World position as seen from the point and for the entity.
   EVec3 GetInclusivePosition(const EVec3*, EMeshEntity*) const { return m_vPosition; }
   const EVec3& GetInclusiveDirection() const { return m_vDirection; }
+  float GetRange() const { return m_fRange; }
   // The colour the light contributes.
   EVec3 GetCompoundColor(EMeshEntity*) const { return m_vColor * m_fIntensity; }
 
@@ -42,6 +44,7 @@ public:
   float m_fConstantAtten, m_fLinearAtten, m_fQuadraticAtten;
   float m_fConeAngle;      // degrees
   float m_fPenumbraAngle;  // degrees; the inner cone is the cone angle less this
+  float m_fRange;          // 0: unbounded
 };
 
 class ELightBlock {
