@@ -1,5 +1,6 @@
 // The application's render set-up and render passes.
 #include "Game/GameRender.h"
+#include "Game/GameRenderResources.h"
 
 #include <climits>
 #include <cmath>
@@ -101,34 +102,10 @@ bool GameApp::InitRender(void* data) {
   return true;
 }
 
-// 1 x 1 magenta.
-unsigned GameApp::createErrorTexture() {
-  HTEXTURE hTexture = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_8888, 1, 1, 1, 0);
-  if (!hTexture) return 0;
-  uint32_t magenta = ColorVectorToRGBA(EVec4(1.0f, 0.0f, 1.0f, 1.0f));
-  memcpy(m_pRenderer->LockTexture(hTexture, 0, nullptr, false, (CUBEMAPFACE)-1, true), &magenta, 4);
-  m_pRenderer->UnlockTexture(hTexture, 0, false, (CUBEMAPFACE)-1);
-  return hTexture;
-}
-
-// A Gaussian spot, 256 x 256 luminance with its full mip chain.
-unsigned GameApp::createExponentTexture() {
-  HTEXTURE hTexture = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_L8, 256, 256, 0, 0);
-  if (!hTexture) return 0;
-  uint8_t* p = static_cast<uint8_t*>(m_pRenderer->LockTexture(hTexture, 0, nullptr, false, (CUBEMAPFACE)-1, true));
-  for (int row = 0; row < 256; ++row) {
-    float a = ((2.0f * row + 1.0f) / 256.0f - 1.0f) * 2.0f;
-    for (int column = 0; column < 256; ++column) {
-      float c = ((2.0f * column + 1.0f) / 256.0f - 1.0f) * 2.0f;
-      float intensity = expf(-a * a) * expf(-c * c);
-      EASSERT(intensity >= 0.0f && intensity <= 1.0f);
-      p[row * 256 + column] = (uint8_t)(intensity * 255.0f);
-    }
-  }
-  m_pRenderer->UnlockTexture(hTexture, 0, false, (CUBEMAPFACE)-1);
-  m_pRenderer->FilterTexture(hTexture, true);
-  return hTexture;
-}
+// The procedural textures and unit buffers are made by the render-resource
+// makers the shader passes share.
+unsigned GameApp::createErrorTexture() { return CreateErrorTexture(m_pRenderer); }
+unsigned GameApp::createExponentTexture() { return CreateExponentTexture(m_pRenderer); }
 
 unsigned GameApp::GetIdealRendererFlags() {
   unsigned flags = 0;
@@ -213,130 +190,14 @@ uint32_t NormalVectorToRGBA(const EVec3& v) {
   return 0xFF000000u | channel(v.x) << 16 | channel(v.y) << 8 | channel(v.z);
 }
 
-// ---------------------------------------------------------------------------
-// Procedural textures.
-
-namespace {
-
-// A 1 x 1 texture of one texel; 0 when it cannot be made.
-HTEXTURE RenderSetupOneTexel(ERenderer* r, TEXTUREFORMAT format, uint32_t texel) {
-  HTEXTURE h = r->CreateBitmapTexture(format, 1, 1, 1, 0);
-  if (!h) return 0;
-  void* p = r->LockTexture(h, 0, nullptr, false, (CUBEMAPFACE)-1, true);
-  memcpy(p, &texel, TextureFormatBytesPerPixel(format));
-  r->UnlockTexture(h, 0, false, (CUBEMAPFACE)-1);
-  return h;
-}
-
-}  // namespace
-
-unsigned GameApp::createLuminTexture(float fValue) {
-  return RenderSetupOneTexel(m_pRenderer, kTEXTUREFORMAT_L8, (uint32_t)(uint8_t)(fValue * 255.0f));
-}
-
-unsigned GameApp::createZeroAlphaTexture() { return RenderSetupOneTexel(m_pRenderer, kTEXTUREFORMAT_A8, 0); }
-
-unsigned GameApp::createNullBumpmapTexture() {
-  return RenderSetupOneTexel(m_pRenderer, kTEXTUREFORMAT_8888, 0xFF7F7FFFu);
-}
-
-// A 64 x 64 checkerboard of 32-texel squares, black at the top left.
-unsigned GameApp::createDebugTexture() {
-  HTEXTURE h = m_pRenderer->CreateBitmapTexture(kTEXTUREFORMAT_L8, 64, 64, 0, 0);
-  if (!h) return 0;
-  uint8_t* p = static_cast<uint8_t*>(m_pRenderer->LockTexture(h, 0, nullptr, false, (CUBEMAPFACE)-1, true));
-  for (int row = 0; row < 64; ++row)
-    for (int column = 0; column < 64; ++column) p[row * 64 + column] = ((row / 32) ^ (column / 32)) & 1 ? 255 : 0;
-  m_pRenderer->UnlockTexture(h, 0, false, (CUBEMAPFACE)-1);
-  m_pRenderer->FilterTexture(h, true);
-  return h;
-}
-
-// Each texel of each face holds the direction through it, packed.
-unsigned GameApp::createNormalizationCubemap(unsigned dwEdge) {
-  HTEXTURE h = m_pRenderer->CreateCubemapTexture(kTEXTUREFORMAT_0888, dwEdge, 1, 0);
-  if (!h) return 0;
-  const float last = (float)(dwEdge > 1 ? dwEdge - 1 : 1);
-  for (int face = 0; face < 6; ++face) {
-    uint32_t* p = static_cast<uint32_t*>(m_pRenderer->LockTexture(h, 0, nullptr, false, (CUBEMAPFACE)face, true));
-    for (unsigned j = 0; j < dwEdge; ++j)
-      for (unsigned k = 0; k < dwEdge; ++k)
-        p[j * dwEdge + k] = NormalVectorToRGBA(GetCubemapNormal((CUBEMAPFACE)face, (float)k / last, (float)j / last));
-    m_pRenderer->UnlockTexture(h, 0, false, (CUBEMAPFACE)face);
-  }
-  return h;
-}
-
-// ---------------------------------------------------------------------------
-// Unit geometry.
-
-namespace {
-
-struct RenderSetupScreenVertex {
-  float x, y, z;
-  uint32_t colour;
-  float u, v;
-};
-static_assert(sizeof(RenderSetupScreenVertex) == 24, "one vertex of format 5");
-
-struct RenderSetupWorldVertex {
-  EVec3 position;
-  EVec3 normal;
-};
-static_assert(sizeof(RenderSetupWorldVertex) == 24, "one vertex of format 3");
-
-const float kUnitFacePairs[6][2] = {{-1, -1}, {1, -1}, {-1, 1}, {-1, 1}, {1, -1}, {1, 1}};
-
-uint32_t RenderSetupFillVB(ERenderer* r, VBFORMAT format, unsigned count, const char* name, const void* data) {
-  uint32_t h = r->CreateVertexBuffer(format, count, 0, name);
-  if (!h) return 0;
-  if (void* p = r->LockVertexBuffer(h, count, 0, 0)) {
-    memcpy(p, data, (size_t)count * 24);
-    r->UnlockVertexBuffer(h);
-  }
-  return h;
-}
-
-}  // namespace
-
-unsigned GameApp::createUnitScreenTriVB() {
-  const RenderSetupScreenVertex v[3] = {{0, -1, 0, 0xFFFFFFFFu, 0, -1},
-                                        {2, 1, 0, 0xFFFFFFFFu, 2, 1},
-                                        {0, 1, 0, 0xFFFFFFFFu, 0, 1}};
-  return RenderSetupFillVB(m_pRenderer, kVBFORMAT_POSITION_COLOR_TEXCOORD0, 3, "Unit Screen Tri", v);
-}
-
-unsigned GameApp::createUnitWorldQuadVB() {
-  RenderSetupWorldVertex v[6];
-  for (int k = 0; k < 6; ++k) {
-    v[k].position = EVec3(kUnitFacePairs[k][0], kUnitFacePairs[k][1], 0.0f);
-    v[k].normal = EVec3(0.0f, 0.0f, 1.0f);
-  }
-  return RenderSetupFillVB(m_pRenderer, kVBFORMAT_POSITION_NORMAL, 6, "Unit World Quad", v);
-}
-
-unsigned GameApp::createUnitWorldBoxVB() {
-  RenderSetupWorldVertex v[36];
-  int n = 0;
-  for (int axis = 0; axis < 3; ++axis) {
-    for (int side = -1; side <= 1; side += 2) {
-      for (int k = 0; k < 6; ++k) {
-        float b = kUnitFacePairs[k][0];
-        const float c = kUnitFacePairs[k][1];
-        if (axis == 1) b = -b;
-        if (side > 0) b = -b;
-        const float s = (float)side;
-        EVec3 p = axis == 0 ? EVec3(s, b, c) : axis == 1 ? EVec3(b, s, c) : EVec3(b, c, s);
-        EVec3 normal(0.0f, 0.0f, 0.0f);
-        normal[axis] = s;
-        v[n].position = p;
-        v[n].normal = normal;
-        ++n;
-      }
-    }
-  }
-  return RenderSetupFillVB(m_pRenderer, kVBFORMAT_POSITION_NORMAL, 36, "Unit World Box", v);
-}
+unsigned GameApp::createLuminTexture(float fValue) { return CreateLuminTexture(m_pRenderer, fValue); }
+unsigned GameApp::createZeroAlphaTexture() { return CreateZeroAlphaTexture(m_pRenderer); }
+unsigned GameApp::createNullBumpmapTexture() { return CreateNullBumpmapTexture(m_pRenderer); }
+unsigned GameApp::createDebugTexture() { return CreateDebugTexture(m_pRenderer); }
+unsigned GameApp::createNormalizationCubemap(unsigned dwEdge) { return CreateNormalizationCubemap(m_pRenderer, dwEdge); }
+unsigned GameApp::createUnitScreenTriVB() { return CreateUnitScreenTriVB(m_pRenderer); }
+unsigned GameApp::createUnitWorldQuadVB() { return CreateUnitWorldQuadVB(m_pRenderer); }
+unsigned GameApp::createUnitWorldBoxVB() { return CreateUnitWorldBoxVB(m_pRenderer); }
 
 void GameApp::RenderUnitScreenTri() {
   m_pRenderer->DrawUnindexedVertexBuffer(m_hUnitScreenTriVB, kVBDRAWMODE_TRIANGLESTRIP, 3, 0);
