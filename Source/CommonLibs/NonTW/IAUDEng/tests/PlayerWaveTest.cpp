@@ -21,11 +21,7 @@ TEST(PlayerWave, ASampleAsContentIsHeardForItsLengthAndThePlayerStops) {
   AudioDrvTest::RunWithOpenAL("wave", "", [](const AudioDrvTest::SRun& run) {
     const int kRate = 48000;
     std::vector<short> tone = AudioDrvTest::MakeTone(440.0, 0.5, 1.0, kRate);
-    std::vector<uint8_t> pcm(tone.size() * 2);
-    for (size_t i = 0; i < tone.size(); ++i) {
-      pcm[2 * i] = (uint8_t)tone[i];
-      pcm[2 * i + 1] = (uint8_t)((uint16_t)tone[i] >> 8);
-    }
+    std::vector<uint8_t> pcm = iaudtest::PcmBytes(tone);
     iaudtest::TempDir dir;
     iaudtest::WriteFileBytes(dir / "tone.bin", pcm);
     std::string path = iaudtest::MakeRiff(dir, "tone", "RIFF isbf\n LIST samp\n  chunk indx u32 0\n"

@@ -130,4 +130,14 @@ inline void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& 
   fclose(f);
 }
 
+// 16-bit samples as the little-endian bytes of a sample's "data" chunk.
+inline std::vector<uint8_t> PcmBytes(const std::vector<short>& samples) {
+  std::vector<uint8_t> bytes(samples.size() * 2);
+  for (size_t i = 0; i < samples.size(); ++i) {
+    bytes[2 * i] = (uint8_t)samples[i];
+    bytes[2 * i + 1] = (uint8_t)((uint16_t)samples[i] >> 8);
+  }
+  return bytes;
+}
+
 }  // namespace iaudtest
