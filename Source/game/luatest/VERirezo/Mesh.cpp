@@ -9,6 +9,7 @@
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/Model.h"
+#include "VERirezo/NavMesh.h"
 #include "VERirezo/AnimManager.h"
 #include "VERirezo/Joint.h"
 #include "VERirezo/SkelAnim.h"
@@ -56,6 +57,9 @@ EMesh::~EMesh() {
   m_aChildren.Empty();
   for (int i = 0; i < m_aSkeletons.Num(); ++i) delete m_aSkeletons[i];
   m_aSkeletons.Empty();
+  // A copy's navigation mesh is its own copy, deleted here as an original's is.
+  delete m_pNavMesh;
+  m_pNavMesh = nullptr;
   if ((IsOriginal() || IsEntityMesh()) && m_pModel != GetEmptyModel()) delete m_pModel;
   m_pModel = nullptr;
   --sm_iTotalMeshCount;
@@ -116,7 +120,15 @@ EMesh& EMesh::operator=(EMesh& source) {
     pChild->m_pParent = this;
     m_aChildren.AddData(pChild);
   }
+  if (source.m_pNavMesh) SetNavMesh(new ENavMesh(*source.m_pNavMesh));
   return *this;
+}
+
+void EMesh::SetNavMesh(ENavMesh* pNavMesh) {
+  if (pNavMesh == m_pNavMesh) return;
+  delete m_pNavMesh;
+  m_pNavMesh = pNavMesh;
+  if (m_pNavMesh) m_pNavMesh->SetMesh(this);
 }
 
 EInstancable* EMesh::Instantiate() {

@@ -163,6 +163,10 @@ public:
 
   // The collision geometry of the mesh's model (owned by the model), or null.
   ECollisionTree* GetCollisionTree() const;
+  // The navigation mesh the scene reader attached; the mesh owns it, and a
+  // copy owns a copy of its own.
+  ENavMesh* GetNavMesh() const { return m_pNavMesh; }
+  void SetNavMesh(ENavMesh* pNavMesh);
   // Nearest hit of the query nearer than its current end, recorded in it.
   bool CheckForCollision(ECollide& hit, uint32_t nGroupMask = 1);
   // The hit as a record on the memory stack (or in pResult), or null.

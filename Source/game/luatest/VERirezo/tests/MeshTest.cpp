@@ -3,6 +3,7 @@
 #include "Game/Camera.h"
 #include "Game/PCGameApp.h"
 #include "VERirezo/Mesh.h"
+#include "VERirezo/NavMesh.h"
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/Model.h"
 #include "VERirezo/ModelFrag.h"
@@ -146,6 +147,8 @@ TEST(Mesh, InstantiateHandsOutTheOriginalThenCopies) {
   original->AddChild(child);
   EAnimAffector* affector = new EAnimAffector();
   original->AddAffector(affector);
+  ENavMesh* nav = new ENavMesh();
+  original->SetNavMesh(nav);
 
   EXPECT_EQ(original, original->Instantiate());
   MeshExpectPoint(original->GetPosition(), 0, 0, 0);
@@ -169,6 +172,10 @@ TEST(Mesh, InstantiateHandsOutTheOriginalThenCopies) {
   EXPECT_EQ(copy, copy->GetChild(0)->GetParent());
   EXPECT_EQ(copy->GetChild(0), copy->FindMesh(""));
   MeshExpectPoint(copy->GetScale(), 1, 1, 1);
+  ASSERT_NE(nullptr, copy->GetNavMesh());
+  EXPECT_NE(nav, copy->GetNavMesh()) << "a copy gets a navigation mesh of its own (deleted with it)";
+  EXPECT_EQ(nav, original->GetNavMesh());
+  EXPECT_EQ(copy, copy->GetNavMesh()->GetMesh());
 
   copy->DestroyInstance();
   EXPECT_EQ(1, original->GetRefCount());
