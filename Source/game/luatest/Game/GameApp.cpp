@@ -351,7 +351,7 @@ bool GameApp::InitFrame() {
 void GameApp::PreprocessRenderManagers() {
   if (m_pSpriteManager) m_pSpriteManager->PreprocessAll();
   if (m_pText3DManager) m_pText3DManager->PreprocessAll();
-  if (m_pParticleManager && m_DebugHooks.ShowParticles && m_DebugHooks.m_bScene) m_pParticleManager->PreprocessAll();
+  if (m_pParticleManager && m_DebugHooks.m_bScene) m_pParticleManager->PreprocessAll();
 }
 
 bool GameApp::InGameMenuInitFrame() {

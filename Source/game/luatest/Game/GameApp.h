@@ -489,6 +489,9 @@ public:
   // shut down and deleted when rendering is released.
   EParticleManager* GetParticleManager() const { return m_pParticleManager; }
   EParticleManager* m_pParticleManager = nullptr;
+  // Points particle drawing at the application's passes, transforms, screen
+  // targets and camera (the application in gGameApp).
+  static void ConnectParticleRenderHooks();
   int m_iLevelLoadedState;
   char m_szFullCurrentLevelName[300];
   // Game texture ids of the procedural textures "Exponent" and

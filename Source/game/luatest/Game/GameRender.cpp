@@ -153,13 +153,17 @@ bool GameApp::InitRender(void* data) {
   // application.
   m_pParticleManager = new EParticleManager();
   m_pParticleManager->Init();
+  ConnectParticleRenderHooks();
+  return true;
+}
+
+void GameApp::ConnectParticleRenderHooks() {
   g_ParticleRenderHooks.pfnSetShaderParticleBillboard = GameRenderParticleHooks::SetShaderParticleBillboard;
   g_ParticleRenderHooks.pfnSetModelToWorld = GameRenderParticleHooks::SetModelToWorld;
   g_ParticleRenderHooks.pfnSetWorldToModel = GameRenderParticleHooks::SetWorldToModel;
   g_ParticleRenderHooks.pfnGetScreenImageTexture = GameRenderParticleHooks::GetScreenImageTexture;
   g_ParticleRenderHooks.pfnGetScreenDepthTexture = GameRenderParticleHooks::GetScreenDepthTexture;
   g_ParticleRenderHooks.pfnCalculateScreenRect = GameRenderParticleHooks::CalculateScreenRect;
-  return true;
 }
 
 void GameApp::SyncShaderDrawState() {
