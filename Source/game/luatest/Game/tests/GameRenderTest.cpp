@@ -42,8 +42,11 @@ TEST(NormalVectorToRGBADeathTest, ComponentsOutsideTheUnitRangeAreFatal) {
 #include "TWMath/Matrix.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/tests/FileTestSupport.h"
+#include "VERirezo/CollisionManager.h"
 #include "VERirezo/DebugLine.h"
+#include "VERirezo/Domain.h"
 #include "VERirezo/MeshFrag.h"
+#include "VERirezo/ParticleEmitterEntity.h"
 #include "VERirezo/ParticleManager.h"
 #include "VERirezo/ParticleRenderHooks.h"
 #include "VERirezo/TextureManager.h"
@@ -240,6 +243,43 @@ TEST_F(RenderSetup, ShaderPassesAndParticleManagerFollowTheRenderSetUp) {
     EXPECT_EQ(nullptr, EParticleManager::GetActive());
     EXPECT_EQ(0u, g_ParticleRenderHooks.pfnGetScreenImageTexture());
   }
+}
+
+// The frame empties the application's particle manager, then orders what
+// the frame queued; the render frame starts the particle render state.
+TEST_F(RenderSetup, TheFrameResetsAndOrdersTheQueuedEmitters) {
+  ASSERT_TRUE(Start());
+  EParticleManager* particles = m_pApp->GetParticleManager();
+  ASSERT_NE(nullptr, particles);
+  EDomain root(nullptr, nullptr);
+  EDomain* level = root.CreateChildDomain("Level", &ECollisionManager::sm_CM);
+  EParticleEmitterEntity* e = EParticleEmitterEntity::Create(level, "emitter");
+  e->InitPosition(EVec3(0, 0, 100));
+  e->SetMaxParticles(4);
+  e->SetActive(true);
+  e->SetParticleSpeed(0, 0);
+  e->SetInitialParticles(2);
+  e->Update(0.01f);
+  ASSERT_EQ(2, e->GetNumActiveParticles());
+
+  EParticleManager::AddEmitter(e);
+  m_pApp->PreprocessRenderManagers();
+  EXPECT_EQ(1, particles->GetNumActiveEmitters());
+  EXPECT_EQ(2, particles->GetFrameParticleCount());
+  // A frame without the scene leaves the queue unordered.
+  m_pApp->ResetFrame();
+  EXPECT_EQ(0, particles->GetFrameParticleCount());
+  EParticleManager::AddEmitter(e);
+  m_pApp->m_DebugHooks.m_bScene = false;
+  m_pApp->PreprocessRenderManagers();
+  EXPECT_EQ(0, particles->GetNumActiveEmitters());
+  m_pApp->m_DebugHooks.m_bScene = true;
+  m_pApp->ResetFrame();
+  m_pApp->PreprocessRenderManagers();
+  EXPECT_EQ(0, particles->GetNumActiveEmitters());
+
+  e->InternalDelayedDelete();
+  delete e;
 }
 
 TEST(RenderSetupDeathTest, ASecondInitRenderIsFatal) {
