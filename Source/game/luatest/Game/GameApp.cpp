@@ -8,6 +8,7 @@
 #include "DebugServer/DebugManager.h"
 #include "Game/Camera.h"
 #include "Game/DialogueManager.h"
+#include "Game/GameShaderPasses.h"
 #include "Game/RecordPlayback.h"
 #include "Game/SaveLoadGame.h"
 #include "Game/ScreenOverlays.h"
@@ -31,6 +32,7 @@
 #include "VERirezo/EntityManager.h"
 #include "VERirezo/FreezeManager.h"
 #include "VERirezo/MeshFrag.h"
+#include "VERirezo/ParticleManager.h"
 #include "VERirezo/Physics.h"
 #include "VERirezo/Scene.h"
 #include "VERirezo/Sprite.h"
@@ -349,6 +351,7 @@ bool GameApp::InitFrame() {
 void GameApp::PreprocessRenderManagers() {
   if (m_pSpriteManager) m_pSpriteManager->PreprocessAll();
   if (m_pText3DManager) m_pText3DManager->PreprocessAll();
+  if (m_pParticleManager && m_DebugHooks.m_bScene) m_pParticleManager->PreprocessAll();
 }
 
 bool GameApp::InGameMenuInitFrame() {
@@ -412,8 +415,10 @@ bool GameApp::RenderFrame() {
   m_pRenderCamera = m_aCameras[0];
   if (m_pRenderer) {
     if (m_pGameShaders) m_pGameShaders->ServiceRefresh();
+    if (m_pShaderPasses) m_pShaderPasses->m_dSimElapsedTime = m_dSimElapsedTime;
     m_pRenderer->RestoreRenderTarget();
     m_pRenderer->BeginRender();
+    if (m_pParticleManager) m_pParticleManager->StartRender();
     // Without a level the target is cleared to black unless oxm_build is on.
     if (!m_bLevelLoaded && !m_Prefs.m_bOxmBuild) {
       m_pRenderer->ClearRenderTarget(EVec4(0.0f, 0.0f, 0.0f, 0.0f), true, true, true, 1.0f);
@@ -574,6 +579,7 @@ void GameApp::ResetFrame() {
   if (m_pDebugLineManager) m_pDebugLineManager->ResetFrame();
   if (m_pDebugTriManager) m_pDebugTriManager->ResetFrame();
   if (m_pMeshFragManager) m_pMeshFragManager->ResetFrame();
+  if (m_pParticleManager) m_pParticleManager->ResetFrame();
 }
 
 void GameApp::ResetRenderStatistics() {}

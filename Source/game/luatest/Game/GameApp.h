@@ -52,6 +52,11 @@ class EFont;
 class ESpriteManager;
 class EText3DManager;
 class EGameShaders;
+class EShaderPasses;
+class EParticleManager;
+struct EShaderDrawState;
+struct ESceneShading;
+struct ERenderResources;
 class EJoint;
 class EMeshEntity;
 class EMeshFragManager;
@@ -469,6 +474,24 @@ public:
   bool InitShaders();
   EGameShaders* GetGameShaders() const { return m_pGameShaders; }
   EGameShaders* m_pGameShaders;
+  // The drawing passes over the shader library, made by InitRender and
+  // deleted before the library; the draw state and scene values they read,
+  // and the procedural textures and unit buffers they bind.
+  EShaderPasses* GetShaderPasses() const { return m_pShaderPasses; }
+  EShaderPasses* m_pShaderPasses = nullptr;
+  EShaderDrawState* m_pShaderDrawState = nullptr;
+  ESceneShading* m_pSceneShading = nullptr;
+  ERenderResources* m_pPassResources = nullptr;
+  // Copies the model transforms and the render camera into the passes'
+  // draw state.
+  void SyncShaderDrawState();
+  // The frame's particle emitters: made and initialised by InitRender,
+  // shut down and deleted when rendering is released.
+  EParticleManager* GetParticleManager() const { return m_pParticleManager; }
+  EParticleManager* m_pParticleManager = nullptr;
+  // Points particle drawing at the application's passes, transforms, screen
+  // targets and camera (the application in gGameApp).
+  static void ConnectParticleRenderHooks();
   int m_iLevelLoadedState;
   char m_szFullCurrentLevelName[300];
   // Game texture ids of the procedural textures "Exponent" and

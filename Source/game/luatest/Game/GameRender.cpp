@@ -9,16 +9,42 @@
 
 #include "Game/GameApp.h"
 #include "Game/Camera.h"
+#include "Game/GameRenderResources.h"
+#include "Game/GameShaderPasses.h"
 #include "Game/GameShaders.h"
+#include "Game/ShaderConstants.h"
 #include "TWGraphics/Color.h"
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/DebugLine.h"
 #include "VERirezo/Font.h"
 #include "VERirezo/MeshFrag.h"
+#include "VERirezo/ParticleManager.h"
+#include "VERirezo/ParticleRenderHooks.h"
 #include "VERirezo/Sprite.h"
 #include "VERirezo/Text3D.h"
 #include "VERirezo/TextureManager.h"
+
+// What particle drawing reaches of the application while it renders.
+namespace GameRenderParticleHooks {
+void SetShaderParticleBillboard(float fScaleX, float fScaleY, const EVec4& vColor) {
+  if (!gGameApp || !gGameApp->m_pShaderPasses) return;
+  gGameApp->SyncShaderDrawState();
+  gGameApp->m_pShaderPasses->SetShaderParticleBillboard(fScaleX, fScaleY, vColor);
+}
+void SetModelToWorld(const EMat4& m) {
+  if (gGameApp) gGameApp->SetModelToWorld(m);
+}
+void SetWorldToModel(const EMat4& m) {
+  if (gGameApp) gGameApp->SetWorldToModel(m);
+}
+HTEXTURE GetScreenImageTexture() { return gGameApp ? gGameApp->GetScreenImageTexture() : 0; }
+HTEXTURE GetScreenDepthTexture() { return gGameApp ? gGameApp->GetScreenDepthTexture() : 0; }
+void CalculateScreenRect(ECamera* pCamera, const EBox3& box, ERect& rect) {
+  if (pCamera) rect = pCamera->CalculateScreenRect(box);
+  else ParticleDefaultRenderHooks().pfnCalculateScreenRect(pCamera, box, rect);
+}
+}  // namespace GameRenderParticleHooks
 
 bool GameApp::InitRender(void* data) {
   EASSERT(m_pRenderer == NULL);
@@ -99,7 +125,58 @@ bool GameApp::InitRender(void* data) {
   gDebugLine = m_pDebugLineManager;
   gDebugTri = m_pDebugTriManager;
   LoadStartUpFonts();
+
+  // The drawing passes over the shader library (whose shaders InitShaders
+  // loads), with the cheap water unless advanced shading is on.
+  if (!m_pGameShaders) m_pGameShaders = new EGameShaders(m_pRenderer);
+  m_pShaderDrawState = new EShaderDrawState();
+  m_pSceneShading = new ESceneShading();
+  m_pPassResources = new ERenderResources();
+  m_pPassResources->m_hWhiteTexture = m_hWhiteTexture;
+  m_pPassResources->m_hBlackTexture = m_hBlackTexture;
+  m_pPassResources->m_hGreyTexture = m_hGreyTexture;
+  m_pPassResources->m_hErrorTexture = m_hErrorTexture;
+  m_pPassResources->m_hNullBumpmapTexture = m_hNullBumpmapTexture;
+  m_pPassResources->m_hDebugTexture = m_hDebugTexture;
+  m_pPassResources->m_hExponentTexture = m_hExponentTexture;
+  m_pPassResources->m_hNormalizationCubemap = m_hNormalizationCubemap;
+  m_pPassResources->m_hZeroAlphaTexture = m_hZeroAlphaTexture;
+  m_pPassResources->m_hUnitScreenTriVB = m_hUnitScreenTriVB;
+  m_pPassResources->m_hUnitWorldQuadVB = m_hUnitWorldQuadVB;
+  m_pPassResources->m_hUnitWorldBoxVB = m_hUnitWorldBoxVB;
+  m_pShaderPasses =
+      new EShaderPasses(m_pRenderer, m_pGameShaders, m_pShaderDrawState, m_pSceneShading, m_pPassResources);
+  m_pShaderPasses->m_hBumpmapPalette = m_hBumpmapPalette;
+  m_pShaderPasses->m_bCheapWater = m_DebugHooks.m_bNoAdvancedShading;
+  m_pShaderPasses->m_dSimElapsedTime = m_dSimElapsedTime;
+
+  // The particle manager, and what particle drawing takes of the
+  // application.
+  m_pParticleManager = new EParticleManager();
+  m_pParticleManager->Init();
+  ConnectParticleRenderHooks();
   return true;
+}
+
+void GameApp::ConnectParticleRenderHooks() {
+  g_ParticleRenderHooks.pfnSetShaderParticleBillboard = GameRenderParticleHooks::SetShaderParticleBillboard;
+  g_ParticleRenderHooks.pfnSetModelToWorld = GameRenderParticleHooks::SetModelToWorld;
+  g_ParticleRenderHooks.pfnSetWorldToModel = GameRenderParticleHooks::SetWorldToModel;
+  g_ParticleRenderHooks.pfnGetScreenImageTexture = GameRenderParticleHooks::GetScreenImageTexture;
+  g_ParticleRenderHooks.pfnGetScreenDepthTexture = GameRenderParticleHooks::GetScreenDepthTexture;
+  g_ParticleRenderHooks.pfnCalculateScreenRect = GameRenderParticleHooks::CalculateScreenRect;
+}
+
+void GameApp::SyncShaderDrawState() {
+  if (!m_pShaderDrawState) return;
+  EShaderDrawState& s = *m_pShaderDrawState;
+  s.m_mModelToWorld = m_mModelToWorld;
+  s.m_mWorldToModel = m_mWorldToModel;
+  if (m_pRenderCamera) {
+    s.m_mCameraView = m_pRenderCamera->GetViewMatrix();
+    s.m_mCameraProjection = m_pRenderCamera->GetProjectionMatrix();
+    s.m_vCameraPosition = m_pRenderCamera->GetPosition();
+  }
 }
 
 // The procedural textures and unit buffers are made by the render-resource
@@ -149,7 +226,21 @@ void GameApp::releaseRenderResources() {
   m_pSpriteManager = nullptr;
   delete m_pText3DManager;
   m_pText3DManager = nullptr;
+  if (m_pParticleManager) {
+    m_pParticleManager->Shutdown();
+    delete m_pParticleManager;
+    m_pParticleManager = nullptr;
+    g_ParticleRenderHooks = ParticleDefaultRenderHooks();
+  }
   ReleaseShaderPasses();
+  delete m_pShaderPasses;
+  m_pShaderPasses = nullptr;
+  delete m_pShaderDrawState;
+  m_pShaderDrawState = nullptr;
+  delete m_pSceneShading;
+  m_pSceneShading = nullptr;
+  delete m_pPassResources;
+  m_pPassResources = nullptr;
   if (m_pGameShaders) {
     m_pGameShaders->ShutdownVertexShaders();
     m_pGameShaders->ShutdownPixelShaders();

@@ -10,6 +10,8 @@
 
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
+#include "Game/GameShaderPasses.h"
+#include "Game/GameShaders.h"
 #include "TWGraphics/Renderer.h"
 #include "TWGraphics/Vertex.h"
 #include "TWUtil/ErrorManager.h"
@@ -125,15 +127,35 @@ ShaderPassCache& ShaderPassesFor(ERenderer* r) {
   return s_ShaderPasses;
 }
 
+// The application's drawing passes when they can serve the call: made,
+// on the current renderer, with the library's shaders loaded.
+EShaderPasses* ShaderPassesLoaded(EGameVertexShader vs, EGamePixelShader ps) {
+  if (!gGameApp || !gGameApp->m_pShaderPasses || !gGameApp->m_pGameShaders) return nullptr;
+  if (gGameApp->m_pRenderer != g_pCurrentRenderer) return nullptr;
+  const EGameShaders* shaders = gGameApp->m_pGameShaders;
+  if (!shaders->GetVertexShader(vs) || (ps != kNUM_GAME_PIXEL_SHADERS && !shaders->GetPixelShader(ps))) return nullptr;
+  return gGameApp->m_pShaderPasses;
+}
+
 }  // namespace
 
 uint32_t GameApp::GetPassPixelShader(const char* szName) {
+  const bool luminance = szName && !strcmp(szName, "LuminanceTexture.fpo");
+  if (gGameApp && gGameApp->m_pShaderPasses && gGameApp->m_pGameShaders &&
+      gGameApp->m_pRenderer == g_pCurrentRenderer) {
+    if (uint32_t h = gGameApp->m_pGameShaders->GetPixelShader(luminance ? kGPS_LuminanceTexture : kGPS_Color1Tex))
+      return h;
+  }
   ShaderPassCache& c = ShaderPassesFor(g_pCurrentRenderer);
   if (szName && !strcmp(szName, "LuminanceTexture.fpo")) return c.hLuminancePS;
   return c.hColor1TexPS;
 }
 
 void GameApp::SetShaderSpriteBlit(const EVec2& scale, const EVec2& offset, const EVec2& screenSize) {
+  if (EShaderPasses* passes = ShaderPassesLoaded(kGVS_Sprite, kGPS_Color1Tex)) {
+    passes->SetShaderSpriteBlit(scale, offset, screenSize);
+    return;
+  }
   ERenderer* r = g_pCurrentRenderer;
   ShaderPassCache& c = ShaderPassesFor(r);
   if (!c.hSpriteVS) return;
@@ -148,6 +170,11 @@ void GameApp::SetShaderSpriteBlit(const EVec2& scale, const EVec2& offset, const
 }
 
 void GameApp::SetShaderZSprite(const EVec4& colour) {
+  if (EShaderPasses* passes = ShaderPassesLoaded(kGVS_ParticleBB, kNUM_GAME_PIXEL_SHADERS)) {
+    gGameApp->SyncShaderDrawState();
+    passes->SetShaderZSprite(colour);
+    return;
+  }
   ERenderer* r = g_pCurrentRenderer;
   ShaderPassCache& c = ShaderPassesFor(r);
   if (!c.hZSpriteVS) return;

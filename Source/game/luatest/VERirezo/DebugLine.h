@@ -9,6 +9,7 @@
 #include "TWMath/Vector.h"
 #include "TWUtil/Array.h"
 #include "TWUtil/DataArray.h"
+#include "VERirezo/RendererPushHeader.h"
 
 class EBox3;
 class EFrustum;
@@ -49,8 +50,6 @@ enum {
   kDEBUG_BATCH_VERTICES = 510,  // vertices of every push batch but the last
 };
 
-// Marks the start of a batch of the given number of words; writes nothing.
-inline void RendererPushHeader(uint32_t*& /*pdwPush*/, unsigned /*dwWords*/) {}
 
 class EDebugLineManager {
 public:

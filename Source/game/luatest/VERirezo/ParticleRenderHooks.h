@@ -11,6 +11,7 @@
 #include "TWMath/BoundingBox.h"
 #include "TWMath/Matrix.h"
 #include "TWMath/Vector.h"
+#include "VERirezo/RendererPushHeader.h"
 
 class ECamera;
 class EMeshEntity;
@@ -53,6 +54,3 @@ struct EParticleRenderHooks {
 extern EParticleRenderHooks g_ParticleRenderHooks;
 // The table with its plain behaviours.
 EParticleRenderHooks ParticleDefaultRenderHooks();
-
-// Marks the start of a batch in a push buffer; writes nothing.
-inline void RendererPushHeader(uint32_t*& /*pdwPush*/, unsigned /*dwWords*/) {}

@@ -35,13 +35,20 @@ TEST(NormalVectorToRGBADeathTest, ComponentsOutsideTheUnitRangeAreFatal) {
 #include <vector>
 
 #include "Game/Camera.h"
+#include "Game/GameShaderPasses.h"
 #include "Game/PCGameApp.h"
+#include "TWGraphics/Rect.h"
 #include "TWGraphics/Renderer.h"
 #include "TWMath/Matrix.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/tests/FileTestSupport.h"
+#include "VERirezo/CollisionManager.h"
 #include "VERirezo/DebugLine.h"
+#include "VERirezo/Domain.h"
 #include "VERirezo/MeshFrag.h"
+#include "VERirezo/ParticleEmitterEntity.h"
+#include "VERirezo/ParticleManager.h"
+#include "VERirezo/ParticleRenderHooks.h"
 #include "VERirezo/TextureManager.h"
 
 namespace {
@@ -174,6 +181,105 @@ TEST_F(RenderSetup, ScreenTargetsAndTheirRelease) {
   EXPECT_EQ(0, r->StatsGetUsedPalettes());
   EXPECT_EQ(nullptr, gDebugLine);
   EXPECT_EQ(0u, m_pApp->m_hUnitWorldBoxVB);
+}
+
+// The drawing passes and the particle manager live exactly as long as the
+// render set-up, and particle drawing reaches the application meanwhile.
+TEST_F(RenderSetup, ShaderPassesAndParticleManagerFollowTheRenderSetUp) {
+  struct Case {
+    const char* file;
+    bool cheapWater;
+  } cases[] = {
+      {"[DisplaySettings]\nAdvancedShading=true\n", false},
+      {"[DisplaySettings]\nAdvancedShading=false\n", true},
+  };
+  for (const Case& c : cases) {
+    m_pApp->m_DebugHooks = EDebugHooks();
+    WriteSettings(c.file);
+    m_pApp->SetSimElapsedTime(905.0);
+    ASSERT_TRUE(Start()) << c.file;
+    EShaderPasses* passes = m_pApp->GetShaderPasses();
+    EParticleManager* particles = m_pApp->GetParticleManager();
+    ASSERT_NE(nullptr, passes) << c.file;
+    ASSERT_NE(nullptr, particles);
+    ASSERT_NE(nullptr, m_pApp->GetGameShaders());
+    EXPECT_EQ(c.cheapWater, passes->m_bCheapWater) << c.file;
+    EXPECT_EQ(905.0, passes->m_dSimElapsedTime);
+    // Emitters queued from now on reach this manager.
+    EXPECT_EQ(particles, EParticleManager::GetActive());
+    EXPECT_NE(nullptr, particles->GetEmitterArray());
+
+    // The hooks read the application's transforms, screen targets and camera.
+    m_pApp->CreateScreenTargetTextures();
+    EXPECT_NE(0u, g_ParticleRenderHooks.pfnGetScreenImageTexture());
+    EXPECT_EQ(m_pApp->GetScreenImageTexture(), g_ParticleRenderHooks.pfnGetScreenImageTexture());
+    EXPECT_EQ(m_pApp->GetScreenDepthTexture(), g_ParticleRenderHooks.pfnGetScreenDepthTexture());
+    EMat4 m;
+    m.SetTranslation(EVec3(1, 2, 3));
+    g_ParticleRenderHooks.pfnSetModelToWorld(m);
+    EXPECT_EQ(2.0f, m_pApp->GetModelToWorld().GetTranslation().y);
+    g_ParticleRenderHooks.pfnSetWorldToModel(m);
+    EXPECT_EQ(3.0f, m_pApp->GetWorldToModel().GetTranslation().z);
+    ECamera camera;
+    camera.SetPosition(EVec3(0, 0, 0));
+    camera.SetRotation(EVec3(1, 0, 0), EVec3(0, 1, 0), EVec3(0, 0, -1));
+    camera.SetViewportWidth(800);
+    camera.SetViewportHeight(600);
+    camera.UpdateMatrices();
+    const EBox3 box(EVec3(-1, -1, -101), EVec3(1, 1, -99));
+    ERect rect;
+    g_ParticleRenderHooks.pfnCalculateScreenRect(&camera, box, rect);
+    const ERect expected = camera.CalculateScreenRect(box);
+    EXPECT_EQ(expected.left, rect.left);
+    EXPECT_EQ(expected.right, rect.right);
+    EXPECT_EQ(expected.top, rect.top);
+    EXPECT_EQ(expected.bottom, rect.bottom);
+    EXPECT_LT(rect.right - rect.left, 800);  // not the whole screen of the plain hook
+
+    Stop();
+    EXPECT_EQ(nullptr, m_pApp->GetShaderPasses());
+    EXPECT_EQ(nullptr, m_pApp->GetParticleManager());
+    EXPECT_EQ(nullptr, m_pApp->GetGameShaders());
+    EXPECT_EQ(nullptr, EParticleManager::GetActive());
+    EXPECT_EQ(0u, g_ParticleRenderHooks.pfnGetScreenImageTexture());
+  }
+}
+
+// The frame empties the application's particle manager, then orders what
+// the frame queued; the render frame starts the particle render state.
+TEST_F(RenderSetup, TheFrameResetsAndOrdersTheQueuedEmitters) {
+  ASSERT_TRUE(Start());
+  EParticleManager* particles = m_pApp->GetParticleManager();
+  ASSERT_NE(nullptr, particles);
+  EDomain root(nullptr, nullptr);
+  EDomain* level = root.CreateChildDomain("Level", &ECollisionManager::sm_CM);
+  EParticleEmitterEntity* e = EParticleEmitterEntity::Create(level, "emitter");
+  e->InitPosition(EVec3(0, 0, 100));
+  e->SetMaxParticles(4);
+  e->SetActive(true);
+  e->SetParticleSpeed(0, 0);
+  e->SetInitialParticles(2);
+  e->Update(0.01f);
+  ASSERT_EQ(2, e->GetNumActiveParticles());
+
+  EParticleManager::AddEmitter(e);
+  m_pApp->PreprocessRenderManagers();
+  EXPECT_EQ(1, particles->GetNumActiveEmitters());
+  EXPECT_EQ(2, particles->GetFrameParticleCount());
+  // A frame without the scene leaves the queue unordered.
+  m_pApp->ResetFrame();
+  EXPECT_EQ(0, particles->GetFrameParticleCount());
+  EParticleManager::AddEmitter(e);
+  m_pApp->m_DebugHooks.m_bScene = false;
+  m_pApp->PreprocessRenderManagers();
+  EXPECT_EQ(0, particles->GetNumActiveEmitters());
+  m_pApp->m_DebugHooks.m_bScene = true;
+  m_pApp->ResetFrame();
+  m_pApp->PreprocessRenderManagers();
+  EXPECT_EQ(0, particles->GetNumActiveEmitters());
+
+  e->InternalDelayedDelete();
+  delete e;
 }
 
 TEST(RenderSetupDeathTest, ASecondInitRenderIsFatal) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Game/GameRenderResources.h"
+#include "Game/Camera.h"
 #include "Game/GameShaderPasses.h"
 #include "Game/PCGameApp.h"
 #include "TWGraphics/Renderer.h"
@@ -22,7 +23,12 @@
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/tests/FileTestSupport.h"
+#include "VERirezo/CollisionManager.h"
+#include "VERirezo/Domain.h"
 #include "VERirezo/Light.h"
+#include "VERirezo/ParticleEmitterEntity.h"
+#include "VERirezo/ParticleManager.h"
+#include "VERirezo/ParticleRenderHooks.h"
 
 namespace {
 
@@ -697,6 +703,63 @@ TEST_F(ShaderPassPictures, VertexPointLightLightsTheQuad) {
   const float k = nl / (0.5f + 0.1f * d + 0.01f * d * d) * 255;
   for (const auto& at : {std::make_pair(32, 32), std::make_pair(4, 60), std::make_pair(60, 4)})
     ExpectRgb(at.first, at.second, 0.5f * k, 0.25f * k, 0.5f * k, 3);
+}
+
+// One white particle 100 units in front of the camera, queued,
+// ordered and drawn by the particle manager through the application's
+// billboard pass.
+TEST_F(ShaderPassPictures, AWhiteParticleCoversTheScreenCentre) {
+  EDomain root(nullptr, nullptr);
+  EDomain* level = root.CreateChildDomain("Level", &ECollisionManager::sm_CM);
+  PCGameApp app;
+  gGameApp = &app;
+  ECamera camera;
+  camera.SetPosition(EVec3(0, 0, 0));  // looking down +z
+  camera.SetViewportWidth(64);
+  camera.SetViewportHeight(64);
+  camera.UpdateMatrices();
+  app.SetRenderCamera(&camera);
+  app.m_pShaderPasses = p.get();
+  app.m_pShaderDrawState = &m_State;
+  const EParticleRenderHooks saved = g_ParticleRenderHooks;
+  GameApp::ConnectParticleRenderHooks();
+
+  EParticleEmitterEntity* e = EParticleEmitterEntity::Create(level, "emitter");
+  e->InitPosition(EVec3(0, 0, 100));
+  e->SetMaxParticles(3);
+  e->SetActive(true);
+  e->SetParticleSpeed(0, 0);
+  // The billboard shader takes the corner offsets in 1/32 units: 2000 makes
+  // a quad of 62.5 units, about two thirds of the 64-pixel screen.
+  e->SetParticleStartEndSize(2000, 2000);
+  e->SetStartColor(1, 1, 1, 1);
+  e->SetInitialParticles(1);
+  e->Update(0.01f);
+  EXPECT_EQ(1, e->GetNumActiveParticles());
+
+  EParticleManager manager;
+  manager.Init();
+  manager.ResetFrame();
+  EParticleManager::AddEmitter(e);
+  manager.PreprocessAll();
+  EXPECT_EQ(1, manager.GetNumActiveEmitters());
+  Begin(kBLENDMODE_DECAL);
+  manager.StartRender();
+  if (manager.GetNumActiveEmitters() == 1) manager.DrawEmitter(0);
+  EXPECT_EQ(Named(kGVS_ParticleBB), r->m_hVertexShader);
+  End();
+  ExpectRgb(32, 32, 255, 255, 255, 2);
+  ExpectRgb(32, 60, 0, 0, 0, 2);
+  ExpectRgb(2, 32, 0, 0, 0, 2);
+
+  manager.Shutdown();
+  g_ParticleRenderHooks = saved;
+  app.m_pShaderPasses = nullptr;
+  app.m_pShaderDrawState = nullptr;
+  app.SetRenderCamera(nullptr);
+  e->InternalDelayedDelete();
+  delete e;
+  gGameApp = nullptr;
 }
 
 }  // namespace
