@@ -1,10 +1,10 @@
 // Camera-facing particle quads: v0 is the particle's centre, v13.xy the
-// corner's offset in 1/32 units (c17.z) along the clip-space right axis
+// corner's offset (in world units, as the particle size) along the clip-space right axis
 // c10 and up axis c14; colour times c2,
 // coordinate set 0, layered fog.
 mov r0, v0
 m4x4 r1, v0, c6
-mul r2.xy, v13, c17.z
+mov r2.xy, v13
 mad r1, r2.x, c10, r1
 mad oPos, r2.y, c14, r1
 mul oD0, v2, c2

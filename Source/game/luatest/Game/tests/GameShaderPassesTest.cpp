@@ -729,9 +729,9 @@ TEST_F(ShaderPassPictures, AWhiteParticleCoversTheScreenCentre) {
   e->SetMaxParticles(3);
   e->SetActive(true);
   e->SetParticleSpeed(0, 0);
-  // The billboard shader takes the corner offsets in 1/32 units: 2000 makes
-  // a quad of 62.5 units, about two thirds of the 64-pixel screen.
-  e->SetParticleStartEndSize(2000, 2000);
+  // Corner offsets are in the particle size's units: a quad of 62 units at
+  // 100 covers about two thirds of the 64-pixel screen.
+  e->SetParticleStartEndSize(62, 62);
   e->SetStartColor(1, 1, 1, 1);
   e->SetInitialParticles(1);
   e->Update(0.01f);
