@@ -151,7 +151,9 @@ const char kBadShaderFile[] = "badshader.bin";
 const unsigned kMAX_INCLUDE_DEPTH = 16;
 
 // The combined vertex shader text: version line, declarations, source.
-char s_szCombinedSource[kMAX_COMBINED_SOURCE_LENGTH];
+std::string s_combinedSource;
+// The text the cache key is hashed from; kept between calls like the above.
+std::string s_cacheKeyText;
 
 // Drops every leading "..\" or "../" of an include name.
 const char* StripParentSteps(const char* name) {
@@ -343,37 +345,47 @@ void WriteBadShader(const char* byteCode, int length) {
 
 uint32_t ERenderer::AssembleVertexShader(const char* source, unsigned dwSourceLen, const char* name,
                                          const VBFORMAT* formats, int64_t) {
-  EASSERT(dwSourceLen < kMAX_COMBINED_SOURCE_LENGTH);
   const bool vs20 = m_DeviceSupport.m_dwVertexShaderVersion >= 0x200;
   const char* version = vs20 ? "vs_2_0\n" : "vs_1_1\n";
   const uint32_t versionToken = vs20 ? 0xFFFE0200u : 0xFFFE0101u;
 
-  memset(s_szCombinedSource, 0, sizeof(s_szCombinedSource));
-  unsigned dwCombinedSourceLen = (unsigned)strlen(version);
-  memcpy(s_szCombinedSource, version, dwCombinedSourceLen);
+  // The combined text: version line, declarations, then the source up to
+  // its first zero, padded with zeros to the source's length. The buffer is
+  // kept between calls so that a warm start does not allocate for each
+  // shader.
+  std::string& combined = s_combinedSource;
+  combined.assign(version);
   for (const VBFORMAT* f = formats; f && *f != kVBFORMAT_END; ++f) {
     for (const char* const* line = GetVertexDeclaration(*f); line && *line; ++line) {
-      unsigned n = (unsigned)strlen(*line);
-      EASSERT(dwCombinedSourceLen + n + 1 + dwSourceLen < kMAX_COMBINED_SOURCE_LENGTH);
-      memcpy(s_szCombinedSource + dwCombinedSourceLen, *line, n);
-      s_szCombinedSource[dwCombinedSourceLen + n] = '\n';
-      dwCombinedSourceLen += n + 1;
+      combined += *line;
+      combined += '\n';
     }
   }
-  EASSERT(dwCombinedSourceLen + dwSourceLen < kMAX_COMBINED_SOURCE_LENGTH);
-  for (unsigned i = 0; i < dwSourceLen && source[i]; ++i) s_szCombinedSource[dwCombinedSourceLen + i] = source[i];
-  const unsigned dwTotalLen = dwCombinedSourceLen + dwSourceLen;
+  const size_t declarationsLen = combined.size();
+  const size_t textLen = strnlen(source, dwSourceLen);
+  combined.append(source, textLen);
+  const unsigned dwTotalLen = (unsigned)(declarationsLen + dwSourceLen);
 
-  // The key covers the combined text and the text of every included file.
-  std::string keyText(s_szCombinedSource);
-  AppendIncludedSources(s_szCombinedSource, keyText, 0);
-  unsigned h0 = HashString(keyText.c_str(), 0x811c9dc5u);
-  unsigned h1 = HashString(keyText.c_str(), h0);
-  unsigned h2 = HashString(keyText.c_str(), h1);
-  unsigned h3 = HashString(keyText.c_str(), h2);
-  char vpoName[128], vshName[128];
-  snprintf(vpoName, sizeof(vpoName), "Workresource\\VertexShaders\\cache\\vs_%08x%08x%08x%08x.vpo", h0, h1, h2, h3);
-  snprintf(vshName, sizeof(vshName), "Workresource\\VertexShaders\\cache\\vs_%08x%08x%08x%08x.vsh", h0, h1, h2, h3);
+  // The key covers the combined text up to its first zero and the text of
+  // every included file.
+  std::string& key = s_cacheKeyText;
+  key.assign(combined.c_str());
+  AppendIncludedSources(combined.c_str(), key, 0);
+  const unsigned h0 = HashString(key.c_str(), 0x811c9dc5u);
+  const unsigned h1 = HashString(key.c_str(), h0);
+  const unsigned h2 = HashString(key.c_str(), h1);
+  const unsigned h3 = HashString(key.c_str(), h2);
+  combined.resize(dwTotalLen, '\0');
+  const char* combinedText = combined.c_str();
+
+  // "Workresource\VertexShaders\cache\vs_" + 32 hex digits + ".vpo"
+  static const char kCachePrefix[] = "Workresource\\VertexShaders\\cache\\vs_";
+  char vpoName[sizeof(kCachePrefix) + 32 + 4];
+  memcpy(vpoName, kCachePrefix, sizeof(kCachePrefix) - 1);
+  char* hex = vpoName + sizeof(kCachePrefix) - 1;
+  for (unsigned h : {h0, h1, h2, h3})
+    for (int shift = 28; shift >= 0; shift -= 4) *hex++ = "0123456789abcdef"[(h >> shift) & 0xF];
+  memcpy(hex, ".vpo", 5);
 
   uint32_t hShader = 0;
   unsigned size = 0;
@@ -388,9 +400,12 @@ uint32_t ERenderer::AssembleVertexShader(const char* source, unsigned dwSourceLe
   }
   if (hShader) return hShader;
 
-  WriteWholeFile(vshName, s_szCombinedSource, dwTotalLen);
+  char vshName[sizeof(vpoName)];
+  memcpy(vshName, vpoName, sizeof(vpoName));
+  memcpy(vshName + sizeof(vpoName) - 5, ".vsh", 5);
+  WriteWholeFile(vshName, combinedText, dwTotalLen);
   g_ErrorManager.TraceMessagef("Building VS cache for %08x%08x%08x%08x.vsh", h0, h1, h2, h3);
-  char* byteCode = AssembleText("vertex", name, s_szCombinedSource, dwTotalLen, true, &size);
+  char* byteCode = AssembleText("vertex", name, combinedText, dwTotalLen, true, &size);
   if (!byteCode) {
     g_ErrorManager.TraceMessagef(TT_Warning, "Vertex shader '%s' is replaced by the error shader", name ? name : "");
     return makeErrorVertexShader(formats);

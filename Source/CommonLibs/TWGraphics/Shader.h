@@ -7,8 +7,6 @@
 struct MOJOSHADER_glShader;
 
 enum {
-  // The combined vertex shader text, with its terminating zero.
-  kMAX_COMBINED_SOURCE_LENGTH = 16384,
   kMAX_VERTEX_ELEMENTS = 32,
   kPIXEL_SHADER_CONSTANT_COUNT = 8,
   // Vertex constants the renderer caches (registers 0 to 256).

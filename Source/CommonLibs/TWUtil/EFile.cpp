@@ -86,6 +86,14 @@ static void CreateParentDirectories(char* path) {
   }
 }
 
+// Copies path with its backslashes turned into slashes: the spelling
+// convertUnixFilename keeps whenever it names an existing file.
+static void EFileSlashesOnly(char* destination, const char* source) {
+  size_t i = 0;
+  for (; source[i]; ++i) destination[i] = (source[i] == '\\') ? '/' : source[i];
+  destination[i] = '\0';
+}
+
 EWin32File* EWin32File::Open(const char* path, unsigned flags) {
   if (!(flags & (FILE_READ | FILE_WRITE))) {
     g_ErrorManager.TraceMessagef(TT_Warning, "Open %s: Must pass read or write", path ? path : "");
@@ -95,7 +103,6 @@ EWin32File* EWin32File::Open(const char* path, unsigned flags) {
 
   char* repaired = static_cast<char*>(malloc(strlen(path) + 1));
   if (!repaired) return nullptr;
-  convertUnixFilename(repaired, path);
 
   int mode;
   if ((flags & FILE_READ) && (flags & FILE_WRITE)) mode = O_RDWR;
@@ -104,7 +111,17 @@ EWin32File* EWin32File::Open(const char* path, unsigned flags) {
   if (flags & FILE_CREATE) mode |= O_CREAT;
   if (flags & FILE_TRUNCATE) mode |= O_TRUNC;
 
-  int fd = open(repaired, mode, 0600);
+  // A file that opens as spelled needs no repair of its name; only an
+  // open that creates nothing may try that first.
+  int fd = -1;
+  if (!(flags & FILE_CREATE)) {
+    EFileSlashesOnly(repaired, path);
+    fd = open(repaired, mode, 0600);
+  }
+  if (fd == -1) {
+    convertUnixFilename(repaired, path);
+    fd = open(repaired, mode, 0600);
+  }
   if (fd == -1 && errno == ENOENT && (flags & FILE_CREATE)) {
     CreateParentDirectories(repaired);
     fd = open(repaired, mode, 0600);
@@ -123,8 +140,12 @@ bool EWin32File::Exists(const char* path) {
   if (!path) return false;
   char* repaired = static_cast<char*>(malloc(strlen(path) + 1));
   if (!repaired) return false;
-  convertUnixFilename(repaired, path);
+  EFileSlashesOnly(repaired, path);
   bool exists = access(repaired, F_OK) == 0;
+  if (!exists) {
+    convertUnixFilename(repaired, path);
+    exists = access(repaired, F_OK) == 0;
+  }
   free(repaired);
   return exists;
 }
@@ -191,6 +212,9 @@ int EWin32File::Seek(int offset, ESeekType from) {
 }
 
 int EWin32File::GetFilesize() {
+  // A regular file's size without moving the position.
+  struct stat st;
+  if (fstat(m_fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= 0x7fffffff) return (int)st.st_size;
   int pos = Seek(0, SEEKTYPE_Current);
   int size = Seek(0, SEEKTYPE_End);
   Seek(pos, SEEKTYPE_Begin);

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/TWUnixCompat.h"
@@ -189,6 +191,30 @@ const char* EFileManager::GetFullPath(const char* name, EFileLoc location, EPack
   return Resolve(name, location, outPackage, outEntry, nullptr);
 }
 
+// Opens name for reading in the first read path when that is a folder and
+// the file opens there as spelled: the file the read-path search finds
+// first, found without its separate existence check. Null otherwise.
+EFile* EFileManager::OpenInFirstReadDir(const char* name) {
+  if (m_aReadPaths.Num() == 0 || m_aReadPaths[0].package) return nullptr;
+  char* normal = static_cast<char*>(malloc(strlen(name) + 1));
+  EASSERT(normal);
+  convertUnixFilename(normal, name);
+  char* p = const_cast<char*>(hack_remove_workresource(normal));
+  size_t n = strlen(p);
+  if (n && p[n - 1] == '/') p[n - 1] = '\0';
+  EFile* file = nullptr;
+  char full[kMAX_PATH];
+  int len = snprintf(full, sizeof(full), "%s/%s", *m_aReadPaths[0].path, p);
+  if (!(p[0] && p[1] == ':') && len > 0 && len < (int)sizeof(full)) {
+    for (char* c = full; *c; ++c)
+      if (*c == '\\') *c = '/';
+    int fd = open(full, O_RDONLY, 0600);
+    if (fd != -1) file = new EWin32File(fd, full);
+  }
+  free(normal);
+  return file;
+}
+
 EFile* EFileManager::Open(const char* name, unsigned flags, EFileLoc location) {
   if (!name) return nullptr;
   if (location == kFILELOC_Default) {
@@ -196,6 +222,9 @@ EFile* EFileManager::Open(const char* name, unsigned flags, EFileLoc location) {
     else if (flags & (FILE_WRITE | FILE_CREATE | FILE_TRUNCATE)) location = kFILELOC_WritePath;
     else location = kFILELOC_ReadPaths;
   }
+  if ((location == kFILELOC_ReadPaths || location == kFILELOC_ReadDirs) && (flags & FILE_READ) &&
+      !(flags & (FILE_WRITE | FILE_CREATE | FILE_TRUNCATE)))
+    if (EFile* file = OpenInFirstReadDir(name)) return file;
   EPackageFile::Directory* package = nullptr;
   EPackageFile::FileEntry* entry = nullptr;
   const char* path = GetFullPath(name, location, &package, &entry);

@@ -74,6 +74,7 @@ public:
   char* m_szUserDataDir;
 
 private:
+  EFile* OpenInFirstReadDir(const char* name);
   const char* Resolve(const char* name, EFileLoc location, EPackageFile::Directory** outPackage,
                       EPackageFile::FileEntry** outEntry, EFileLoc* resolvedAs);
   const char* SearchReadPaths(const char* name, EFileLoc location, EPackageFile::Directory** outPackage,

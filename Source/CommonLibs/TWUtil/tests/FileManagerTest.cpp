@@ -101,6 +101,36 @@ TEST_F(FileManagerTest, PackageIsSearchedBeforeTheFolders) {
   EXPECT_EQ(nullptr, m_fm.Open(nullptr, FILE_READ, kFILELOC_Default));
 }
 
+// Reads from folders only: the first folder wins over the second, names in
+// another case are repaired, and a file only in the second folder is found.
+TEST_F(FileManagerTest, ReadsFromFoldersTakeTheFirstFolderThatHoldsTheFile) {
+  filetest::WriteText(m_dir / "WorkResource/Shaders/a.vsh", "first a");
+  filetest::WriteText(m_dir / "TestResource/Shaders/a.vsh", "second a");
+  filetest::WriteText(m_dir / "TestResource/Shaders/b.vsh", "second b");
+  m_fm.AddReadPath("WorkResource", false);
+  m_fm.AddReadPath("TestResource", false);
+  struct Case {
+    const char* name;
+    EFileLoc location;
+    const char* expected;
+  } cases[] = {
+      {"Workresource\\Shaders\\a.vsh", kFILELOC_Default, "first a"},
+      {"Shaders/a.vsh", kFILELOC_ReadDirs, "first a"},
+      {"shaders\\A.VSH", kFILELOC_ReadPaths, "first a"},
+      {"Shaders\\b.vsh", kFILELOC_Default, "second b"},
+      {"Shaders\\c.vsh", kFILELOC_Default, "<null>"},
+  };
+  testing::internal::CaptureStderr();
+  for (const Case& c : cases) {
+    EFile* f = m_fm.Open(c.name, FILE_READ, c.location);
+    if (f && !strcmp(c.name, "Shaders/a.vsh")) {
+      EXPECT_STREQ("WorkResource/Shaders/a.vsh", f->GetFilename());
+    }
+    EXPECT_EQ(c.expected, Contents(f)) << c.name;
+  }
+  testing::internal::GetCapturedStderr();
+}
+
 TEST_F(FileManagerTest, WritesGoToTheWriteDirectory) {
   SetUpLikeTheGame();
   EFile* f = m_fm.Open("scripts/boot.lua", FILE_WRITE | FILE_CREATE | FILE_TRUNCATE, kFILELOC_Default);
