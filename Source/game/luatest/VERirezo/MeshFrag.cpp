@@ -9,6 +9,7 @@
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/GameTexture.h"
 #include "VERirezo/Mesh.h"
+#include "VERirezo/MeshEntity.h"
 #include "VERirezo/ModelFrag.h"
 #include "VERirezo/TexAnim.h"
 #include "VERirezo/TextureManager.h"
@@ -129,6 +130,24 @@ bool EMeshFrag::Read(EStream& s, int iVersion, const EArray<unsigned>& aTextureI
 unsigned EMeshFrag::GetBaseTexture() const {
   if (m_hBaseTexture) return m_hBaseTexture;
   return m_pModelFrag ? m_pModelFrag->m_aTextures[0] : 0;
+}
+
+void EMeshFrag::SetBaseTexture(unsigned hTexture, unsigned hOnlyIfShowing, bool bKeepAlphaFlags) {
+  if (hOnlyIfShowing && hOnlyIfShowing != GetBaseTexture()) return;
+  const unsigned hShown = hTexture ? hTexture : (m_pModelFrag ? m_pModelFrag->m_aTextures[0] : 0);
+  EGameTextureManager* pTextures = GetGameTextureManager();
+  EGameTexture* pTexture = pTextures ? pTextures->GetTexture(hShown) : nullptr;
+  if (!pTexture) {
+    g_ErrorManager.TraceMessagef(TT_Warning, "Invalid texture 0x%x passed to SetBaseTexture()\n", hTexture);
+    return;
+  }
+  if (!bKeepAlphaFlags && m_pModelFrag) {
+    uint32_t& dwMaterial = m_pModelFrag->m_dwMaterialFlags;
+    dwMaterial &= ~(uint32_t)(kMATERIALFLAG_ALPHA | kMATERIALFLAG_BINARY_ALPHA);
+    if (pTexture->HasAlpha()) dwMaterial |= kMATERIALFLAG_ALPHA;
+    if (pTexture->HasBinaryAlpha()) dwMaterial |= kMATERIALFLAG_BINARY_ALPHA;
+  }
+  m_hBaseTexture = hTexture;
 }
 
 int EMeshFrag::GetTexturePlayMode() const {
@@ -320,6 +339,15 @@ EMeshFrag* EMeshFragManager::GetVisibleMeshFrag(RENDERDOMAIN eRenderDomain, int 
   EASSERT(eRenderDomain < kNUM_RENDERDOMAINS);
   EASSERT(iIndex < m_piVisibleMeshFragCount[eRenderDomain]);
   return m_pMeshFragArray->ElementGet(m_aVisibleMeshFrags[eRenderDomain][iIndex]);
+}
+
+void EMeshFragManager::ClearInlineEntityFlags() {
+  for (int d = 0; d < kNUM_RENDERDOMAINS; ++d) {
+    for (int i = 0; i < m_piVisibleMeshFragCount[d]; ++i) {
+      EMeshFrag* pFrag = m_pMeshFragArray->ElementGet(m_aVisibleMeshFrags[d][i]);
+      if (pFrag->m_pOwnerEntity) pFrag->m_pOwnerEntity->SetTransientFlag(ENTITYTRANSIENT_INLINE_EFFECTS, false);
+    }
+  }
 }
 
 int EMeshFragManager::GetLastVisibleCount(int eRenderDomain) const {

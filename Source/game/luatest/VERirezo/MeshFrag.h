@@ -102,6 +102,11 @@ public:
 
   // The override base texture, or the model fragment's first texture.
   unsigned GetBaseTexture() const;
+  // Shows hTexture (0: the model fragment's first) unless hOnlyIfShowing is
+  // not 0 and is not the texture shown now. Unless bKeepAlphaFlags, the model
+  // fragment's alpha bits follow the texture (for every instance). A texture
+  // that does not exist is traced and changes nothing.
+  void SetBaseTexture(unsigned hTexture, unsigned hOnlyIfShowing, bool bKeepAlphaFlags);
   // The play mode of the fragment's own texture animation, or 8 without one.
   int GetTexturePlayMode() const;
   // Mode 8 drops the own animation; any other gives the fragment one (a copy
@@ -175,6 +180,9 @@ public:
   // The count the last ResetFrame saved; -1 sums the four domains.
   int GetLastVisibleCount(int eRenderDomain) const;
   int GetActiveCount() const { return m_pMeshFragArray->GetNumUsed(); }
+  // Lets every owner entity of a visible fragment draw its inline effects
+  // again (before a pass that redraws the scene).
+  void ClearInlineEntityFlags();
   void CreateDummyBlendVBs();
   // With production loading on: shrinks the model-fragment pool to its used
   // size (or gives it back its full size) and re-points every fragment at

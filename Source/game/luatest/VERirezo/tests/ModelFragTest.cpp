@@ -69,6 +69,7 @@ protected:
     for (EModelFrag* f : m_Frags) EModelFragManager::ModelFragDelete(f);
     delete m_pManager;
     if (m_pApp) m_pApp->m_pGameTextureManager = nullptr;
+    if (m_pApp) m_pApp->m_pMeshFragManager = nullptr;
     if (m_pRenderer) {
       m_pRenderer->Shutdown();
       delete m_pRenderer;
@@ -276,6 +277,8 @@ TEST_F(ModelFragRecord, SpecularPowerAndSkinning) {
 }
 
 TEST_F(ModelFragRecord, BlendShapes) {
+  EMeshFragManager pool;
+  m_pApp->m_pMeshFragManager = &pool;
   EMesh mesh;
   EModel* model = new EModel();
   mesh.SetModel(model);
@@ -290,11 +293,9 @@ TEST_F(ModelFragRecord, BlendShapes) {
   }
   std::vector<uint8_t> bytes;
   WriteModelFrag(bytes, dense);
-  EMeshFrag* mf = new EMeshFrag();  // the mesh owns it
-  mesh.AddMeshFrag(mf);
   EMemReader reader(bytes.data(), (unsigned)bytes.size());
-  ASSERT_TRUE(mf->Read(reader, 318, m_Ids, 2));
-  EModelFrag* f = mf->m_pModelFrag;
+  ASSERT_TRUE(mesh.ReadMeshFrag(reader, 318, m_Ids, 2));
+  EModelFrag* f = mesh.GetMeshFrag(0)->m_pModelFrag;
   m_Frags.push_back(f);
   EXPECT_EQ(1, model->m_byHasBlendShape);
   EXPECT_EQ(0x05u, f->m_dwFragFlags & 0x05);
