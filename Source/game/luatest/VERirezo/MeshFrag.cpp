@@ -14,6 +14,18 @@
 #include "VERirezo/TexAnim.h"
 #include "VERirezo/TextureManager.h"
 
+namespace {
+
+// How many fragments share each model fragment that a fragment read; 0 for a
+// model fragment that no read took (it stays with whoever bound it).
+uint16_t s_aMeshFragModelUsers[EModelFragManager::kMAX_MODEL_FRAGS];
+
+uint16_t& MeshFragModelUsers(const EModelFrag* p) {
+  return s_aMeshFragModelUsers[EDataArray<EModelFrag>::GetIndexFromDataId(p->m_id)];
+}
+
+}  // namespace
+
 EMeshFrag::EMeshFrag()
     : m_pModelFrag(nullptr),
       m_pMesh(nullptr),
@@ -42,6 +54,13 @@ EMeshFrag::~EMeshFrag() {
 }
 
 void EMeshFrag::releaseBinding() {
+  // The last fragment using a model fragment that was read gives it back,
+  // whether it is the one that read it or a copy.
+  if (m_pModelFrag) {
+    uint16_t& nUsers = MeshFragModelUsers(m_pModelFrag);
+    if (nUsers && --nUsers == 0) EModelFragManager::ModelFragDelete(m_pModelFrag);
+    m_pModelFrag = nullptr;
+  }
   if (m_pAnimInfo) {
     delete[] m_pAnimInfo->m_ppJointTable;
     delete m_pAnimInfo;
@@ -71,6 +90,9 @@ EMeshFrag& EMeshFrag::operator=(EModelFrag& modelFrag) {
 }
 
 void EMeshFrag::bind(EModelFrag& modelFrag) {
+  // Counted before the old binding goes, which may be the same fragment.
+  uint16_t& nUsers = MeshFragModelUsers(&modelFrag);
+  if (nUsers) ++nUsers;
   releaseBinding();
   m_pModelFrag = &modelFrag;
   m_vColor = modelFrag.m_vColor;
@@ -123,7 +145,9 @@ bool EMeshFrag::Read(EStream& s, int iVersion, const EArray<unsigned>& aTextureI
     EModelFragManager::ModelFragDelete(pModelFrag);
     return false;
   }
+  MeshFragModelUsers(pModelFrag) = 0;
   *this = *pModelFrag;
+  MeshFragModelUsers(pModelFrag) = 1;
   return true;
 }
 

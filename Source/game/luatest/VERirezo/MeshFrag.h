@@ -96,8 +96,9 @@ public:
   EMeshFrag& operator=(const EMeshFrag& other);
   // Binds the fragment to the model fragment.
   EMeshFrag& operator=(EModelFrag& modelFrag);
-  // Reads a model-fragment record into a fragment from the pool, owned by
-  // the mesh's model, and binds to it; a failed read gives it back.
+  // Reads a model-fragment record into a fragment from the pool (its owner
+  // model the mesh's) and binds to it; a failed read gives it back. The
+  // fragment and its copies share it; the last of them to go gives it back.
   bool Read(EStream& s, int iVersion, const EArray<unsigned>& aTextureIds, int eDataType);
 
   // The override base texture, or the model fragment's first texture.

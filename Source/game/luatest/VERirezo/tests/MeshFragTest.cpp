@@ -356,7 +356,6 @@ protected:
     EMemReader r(bytes.data(), (unsigned)bytes.size());
     while (r.GetPos() < r.GetSize()) {
       if (!mesh.ReadMeshFrag(r, 318, m_Ids, 2)) return false;
-      m_ModelFrags.push_back(mesh.GetMeshFrag(mesh.GetNumMeshFrags() - 1)->m_pModelFrag);
     }
     return true;
   }
@@ -392,9 +391,27 @@ TEST_F(MeshFragPoolFixture, MeshesAndTheirCopiesTakeFragmentsFromThePoolAndGiveT
   copy->DestroyInstance();
   delete copy;
   EXPECT_EQ(3, m_pPool->GetActiveCount());
+  EXPECT_EQ(modelFragsBefore + 3, EModelFragManager::GetActiveCount());
   mesh->DestroyInstance();
   delete mesh;
   EXPECT_EQ(0, m_pPool->GetActiveCount());
+  EXPECT_EQ(modelFragsBefore, EModelFragManager::GetActiveCount()) << "the last user gives them back";
+
+  // A copy that outlives its source keeps the shared model fragments.
+  mesh = new EMesh();
+  ASSERT_TRUE(ReadAll(*mesh, Records(2)));
+  mesh->Instantiate();
+  copy = static_cast<EMesh*>(mesh->Instantiate());
+  EModelFrag* shared = copy->GetMeshFrag(1)->m_pModelFrag;
+  const uint32_t idShared = shared->m_id;
+  copy->DestroyInstance();
+  mesh->DestroyInstance();
+  delete mesh;
+  EXPECT_EQ(modelFragsBefore + 2, EModelFragManager::GetActiveCount());
+  EXPECT_EQ(idShared, shared->m_id) << "still in the pool";
+  EXPECT_EQ(shared, EModelFragManager::GetModelFragArray().ElementGet(idShared));
+  delete copy;
+  EXPECT_EQ(modelFragsBefore, EModelFragManager::GetActiveCount());
 }
 
 TEST_F(MeshFragPoolFixture, AReadThePoolOrTheRecordRefusesKeepsNothing) {
@@ -411,6 +428,7 @@ TEST_F(MeshFragPoolFixture, AReadThePoolOrTheRecordRefusesKeepsNothing) {
     EXPECT_EQ(modelFragsBefore + 1, EModelFragManager::GetActiveCount());
   }
   EXPECT_EQ(0, m_pPool->GetActiveCount());
+  EXPECT_EQ(modelFragsBefore, EModelFragManager::GetActiveCount());
 
   // A full pool: the read fails before it takes a model fragment, and a copy
   // of a mesh goes without fragments.
@@ -437,6 +455,7 @@ TEST_F(MeshFragPoolFixture, AReadThePoolOrTheRecordRefusesKeepsNothing) {
   mesh->DestroyInstance();
   delete mesh;
   EXPECT_EQ(0, m_pPool->GetActiveCount());
+  EXPECT_EQ(modelFragsBefore, EModelFragManager::GetActiveCount());
 }
 
 TEST_F(MeshFragPoolFixture, SetBaseTextureShowsATextureAndSetsTheSharedAlphaBits) {
