@@ -55,9 +55,7 @@ void BM_ReadFragmentRecord(benchmark::State& state) {
       delete pFrag;
       break;
     }
-    EModelFrag* pModelFrag = pFrag->m_pModelFrag;
-    delete pFrag;
-    EModelFragManager::ModelFragDelete(pModelFrag);
+    delete pFrag;  // gives its model fragment back
   }
 }
 BENCHMARK(BM_ReadFragmentRecord)->Unit(benchmark::kMicrosecond);

@@ -22,6 +22,9 @@ namespace {
 // Changes of position or scale this small keep the cached matrices.
 const float kMESH_MOVE_TOLERANCE = 1e-5f;
 
+// The application's fragment pool; null before rendering is set up.
+EMeshFragManager* MeshFragPool() { return gGameApp ? gGameApp->GetMeshFragManager() : nullptr; }
+
 bool MeshVecDiffers(const EVec3& a, const EVec3& b) {
   return fabsf(a.x - b.x) > kMESH_MOVE_TOLERANCE || fabsf(a.y - b.y) > kMESH_MOVE_TOLERANCE ||
          fabsf(a.z - b.z) > kMESH_MOVE_TOLERANCE;
@@ -45,7 +48,10 @@ EMesh::EMesh(EMesh& source) {
 ECollisionTree* EMesh::GetCollisionTree() const { return m_pModel ? m_pModel->m_pCollisionTree : nullptr; }
 
 EMesh::~EMesh() {
-  for (int i = 0; i < m_aMeshFrags.Num(); ++i) delete m_aMeshFrags[i];
+  EMeshFragManager* pFrags = MeshFragPool();
+  for (int i = 0; i < m_aMeshFrags.Num(); ++i) {
+    if (pFrags) pFrags->MeshFragDelete(m_aMeshFrags[i]);
+  }
   m_aMeshFrags.Empty();
   while (m_aAffectors.Num()) {
     const int iLast = m_aAffectors.Num() - 1;
@@ -105,8 +111,11 @@ EMesh& EMesh::operator=(EMesh& source) {
     pSkeleton->SetMesh(this);
     m_aSkeletons.AddData(pSkeleton);
   }
+  EMeshFragManager* pFrags = MeshFragPool();
   for (int i = 0; i < source.m_aMeshFrags.Num(); ++i) {
-    EMeshFrag* pFrag = new EMeshFrag();
+    // A full pool has traced; the copy goes without the remaining fragments.
+    EMeshFrag* pFrag = pFrags ? pFrags->MeshFragNew() : nullptr;
+    if (!pFrag) break;
     pFrag->m_pMesh = this;
     *pFrag = *source.m_aMeshFrags[i];
     m_aMeshFrags.AddData(pFrag);
@@ -167,6 +176,24 @@ void EMesh::AddChild(EMesh* pChild) {
 void EMesh::AddMeshFrag(EMeshFrag* pFrag) {
   pFrag->m_pMesh = this;
   m_aMeshFrags.AddData(pFrag);
+}
+
+bool EMesh::ReadMeshFrag(EStream& s, int iVersion, const EArray<unsigned>& aTextureIds, int eDataType) {
+  EMeshFragManager* pFrags = MeshFragPool();
+  EMeshFrag* pFrag = pFrags ? pFrags->MeshFragNew() : nullptr;
+  if (!pFrag) return false;
+  pFrag->m_pMesh = this;
+  if (!pFrag->Read(s, iVersion, aTextureIds, eDataType)) {
+    pFrags->MeshFragDelete(pFrag);
+    return false;
+  }
+  m_aMeshFrags.AddData(pFrag);
+  return true;
+}
+
+void EMesh::SetBaseTexture(unsigned hTexture, unsigned hOnlyIfShowing, bool bKeepAlphaFlags) {
+  for (int i = 0; i < m_aMeshFrags.Num(); ++i)
+    m_aMeshFrags[i]->SetBaseTexture(hTexture, hOnlyIfShowing, bKeepAlphaFlags);
 }
 
 EMesh* EMesh::GetTopMesh() {

@@ -15,6 +15,7 @@ class EDomain;
 class EMeshEntity;
 class EMeshFrag;
 class EModel;
+class EStream;
 class ENavMesh;
 class ECollide;
 class ECollisionTree;
@@ -146,8 +147,15 @@ public:
   void StopAnimation(bool bReset);
   bool IsMeshAnimDone();
 
-  // Fragments: the mesh owns them; they share the model fragments.
+  // Fragments: the mesh owns them (taken from the application's fragment
+  // pool); they share the model fragments.
   void AddMeshFrag(EMeshFrag* pFrag);
+  // One fragment record into a fragment from the pool; false (nothing kept)
+  // when the pool is full or the record is refused.
+  bool ReadMeshFrag(EStream& s, int iVersion, const EArray<unsigned>& aTextureIds, int eDataType);
+  // On every fragment, or only on those showing hOnlyIfShowing when it is
+  // not 0: shows hTexture instead (0: the model's own texture).
+  void SetBaseTexture(unsigned hTexture, unsigned hOnlyIfShowing, bool bKeepAlphaFlags);
   int GetNumMeshFrags() const { return m_aMeshFrags.Num(); }
   EMeshFrag* GetMeshFrag(int i) const { return m_aMeshFrags[i]; }
 

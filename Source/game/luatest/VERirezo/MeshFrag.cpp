@@ -9,9 +9,22 @@
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/GameTexture.h"
 #include "VERirezo/Mesh.h"
+#include "VERirezo/MeshEntity.h"
 #include "VERirezo/ModelFrag.h"
 #include "VERirezo/TexAnim.h"
 #include "VERirezo/TextureManager.h"
+
+namespace {
+
+// How many fragments share each model fragment that a fragment read; 0 for a
+// model fragment that no read took (it stays with whoever bound it).
+uint16_t s_aMeshFragModelUsers[EModelFragManager::kMAX_MODEL_FRAGS];
+
+uint16_t& MeshFragModelUsers(const EModelFrag* p) {
+  return s_aMeshFragModelUsers[EDataArray<EModelFrag>::GetIndexFromDataId(p->m_id)];
+}
+
+}  // namespace
 
 EMeshFrag::EMeshFrag()
     : m_pModelFrag(nullptr),
@@ -41,6 +54,13 @@ EMeshFrag::~EMeshFrag() {
 }
 
 void EMeshFrag::releaseBinding() {
+  // The last fragment using a model fragment that was read gives it back,
+  // whether it is the one that read it or a copy.
+  if (m_pModelFrag) {
+    uint16_t& nUsers = MeshFragModelUsers(m_pModelFrag);
+    if (nUsers && --nUsers == 0) EModelFragManager::ModelFragDelete(m_pModelFrag);
+    m_pModelFrag = nullptr;
+  }
   if (m_pAnimInfo) {
     delete[] m_pAnimInfo->m_ppJointTable;
     delete m_pAnimInfo;
@@ -70,6 +90,9 @@ EMeshFrag& EMeshFrag::operator=(EModelFrag& modelFrag) {
 }
 
 void EMeshFrag::bind(EModelFrag& modelFrag) {
+  // Counted before the old binding goes, which may be the same fragment.
+  uint16_t& nUsers = MeshFragModelUsers(&modelFrag);
+  if (nUsers) ++nUsers;
   releaseBinding();
   m_pModelFrag = &modelFrag;
   m_vColor = modelFrag.m_vColor;
@@ -122,13 +145,33 @@ bool EMeshFrag::Read(EStream& s, int iVersion, const EArray<unsigned>& aTextureI
     EModelFragManager::ModelFragDelete(pModelFrag);
     return false;
   }
+  MeshFragModelUsers(pModelFrag) = 0;
   *this = *pModelFrag;
+  MeshFragModelUsers(pModelFrag) = 1;
   return true;
 }
 
 unsigned EMeshFrag::GetBaseTexture() const {
   if (m_hBaseTexture) return m_hBaseTexture;
   return m_pModelFrag ? m_pModelFrag->m_aTextures[0] : 0;
+}
+
+void EMeshFrag::SetBaseTexture(unsigned hTexture, unsigned hOnlyIfShowing, bool bKeepAlphaFlags) {
+  if (hOnlyIfShowing && hOnlyIfShowing != GetBaseTexture()) return;
+  const unsigned hShown = hTexture ? hTexture : (m_pModelFrag ? m_pModelFrag->m_aTextures[0] : 0);
+  EGameTextureManager* pTextures = GetGameTextureManager();
+  EGameTexture* pTexture = pTextures ? pTextures->GetTexture(hShown) : nullptr;
+  if (!pTexture) {
+    g_ErrorManager.TraceMessagef(TT_Warning, "Invalid texture 0x%x passed to SetBaseTexture()\n", hTexture);
+    return;
+  }
+  if (!bKeepAlphaFlags && m_pModelFrag) {
+    uint32_t& dwMaterial = m_pModelFrag->m_dwMaterialFlags;
+    dwMaterial &= ~(uint32_t)(kMATERIALFLAG_ALPHA | kMATERIALFLAG_BINARY_ALPHA);
+    if (pTexture->HasAlpha()) dwMaterial |= kMATERIALFLAG_ALPHA;
+    if (pTexture->HasBinaryAlpha()) dwMaterial |= kMATERIALFLAG_BINARY_ALPHA;
+  }
+  m_hBaseTexture = hTexture;
 }
 
 int EMeshFrag::GetTexturePlayMode() const {
@@ -320,6 +363,15 @@ EMeshFrag* EMeshFragManager::GetVisibleMeshFrag(RENDERDOMAIN eRenderDomain, int 
   EASSERT(eRenderDomain < kNUM_RENDERDOMAINS);
   EASSERT(iIndex < m_piVisibleMeshFragCount[eRenderDomain]);
   return m_pMeshFragArray->ElementGet(m_aVisibleMeshFrags[eRenderDomain][iIndex]);
+}
+
+void EMeshFragManager::ClearInlineEntityFlags() {
+  for (int d = 0; d < kNUM_RENDERDOMAINS; ++d) {
+    for (int i = 0; i < m_piVisibleMeshFragCount[d]; ++i) {
+      EMeshFrag* pFrag = m_pMeshFragArray->ElementGet(m_aVisibleMeshFrags[d][i]);
+      if (pFrag->m_pOwnerEntity) pFrag->m_pOwnerEntity->SetTransientFlag(ENTITYTRANSIENT_INLINE_EFFECTS, false);
+    }
+  }
 }
 
 int EMeshFragManager::GetLastVisibleCount(int eRenderDomain) const {

@@ -96,12 +96,18 @@ public:
   EMeshFrag& operator=(const EMeshFrag& other);
   // Binds the fragment to the model fragment.
   EMeshFrag& operator=(EModelFrag& modelFrag);
-  // Reads a model-fragment record into a fragment from the pool, owned by
-  // the mesh's model, and binds to it; a failed read gives it back.
+  // Reads a model-fragment record into a fragment from the pool (its owner
+  // model the mesh's) and binds to it; a failed read gives it back. The
+  // fragment and its copies share it; the last of them to go gives it back.
   bool Read(EStream& s, int iVersion, const EArray<unsigned>& aTextureIds, int eDataType);
 
   // The override base texture, or the model fragment's first texture.
   unsigned GetBaseTexture() const;
+  // Shows hTexture (0: the model fragment's first) unless hOnlyIfShowing is
+  // not 0 and is not the texture shown now. Unless bKeepAlphaFlags, the model
+  // fragment's alpha bits follow the texture (for every instance). A texture
+  // that does not exist is traced and changes nothing.
+  void SetBaseTexture(unsigned hTexture, unsigned hOnlyIfShowing, bool bKeepAlphaFlags);
   // The play mode of the fragment's own texture animation, or 8 without one.
   int GetTexturePlayMode() const;
   // Mode 8 drops the own animation; any other gives the fragment one (a copy
@@ -175,6 +181,9 @@ public:
   // The count the last ResetFrame saved; -1 sums the four domains.
   int GetLastVisibleCount(int eRenderDomain) const;
   int GetActiveCount() const { return m_pMeshFragArray->GetNumUsed(); }
+  // Lets every owner entity of a visible fragment draw its inline effects
+  // again (before a pass that redraws the scene).
+  void ClearInlineEntityFlags();
   void CreateDummyBlendVBs();
   // With production loading on: shrinks the model-fragment pool to its used
   // size (or gives it back its full size) and re-points every fragment at

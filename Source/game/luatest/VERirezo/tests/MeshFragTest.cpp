@@ -1,17 +1,23 @@
 // Mesh fragments: the pool, the visible lists and their sort, binding,
 // material tests and the texture play mode.
+#include <SDL/SDL.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "Game/Camera.h"
 #include "Game/PCGameApp.h"
+#include "ModelFragWriter.h"
 #include "TWGraphics/tests/GraphicsTestSupport.h"
+#include "TWGraphics/tests/WindowedRenderer.h"
 #include "TWUtil/EStream.h"
 #include "VERirezo/Mesh.h"
+#include "VERirezo/MeshEntity.h"
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/ModelFrag.h"
 #include "VERirezo/TexAnim.h"
+#include "VERirezo/TextureManager.h"
 
 namespace {
 
@@ -269,6 +275,236 @@ TEST_F(MeshFragFixture, CompactArraysMovesTheModelFragmentsAndFollowsThem) {
     EXPECT_EQ(40u + i, frags[i]->GetBaseTexture());
   }
   m_pApp->GetPrefs().m_bProductionLoading = production;
+}
+
+TEST_F(MeshFragFixture, ClearInlineEntityFlagsReachesTheOwnersOfVisibleFragments) {
+  EMeshFragManager manager;
+  EMesh sky;
+  sky.SetRenderDomain(kRENDERDOMAIN_SKYBOX);
+  EMeshEntity seen(nullptr, "seen"), skySeen(nullptr, "sky"), hidden(nullptr, "hidden");
+  struct Case {
+    EMeshEntity* owner;
+    EMesh* mesh;
+    bool visible;
+  } cases[] = {{&seen, nullptr, true}, {&skySeen, &sky, true}, {&hidden, nullptr, false}, {nullptr, nullptr, true}};
+  for (const Case& c : cases) {
+    EMeshFrag* f = manager.MeshFragNew();
+    f->m_pOwnerEntity = c.owner;
+    f->m_pMesh = c.mesh;
+    if (c.owner) c.owner->SetTransientFlag(ENTITYTRANSIENT_INLINE_EFFECTS | ENTITYTRANSIENT_SIMULATED, true);
+    if (c.visible) manager.MeshFragMarkVisible(f);
+  }
+  manager.ClearInlineEntityFlags();
+  for (const Case& c : cases) {
+    if (!c.owner) continue;
+    EXPECT_EQ(c.visible ? 0u : (uint32_t)ENTITYTRANSIENT_INLINE_EFFECTS,
+              c.owner->GetTransientFlag(ENTITYTRANSIENT_INLINE_EFFECTS))
+        << c.owner->GetName();
+    EXPECT_NE(0u, c.owner->GetTransientFlag(ENTITYTRANSIENT_SIMULATED)) << "other flags stay";
+  }
+}
+
+// A renderer, game textures and the application's fragment pool, for meshes
+// that read their fragments.
+class MeshFragPoolFixture : public MeshFragFixture {
+protected:
+  void SetUp() override {
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
+    MeshFragFixture::SetUp();
+    m_pRenderer = gfxtest::StartWindowedRenderer(64, 64);
+    ASSERT_NE(nullptr, m_pRenderer);
+    m_pTextures = new EGameTextureManager();
+    m_pApp->m_pGameTextureManager = m_pTextures;
+    m_pPool = new EMeshFragManager();
+    m_pApp->m_pMeshFragManager = m_pPool;
+    for (unsigned i = 0; i < 4; ++i) m_Ids.AddData(0);
+  }
+  void TearDown() override {
+    if (!m_pApp) return;
+    m_pApp->m_pMeshFragManager = nullptr;
+    delete m_pPool;
+    // The model fragments give their buffers back while the renderer lives.
+    for (EModelFrag* f : m_ModelFrags) EModelFragManager::ModelFragDelete(f);
+    m_ModelFrags.clear();
+    m_pApp->m_pGameTextureManager = nullptr;
+    delete m_pTextures;
+    if (m_pRenderer) {
+      m_pRenderer->Shutdown();
+      delete m_pRenderer;
+    }
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    MeshFragFixture::TearDown();
+  }
+  unsigned Texture(TEXTUREFORMAT eFormat, const char* szName) {
+    return m_pTextures->AddProceduralTexture(m_pRenderer->CreateBitmapTexture(eFormat, 8, 8, 1, 0), true, szName);
+  }
+  // Fragment records of one triangle each.
+  static std::vector<uint8_t> Records(int n) {
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < n; ++i) {
+      ModelFragDesc d;
+      d.positions = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+      d.normals = {0, 0, 1, 0, 0, 1, 0, 0, 1};
+      d.polys = 1;
+      d.indices = {0, 1, 2};
+      WriteModelFrag(bytes, d);
+    }
+    return bytes;
+  }
+  // Reads every record of the bytes into the mesh; false at the first refusal.
+  bool ReadAll(EMesh& mesh, const std::vector<uint8_t>& bytes) {
+    EMemReader r(bytes.data(), (unsigned)bytes.size());
+    while (r.GetPos() < r.GetSize()) {
+      if (!mesh.ReadMeshFrag(r, 318, m_Ids, 2)) return false;
+    }
+    return true;
+  }
+
+  ERenderer* m_pRenderer = nullptr;
+  EGameTextureManager* m_pTextures = nullptr;
+  EMeshFragManager* m_pPool = nullptr;
+  EArray<unsigned> m_Ids;
+};
+
+TEST_F(MeshFragPoolFixture, MeshesAndTheirCopiesTakeFragmentsFromThePoolAndGiveThemBack) {
+  const int modelFragsBefore = EModelFragManager::GetActiveCount();
+  EMesh* mesh = new EMesh();
+  ASSERT_TRUE(ReadAll(*mesh, Records(3)));
+  ASSERT_EQ(3, mesh->GetNumMeshFrags());
+  EXPECT_EQ(3, m_pPool->GetActiveCount());
+  EXPECT_EQ(modelFragsBefore + 3, EModelFragManager::GetActiveCount());
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(mesh, mesh->GetMeshFrag(i)->m_pMesh);
+    EXPECT_EQ(mesh->GetMeshFrag(i), m_pPool->GetMeshFragArray()->ElementGet(mesh->GetMeshFrag(i)->m_id));
+  }
+
+  EXPECT_EQ(mesh, mesh->Instantiate());
+  EMesh* copy = static_cast<EMesh*>(mesh->Instantiate());
+  ASSERT_EQ(3, copy->GetNumMeshFrags());
+  EXPECT_EQ(6, m_pPool->GetActiveCount());
+  EXPECT_EQ(modelFragsBefore + 3, EModelFragManager::GetActiveCount()) << "a copy shares the model fragments";
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(copy, copy->GetMeshFrag(i)->m_pMesh);
+    EXPECT_EQ(mesh->GetMeshFrag(i)->m_pModelFrag, copy->GetMeshFrag(i)->m_pModelFrag);
+    EXPECT_EQ(copy->GetMeshFrag(i), m_pPool->GetMeshFragArray()->ElementGet(copy->GetMeshFrag(i)->m_id));
+  }
+  copy->DestroyInstance();
+  delete copy;
+  EXPECT_EQ(3, m_pPool->GetActiveCount());
+  EXPECT_EQ(modelFragsBefore + 3, EModelFragManager::GetActiveCount());
+  mesh->DestroyInstance();
+  delete mesh;
+  EXPECT_EQ(0, m_pPool->GetActiveCount());
+  EXPECT_EQ(modelFragsBefore, EModelFragManager::GetActiveCount()) << "the last user gives them back";
+
+  // A copy that outlives its source keeps the shared model fragments.
+  mesh = new EMesh();
+  ASSERT_TRUE(ReadAll(*mesh, Records(2)));
+  mesh->Instantiate();
+  copy = static_cast<EMesh*>(mesh->Instantiate());
+  EModelFrag* shared = copy->GetMeshFrag(1)->m_pModelFrag;
+  const uint32_t idShared = shared->m_id;
+  copy->DestroyInstance();
+  mesh->DestroyInstance();
+  delete mesh;
+  EXPECT_EQ(modelFragsBefore + 2, EModelFragManager::GetActiveCount());
+  EXPECT_EQ(idShared, shared->m_id) << "still in the pool";
+  EXPECT_EQ(shared, EModelFragManager::GetModelFragArray().ElementGet(idShared));
+  delete copy;
+  EXPECT_EQ(modelFragsBefore, EModelFragManager::GetActiveCount());
+}
+
+TEST_F(MeshFragPoolFixture, AReadThePoolOrTheRecordRefusesKeepsNothing) {
+  const int modelFragsBefore = EModelFragManager::GetActiveCount();
+  // A damaged record: the fragment goes back with its model fragment.
+  {
+    EMesh mesh;
+    ASSERT_TRUE(ReadAll(mesh, Records(1)));
+    std::vector<uint8_t> bytes = Records(1);
+    bytes.resize(bytes.size() / 2);
+    EXPECT_FALSE(ReadAll(mesh, bytes));
+    EXPECT_EQ(1, mesh.GetNumMeshFrags());
+    EXPECT_EQ(1, m_pPool->GetActiveCount());
+    EXPECT_EQ(modelFragsBefore + 1, EModelFragManager::GetActiveCount());
+  }
+  EXPECT_EQ(0, m_pPool->GetActiveCount());
+  EXPECT_EQ(modelFragsBefore, EModelFragManager::GetActiveCount());
+
+  // A full pool: the read fails before it takes a model fragment, and a copy
+  // of a mesh goes without fragments.
+  EMesh* mesh = new EMesh();
+  ASSERT_TRUE(ReadAll(*mesh, Records(2)));
+  mesh->Instantiate();
+  const int modelFragsRead = EModelFragManager::GetActiveCount();
+  std::vector<EMeshFrag*> filler;
+  while (m_pPool->GetActiveCount() < EMeshFragManager::kMAX_MESH_FRAGS) filler.push_back(m_pPool->MeshFragNew());
+  const int traces = gfxtest::CountTraces("Exceeded maximum number of mesh fragments");
+  {
+    EMesh other;
+    EXPECT_FALSE(ReadAll(other, Records(1)));
+    EXPECT_EQ(0, other.GetNumMeshFrags());
+    EXPECT_EQ(modelFragsRead, EModelFragManager::GetActiveCount());
+    EMesh* copy = static_cast<EMesh*>(mesh->Instantiate());
+    EXPECT_EQ(0, copy->GetNumMeshFrags());
+    copy->DestroyInstance();
+    delete copy;
+  }
+  EXPECT_EQ(traces + 2, gfxtest::CountTraces("Exceeded maximum number of mesh fragments"));
+  EXPECT_EQ((int)EMeshFragManager::kMAX_MESH_FRAGS, m_pPool->GetActiveCount());
+  for (EMeshFrag* f : filler) m_pPool->MeshFragDelete(f);
+  mesh->DestroyInstance();
+  delete mesh;
+  EXPECT_EQ(0, m_pPool->GetActiveCount());
+  EXPECT_EQ(modelFragsBefore, EModelFragManager::GetActiveCount());
+}
+
+TEST_F(MeshFragPoolFixture, SetBaseTextureShowsATextureAndSetsTheSharedAlphaBits) {
+  const unsigned plain = Texture(kTEXTUREFORMAT_565, "plain");
+  const unsigned alpha = Texture(kTEXTUREFORMAT_8888, "alpha");
+  const unsigned binary = Texture(kTEXTUREFORMAT_1555, "binary");
+  EModelFrag* m = ModelFrag(kMATERIALFLAG_BINARY_ALPHA, plain);
+  EMeshFrag f, instance;
+  f = *m;
+  instance = f;
+  const uint32_t kBoth = kMATERIALFLAG_ALPHA | kMATERIALFLAG_BINARY_ALPHA;
+  struct Case {
+    unsigned texture, onlyIfShowing;
+    bool keepAlpha;
+    unsigned shown;
+    uint32_t alphaBits;
+    bool traced;
+  } cases[] = {
+      {alpha, 0, false, alpha, kMATERIALFLAG_ALPHA, false},
+      {binary, plain, false, alpha, kMATERIALFLAG_ALPHA, false},  // not showing plain: nothing
+      {binary, alpha, false, binary, kBoth, false},
+      {plain, 0, true, plain, kBoth, false},  // alpha bits kept
+      {0x7777u, 0, false, plain, kBoth, true},
+      {0, 0, false, plain, 0, false},  // the model fragment's own texture again
+  };
+  for (const Case& c : cases) {
+    const int traces = gfxtest::CountTraces("Invalid texture 0x7777 passed to SetBaseTexture()");
+    f.SetBaseTexture(c.texture, c.onlyIfShowing, c.keepAlpha);
+    EXPECT_EQ(c.shown, f.GetBaseTexture()) << c.texture;
+    EXPECT_EQ(c.alphaBits, m->m_dwMaterialFlags & kBoth) << c.texture;
+    EXPECT_EQ(c.alphaBits == kMATERIALFLAG_ALPHA, instance.IsAlphaBlended()) << "the bits belong to every instance";
+    EXPECT_EQ(c.traced ? traces + 1 : traces, gfxtest::CountTraces("Invalid texture 0x7777 passed to SetBaseTexture()"));
+  }
+  EXPECT_EQ(0u, f.m_hBaseTexture);
+
+  // On a mesh: only the fragments showing the texture to replace.
+  EMesh mesh;
+  EMeshFrag* a = m_pPool->MeshFragNew();
+  EMeshFrag* b = m_pPool->MeshFragNew();
+  *a = *m;
+  *b = *ModelFrag(0, alpha);
+  mesh.AddMeshFrag(a);
+  mesh.AddMeshFrag(b);
+  mesh.SetBaseTexture(binary, alpha, true);
+  EXPECT_EQ(plain, a->GetBaseTexture());
+  EXPECT_EQ(binary, b->GetBaseTexture());
+  mesh.SetBaseTexture(0, 0, true);
+  EXPECT_EQ(plain, a->GetBaseTexture());
+  EXPECT_EQ(alpha, b->GetBaseTexture());
 }
 
 }  // namespace

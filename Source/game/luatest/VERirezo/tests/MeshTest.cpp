@@ -131,6 +131,10 @@ TEST_F(MeshLOD, DistancesPickTheLevel) {
 }
 
 TEST(Mesh, InstantiateHandsOutTheOriginalThenCopies) {
+  PCGameApp app;
+  gGameApp = &app;
+  EMeshFragManager pool;
+  app.m_pMeshFragManager = &pool;
   EMesh* original = new EMesh();
   EModel* model = new EModel();
   model->SetName("crate");
@@ -139,7 +143,7 @@ TEST(Mesh, InstantiateHandsOutTheOriginalThenCopies) {
   original->SetModel(model);
   *original = *model;
   EModelFrag* shared = EModelFragManager::ModelFragNew();
-  EMeshFrag* frag = new EMeshFrag();
+  EMeshFrag* frag = pool.MeshFragNew();
   *frag = *shared;
   original->AddMeshFrag(frag);
   EMesh* child = new EMesh();
@@ -184,7 +188,10 @@ TEST(Mesh, InstantiateHandsOutTheOriginalThenCopies) {
   original->DestroyInstance();
   EXPECT_EQ(0, original->GetRefCount());
   delete original;
+  EXPECT_EQ(0, pool.GetActiveCount());
   EModelFragManager::ModelFragDelete(shared);
+  app.m_pMeshFragManager = nullptr;
+  gGameApp = nullptr;
 }
 
 TEST(Mesh, AffectorPassAndFrameAnimation) {

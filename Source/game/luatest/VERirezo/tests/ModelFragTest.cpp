@@ -69,6 +69,7 @@ protected:
     for (EModelFrag* f : m_Frags) EModelFragManager::ModelFragDelete(f);
     delete m_pManager;
     if (m_pApp) m_pApp->m_pGameTextureManager = nullptr;
+    if (m_pApp) m_pApp->m_pMeshFragManager = nullptr;
     if (m_pRenderer) {
       m_pRenderer->Shutdown();
       delete m_pRenderer;
@@ -149,8 +150,7 @@ protected:
     EMeshFrag* mf = new EMeshFrag();
     m_MeshFrags.push_back(mf);
     if (!mf->Read(r, version, m_Ids, dataType)) return nullptr;
-    m_Frags.push_back(mf->m_pModelFrag);
-    return mf->m_pModelFrag;
+    return mf->m_pModelFrag;  // given back with the fragment
   }
   EModelFrag* ReadBytes(const std::vector<uint8_t>& bytes, int version, int dataType = 2) {
     EMemReader r(bytes.data(), (unsigned)bytes.size());
@@ -261,8 +261,8 @@ TEST_F(ModelFragRecord, SpecularPowerAndSkinning) {
   EXPECT_EQ(nullptr, f->m_pAnimInfo->m_pSkinningVerts);
   // Common geometry may only go when the game quits.
   m_pApp->m_bQuit = true;
-  EModelFragManager::ModelFragDelete(f);
-  m_Frags.pop_back();
+  delete m_MeshFrags.back();
+  m_MeshFrags.pop_back();
   m_pApp->m_bQuit = false;
 
   m_pRenderer->m_bSoftwareSkinning = true;
@@ -276,6 +276,8 @@ TEST_F(ModelFragRecord, SpecularPowerAndSkinning) {
 }
 
 TEST_F(ModelFragRecord, BlendShapes) {
+  EMeshFragManager pool;
+  m_pApp->m_pMeshFragManager = &pool;
   EMesh mesh;
   EModel* model = new EModel();
   mesh.SetModel(model);
@@ -290,12 +292,9 @@ TEST_F(ModelFragRecord, BlendShapes) {
   }
   std::vector<uint8_t> bytes;
   WriteModelFrag(bytes, dense);
-  EMeshFrag* mf = new EMeshFrag();  // the mesh owns it
-  mesh.AddMeshFrag(mf);
   EMemReader reader(bytes.data(), (unsigned)bytes.size());
-  ASSERT_TRUE(mf->Read(reader, 318, m_Ids, 2));
-  EModelFrag* f = mf->m_pModelFrag;
-  m_Frags.push_back(f);
+  ASSERT_TRUE(mesh.ReadMeshFrag(reader, 318, m_Ids, 2));
+  EModelFrag* f = mesh.GetMeshFrag(0)->m_pModelFrag;
   EXPECT_EQ(1, model->m_byHasBlendShape);
   EXPECT_EQ(0x05u, f->m_dwFragFlags & 0x05);
   EXPECT_EQ(4, f->m_eGeomShader);
