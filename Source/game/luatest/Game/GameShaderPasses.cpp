@@ -1014,15 +1014,12 @@ int AttenStages(ETextureStageState s[4], const ERenderResources* res) {
 
 }  // namespace shaderpasses
 
-void EShaderPasses::SetShaderAttenLight(const EVec4& colour, ELight* light, unsigned base, unsigned bump,
-                                        bool vertexColour, bool half) {
-  const int tA = base ? 31 : bump ? 32 : 30;
-  Linked(G(), vertexColour ? 1 : 0, 0, tA);
-  m_Constants.SetMaterialVertexConstants(vertexColour ? colour : shaderpasses::kBlack);
-  m_Constants.SetProjectionVertexConstants();
+// The attenuated light's pixel side on a plain, textured or bumped surface:
+// the pixel shader, c0 = the light's colour times the tint, and the stages.
+void EShaderPasses::AttenLightSurface(ELight* light, unsigned base, unsigned bump, bool half, const EVec4& tint) {
   AttenLightCommon(light);
   Pixel(base ? kGPS_AttenLightBase : bump ? kGPS_AttenLightBump : kGPS_AttenLight);
-  const EVec4 c0 = shaderpasses::LightColour(light, m_pState->m_pLightRigTarget, half ? 0.5f : 1.0f, colour);
+  const EVec4 c0 = shaderpasses::LightColour(light, m_pState->m_pLightRigTarget, half ? 0.5f : 1.0f, tint);
   m_pRenderer->SetPixelShaderConstant(0, &c0, 1);
   ETextureStageState s[4];
   int count = shaderpasses::AttenStages(s, m_pResources);
@@ -1035,6 +1032,15 @@ void EShaderPasses::SetShaderAttenLight(const EVec4& colour, ELight* light, unsi
     count = 4;
   }
   m_pRenderer->SetTextureStages(s, (unsigned)count);
+}
+
+void EShaderPasses::SetShaderAttenLight(const EVec4& colour, ELight* light, unsigned base, unsigned bump,
+                                        bool vertexColour, bool half) {
+  const int tA = base ? 31 : bump ? 32 : 30;
+  Linked(G(), vertexColour ? 1 : 0, 0, tA);
+  m_Constants.SetMaterialVertexConstants(vertexColour ? colour : shaderpasses::kBlack);
+  m_Constants.SetProjectionVertexConstants();
+  AttenLightSurface(light, base, bump, half, colour);
 }
 
 void EShaderPasses::SetShaderAttenLightLM(const EVec4& colour, ELight* light, unsigned lightmap, unsigned palette,
@@ -1058,21 +1064,7 @@ void EShaderPasses::SetShaderAttenLightVL(const EVec4& colour, ELight* light, un
   const bool bs = shaderpasses::SpotAt(block, lightOffset);
   Linked(G(), bs ? 3 : 2, 0, tA);
   m_Constants.SetVertexLightingConstants(block, lightOffset, colour, bs, false);
-  AttenLightCommon(light);
-  Pixel(base ? kGPS_AttenLightBase : bump ? kGPS_AttenLightBump : kGPS_AttenLight);
-  const EVec4 c0 = shaderpasses::LightColour(light, m_pState->m_pLightRigTarget, half ? 0.5f : 1.0f, EVec4(1, 1, 1, 1));
-  m_pRenderer->SetPixelShaderConstant(0, &c0, 1);
-  ETextureStageState s[4];
-  int count = shaderpasses::AttenStages(s, m_pResources);
-  if (base) {
-    s[3].m_hTexture = base;
-    Aniso(s[3]);
-    count = 4;
-  } else if (bump) {
-    BumpStage(s[3], bump);
-    count = 4;
-  }
-  m_pRenderer->SetTextureStages(s, (unsigned)count);
+  AttenLightSurface(light, base, bump, half, EVec4(1, 1, 1, 1));
 }
 
 void EShaderPasses::SetShaderDiffuseLightPixel(ELight* light, float intensity, unsigned bump) {
