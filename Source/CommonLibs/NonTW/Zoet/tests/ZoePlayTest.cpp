@@ -97,23 +97,13 @@ int RecOpener(TrackSound* s, uint32_t, uint32_t, uint32_t, uint32_t, void*) {
 }
 SoundOutputOpener RecStartup(uintptr_t) { return RecOpener; }
 
+// A child process with the recording sound system installed.
 template <typename F>
 void InChild(F body) {
-  fflush(stdout);
-  fflush(stderr);
-  pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
+  zoetest::InChild([&] {
     ZoetSetSoundSystem(RecStartup, 0);
     body();
-    fflush(stdout);
-    fflush(stderr);
-    _exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "the child reported failures (above)";
+  });
 }
 
 zoeenc::SampleSound Sound(int32_t id, uint32_t channels = 1, bool eightBit = false) {

@@ -5,8 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "ZoePlatform.h"
 
@@ -58,6 +61,26 @@ bool WaitUntil(F done, uint32_t ms = 10000) {
     Sleep(1);
   }
   return true;
+}
+
+// Runs the body in a forked child (for process-wide settings such as the
+// sound system, which cannot be put back); the child's failures fail the test.
+template <typename F>
+void InChild(F body) {
+  fflush(stdout);
+  fflush(stderr);
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    body();
+    fflush(stdout);
+    fflush(stderr);
+    _exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the child reported failures (above)";
 }
 
 }  // namespace zoetest
