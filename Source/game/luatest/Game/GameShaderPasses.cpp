@@ -448,12 +448,9 @@ void EShaderPasses::SetShaderColor1TexVL(const EVec4& colour, unsigned texture, 
   m_pRenderer->SetTextureStages(s, detail ? 2 : 1);
 }
 
-void EShaderPasses::SetShaderColor2Tex(const EVec4& colour, unsigned texture0, unsigned texture1, bool vc, bool bright,
-                                       bool clamp) {
-  const bool detail = HasDetail();
-  Linked(G(), vc ? 1 : 0, F(), detail ? 6 : 2);
-  Standard(colour, true);
-  if (detail) DetailConstants();
+// The two-texture colour passes' pixel side: the shader by detail and
+// brightness, the two textures (optionally clamped) and the detail texture.
+void EShaderPasses::Color2TexSurface(unsigned texture0, unsigned texture1, bool detail, bool bright, bool clamp) {
   Pixel(detail ? (bright ? kGPS_Color2TexDetailBright : kGPS_Color2TexDetail)
                : (bright ? kGPS_Color2TexBright : kGPS_Color2Tex));
   ETextureStageState s[3];
@@ -463,6 +460,15 @@ void EShaderPasses::SetShaderColor2Tex(const EVec4& colour, unsigned texture0, u
   s[2].m_hTexture = m_pState->m_hDetailTexture;
   if (clamp) s[0].m_eAddressMode = s[1].m_eAddressMode = kTEXTUREADDRESS_CLAMP;
   m_pRenderer->SetTextureStages(s, detail ? 3 : 2);
+}
+
+void EShaderPasses::SetShaderColor2Tex(const EVec4& colour, unsigned texture0, unsigned texture1, bool vc, bool bright,
+                                       bool clamp) {
+  const bool detail = HasDetail();
+  Linked(G(), vc ? 1 : 0, F(), detail ? 6 : 2);
+  Standard(colour, true);
+  if (detail) DetailConstants();
+  Color2TexSurface(texture0, texture1, detail, bright, clamp);
 }
 
 void EShaderPasses::SetShaderColor2TexLM(const EVec4& colour, unsigned texture0, unsigned texture1, unsigned lightmap,
@@ -489,14 +495,7 @@ void EShaderPasses::SetShaderColor2TexVL(const EVec4& colour, unsigned texture0,
   Linked(G(), bs ? 3 : 2, F(), detail ? 6 : 2);
   VertexLit(colour, block, lightOffset, bs);
   if (detail) DetailConstants();
-  Pixel(detail ? (bright ? kGPS_Color2TexDetailBright : kGPS_Color2TexDetail)
-               : (bright ? kGPS_Color2TexBright : kGPS_Color2Tex));
-  ETextureStageState s[3];
-  s[0].m_hTexture = texture0;
-  Aniso(s[0]);
-  s[1].m_hTexture = texture1;
-  s[2].m_hTexture = m_pState->m_hDetailTexture;
-  m_pRenderer->SetTextureStages(s, detail ? 3 : 2);
+  Color2TexSurface(texture0, texture1, detail, bright, false);
 }
 
 void EShaderPasses::SetShaderColor2TexMask(const EVec4& colour, unsigned texture0, unsigned texture1, bool vc, bool) {

@@ -201,6 +201,7 @@ private:
   void Aniso(ETextureStageState& s);
   void Rectangle(const EVec2& size, const EVec2& pos, const EVec2& screen);
   void AttenLightCommon(ELight* light);
+  void Color2TexSurface(unsigned texture0, unsigned texture1, bool detail, bool bright, bool clamp);
   void AttenLightSurface(ELight* light, unsigned base, unsigned bump, bool half, const EVec4& tint);
   void AlphaCombine(unsigned colourTexture, unsigned alphaTexture, const EVec2& size, const EVec2& pos,
                     const EVec2& screen, const EVec4& colour, bool inverse, const EVec2* alphaScale,
