@@ -1,6 +1,7 @@
 // The drawing passes on a real renderer with the project's shader files:
 // selected shaders against the library's entries, the constant caches and
 // the stage records, and pictures read back from a 64x64 window.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <SDL/SDL.h>
@@ -610,11 +611,11 @@ protected:
     EXPECT_NEAR(green, c.y, tol) << "green at " << x << "," << y;
     EXPECT_NEAR(blue, c.z, tol) << "blue at " << x << "," << y;
   }
-  HTEXTURE SolidTexture(uint32_t argb) {
-    HTEXTURE tex = r->CreateBitmapTexture(kTEXTUREFORMAT_8888, 1, 1, 1, 0);
+  HTEXTURE SolidTexture(uint32_t argb, int size = 1) {
+    HTEXTURE tex = r->CreateBitmapTexture(kTEXTUREFORMAT_8888, size, size, 1, 0);
     EXPECT_NE(0u, (unsigned)tex);
     uint32_t* t = static_cast<uint32_t*>(r->LockTexture(tex, 0, nullptr, false, (CUBEMAPFACE)-1, true));
-    if (t) *t = argb;
+    if (t) std::fill(t, t + size * size, argb);
     r->UnlockTexture(tex, 0, false, (CUBEMAPFACE)-1);
     m_aTextures.push_back(tex);
     return tex;
@@ -703,6 +704,28 @@ TEST_F(ShaderPassPictures, VertexPointLightLightsTheQuad) {
   const float k = nl / (0.5f + 0.1f * d + 0.01f * d * d) * 255;
   for (const auto& at : {std::make_pair(32, 32), std::make_pair(4, 60), std::make_pair(60, 4)})
     ExpectRgb(at.first, at.second, 0.5f * k, 0.25f * k, 0.5f * k, 3);
+}
+
+// A projector 2 above the unit world quad, looking down at it, whose
+// texture matrix maps the middle half of the quad (x and y in -0.5..0.5)
+// onto the texture: border addressing leaves everything outside it black.
+TEST_F(ShaderPassPictures, ProjectedTextureColoursOnlyTheProjectedArea) {
+  m_State.m_mCameraProjection = EMat4();
+  const HTEXTURE tex = SolidTexture(0xFFFFFFFFu, 64);
+  EMat4 m;
+  for (float& v : m.m) v = 0;
+  m.m[0] = 1, m.m[12] = 0.5f;  // s = x + 0.5
+  m.m[5] = 1, m.m[13] = 0.5f;  // t = y + 0.5
+  m.m[14] = 1;                 // q = 1
+  Begin(kBLENDMODE_DECAL);
+  p->SetShaderProjectedTexture(tex, 0, EVec4(0.5f, 1, 0.25f, 1), m, EVec3(0, 0, 2), EVec3(0, 0, -1), 0, 0, false, 0);
+  RenderUnitWorldQuad(r, *res);
+  End();
+  for (const auto& at : {std::make_pair(32, 32), std::make_pair(20, 20), std::make_pair(44, 44), std::make_pair(20, 44)})
+    ExpectRgb(at.first, at.second, 128, 255, 64, 2);
+  for (const auto& at : {std::make_pair(8, 8), std::make_pair(56, 32), std::make_pair(32, 56), std::make_pair(10, 50),
+                         std::make_pair(13, 32), std::make_pair(32, 50)})
+    ExpectRgb(at.first, at.second, 0, 0, 0, 0);
 }
 
 // One white particle 100 units in front of the camera, queued,
