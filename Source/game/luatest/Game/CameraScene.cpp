@@ -5,6 +5,7 @@
 #include "Game/Camera.h"
 #include "Game/CameraSpring.h"
 #include "Game/GameApp.h"
+#include "Game/LadderControlHandler.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/CollisionManager.h"
 #include "VERirezo/CollisionQuery.h"
@@ -270,6 +271,10 @@ EVec3 ECamera::getDesiredUpVector() const {
   if (up == EVec3(0.0f, 0.0f, 0.0f)) {
     g_ErrorManager.TraceMessagef(TT_Warning, "Camera's target has a zero up vector");
     up = kUP;
+  }
+  if (gGameApp && pEntity == gGameApp->GetPlayer() && gGameApp->GetControlHandlerType() == kCONTROL_LADDER) {
+    const EControlHandler* pLadder = gGameApp->GetControlHandler(kCONTROL_LADDER);
+    if (pLadder) up = static_cast<const ELadderControlHandler*>(pLadder)->GetOldDesiredUp();
   }
   if (m_pAttachEntity && m_pAttachEntity->GetPhysics() && m_eType != kCAMERA_FLY) {
     const bool bBubbleCurrent = (m_byBubbleFlags & kBUBBLE_Mode) && m_eType == kCAMERA_CHASE && isCurrentCamera();

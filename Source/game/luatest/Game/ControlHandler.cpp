@@ -1,4 +1,5 @@
 #include "Game/ControlHandler.h"
+#include "Game/LadderControlHandler.h"
 
 bool EControlHandler::sm_bControlsPaused = false;
 
@@ -18,5 +19,6 @@ private:
 
 EControlHandler* EControlHandlerFactory::Create(GameApp*, int iType) {
   if (iType < 0 || iType >= kCONTROL_NUMTYPES) return nullptr;
+  if (iType == kCONTROL_LADDER) return new ELadderControlHandler();
   return new EPlainControlHandler((CONTROL_HANDLER_TYPE)iType);
 }

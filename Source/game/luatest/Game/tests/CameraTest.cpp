@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Game/Camera.h"
+#include "Game/LadderControlHandler.h"
 #include "Game/CameraSpring.h"
 #include "Game/GameApp.h"
 #include "TWMath/MathGeneral.h"
@@ -475,6 +476,38 @@ TEST_F(CameraFixture, TargetUpVectorFollowsGravityWithASpring) {
   EXPECT_EQ(EVec3(0.0f, 1.0f, 0.0f), camera.getDesiredUpVector());
   ASSERT_FALSE(m_Traces.empty());
   EXPECT_NE(std::string::npos, m_Traces.back().find("Camera's target has a zero up vector"));
+}
+
+// While the player climbs a ladder the camera keeps the up direction the
+// ladder mode saved; other targets and other modes follow gravity.
+TEST_F(CameraFixture, OnALadderThePlayersCameraKeepsTheSavedUp) {
+  m_App.InitControlHandlers();
+  auto* ladder = static_cast<ELadderControlHandler*>(m_App.GetControlHandler(kCONTROL_LADDER));
+  ASSERT_NE(nullptr, ladder);
+  EXPECT_EQ(kCONTROL_LADDER, ladder->Type());
+  ladder->m_vOldDesiredUp = EVec3(0.0f, 0.0f, 1.0f);
+  m_pPlayer->GetPhysics()->SetGravityDir(EVec3(1.0f, 0.0f, 0.0f));
+  EMeshEntity* other = EMeshEntity::Create(m_App.m_pMainDomain, "Other");
+  other->GetPhysics()->SetGravityDir(EVec3(0.0f, -1.0f, 0.0f));
+  ECamera onPlayer, onOther;
+  onPlayer.Init(kCAMERA_SCRIPT);
+  onPlayer.SetPrimaryTarget(m_pPlayer, false);
+  onOther.Init(kCAMERA_SCRIPT);
+  onOther.SetPrimaryTarget(other, false);
+
+  struct Case {
+    CONTROL_HANDLER_TYPE handler;
+    EVec3 playerUp, otherUp;
+  } cases[] = {{kCONTROL_LADDER, EVec3(0.0f, 0.0f, 1.0f), EVec3(0.0f, -1.0f, 0.0f)},
+               {kCONTROL_PLAYER, EVec3(1.0f, 0.0f, 0.0f), EVec3(0.0f, -1.0f, 0.0f)}};
+  for (const Case& c : cases) {
+    m_App.m_pControlHandler = m_App.GetControlHandler(c.handler);
+    EXPECT_EQ(c.playerUp, onPlayer.getDesiredUpVector()) << c.handler;
+    EXPECT_EQ(c.otherUp, onOther.getDesiredUpVector()) << c.handler;
+  }
+  m_App.m_pControlHandler = nullptr;
+  m_App.DelayedDelete(other);
+  onOther.CleanupReferences();
 }
 
 // ---- Scene queries ----

@@ -1,0 +1,19 @@
+// The ladder input mode (type 15). The climbing itself comes with the
+// traversal modes; what the cameras read of it is the up direction the
+// player had before it mounted the ladder.
+#pragma once
+
+#include "Game/ControlHandler.h"
+#include "TWMath/Vector.h"
+
+class ELadderControlHandler : public EControlHandler {
+public:
+  CONTROL_HANDLER_TYPE Type() override { return kCONTROL_LADDER; }
+  const char* Name() override { return "Ladder"; }
+
+  // The desired up vector kept from before the mount; the camera holds its
+  // frame on it while the player climbs.
+  const EVec3& GetOldDesiredUp() const { return m_vOldDesiredUp; }
+
+  EVec3 m_vOldDesiredUp = EVec3(0.0f, 1.0f, 0.0f);
+};
