@@ -11,6 +11,7 @@
 #include "VERirezo/CollisionQuery.h"
 #include "VERirezo/CollisionTree.h"
 #include "VERirezo/Domain.h"
+#include "VERirezo/Joint.h"
 #include "VERirezo/Mesh.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/Physics.h"
@@ -105,6 +106,10 @@ void ECamera::CameraLookAt(const EVec3& vPoint) {
 EVec3 ECamera::getEntityPosition(EMeshEntity* pEntity, bool bOnGround) {
   if (!pEntity) return EVec3(0.0f, 0.0f, 0.0f);
   EVec3 p = pEntity->GetPosition();
+  if ((m_byTargetFlags & kTARGET_UseJoint) && pEntity->GetMesh()) {
+    if (EJoint* pJoint = pEntity->GetMesh()->FindJoint(m_szPrimaryTargetJoint))
+      p = pEntity->GetMesh()->GetJointWorldPos(pJoint);
+  }
   if (bOnGround) {
     EVec3 rel = CartesianToRelativeCartesian(p);
     rel.y = CartesianToRelativeCartesian(m_vGroundPosition).y;
