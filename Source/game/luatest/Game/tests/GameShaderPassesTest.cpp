@@ -728,61 +728,90 @@ TEST_F(ShaderPassPictures, ProjectedTextureColoursOnlyTheProjectedArea) {
     ExpectRgb(at.first, at.second, 0, 0, 0, 0);
 }
 
-// One white particle 100 units in front of the camera, queued,
-// ordered and drawn by the particle manager through the application's
-// billboard pass.
-TEST_F(ShaderPassPictures, AWhiteParticleCoversTheScreenCentre) {
-  EDomain root(nullptr, nullptr);
-  EDomain* level = root.CreateChildDomain("Level", &ECollisionManager::sm_CM);
-  PCGameApp app;
-  gGameApp = &app;
-  ECamera camera;
-  camera.SetPosition(EVec3(0, 0, 0));  // looking down +z
-  camera.SetViewportWidth(64);
-  camera.SetViewportHeight(64);
-  camera.UpdateMatrices();
-  app.SetRenderCamera(&camera);
-  app.m_pShaderPasses = p.get();
-  app.m_pShaderDrawState = &m_State;
-  const EParticleRenderHooks saved = g_ParticleRenderHooks;
-  GameApp::ConnectParticleRenderHooks();
+// Particles queued, ordered and drawn by the particle manager through the
+// application's billboard pass, one emitter of one particle each, in front
+// of a camera looking down +z. Corner offsets are in the particle size's
+// units: a quad of 62 units at 100 covers about two thirds of the 64-pixel
+// screen.
+TEST_F(ShaderPassPictures, ParticlesDrawnByTheManager) {
+  struct Emitter {
+    float z, size;
+    EVec4 material;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Emitter> emitters;
+    EVec3 centre;
+  } cases[] = {
+      {"one white particle", {{100, 62, EVec4(1, 1, 1, 1)}}, EVec3(255, 255, 255)},
+      {"a red material colour", {{100, 62, EVec4(1, 0, 0, 1)}}, EVec3(255, 0, 0)},
+      // Queued nearer first: ordering back to front draws the far one first.
+      {"the nearer of two overlapping emitters",
+       {{100, 62, EVec4(0, 1, 0, 1)}, {200, 248, EVec4(0, 0, 1, 1)}},
+       EVec3(0, 255, 0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EDomain root(nullptr, nullptr);
+    EDomain* level = root.CreateChildDomain("Level", &ECollisionManager::sm_CM);
+    PCGameApp app;
+    gGameApp = &app;
+    ECamera camera;
+    camera.SetPosition(EVec3(0, 0, 0));  // looking down +z
+    camera.SetViewportWidth(64);
+    camera.SetViewportHeight(64);
+    camera.UpdateMatrices();
+    app.SetRenderCamera(&camera);
+    app.m_pShaderPasses = p.get();
+    app.m_pShaderDrawState = &m_State;
+    const EParticleRenderHooks saved = g_ParticleRenderHooks;
+    GameApp::ConnectParticleRenderHooks();
 
-  EParticleEmitterEntity* e = EParticleEmitterEntity::Create(level, "emitter");
-  e->InitPosition(EVec3(0, 0, 100));
-  e->SetMaxParticles(3);
-  e->SetActive(true);
-  e->SetParticleSpeed(0, 0);
-  // Corner offsets are in the particle size's units: a quad of 62 units at
-  // 100 covers about two thirds of the 64-pixel screen.
-  e->SetParticleStartEndSize(62, 62);
-  e->SetStartColor(1, 1, 1, 1);
-  e->SetInitialParticles(1);
-  e->Update(0.01f);
-  EXPECT_EQ(1, e->GetNumActiveParticles());
+    EParticleManager manager;
+    manager.Init();
+    manager.ResetFrame();
+    std::vector<EParticleEmitterEntity*> emitters;
+    for (const Emitter& d : c.emitters) {
+      EParticleEmitterEntity* e = EParticleEmitterEntity::Create(level, "emitter");
+      e->InitPosition(EVec3(0, 0, d.z));
+      e->SetMaxParticles(3);
+      e->SetActive(true);
+      e->SetParticleSpeed(0, 0);
+      e->SetParticleStartEndSize(d.size, d.size);
+      e->SetStartColor(1, 1, 1, 1);
+      e->SetMaterialColor(d.material);
+      e->SetInitialParticles(1);
+      e->Update(0.01f);
+      EXPECT_EQ(1, e->GetNumActiveParticles());
+      EParticleManager::AddEmitter(e);
+      emitters.push_back(e);
+    }
+    manager.PreprocessAll();
+    ASSERT_EQ((int)emitters.size(), manager.GetNumActiveEmitters());
+    Begin(kBLENDMODE_DECAL);
+    manager.StartRender();
+    for (int i = 0; i < manager.GetNumActiveEmitters(); ++i) manager.DrawEmitter(i);
+    EXPECT_EQ(Named(kGVS_ParticleBB), r->m_hVertexShader);
+    End();
+    ExpectRgb(32, 32, c.centre.x, c.centre.y, c.centre.z, 2);
+    if (emitters.size() == 1) {
+      ExpectRgb(32, 60, 0, 0, 0, 2);
+      ExpectRgb(2, 32, 0, 0, 0, 2);
+    } else {
+      ExpectRgb(32, 60, 0, 0, 255, 2);  // only the far, larger one reaches here
+    }
 
-  EParticleManager manager;
-  manager.Init();
-  manager.ResetFrame();
-  EParticleManager::AddEmitter(e);
-  manager.PreprocessAll();
-  EXPECT_EQ(1, manager.GetNumActiveEmitters());
-  Begin(kBLENDMODE_DECAL);
-  manager.StartRender();
-  if (manager.GetNumActiveEmitters() == 1) manager.DrawEmitter(0);
-  EXPECT_EQ(Named(kGVS_ParticleBB), r->m_hVertexShader);
-  End();
-  ExpectRgb(32, 32, 255, 255, 255, 2);
-  ExpectRgb(32, 60, 0, 0, 0, 2);
-  ExpectRgb(2, 32, 0, 0, 0, 2);
-
-  manager.Shutdown();
-  g_ParticleRenderHooks = saved;
-  app.m_pShaderPasses = nullptr;
-  app.m_pShaderDrawState = nullptr;
-  app.SetRenderCamera(nullptr);
-  e->InternalDelayedDelete();
-  delete e;
-  gGameApp = nullptr;
+    manager.Shutdown();
+    g_ParticleRenderHooks = saved;
+    app.m_pShaderPasses = nullptr;
+    app.m_pShaderDrawState = nullptr;
+    app.SetRenderCamera(nullptr);
+    for (EParticleEmitterEntity* e : emitters) {
+      e->InternalDelayedDelete();
+      delete e;
+    }
+    gGameApp = nullptr;
+  }
 }
 
 }  // namespace
