@@ -116,6 +116,10 @@ ERenderer::ERenderer()
       m_pCurrentQuery(nullptr),
       m_dwSwapCount(0),
       m_dwPushCapacity(0),
+      m_pPushStorage(nullptr),
+      m_dwPushStorageBytes(0),
+      m_pPushQuadStorage(nullptr),
+      m_dwPushQuadStorageBytes(0),
       m_pSurface(nullptr),
       m_bLostDevice(false),
       m_vGamma(0.0f, 0.0f, 0.0f) {
@@ -129,7 +133,10 @@ ERenderer::ERenderer()
   for (int i = 0; i < 8; ++i) m_avPixelConstants[i].Set(0.0f, 0.0f, 0.0f, 0.0f);
 }
 
-ERenderer::~ERenderer() {}
+ERenderer::~ERenderer() {
+  free(m_pPushStorage);
+  free(m_pPushQuadStorage);
+}
 
 // Sets the OpenGL attributes that depend on the flags.
 static void SetMultisampleAttributes(unsigned flags) {

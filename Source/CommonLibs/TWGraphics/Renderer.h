@@ -628,7 +628,13 @@ public:
   void EndPush(uint32_t* pdwPush);
   // Used by RendererPushData: makes room for `bytes` more pushed bytes; an
   // overrun of the buffer asked for is a fatal report.
-  void pushBytes(unsigned bytes);
+  void pushBytes(unsigned bytes) {
+    if (m_pdwPushBuffer && m_dwPushBytes + bytes <= m_dwPushCapacity)
+      m_dwPushBytes += bytes;
+    else
+      pushBytesChecked(bytes);
+  }
+  void pushBytesChecked(unsigned bytes);
 
   // Occlusion queries; without GL_ARB_occlusion_query they do nothing.
   void BeginVisibilityTest();
@@ -728,6 +734,12 @@ public:
   unsigned m_dwSwapCount;
   // Bytes the open push buffer holds.
   unsigned m_dwPushCapacity;
+  // Storage reused by every push buffer, and by its quads turned into
+  // triangles; kept until the renderer goes.
+  uint8_t* m_pPushStorage;
+  size_t m_dwPushStorageBytes;
+  uint8_t* m_pPushQuadStorage;
+  size_t m_dwPushQuadStorageBytes;
 
   SDL_Surface* m_pSurface;
   bool m_bLostDevice;
@@ -794,6 +806,17 @@ inline void RendererPushData(uint32_t*& pdwCursor, const T& value) {
   g_pCurrentRenderer->pushBytes((unsigned)sizeof(T));
   memcpy(pdwCursor, &value, sizeof(T));
   pdwCursor += sizeof(T) / 4;
+}
+
+// Makes room for one T at the cursor and moves past it; the caller fills
+// it in place (no copy through the stack).
+template <typename T>
+inline T* RendererPushReserve(uint32_t*& pdwCursor) {
+  static_assert(sizeof(T) % 4 == 0, "push data comes in whole words");
+  g_pCurrentRenderer->pushBytes((unsigned)sizeof(T));
+  T* p = reinterpret_cast<T*>(pdwCursor);
+  pdwCursor += sizeof(T) / 4;
+  return p;
 }
 
 // A long is pushed as the 32-bit word it was on the original platform.

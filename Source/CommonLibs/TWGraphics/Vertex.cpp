@@ -613,17 +613,31 @@ void ERenderer::SetVertexShaderInput(EVertexPool** ppPools, unsigned* pFirstVert
 // ---------------------------------------------------------------------------
 // Push buffers
 
+// Grows one of the renderer's push storages to hold at least the bytes
+// asked for; push buffers reuse them rather than allocating per draw.
+static uint8_t* GrowPushStorage(uint8_t*& pStorage, size_t& dwCapacity, size_t dwBytes) {
+  if (dwBytes > dwCapacity) {
+    size_t dwNew = dwCapacity ? dwCapacity : 4096;
+    while (dwNew < dwBytes) dwNew *= 2;
+    uint8_t* p = static_cast<uint8_t*>(realloc(pStorage, dwNew));
+    EASSERT(p);
+    pStorage = p;
+    dwCapacity = dwNew;
+  }
+  return pStorage;
+}
+
 uint32_t* ERenderer::BeginPush(VBDRAWMODE mode, unsigned words) {
   EASSERT(!m_pdwPushBuffer);
-  m_pdwPushBuffer = static_cast<uint32_t*>(malloc((size_t)words * 4 + 4));
-  EASSERT(m_pdwPushBuffer);
+  m_pdwPushBuffer =
+      reinterpret_cast<uint32_t*>(GrowPushStorage(m_pPushStorage, m_dwPushStorageBytes, (size_t)words * 4 + 4));
   m_dwPushCapacity = words * 4;
   m_dwPushBytes = 0;
   m_iPushDrawMode = mode;
   return m_pdwPushBuffer;
 }
 
-void ERenderer::pushBytes(unsigned dwBytes) {
+void ERenderer::pushBytesChecked(unsigned dwBytes) {
   EASSERT(m_pdwPushBuffer);
   // Writing past the words asked for would corrupt the heap.
   EASSERT(m_dwPushBytes + dwBytes <= m_dwPushCapacity);
@@ -634,7 +648,6 @@ void ERenderer::EndPush(uint32_t* pdwPush) {
   EASSERT(m_pdwPushBuffer && pdwPush >= m_pdwPushBuffer);
   EASSERT(pdwPush <= m_pdwPushBuffer + m_dwPushCapacity / 4);
   auto close = [this]() {
-    free(m_pdwPushBuffer);
     m_pdwPushBuffer = nullptr;
     m_dwPushBytes = 0;
     m_dwPushCapacity = 0;
@@ -654,17 +667,15 @@ void ERenderer::EndPush(uint32_t* pdwPush) {
   const VBFORMAT format = vs->m_pFormats ? vs->m_pFormats[0] : kVBFORMAT_POSITION;
   const unsigned vertexSize = GetVertexSize(format);
   VBDRAWMODE mode = (VBDRAWMODE)m_iPushDrawMode;
+  const uint8_t* pData = reinterpret_cast<const uint8_t*>(m_pdwPushBuffer);
   if (mode == kVBDRAWMODE_QUADLIST) {
     const unsigned quads = m_dwPushBytes / (4 * vertexSize);
-    uint8_t* tris = static_cast<uint8_t*>(malloc((size_t)6 * quads * vertexSize + 4));
-    EASSERT(tris);
-    const uint8_t* src = reinterpret_cast<const uint8_t*>(m_pdwPushBuffer);
+    uint8_t* tris = GrowPushStorage(m_pPushQuadStorage, m_dwPushQuadStorageBytes, (size_t)6 * quads * vertexSize + 4);
     static const int kOrder[6] = {0, 1, 2, 0, 2, 3};
     for (unsigned q = 0; q < quads; ++q)
       for (int k = 0; k < 6; ++k)
-        memcpy(tris + ((size_t)q * 6 + k) * vertexSize, src + ((size_t)q * 4 + kOrder[k]) * vertexSize, vertexSize);
-    free(m_pdwPushBuffer);
-    m_pdwPushBuffer = reinterpret_cast<uint32_t*>(tris);
+        memcpy(tris + ((size_t)q * 6 + k) * vertexSize, pData + ((size_t)q * 4 + kOrder[k]) * vertexSize, vertexSize);
+    pData = tris;
     m_dwPushBytes = 6 * quads * vertexSize;
     mode = kVBDRAWMODE_TRIANGLELIST;
   }
@@ -676,7 +687,7 @@ void ERenderer::EndPush(uint32_t* pdwPush) {
   MOJOSHADER_glBindShaders(vs->m_pShader, pshader);
   EVertexPool pool;
   pool.m_eFormat = format;
-  pool.m_pData = reinterpret_cast<uintptr_t>(m_pdwPushBuffer);
+  pool.m_pData = reinterpret_cast<uintptr_t>(pData);
   pool.m_VB = 0;
   EVertexPool* pools[1] = {&pool};
   unsigned first[1] = {0};

@@ -51,14 +51,13 @@ inline int AngleIndex(float fDegrees) {
 inline void PushFacing(uint32_t*& pdwPush, const PARTICLE& p, const EVec2* uv) {
   const int t = (int)(p.size * 0.5f);
   const uint32_t offsets[4] = {PackOffset(-t, -t), PackOffset(t, -t), PackOffset(t, t), PackOffset(-t, t)};
-  Quad q;
+  Quad& q = *RendererPushReserve<Quad>(pdwPush);
   for (int k = 0; k < 4; ++k) {
     if (uv)
       SetVertex(q.v[k], p.pos, p.color, uv[k].x, 1.0f - uv[k].y, offsets[k]);
     else
       SetVertex(q.v[k], p.pos, p.color, kCornerU[k], kCornerV[k], offsets[k]);
   }
-  RendererPushData(pdwPush, q);
 }
 
 // Camera-facing quad turned by the particle's y angle.
@@ -66,7 +65,7 @@ inline void PushRotated(uint32_t*& pdwPush, const PARTICLEFULL& p, const EVec2* 
   const float h = p.size * 0.5f;
   const int i = AngleIndex(p.rot.y);
   const float s = gSin[i], c = gCos[i];
-  Quad q;
+  Quad& q = *RendererPushReserve<Quad>(pdwPush);
   for (int k = 0; k < 4; ++k) {
     const float x0 = kCornerX[k] * h, y0 = kCornerY[k] * h;
     const uint32_t off = PackOffset(RoundAway(x0 * c + y0 * s), RoundAway(-x0 * s + y0 * c));
@@ -75,20 +74,18 @@ inline void PushRotated(uint32_t*& pdwPush, const PARTICLEFULL& p, const EVec2* 
     else
       SetVertex(q.v[k], p.pos, p.color, kCornerU[k], kCornerV[k], off);
   }
-  RendererPushData(pdwPush, q);
 }
 
 // World-space quad with half-axes W (across) and L (along).
 inline void PushWorld(uint32_t*& pdwPush, const PARTICLE& p, const EVec3& W, const EVec3& L, const EVec2* uv) {
   const EVec3 corners[4] = {p.pos - W - L, p.pos + W - L, p.pos + W + L, p.pos - W + L};
-  Quad q;
+  Quad& q = *RendererPushReserve<Quad>(pdwPush);
   for (int k = 0; k < 4; ++k) {
     if (uv)
       SetVertex(q.v[k], corners[k], p.color, uv[k].x, 1.0f - uv[k].y, 0);
     else
       SetVertex(q.v[k], corners[k], p.color, kCornerU[k], kCornerV[k], 0);
   }
-  RendererPushData(pdwPush, q);
 }
 
 // The turn of (0, 1, 0) onto the direction of motion. A zero velocity
@@ -136,6 +133,7 @@ void EParticleManager::BeginBlock(int iBlock, int iBlocks, int& iRemaining, int&
 // The common loop of every writer: blocks of quads, one particle a quad,
 // slots wrapping at the emitter's slot count.
 #define PARTICLE_QUAD_LOOP(WRITE_ONE)                                \
+  uint32_t* pdwPush = pdwPushOut;                                    \
   int iRemaining = iVerts;                                           \
   const int iMax = e->mMaxParticles;                                 \
   for (int b = 0; b < iBlocks; ++b) {                                \
@@ -145,28 +143,29 @@ void EParticleManager::BeginBlock(int iBlock, int iBlocks, int& iRemaining, int&
       if (iSlot == iMax) iSlot = 0;                                  \
       WRITE_ONE;                                                     \
     }                                                                \
-  }
+  } \
+  pdwPushOut = pdwPush;
 
 void EParticleManager::DrawNormalQuadSprites(EParticleEmitterEntity* e, int iBlocks, int iVerts, int iSlot,
-                                             uint32_t*& pdwPush) {
+                                             uint32_t*& pdwPushOut) {
   const PARTICLE* pParticles = e->m_pParticles;
   PARTICLE_QUAD_LOOP(ParticleQuads::PushFacing(pdwPush, pParticles[iSlot], nullptr))
 }
 
 void EParticleManager::DrawAnimatedQuadSprites(EParticleEmitterEntity* e, int iBlocks, int iVerts, int iSlot,
-                                               uint32_t*& pdwPush) {
+                                               uint32_t*& pdwPushOut) {
   const PARTICLEANIM* pParticles = e->m_pAnimParticles;
   PARTICLE_QUAD_LOOP(ParticleQuads::PushFacing(pdwPush, pParticles[iSlot], pParticles[iSlot].uv))
 }
 
 void EParticleManager::DrawRotatedQuadSprites(EParticleEmitterEntity* e, int iBlocks, int iVerts, int iSlot,
-                                              uint32_t*& pdwPush) {
+                                              uint32_t*& pdwPushOut) {
   const PARTICLEFULL* pParticles = e->m_pFullParticles;
   PARTICLE_QUAD_LOOP(ParticleQuads::PushRotated(pdwPush, pParticles[iSlot], nullptr))
 }
 
 void EParticleManager::DrawAnimatedRotatedQuadSprites(EParticleEmitterEntity* e, int iBlocks, int iVerts, int iSlot,
-                                                      uint32_t*& pdwPush) {
+                                                      uint32_t*& pdwPushOut) {
   const PARTICLEANIM* pParticles = e->m_pAnimParticles;
   PARTICLE_QUAD_LOOP(ParticleQuads::PushRotated(pdwPush, pParticles[iSlot], pParticles[iSlot].uv))
 }
@@ -239,7 +238,7 @@ inline void RotatedOrientedAxes(const PARTICLEFULL& p, const EVec3& vVelocity, b
 }  // namespace ParticleQuads
 
 void EParticleManager::DrawOrientedQuadSprites(EParticleEmitterEntity* e, int iBlocks, int iVerts, int iSlot,
-                                               uint32_t*& pdwPush) {
+                                               uint32_t*& pdwPushOut) {
   const ParticleQuads::OrientedAxes axes = ParticleQuads::MakeOrientedAxes(e, e->m_pDistribution, e->m_fScaleX,
                                                                            e->m_fScaleY);
   const PARTICLE* pParticles = e->m_pParticles;
@@ -250,7 +249,7 @@ void EParticleManager::DrawOrientedQuadSprites(EParticleEmitterEntity* e, int iB
 }
 
 void EParticleManager::DrawAnimatedOrientedQuadSprites(EParticleEmitterEntity* e, int iBlocks, int iVerts, int iSlot,
-                                                       uint32_t*& pdwPush) {
+                                                       uint32_t*& pdwPushOut) {
   const ParticleQuads::OrientedAxes axes = ParticleQuads::MakeOrientedAxes(e, e->m_pDistribution, e->m_fScaleX,
                                                                            e->m_fScaleY);
   const PARTICLEANIM* pParticles = e->m_pAnimParticles;
@@ -261,7 +260,7 @@ void EParticleManager::DrawAnimatedOrientedQuadSprites(EParticleEmitterEntity* e
 }
 
 void EParticleManager::DrawRotatedOrientedQuadSprites(EParticleEmitterEntity* e, int iBlocks, int iVerts, int iSlot,
-                                                      uint32_t*& pdwPush) {
+                                                      uint32_t*& pdwPushOut) {
   const PARTICLEFULL* pParticles = e->m_pFullParticles;
   const PARTICLEMETAFULL* pMeta = e->m_pFullParticleMeta;
   const EVec3* pOrientations = e->m_pOrientations;
@@ -274,7 +273,7 @@ void EParticleManager::DrawRotatedOrientedQuadSprites(EParticleEmitterEntity* e,
 }
 
 void EParticleManager::DrawAnimatedRotatedOrientedQuadSprites(EParticleEmitterEntity* e, int iBlocks, int iVerts,
-                                                              int iSlot, uint32_t*& pdwPush) {
+                                                              int iSlot, uint32_t*& pdwPushOut) {
   const PARTICLEANIM* pParticles = e->m_pAnimParticles;
   const PARTICLEMETAANIM* pMeta = e->m_pAnimParticleMeta;
   const EVec3* pOrientations = e->m_pOrientations;
