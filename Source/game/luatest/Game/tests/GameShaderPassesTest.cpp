@@ -728,6 +728,26 @@ TEST_F(ShaderPassPictures, ProjectedTextureColoursOnlyTheProjectedArea) {
     ExpectRgb(at.first, at.second, 0, 0, 0, 0);
 }
 
+// What a distortion emitter's screen image held when the screen was
+// distorted: the pixel at the centre (under the particle) and at a corner.
+struct DistortionSeen {
+  int calls = 0;
+  HTEXTURE target = 0;
+  unsigned char centre[4] = {}, corner[4] = {};
+};
+DistortionSeen* s_pDistortionSeen = nullptr;
+HTEXTURE s_hDistortionImage = 0;
+HTEXTURE DistortionScreenImage() { return s_hDistortionImage; }
+HTEXTURE DistortionScreenDepth() { return 0; }
+void RecordDistortion(unsigned, float, const EVec3&, const ERect&) {
+  typedef void (*ReadPixelsFn)(int, int, int, int, unsigned, unsigned, void*);
+  const auto read = (ReadPixelsFn)SDL_GL_GetProcAddress("glReadPixels");
+  ++s_pDistortionSeen->calls;
+  s_pDistortionSeen->target = g_pCurrentRenderer->GetRenderTargetImage();
+  read(32, 32, 1, 1, 0x1908 /* RGBA */, 0x1401 /* UNSIGNED_BYTE */, s_pDistortionSeen->centre);
+  read(1, 1, 1, 1, 0x1908, 0x1401, s_pDistortionSeen->corner);
+}
+
 // Particles queued, ordered and drawn by the particle manager through the
 // application's billboard pass, one emitter of one particle each, in front
 // of a camera looking down +z. Corner offsets are in the particle size's
@@ -737,6 +757,7 @@ TEST_F(ShaderPassPictures, ParticlesDrawnByTheManager) {
   struct Emitter {
     float z, size;
     EVec4 material;
+    bool distortion = false;
   };
   struct Case {
     const char* what;
@@ -749,6 +770,9 @@ TEST_F(ShaderPassPictures, ParticlesDrawnByTheManager) {
       {"the nearer of two overlapping emitters",
        {{100, 62, EVec4(0, 1, 0, 1)}, {200, 248, EVec4(0, 0, 1, 1)}},
        EVec3(0, 255, 0)},
+      // Drawn into the screen image cleared to (0.5, 0.5, 1, 0); the screen
+      // itself is left alone.
+      {"a distortion emitter", {{100, 62, EVec4(1, 1, 1, 1), true}}, EVec3(0, 0, 0)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -766,6 +790,13 @@ TEST_F(ShaderPassPictures, ParticlesDrawnByTheManager) {
     app.m_pShaderDrawState = &m_State;
     const EParticleRenderHooks saved = g_ParticleRenderHooks;
     GameApp::ConnectParticleRenderHooks();
+    DistortionSeen seen;
+    s_pDistortionSeen = &seen;
+    s_hDistortionImage = r->CreateBitmapTexture(kTEXTUREFORMAT_8888, 64, 64, 1, kTEXTUREFLAG_RENDERTARGET);
+    m_aTextures.push_back(s_hDistortionImage);
+    g_ParticleRenderHooks.pfnGetScreenImageTexture = DistortionScreenImage;
+    g_ParticleRenderHooks.pfnGetScreenDepthTexture = DistortionScreenDepth;
+    g_ParticleRenderHooks.pfnApplyDistortionToScreen = RecordDistortion;
 
     EParticleManager manager;
     manager.Init();
@@ -780,6 +811,7 @@ TEST_F(ShaderPassPictures, ParticlesDrawnByTheManager) {
       e->SetParticleStartEndSize(d.size, d.size);
       e->SetStartColor(1, 1, 1, 1);
       e->SetMaterialColor(d.material);
+      if (d.distortion) e->SetFlag(kPARTICLEEMITTER_DISTORTION);
       e->SetInitialParticles(1);
       e->Update(0.01f);
       EXPECT_EQ(1, e->GetNumActiveParticles());
@@ -792,8 +824,22 @@ TEST_F(ShaderPassPictures, ParticlesDrawnByTheManager) {
     manager.StartRender();
     for (int i = 0; i < manager.GetNumActiveEmitters(); ++i) manager.DrawEmitter(i);
     EXPECT_EQ(Named(kGVS_ParticleBB), r->m_hVertexShader);
+    EXPECT_EQ(HTEXTURE_BACKBUFFER, r->GetRenderTargetImage()) << "the target is put back";
     End();
     ExpectRgb(32, 32, c.centre.x, c.centre.y, c.centre.z, 2);
+    if (c.emitters[0].distortion) {
+      ASSERT_EQ(1, seen.calls);
+      EXPECT_EQ(s_hDistortionImage, seen.target);
+      EXPECT_EQ(255, seen.centre[0]);
+      EXPECT_EQ(255, seen.centre[1]);
+      EXPECT_EQ(255, seen.centre[2]);
+      EXPECT_NEAR(128, seen.corner[0], 1);
+      EXPECT_NEAR(128, seen.corner[1], 1);
+      EXPECT_EQ(255, seen.corner[2]);
+      EXPECT_EQ(0, seen.corner[3]);
+    } else {
+      EXPECT_EQ(0, seen.calls);
+    }
     if (emitters.size() == 1) {
       ExpectRgb(32, 60, 0, 0, 0, 2);
       ExpectRgb(2, 32, 0, 0, 0, 2);
@@ -803,6 +849,7 @@ TEST_F(ShaderPassPictures, ParticlesDrawnByTheManager) {
 
     manager.Shutdown();
     g_ParticleRenderHooks = saved;
+    s_pDistortionSeen = nullptr;
     app.m_pShaderPasses = nullptr;
     app.m_pShaderDrawState = nullptr;
     app.SetRenderCamera(nullptr);
