@@ -220,7 +220,10 @@ public:
     if (m_nStencilStack > 0) --m_nStencilStack;
   }
   unsigned GetStencilStack() const { return m_nStencilStack; }
-  void SetClairvoyanceTarget(EMeshEntity* pEntity) { m_pClairvoyanceTarget = pEntity; }
+  // Stores the entity the clairvoyance power looks through; with
+  // bMoveCamera, camera 8 rides the entity as a script camera, or chases
+  // the player again when there is none.
+  void SetClairvoyanceTarget(EMeshEntity* pEntity, bool bMoveCamera = false);
   EMeshEntity* GetClairvoyanceTarget() const { return m_pClairvoyanceTarget; }
   // Everything InitRender and the screen targets made, short of the
   // renderer itself; ShutdownRender then takes the renderer down.

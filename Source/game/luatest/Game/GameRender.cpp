@@ -15,7 +15,9 @@
 #include "Game/ShaderConstants.h"
 #include "TWGraphics/Color.h"
 #include "TWGraphics/Renderer.h"
+#include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
+#include "TWUtil/TWUnixCompat.h"
 #include "VERirezo/DebugLine.h"
 #include "VERirezo/Font.h"
 #include "VERirezo/MeshFrag.h"
@@ -46,6 +48,37 @@ void CalculateScreenRect(ECamera* pCamera, const EBox3& box, ERect& rect) {
 }
 }  // namespace GameRenderParticleHooks
 
+namespace GameRenderSettings {
+// A settings file once written under the unconverted name, "<user
+// dir>\\<name>" taken literally as one file name, is moved to the converted
+// path so that it is read from now on.
+void MoveSettingsFileToConvertedName(const char* szName) {
+  const char* dir = gFile ? gFile->GetUserDataDir() : nullptr;
+  if (!dir) return;
+  char raw[4096], converted[4096];
+  if (snprintf(raw, sizeof(raw), "%s\\%s", dir, szName) >= (int)sizeof(raw)) return;
+  convertUnixFilename(converted, raw);
+  if (strcmp(raw, converted) == 0) return;
+  if (FILE* f = fopen(raw, "r")) {
+    fclose(f);
+    rename(raw, converted);
+  }
+}
+}  // namespace GameRenderSettings
+
+void GameApp::SetClairvoyanceTarget(EMeshEntity* pEntity, bool bMoveCamera) {
+  m_pClairvoyanceTarget = pEntity;
+  ECamera* pCamera = bMoveCamera ? m_aCameras[8] : nullptr;
+  if (!pCamera) return;
+  if (pEntity) {
+    pCamera->Init(kCAMERA_SCRIPT);
+    pCamera->AttachToEntity(pEntity, EVec3(0.0f, 0.0f, 0.0f), EQuat(), false);
+  } else {
+    pCamera->Init(kCAMERA_CHASE);
+    pCamera->SetPrimaryTarget(m_pPlayer && m_pPlayer->IsMeshEntity() ? static_cast<EMeshEntity*>(m_pPlayer) : nullptr, false);
+  }
+}
+
 bool GameApp::InitRender(void* data) {
   EASSERT(m_pRenderer == NULL);
   m_pRenderer = new ERenderer();
@@ -54,6 +87,7 @@ bool GameApp::InitRender(void* data) {
   // The display size is taken only when the file names both its width and
   // its height (the settings list itself always holds both).
   bool sizeInFile = false;
+  GameRenderSettings::MoveSettingsFileToConvertedName("DisplaySettings.ini");
   if (FILE* file = OpenUserSettingsFile("DisplaySettings.ini", '\\', "r")) {
     m_GraphicsSettings.ReadSettingsFromFile(file);
     EGameSettingsList probe("DisplaySettings");

@@ -510,6 +510,31 @@ TEST_F(CameraFixture, OnALadderThePlayersCameraKeepsTheSavedUp) {
   onOther.CleanupReferences();
 }
 
+// The clairvoyance target moves camera 8 only when asked: onto the entity as
+// a script camera, or back to chasing the player when there is none.
+TEST_F(CameraFixture, ClairvoyanceTargetMovesCameraEightWhenAsked) {
+  ASSERT_EQ(nullptr, m_App.m_aCameras[8]);
+  m_App.m_aCameras[8] = new ECamera();  // deleted with the application
+  ECamera* camera = m_App.m_aCameras[8];
+  camera->Init(kCAMERA_FLY);
+  EMeshEntity* seer = EMeshEntity::Create(m_App.m_pMainDomain, "Seer");
+
+  m_App.SetClairvoyanceTarget(seer);
+  EXPECT_EQ(seer, m_App.GetClairvoyanceTarget());
+  EXPECT_EQ(kCAMERA_FLY, camera->GetType()) << "the camera stays without the flag";
+
+  m_App.SetClairvoyanceTarget(seer, true);
+  EXPECT_EQ(kCAMERA_SCRIPT, camera->GetType());
+  EXPECT_EQ(seer, camera->GetAttachEntity());
+
+  m_App.SetClairvoyanceTarget(nullptr, true);
+  EXPECT_EQ(nullptr, m_App.GetClairvoyanceTarget());
+  EXPECT_EQ(kCAMERA_CHASE, camera->GetType());
+  EXPECT_EQ(m_pPlayer, camera->GetPrimaryTarget());
+  camera->AttachToEntity(nullptr, EVec3(0.0f, 0.0f, 0.0f), EQuat(), false);
+  m_App.DelayedDelete(seer);
+}
+
 // ---- Scene queries ----
 
 TEST_F(CameraFixture, SceneQueriesBuildTheirFlagsFromTheOptions) {

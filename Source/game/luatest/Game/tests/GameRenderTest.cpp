@@ -1,5 +1,6 @@
 // Normals packed into colours for the render set-up's textures.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "Game/GameRender.h"
 
@@ -138,6 +139,27 @@ TEST_F(RenderSetup, DisplaySettingsAndSwitches) {
   m_pApp->m_DebugHooks.m_bDisplayFlag2 = true;
   m_pApp->m_DebugHooks.m_bFSAA = false;
   EXPECT_EQ(5u, m_pApp->GetIdealRendererFlags());
+}
+
+// A settings file saved under the unconverted name (the user folder and the
+// file name joined by a backslash, one file beside the folder) is moved into
+// the folder and read from there.
+TEST_F(RenderSetup, SettingsSavedUnderTheBackslashNameAreMovedAndRead) {
+  const std::string dir = m_pFiles->GetUserDataDir();
+  const std::string raw = dir + "\\DisplaySettings.ini", converted = dir + "/DisplaySettings.ini";
+  remove(converted.c_str());
+  FILE* f = fopen(raw.c_str(), "w");
+  ASSERT_NE(nullptr, f);
+  fputs("[DisplaySettings]\nScreenWidth=640\nScreenHeight=480\n", f);
+  fclose(f);
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(640u, m_pApp->m_pRenderer->GetDisplayWidth());
+  EXPECT_EQ(480u, m_pApp->m_pRenderer->GetDisplayHeight());
+  EXPECT_NE(0, access(raw.c_str(), F_OK));
+  EXPECT_EQ(0, access(converted.c_str(), F_OK));
+  Stop();
+  m_pApp->m_GraphicsSettings.SetSettingValue(EGraphicsSettings::s_szScreenWidth, 800);
+  m_pApp->m_GraphicsSettings.SetSettingValue(EGraphicsSettings::s_szScreenHeight, 600);
 }
 
 TEST_F(RenderSetup, ScreenTargetsAndTheirRelease) {
