@@ -303,6 +303,22 @@ TEST_F(InterfaceTest, EffectPropertiesAreRoutedBySet) {
   EXPECT_EQ(render.exclusiveDepth, 0);
 }
 
+// Scripted content that notes the driver's exclusive-mode depth whenever it
+// is paused or restarted (the player calls it outside its own lock).
+class InterfaceDepthContent : public playertest::ScriptedContent {
+ public:
+  void PauseObject(void* voice, void* instance) override {
+    ScriptedContent::PauseObject(voice, instance);
+    depths.push_back(render->exclusiveDepth);
+  }
+  void RestartObject(void* voice, void* instance) override {
+    ScriptedContent::RestartObject(voice, instance);
+    depths.push_back(render->exclusiveDepth);
+  }
+  iaudtest::RecordingRender* render = nullptr;
+  std::vector<int> depths;
+};
+
 // Players on scripted content in two groups, walked by the all-audio calls.
 class InterfaceAllAudioTest : public playertest::PlayerRuntimeTest {
  protected:
@@ -312,6 +328,7 @@ class InterfaceAllAudioTest : public playertest::PlayerRuntimeTest {
     voice = IAUDResourceManager::AddGroup(interfacetest::W(u"Voice"));
     for (int i = 0; i < 4; ++i) {
       contents[i].SetGroupIndex(i < 2 ? music : voice);
+      contents[i].render = &render;
       ASSERT_EQ(apiCreateAudioPlayer(&players[i]), 0);
       players[i]->AttachPrimaryContent(&contents[i]);
       players[i]->StartPlayer();
@@ -329,23 +346,26 @@ class InterfaceAllAudioTest : public playertest::PlayerRuntimeTest {
     return out;
   }
   int32_t music = 0, voice = 0;
-  playertest::ScriptedContent contents[4];
+  InterfaceDepthContent contents[4];
   CPlayer* players[4] = {};
 };
 
 TEST_F(InterfaceAllAudioTest, StopPauseAndRestartActOnOneGroupOrAllUnderTheExclusiveMode) {
   const int32_t kPlaying = CPlayer::kPlaying, kPaused = CPlayer::kPaused, kStopped = CPlayer::kStopped;
   EXPECT_EQ(Statuses(), (std::vector<int32_t>{kPlaying, kPlaying, kPlaying, kPlaying}));
-  int entries = render.exclusiveEntries;
   EXPECT_EQ(apiPauseAllAudio(Handle(music)), 0);
   EXPECT_EQ(Statuses(), (std::vector<int32_t>{kPaused, kPaused, kPlaying, kPlaying}));
-  EXPECT_GT(render.exclusiveEntries, entries);
   EXPECT_EQ(apiPauseAllAudio(nullptr), 0);
   EXPECT_EQ(Statuses(), (std::vector<int32_t>{kPaused, kPaused, kPaused, kPaused}));
   // Paused players are not active: the restart walks every player.
   EXPECT_EQ(apiRestartAllAudio(Handle(voice)), 0);
   EXPECT_EQ(Statuses(), (std::vector<int32_t>{kPaused, kPaused, kPlaying, kPlaying}));
   EXPECT_EQ(apiRestartAllAudio(nullptr), 0);
+  // The timer thread cycles the same players: the walks hold the driver's lock.
+  for (const InterfaceDepthContent& c : contents) {
+    EXPECT_EQ(c.depths.size(), 2u);
+    for (int depth : c.depths) EXPECT_EQ(depth, 1);
+  }
   EXPECT_EQ(apiStopAllAudio(Handle(voice)), 0);
   Tick(2);
   EXPECT_EQ(Statuses(), (std::vector<int32_t>{kPlaying, kPlaying, kStopped, kStopped}));
