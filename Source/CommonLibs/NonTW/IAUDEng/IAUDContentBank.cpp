@@ -405,6 +405,25 @@ uint32_t IAUDContentBank::FindContent(const IAUDContentObject* object) {
   return 0;
 }
 
+namespace {
+// Every playable kind derives from IAUDContentObject alone, so an object's
+// address is that of its base (FindContent compares addresses the same way).
+template <class T>
+IAUDContentObject* BankPlayableAt(TCArray<T*>& slots, uint32_t index) {
+  return reinterpret_cast<IAUDContentObject*>(iaudslots::BankGet(slots, index));
+}
+}  // namespace
+
+IAUDContentObject* IAUDContentBank::GetPlayableContent(uint32_t type, uint32_t index) {
+  if (type == IAUDFourCC("gbef")) return BankPlayableAt(m_aGlobalEffects, index);
+  if (type == IAUDFourCC("sqob")) return BankPlayableAt(m_aSequences, index);
+  if (type == IAUDFourCC("snde")) return BankPlayableAt(m_aSoundEvents, index);
+  if (type == IAUDFourCC("sdqu")) return BankPlayableAt(m_aSoundQueues, index);
+  if (type == IAUDFourCC("sdtl")) return BankPlayableAt(m_aSoundTimelines, index);
+  if (type == IAUDFourCC("sdri")) return BankPlayableAt(m_aSoundRandomizers, index);
+  return nullptr;
+}
+
 // ---------------------------------------------------------------- global variables
 
 int32_t IAUDContentBank::GetNumGlobalVarStates(uint32_t var) {

@@ -81,6 +81,10 @@ class IAUDContentBank : public IAUDBankObject {
   int32_t GetBankContentSlotCount(uint32_t type);
   // The type tag of the first array holding the object; 0 for none.
   uint32_t FindContent(const IAUDContentObject* object);
+  // The object at that index of the array of one of the six playable kinds
+  // ("gbef", "sqob", "snde", "sdqu", "sdtl", "sdri"); null for another
+  // type, an empty slot or an index past the array.
+  IAUDContentObject* GetPlayableContent(uint32_t type, uint32_t index);
 
   // Global variables.
   uint32_t GetNumGlobalVars() const { return (uint32_t)m_aGlobalVars.GetElementCount(); }
