@@ -7,6 +7,7 @@
 #include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CPath.h"
 #include "NonTW/IAUDEng/CRPController.h"
+#include "NonTW/IAUDEng/CSoundEvent.h"
 #include "NonTW/IAUDEng/CTransition.h"
 #include "NonTW/IAUDEng/IAUDBankSlots.h"
 #include "NonTW/IAUDEng/IAUDFile.h"
@@ -254,6 +255,7 @@ IAUDContentObject* IAUDContentBank::CreateContentObject(uint32_t type) {
   if (type == IAUDFourCC("rpc ")) return new CRPController(this);
   if (type == IAUDFourCC("tran")) return new CTransition(this);
   if (type == IAUDFourCC("gbef")) return new CGlobalEffect(this);
+  if (type == IAUDFourCC("snde")) return new CSoundEvent(this);
   return nullptr;
 }
 
@@ -372,6 +374,7 @@ void IAUDContentBank::ReIndexContent() {
   BankReIndex(m_aPaths);
   BankReIndex(m_aRPControllers);
   BankReIndex(m_aTransitions);
+  BankReIndex(m_aSoundEvents);
   m_bReIndex = false;
 }
 
@@ -507,3 +510,10 @@ void IAUDContentBank::AddTransition(CTransition* transition, uint32_t index) {
 }
 CTransition* IAUDContentBank::GetTransition(uint32_t index) { return iaudslots::BankGet(m_aTransitions, index); }
 void IAUDContentBank::NullOutTransition(uint32_t index) { iaudslots::BankNullOut(m_aTransitions, index); }
+
+int32_t IAUDContentBank::AddNewSoundEvent(CSoundEvent* event) { return iaudslots::BankAddNew(m_aSoundEvents, event); }
+void IAUDContentBank::AddSoundEvent(CSoundEvent* event, uint32_t index) {
+  iaudslots::BankAddAt(m_aSoundEvents, event, index);
+}
+CSoundEvent* IAUDContentBank::GetSoundEvent(uint32_t index) { return iaudslots::BankGet(m_aSoundEvents, index); }
+void IAUDContentBank::NullOutSoundEvent(uint32_t index) { iaudslots::BankNullOut(m_aSoundEvents, index); }
