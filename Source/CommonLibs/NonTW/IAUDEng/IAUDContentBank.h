@@ -114,6 +114,18 @@ class IAUDContentBank : public IAUDBankObject {
   void AddSoundEvent(CSoundEvent* event, uint32_t index);
   CSoundEvent* GetSoundEvent(uint32_t index);
   void NullOutSoundEvent(uint32_t index);
+  int32_t AddNewSoundQueue(CSoundQueue* queue);
+  void AddSoundQueue(CSoundQueue* queue, uint32_t index);
+  CSoundQueue* GetSoundQueue(uint32_t index);
+  void NullOutSoundQueue(uint32_t index);
+  int32_t AddNewSoundTimeline(CSoundTimeline* timeline);
+  void AddSoundTimeline(CSoundTimeline* timeline, uint32_t index);
+  CSoundTimeline* GetSoundTimeline(uint32_t index);
+  void NullOutSoundTimeline(uint32_t index);
+  int32_t AddNewSequence(CSequence* sequence);
+  void AddSequence(CSequence* sequence, uint32_t index);
+  CSequence* GetSequence(uint32_t index);
+  void NullOutSequence(uint32_t index);
   int32_t AddNewTransition(CTransition* transition);
   void AddTransition(CTransition* transition, uint32_t index);
   CTransition* GetTransition(uint32_t index);

@@ -42,6 +42,14 @@ inline std::string SilenceFields(uint32_t order, uint32_t chance, uint32_t lo, u
   return s.str();
 }
 
+// A sound event list at a bank index with one track of the sample at full chance.
+inline std::string EventList(uint32_t index, uint32_t sample) {
+  TrackSpec t;
+  t.sample = sample;
+  return " LIST snde\n  chunk indx u32 " + std::to_string(index) + "\n  chunk info u32 1 50 0 0 1\n  chunk sndt " +
+         SoundTrackFields(t) + "\n end\n";
+}
+
 // A runtime on the recording driver with a sample bank in slot 0 whose
 // samples last the given milliseconds.
 class ContentRuntimeTest : public playertest::PlayerRuntimeTest {
