@@ -127,9 +127,11 @@ void CSoundQueue::InitObject(void** ppInstance) {
   if (!ppInstance) return;
   GetNumTracks();
   int32_t n = GetItemCount();
-  size_t size = sizeof(SQueueInstance) + sizeof(void*) * (size_t)(n > 0 ? n - 1 : 0);
-  SQueueInstance* inst = static_cast<SQueueInstance*>(calloc(1, size));
-  if (!inst) return;
+  size_t size = sizeof(SQueueInstance) + sizeof(void*) * (size_t)n;
+  uint8_t* block = static_cast<uint8_t*>(calloc(1, size));
+  if (!block) return;
+  SQueueInstance* inst = reinterpret_cast<SQueueInstance*>(block);
+  inst->apItems = reinterpret_cast<void**>(block + sizeof(SQueueInstance));
   inst->nCount = n;
   for (int32_t i = 0; i < n; ++i) {
     IAUDContentObject* item = ItemObject(i);

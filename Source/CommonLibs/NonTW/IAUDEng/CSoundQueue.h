@@ -25,7 +25,7 @@ struct SQueueInstance {
   SMetricTime metric;
   SRealTime real;
   SStatusFlags flags;
-  void* apItems[1];
+  void** apItems;  // nCount item instances, in the same block after the record
 };
 
 class CSoundQueue : public IAUDContentObject {
