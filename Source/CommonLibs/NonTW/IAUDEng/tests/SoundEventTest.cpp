@@ -3,7 +3,10 @@
 // in OpenAL Soft's wave output.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -282,52 +285,78 @@ TEST_F(SoundEventPlayTest, OrderedPlayFollowsTheOrderNumbers) {
 }
 
 // A 200 ms tone played as an event with two further passes is heard for
-// 600 ms.
+// 600 ms. The runtime's clock counts timer periods, so a machine too busy to
+// keep them (more than a tenth behind the wall clock) may loop a pass more:
+// such a run is repeated, and the last of three counts whatever happens.
 TEST(SoundEventWave, ALoopingEventSoundsForEveryPass) {
-  AudioDrvTest::RunWithOpenAL("wave", "", [](const AudioDrvTest::SRun& run) {
-    const int kRate = 48000;
-    std::vector<short> tone = AudioDrvTest::MakeTone(440.0, 0.5, 0.2, kRate);
-    std::vector<uint8_t> pcm = iaudtest::PcmBytes(tone);
-    iaudtest::TempDir dir;
-    iaudtest::WriteFileBytes(dir / "tone.bin", pcm);
-    std::string samplePath = iaudtest::MakeRiff(dir, "tone", "RIFF isbf\n LIST samp\n  chunk indx u32 0\n"
-                                                             "  chunk sinf u32 0 200 48000 " + std::to_string(pcm.size()) +
-                                                             " u16 16 0\n  chunk data file tone.bin\n end\nend\n");
-    TrackSpec t;
-    std::string bankPath = iaudtest::MakeRiff(dir, "event", "RIFF icbf\n LIST snde\n  chunk info u32 1 50 0 0 1\n"
-                                                            "  chunk sndt " + SoundTrackFields(t) + "\n end\nend\n");
-    ASSERT_FALSE(samplePath.empty());
-    ASSERT_FALSE(bankPath.empty());
-    IAUDRenderInterface* ri = RetrieveIAUDRenderInterface(nullptr, 8);
-    ASSERT_NE(ri, nullptr);
-    new IAUDResourceManager(ri);
-    IAUDResourceManager::AddSampleBank(iaudtest::LoadSampleBank(samplePath), 0);
-    IAUDContentBank* bank = iaudtest::LoadBank(bankPath);
-    ASSERT_NE(bank->GetSoundEvent(0), nullptr);
+  iaudtest::TempDir flags;
+  const std::string lagging = flags / "lagging";
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::remove(lagging.c_str());
+    bool last = attempt == 2;
+    AudioDrvTest::RunWithOpenAL("wave", "", [&](const AudioDrvTest::SRun& run) {
+      const int kRate = 48000;
+      std::vector<short> tone = AudioDrvTest::MakeTone(440.0, 0.5, 0.2, kRate);
+      std::vector<uint8_t> pcm = iaudtest::PcmBytes(tone);
+      iaudtest::TempDir dir;
+      iaudtest::WriteFileBytes(dir / "tone.bin", pcm);
+      std::string samplePath = iaudtest::MakeRiff(dir, "tone", "RIFF isbf\n LIST samp\n  chunk indx u32 0\n"
+                                                               "  chunk sinf u32 0 200 48000 " + std::to_string(pcm.size()) +
+                                                               " u16 16 0\n  chunk data file tone.bin\n end\nend\n");
+      TrackSpec t;
+      std::string bankPath = iaudtest::MakeRiff(dir, "event", "RIFF icbf\n LIST snde\n  chunk info u32 1 50 0 0 1\n"
+                                                              "  chunk sndt " + SoundTrackFields(t) + "\n end\nend\n");
+      ASSERT_FALSE(samplePath.empty());
+      ASSERT_FALSE(bankPath.empty());
+      IAUDRenderInterface* ri = RetrieveIAUDRenderInterface(nullptr, 8);
+      ASSERT_NE(ri, nullptr);
+      new IAUDResourceManager(ri);
+      IAUDResourceManager::AddSampleBank(iaudtest::LoadSampleBank(samplePath), 0);
+      IAUDContentBank* bank = iaudtest::LoadBank(bankPath);
+      ASSERT_NE(bank->GetSoundEvent(0), nullptr);
 
-    CPlayer* player = new CPlayer();
-    player->SetMode(1);
-    player->AttachPrimaryContent(bank->GetSoundEvent(0));
-    player->StartPlayer(2);
-    SPlayerStatus status{};
-    EXPECT_TRUE(AudioDrvTest::WaitFor(
-        [&] {
-          player->GetStatus(&status);
-          return status.nStatus == 0;
-        },
-        10.0));
-    IAUDResourceManager::ReleaseAll();  // destroys the player
-    bank->RemoveObject();
-    delete m_papiResourceManager;
-    m_papiResourceManager = nullptr;
-    ri->ReleaseInterface();
+      CPlayer* player = new CPlayer();
+      player->SetMode(1);
+      player->AttachPrimaryContent(bank->GetSoundEvent(0));
+      auto wallStart = std::chrono::steady_clock::now();
+      uint32_t clockStart = IAUDResourceManager::GetScheduler()->GetMilliseconds();
+      player->StartPlayer(2);
+      SPlayerStatus status{};
+      uint32_t clockEnd = clockStart;
+      double wallMs = 0.0;
+      EXPECT_TRUE(AudioDrvTest::WaitFor(
+          [&] {
+            player->GetStatus(&status);
+            clockEnd = IAUDResourceManager::GetScheduler()->GetMilliseconds();
+            wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+            return status.nStatus == 0 || (double)(clockEnd - clockStart) > 580.0;
+          },
+          10.0));
+      bool behind = (double)(clockEnd - clockStart) < 0.9 * (wallMs - 20.0);
+      EXPECT_TRUE(AudioDrvTest::WaitFor(
+          [&] {
+            player->GetStatus(&status);
+            return status.nStatus == 0;
+          },
+          10.0));
+      IAUDResourceManager::ReleaseAll();  // destroys the player
+      bank->RemoveObject();
+      delete m_papiResourceManager;
+      m_papiResourceManager = nullptr;
+      ri->ReleaseInterface();
+      if (behind && !last) {
+        iaudtest::WriteFileBytes(lagging, {1});
+        return;
+      }
 
-    AudioDrvTest::SWave wave;
-    ASSERT_TRUE(AudioDrvTest::ReadWave(run.wave, &wave));
-    std::vector<AudioDrvTest::SBurst> bursts = AudioDrvTest::FindBursts(wave, 100.0);
-    ASSERT_EQ(bursts.size(), 1u);
-    EXPECT_NEAR((double)bursts[0].count, 0.6 * wave.rate, 0.03 * wave.rate);
-  });
+      AudioDrvTest::SWave wave;
+      ASSERT_TRUE(AudioDrvTest::ReadWave(run.wave, &wave));
+      std::vector<AudioDrvTest::SBurst> bursts = AudioDrvTest::FindBursts(wave, 100.0);
+      ASSERT_EQ(bursts.size(), 1u);
+      EXPECT_NEAR((double)bursts[0].count, 0.6 * wave.rate, 0.03 * wave.rate);
+    });
+    if (!std::ifstream(lagging)) break;
+  }
 }
 
 }  // namespace
