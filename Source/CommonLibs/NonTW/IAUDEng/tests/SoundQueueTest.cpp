@@ -3,9 +3,11 @@
 // the load rules of the section and the durations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "NonTW/IAUDEng/CPlayer.h"
 #include "NonTW/IAUDEng/CSoundQueue.h"
 #include "NonTW/IAUDEng/tests/ContentTestSupport.h"
 
@@ -150,6 +152,32 @@ TEST_F(SoundQueueTest, WrittenAndReadAgainGivesTheSameBytes) {
   ASSERT_NE(again->GetSoundQueue(0), nullptr);
   EXPECT_EQ(iaudtest::Archive(again->GetSoundQueue(0)), first);
   EXPECT_EQ(again->GetSoundQueue(0)->GetNumTracks(), 1u);
+}
+
+// Items keep clocks of their own in the queue: a sequence item counts its
+// clocks from the queue's and plays to its end, and the queue moves on.
+TEST_F(SoundQueueTest, ASequenceItemRunsOnTheQueuesClock) {
+  const uint32_t level = 0x0D;  // track 0
+  std::string lists = EventList(0, AddSample(50)) + " LIST sqob\n  chunk trks u32 1\n  chunk data u32 0 " +
+                      std::to_string(level) + " 51 96 " + std::to_string(level) + " 102 96 " +
+                      std::to_string(0xC0000002u) + " 0\n end\n" +
+                      " LIST sdqu\n  chunk qinf i32 2 -1 -1\n  chunk qcnt fourcc sqob u32 0 fourcc snde u32 0\n end\n";
+  CSoundQueue* q = Bank(lists)->GetSoundQueue(0);
+  ASSERT_NE(q, nullptr);
+  render.playing = false;
+  CPlayer player;
+  player.AttachPrimaryContent(q);
+  player.StartPlayer();
+  long track = vc->GetVoiceTrack(player.GetPrimaryVoice(), 0);
+  render.levelLog.clear();
+  int ticks = 0;
+  while (player.GetPlayerStatus() != CPlayer::kStopped && ticks < 300) Tick(), ++ticks;
+  std::vector<float> sent;
+  for (const playertest::LevelSent& l : render.For(track)) sent.push_back(l.level);
+  EXPECT_NE(std::find(sent.begin(), sent.end(), 102.0f / 255.0f), sent.end()) << "the second frame ran";
+  EXPECT_EQ(Count("PlayTracks " + std::to_string(track) + " loop 0"), 1) << "then the event played";
+  EXPECT_NEAR(ticks * 10.0, 1000.0 + 50.0, 40.0);
+  EXPECT_EQ(player.GetPlayerStatus(), CPlayer::kStopped);
 }
 
 }  // namespace
