@@ -149,6 +149,30 @@ TEST_F(SequenceTest, AMarkerLoopsBackUpToItsLimit) {
   EXPECT_NEAR(ticks * 10.0, 750.0 + 2 * 500.0, 60.0) << "each loop-back replays the 96 clocks from the marker";
 }
 
+// A player seeking into a sequence runs its frames up to the clock without
+// sound and plays on from there.
+TEST_F(SequenceTest, SeekingRunsTheFramesUpToTheClockAndPlaysOn) {
+  CSequence* s = Sequence(Stream().Level(0, 0, 10).Level(48, 0, 20).Level(48, 0, 30).Level(48, 0, 40).End(48));
+  CPlayer player;
+  player.AttachPrimaryContent(s);
+  player.StartPlayer();
+  void* voice = player.GetPrimaryVoice();
+  player.AdvancePrimaryToMetricClock(100, false);
+  IAUDTrackState st;
+  vc->GetTrackState(0, &st, voice);
+  EXPECT_EQ(std::lround(st.flLevel * 255.0f), 30);
+  EXPECT_EQ(player.GetPlayerStatus(), CPlayer::kPaused);
+  player.RestartPlayer();
+  int ticks = 0;
+  while (std::lround(st.flLevel * 255.0f) != 40 && ticks < 100) {
+    Tick(), ++ticks;
+    vc->GetTrackState(0, &st, voice);
+  }
+  EXPECT_NEAR(ticks * 10.0, (144 - 100) / 0.192, 40.0) << "the frame at 144 clocks comes on time";
+  while (player.GetPlayerStatus() != CPlayer::kStopped && ticks < 200) Tick(), ++ticks;
+  EXPECT_EQ(player.GetPlayerStatus(), CPlayer::kStopped);
+}
+
 // Commands for a track beyond the sequence's count are neither kept nor passed on.
 TEST_F(SequenceTest, CommandsForTracksBeyondTheCountAreIgnored) {
   CSequence* s = Sequence(Stream().Level(0, 2, 40).Level(0, 1, 50).Cmd(0, 0x05u | 2u << 8, 0).End(96), 2);
