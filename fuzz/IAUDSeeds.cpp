@@ -2,12 +2,18 @@
 // writers:  iaud_seeds <corpus folder>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <sys/stat.h>
 
 #include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CPath.h"
 #include "NonTW/IAUDEng/CRPController.h"
+#include "NonTW/IAUDEng/CSequence.h"
+#include "NonTW/IAUDEng/CSoundEvent.h"
+#include "NonTW/IAUDEng/CSoundQueue.h"
+#include "NonTW/IAUDEng/CSoundTimeline.h"
 #include "NonTW/IAUDEng/CTransition.h"
 #include "NonTW/IAUDEng/IAUDContentBank.h"
 #include "NonTW/IAUDEng/IAUDFileObject.h"
@@ -36,6 +42,49 @@ bool WriteObject(IAUDContentObject* object, const std::string& path) {
   return ok;
 }
 
+// One sound event (a sound and a silence track), a queue with a loop
+// section, a timeline of delayed tracks and a sequence with a group, a ramp,
+// a path, a marker grid and an end.
+void AddSoundContent(IAUDContentBank* bank, IAUDContentObject* folder) {
+  CSoundEvent* event = static_cast<CSoundEvent*>(bank->CreateNewContentObject(IAUDFourCC("snde"), folder));
+  SOUNDTRACK sound;
+  memset(&sound, 0, sizeof(sound));
+  sound.dwSample = 0x10000;
+  sound.nPath = 0;
+  sound.dwOrder = 2;
+  sound.dwChance = 70;
+  sound.aflLevel[0] = 0.5f, sound.aflLevel[1] = 1.0f;
+  sound.aflPitch[0] = 0.8f, sound.aflPitch[1] = 1.2f;
+  sound.aflDirect[1] = sound.aflDirectHF[1] = 1.0f;
+  sound.adwSendActive[1] = 1;
+  sound.aflSendMax[1] = 0.5f;
+  sound.dwRandomFlags = 0x15;
+  event->AddSoundTrack(sound);
+  event->AddSilenceTrack(SILENCETRACK{1, 30, 100, 400, 1});
+  event->SetSetting(3, 3);
+  CSoundQueue* queue = static_cast<CSoundQueue*>(bank->CreateNewContentObject(IAUDFourCC("sdqu"), folder));
+  const char* kinds[] = {"snde", "sdtl", "sqob", "gbef", "samp"};
+  for (const char* k : kinds) {
+    uint32_t type = (uint32_t)k[0] | (uint32_t)k[1] << 8 | (uint32_t)k[2] << 16 | (uint32_t)k[3] << 24;
+    queue->AddItem(SOUNDQUEUECONTENT{type, type == IAUDFourCC("samp") ? 0x10000u : 0u});
+  }
+  queue->SetLoopSection(1, 2);
+  CSoundTimeline* timeline = static_cast<CSoundTimeline*>(bank->CreateNewContentObject(IAUDFourCC("sdtl"), folder));
+  timeline->AddTrack(STimelineTrack{IAUDFourCC("snde"), 0, 0, 0, 0});
+  timeline->AddTrack(STimelineTrack{IAUDFourCC("snde"), 0, 500, 0, 100});
+  timeline->SetIndependentLoops(1);
+  CSequence* sequence = static_cast<CSequence*>(bank->CreateNewContentObject(IAUDFourCC("sqob"), folder));
+  const uint32_t stream[] = {0,  CSequence::kOpGroup, 2, CSequence::kOpLevel, 0, 1u << 8 | 1, 0x10000,
+                             0,  CSequence::kOpLevelRamp, (96u << 16) | 200,
+                             48, CSequence::kOpPath, 192, 0, CSequence::kOpGrid, 0x80000001u,
+                             0,  CSequence::kOpSendRamp | 1u << 24 | 1u << 8, (48u << 16) | 80,
+                             96, CSequence::kOpTempo, 400000, 96, CSequence::kOpEnd, 0};
+  uint32_t* words = static_cast<uint32_t*>(malloc(sizeof(stream)));
+  if (words) memcpy(words, stream, sizeof(stream));
+  sequence->SetData(words, words ? (uint32_t)(sizeof(stream) / 4) : 0);
+  sequence->SetNumTracks(2);
+}
+
 IAUDContentBank* SeedBank() {
   IAUDContentBank* bank = new IAUDContentBank();
   IAUDContentObject* folder = bank->CreateChildFolder();
@@ -61,6 +110,7 @@ IAUDContentBank* SeedBank() {
   SEffectSet set = {1, 0.5f, 1, {0x0CF95C8F, 0xA3CC, 0x4849, {0xB0, 0xB6, 0x83, 0x2E, 0xCC, 0x18, 0x22, 0xDF}}, 8, 4,
                     nullptr};
   effect->AddEffectSet(&set, &decay);
+  AddSoundContent(bank, folder);
   return bank;
 }
 

@@ -7,8 +7,56 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "NonTW/IAUDEng/CSequence.h"
+#include "NonTW/IAUDEng/CSoundEvent.h"
+#include "NonTW/IAUDEng/CSoundQueue.h"
+#include "NonTW/IAUDEng/CSoundTimeline.h"
 #include "NonTW/IAUDEng/IAUDContentBank.h"
 #include "NonTW/IAUDEng/IAUDResourceManager.h"
+
+namespace {
+
+// Plays the content without a runtime: starts, a few cycles, a stop.
+void PlayContent(IAUDContentObject* content) {
+  if (!content) return;
+  uint32_t lo = 0, hi = 0;
+  content->GetMinMaxDuration(&lo, &hi);
+  content->GetNumTracks();
+  void* instance = nullptr;
+  content->InitObject(&instance);
+  content->StartObject(nullptr, nullptr, instance, 2, nullptr);
+  int32_t loops = 2;
+  for (int i = 0; i < 8 && content->CycleObject(nullptr, &loops, instance, nullptr); ++i) {
+  }
+  content->StopObject(nullptr, instance);
+  content->StopObject(nullptr, instance);
+  content->ReleaseObject(instance);
+}
+
+// Runs every frame of a sequence's stream and its ramps and paths.
+void RunSequence(CSequence* sequence) {
+  void* instance = nullptr;
+  sequence->InitObject(&instance);
+  SSequenceInstance* inst = static_cast<SSequenceInstance*>(instance);
+  if (!inst) return;
+  uint32_t clock = 0;
+  for (int frame = 0; frame < 4096 && inst->nFrameDelta >= 0 && !(inst->dwFlags & CSequence::kEnded); ++frame) {
+    clock += (uint32_t)inst->nFrameDelta;
+    sequence->ProcessClockFrame(nullptr, clock, inst, nullptr);
+    sequence->CreateClockFrame(inst);
+    sequence->ProcessActivePaths(nullptr, clock + 30, inst);
+    sequence->ProcessActiveLevels(nullptr, clock + 30, inst);
+    sequence->ProcessActiveSend(nullptr, clock + 30, inst);
+    sequence->ProcessActiveSendHF(nullptr, clock + 30, inst);
+  }
+  IAUDContentMarker marker = {};
+  sequence->EstablishMarker(&marker, inst);
+  sequence->CueMarker(&marker, inst);
+  sequence->ReCueLastClock(inst, nullptr);
+  sequence->ReleaseObject(inst);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
@@ -44,6 +92,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     bank->GetGlobalVarState(v);
   }
   bank->ResetEntityGlobalVars();
+
+  for (uint32_t i = 0; i < 16; ++i) {
+    PlayContent(bank->GetSoundEvent(i));
+    PlayContent(bank->GetSoundQueue(i));
+    PlayContent(bank->GetSoundTimeline(i));
+    PlayContent(bank->GetSequence(i));
+    if (CSequence* sequence = bank->GetSequence(i)) RunSequence(sequence);
+  }
 
   if (FILE* out = tmpfile()) {
     bank->ArchiveObject(out);

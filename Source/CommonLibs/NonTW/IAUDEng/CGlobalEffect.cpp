@@ -157,7 +157,7 @@ void CGlobalEffect::StartObject(void*, IAUDContentMarker*, void*, uint32_t, CPla
   }
 }
 
-bool CGlobalEffect::CycleObject(void*, int32_t* loops, void*, CPlayer*) {
+int32_t CGlobalEffect::CycleObject(void*, int32_t* loops, void*, CPlayer*) {
   if (loops) *loops = 0;
   return false;
 }

@@ -33,7 +33,7 @@ class CGlobalEffect : public IAUDContentObject {
   void ProcessUnArchivedObject() override;
   void ArchiveObjectDataChunks(void* file) override;
   void StartObject(void* voice, IAUDContentMarker* marker, void* instance, uint32_t loops, CPlayer* player) override;
-  bool CycleObject(void* instance, int32_t* loops, void* voice, CPlayer* player) override;
+  int32_t CycleObject(void* instance, int32_t* loops, void* voice, CPlayer* player) override;
 
   // Copies the set (and data of its size when given) into a new set that
   // replaces the one at its slot; null for a slot outside 0..31.

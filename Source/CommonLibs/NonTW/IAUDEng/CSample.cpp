@@ -251,7 +251,7 @@ void CSample::StartObject(void* voice, IAUDContentMarker*, void* instance, uint3
   if (instance) *static_cast<uint32_t*>(instance) = SampleContentNow();
 }
 
-bool CSample::CycleObject(void* voice, int32_t* loops, void* instance, CPlayer* player) {
+int32_t CSample::CycleObject(void* voice, int32_t* loops, void* instance, CPlayer* player) {
   IAUDVoiceController* vc = GetVoiceController();
   long owner = loops ? (long)*loops : 0;
   bool playing = vc && vc->IsTrackPlaying(0, voice, loops ? &owner : nullptr);

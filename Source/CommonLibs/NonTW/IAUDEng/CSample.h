@@ -51,7 +51,7 @@ class CSample : public IAUDContentObject {
   // current pass started.
   void InitObject(void** ppInstance) override;
   void StartObject(void* voice, IAUDContentMarker* marker, void* instance, uint32_t loops, CPlayer* player) override;
-  bool CycleObject(void* voice, int32_t* loops, void* instance, CPlayer* player) override;
+  int32_t CycleObject(void* voice, int32_t* loops, void* instance, CPlayer* player) override;
   bool StopObject(void* voice, void* instance) override;
   void ReleaseObject(void* instance) override;
 

@@ -7,6 +7,10 @@
 #include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CPath.h"
 #include "NonTW/IAUDEng/CRPController.h"
+#include "NonTW/IAUDEng/CSequence.h"
+#include "NonTW/IAUDEng/CSoundEvent.h"
+#include "NonTW/IAUDEng/CSoundQueue.h"
+#include "NonTW/IAUDEng/CSoundTimeline.h"
 #include "NonTW/IAUDEng/CTransition.h"
 #include "NonTW/IAUDEng/IAUDBankSlots.h"
 #include "NonTW/IAUDEng/IAUDFile.h"
@@ -254,6 +258,10 @@ IAUDContentObject* IAUDContentBank::CreateContentObject(uint32_t type) {
   if (type == IAUDFourCC("rpc ")) return new CRPController(this);
   if (type == IAUDFourCC("tran")) return new CTransition(this);
   if (type == IAUDFourCC("gbef")) return new CGlobalEffect(this);
+  if (type == IAUDFourCC("snde")) return new CSoundEvent(this);
+  if (type == IAUDFourCC("sdqu")) return new CSoundQueue(this);
+  if (type == IAUDFourCC("sdtl")) return new CSoundTimeline(this);
+  if (type == IAUDFourCC("sqob")) return new CSequence(this);
   return nullptr;
 }
 
@@ -372,6 +380,10 @@ void IAUDContentBank::ReIndexContent() {
   BankReIndex(m_aPaths);
   BankReIndex(m_aRPControllers);
   BankReIndex(m_aTransitions);
+  BankReIndex(m_aSoundEvents);
+  BankReIndex(m_aSoundQueues);
+  BankReIndex(m_aSoundTimelines);
+  BankReIndex(m_aSequences);
   m_bReIndex = false;
 }
 
@@ -526,3 +538,30 @@ void IAUDContentBank::AddTransition(CTransition* transition, uint32_t index) {
 }
 CTransition* IAUDContentBank::GetTransition(uint32_t index) { return iaudslots::BankGet(m_aTransitions, index); }
 void IAUDContentBank::NullOutTransition(uint32_t index) { iaudslots::BankNullOut(m_aTransitions, index); }
+
+int32_t IAUDContentBank::AddNewSoundEvent(CSoundEvent* event) { return iaudslots::BankAddNew(m_aSoundEvents, event); }
+void IAUDContentBank::AddSoundEvent(CSoundEvent* event, uint32_t index) {
+  iaudslots::BankAddAt(m_aSoundEvents, event, index);
+}
+CSoundEvent* IAUDContentBank::GetSoundEvent(uint32_t index) { return iaudslots::BankGet(m_aSoundEvents, index); }
+void IAUDContentBank::NullOutSoundEvent(uint32_t index) { iaudslots::BankNullOut(m_aSoundEvents, index); }
+int32_t IAUDContentBank::AddNewSoundQueue(CSoundQueue* queue) { return iaudslots::BankAddNew(m_aSoundQueues, queue); }
+void IAUDContentBank::AddSoundQueue(CSoundQueue* queue, uint32_t index) {
+  iaudslots::BankAddAt(m_aSoundQueues, queue, index);
+}
+CSoundQueue* IAUDContentBank::GetSoundQueue(uint32_t index) { return iaudslots::BankGet(m_aSoundQueues, index); }
+void IAUDContentBank::NullOutSoundQueue(uint32_t index) { iaudslots::BankNullOut(m_aSoundQueues, index); }
+int32_t IAUDContentBank::AddNewSoundTimeline(CSoundTimeline* timeline) {
+  return iaudslots::BankAddNew(m_aSoundTimelines, timeline);
+}
+void IAUDContentBank::AddSoundTimeline(CSoundTimeline* timeline, uint32_t index) {
+  iaudslots::BankAddAt(m_aSoundTimelines, timeline, index);
+}
+CSoundTimeline* IAUDContentBank::GetSoundTimeline(uint32_t index) { return iaudslots::BankGet(m_aSoundTimelines, index); }
+void IAUDContentBank::NullOutSoundTimeline(uint32_t index) { iaudslots::BankNullOut(m_aSoundTimelines, index); }
+int32_t IAUDContentBank::AddNewSequence(CSequence* sequence) { return iaudslots::BankAddNew(m_aSequences, sequence); }
+void IAUDContentBank::AddSequence(CSequence* sequence, uint32_t index) {
+  iaudslots::BankAddAt(m_aSequences, sequence, index);
+}
+CSequence* IAUDContentBank::GetSequence(uint32_t index) { return iaudslots::BankGet(m_aSequences, index); }
+void IAUDContentBank::NullOutSequence(uint32_t index) { iaudslots::BankNullOut(m_aSequences, index); }

@@ -1,7 +1,6 @@
 // A content bank: the playable content of one part of the sound design, its
 // kind arrays by resource index, its sorted name index in pages of 50 and its
-// global variables. So far it makes folders, paths, parameter curve sets and
-// transitions and keeps the arrays of those three kinds.
+// global variables.
 #pragma once
 
 #include <cstdint>
@@ -115,6 +114,22 @@ class IAUDContentBank : public IAUDBankObject {
   void AddRPController(CRPController* rpc, uint32_t index);
   CRPController* GetRPController(uint32_t index);
   void NullOutRPController(uint32_t index);
+  int32_t AddNewSoundEvent(CSoundEvent* event);
+  void AddSoundEvent(CSoundEvent* event, uint32_t index);
+  CSoundEvent* GetSoundEvent(uint32_t index);
+  void NullOutSoundEvent(uint32_t index);
+  int32_t AddNewSoundQueue(CSoundQueue* queue);
+  void AddSoundQueue(CSoundQueue* queue, uint32_t index);
+  CSoundQueue* GetSoundQueue(uint32_t index);
+  void NullOutSoundQueue(uint32_t index);
+  int32_t AddNewSoundTimeline(CSoundTimeline* timeline);
+  void AddSoundTimeline(CSoundTimeline* timeline, uint32_t index);
+  CSoundTimeline* GetSoundTimeline(uint32_t index);
+  void NullOutSoundTimeline(uint32_t index);
+  int32_t AddNewSequence(CSequence* sequence);
+  void AddSequence(CSequence* sequence, uint32_t index);
+  CSequence* GetSequence(uint32_t index);
+  void NullOutSequence(uint32_t index);
   int32_t AddNewTransition(CTransition* transition);
   void AddTransition(CTransition* transition, uint32_t index);
   CTransition* GetTransition(uint32_t index);

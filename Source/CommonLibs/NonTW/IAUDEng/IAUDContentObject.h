@@ -76,13 +76,13 @@ class IAUDContentObject : public IAUDResourceManager {
   virtual void ArchiveObjectDataChunks(void* file);
   virtual void InitObject(void** ppInstance) { (void)ppInstance; }
   virtual void StartObject(void*, IAUDContentMarker*, void*, uint32_t, CPlayer*) {}
-  virtual bool CycleObject(void*, int32_t*, void*, CPlayer*) { return false; }
+  virtual int32_t CycleObject(void*, int32_t*, void*, CPlayer*) { return 0; }
   virtual bool StopObject(void*, void*) { return true; }
   virtual void ReleaseObject(void*) {}
   virtual void RestartObject(void*, void*) {}
   virtual void PauseObject(void*, void*) {}
   virtual void ResetObject(void*, void*) {}
-  virtual bool AdvanceClock(void*, CPlayer*, void*) { return false; }
+  virtual int32_t AdvanceClock(void*, CPlayer*, void*) { return 0; }
   virtual void ReCueLastClock(void*, CPlayer*) {}
   virtual void EstablishMarker(IAUDContentMarker*, void*) {}
 

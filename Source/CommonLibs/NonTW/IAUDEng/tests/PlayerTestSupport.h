@@ -69,7 +69,7 @@ class ScriptedContent : public IAUDContentObject {
     startLoops = loops;
     startSelector = player->GetProcessSelector();
   }
-  bool CycleObject(void* voice, int32_t*, void*, CPlayer* player) override {
+  int32_t CycleObject(void* voice, int32_t*, void*, CPlayer* player) override {
     ++cycles;
     cycleVoice = voice;
     if (countClocks) {

@@ -40,7 +40,7 @@ class RuntimeTest : public ::testing::Test {
 class CountingContent : public IAUDContentObject {
  public:
   CountingContent() : IAUDContentObject(nullptr) {}
-  bool CycleObject(void*, int32_t*, void*, CPlayer* player) override {
+  int32_t CycleObject(void*, int32_t*, void*, CPlayer* player) override {
     ++cycles;
     order->push_back(this);
     if (cycles == stopOnCycle) player->StopPlayer();
