@@ -30,6 +30,11 @@ EEventAnim* EEventAnimManager::LoadEventAnim(const char* szName) {
   if (!pFile) return nullptr;
   const int iSize = pFile->GetFilesize();
   EMemStack& stack = *GetThreadLocalStack();
+  if (iSize > 0 && (unsigned)iSize > (stack.GetSize() - stack.GetUsedBytes()) / 2) {
+    g_ErrorManager.TraceMessagef(TT_Warning, "Bad event track: %s is too big to read", szName);
+    pFile->Close();
+    return nullptr;
+  }
   EMemMark mark(stack);
   uint8_t* pData = iSize > 0 ? stack.Push((unsigned)iSize, 4) : nullptr;
   const bool bRead = iSize > 0 && pFile->Read(pData, iSize) == iSize;

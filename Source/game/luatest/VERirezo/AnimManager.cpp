@@ -498,6 +498,11 @@ void EAnimManager::BlockOnReloadQueue() {
 EEventAnim* EAnimManager::LoadEventAnim(EStream& reader, unsigned uSize) {
   uSize = reader.BoundLength(uSize);
   EMemStack& stack = *GetThreadLocalStack();
+  if (uSize > (stack.GetSize() - stack.GetUsedBytes()) / 2) {
+    g_ErrorManager.TraceMessagef(TT_Warning, "Bad event track: %u bytes do not fit the scratch memory", uSize);
+    reader.Stream(nullptr, uSize);
+    return nullptr;
+  }
   EMemMark mark(stack);
   unsigned char* pData = uSize ? stack.Push(uSize, 4) : nullptr;
   if (pData) reader.Stream(pData, uSize);
