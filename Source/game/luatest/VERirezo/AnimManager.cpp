@@ -20,6 +20,8 @@
 #include "TWUtil/EPackageFile.h"
 #include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
+#include "Event/EEventAnim.h"
+#include "TWUtil/EMemStack.h"
 #include "VERirezo/SkelAnim.h"
 
 namespace AnimCache {
@@ -252,8 +254,24 @@ ESkelAnimShared* EAnimManager::Get(const char* szName, float fBias, unsigned uFl
     ++pAnim->m_iSkelRefCount;
     m_Hash.Set(szKey, pAnim);
     AdjustMemoryUsage(pAnim->GetSize());
-    // Event tracks (".eve") and blend-shape animations (".pba") beside the
-    // file are attached once their readers exist.
+    // The event track beside the file ("eve" in place of the extension);
+    // blend-shape animations (".pba") are attached once their reader exists.
+    char szSide[200];
+    size_t uSideLength = strlen(szKey);
+    if (uSideLength > sizeof(szSide) - 1) uSideLength = sizeof(szSide) - 1;
+    memcpy(szSide, szKey, uSideLength);
+    szSide[uSideLength] = '\0';
+    if (uSideLength > 2) {
+      memcpy(szSide + uSideLength - 3, "eve", 3);
+      if (EFile* pSide = gFile->Open(szSide, FILE_READ, kFILELOC_Default)) {
+        const int iSideSize = pSide->GetFilesize();
+        {
+          EFileReader side(pSide, kAUTOCLOSE_No);
+          if (iSideSize > 0) pAnim->m_pEventAnim = LoadEventAnim(side, (unsigned)iSideSize);
+        }
+        pSide->Close();
+      }
+    }
   }
   pAnim->m_iTimeStamp = Now();
   if (fBias > 0.0f) pAnim->m_fBias = fBias;
@@ -401,12 +419,12 @@ bool EAnimManager::ReadPackFile(EStream& reader, bool bCommon) {
     pAnim->m_bCommon = bCommon;
     pAnim->m_bReloadNeeded = true;
     reader << uCode;
-    // Event tracks and blend-shape animations are attached once their
-    // readers exist; their bytes are passed over.
+    // Blend-shape animations are attached once their reader exists; their
+    // bytes are passed over.
     if (uCode == kCODE_EVNT) {
       uint32_t uSize = 0;
       reader << uSize;
-      reader.Stream(nullptr, reader.BoundLength(uSize));
+      pAnim->m_pEventAnim = LoadEventAnim(reader, uSize);
       reader << uCode;
     }
     if (uCode == kCODE_BLND) {
@@ -478,9 +496,23 @@ void EAnimManager::BlockOnReloadQueue() {
 }
 
 EEventAnim* EAnimManager::LoadEventAnim(EStream& reader, unsigned uSize) {
-  // Event tracks have no reader yet: the bytes are passed over.
-  reader.Stream(nullptr, reader.BoundLength(uSize));
-  return nullptr;
+  uSize = reader.BoundLength(uSize);
+  EMemStack& stack = *GetThreadLocalStack();
+  if (uSize > (stack.GetSize() - stack.GetUsedBytes()) / 2) {
+    g_ErrorManager.TraceMessagef(TT_Warning, "Bad event track: %u bytes do not fit the scratch memory", uSize);
+    reader.Stream(nullptr, uSize);
+    return nullptr;
+  }
+  EMemMark mark(stack);
+  unsigned char* pData = uSize ? stack.Push(uSize, 4) : nullptr;
+  if (pData) reader.Stream(pData, uSize);
+  if (reader.Err()) return nullptr;
+  EEventAnim* pTrack = new EEventAnim;
+  if (!pTrack->loadFromMemory(pData, uSize)) {
+    delete pTrack;
+    return nullptr;
+  }
+  return pTrack;
 }
 
 // ---------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "VERirezo/CollisionManager.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/EntityManager.h"
+#include "VERirezo/LineCollision.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/LineParticleEntity.h"
 #include "VERirezo/Physics.h"
@@ -152,7 +153,7 @@ EEntity::~EEntity() {
   SetLifeState(kLIFE_Destroyed);
   EntityDetail::EntityIds().Remove(m_uScriptId);
   m_uScriptId = 0;
-  // The line collision comes with collision; nothing makes one yet.
+  delete m_pLineCollision;
   EntityDetail::Poison(m_pLineCollision);
   delete m_pPhysics;
   EntityDetail::Poison(m_pPhysics);
@@ -337,6 +338,7 @@ void EEntity::ProcessFrame(float fFrameMS) {
   if (m_pSplineController && (m_pSplineController->GetFlags() & ESplineController::kFLAG_Active))
     m_pSplineController->followSpline(this, fFrameMS * 0.001f);
   ProcessSoundSource();
+  EndBabble();
 }
 
 void EEntity::ProcessSoundSource() {
@@ -393,12 +395,3 @@ void EEntity::CleanupReferences() {
   if (m_pPhysics) m_pPhysics->CleanupReferences();
   if (m_pSplineController) m_pSplineController->CleanupReferences();
 }
-
-// Sound, event tracks, collision callbacks and init data: the event-track
-// and collision systems fill these.
-void EEntity::ReadInitData(const EEntityInitData&) {}
-void EEntity::onCollide(EEntity*, const EVec3&, int, unsigned, bool) {}
-void EEntity::onSupporting(EEntity*) {}
-void EEntity::onSupportingExit(EEntity*) {}
-void EEntity::onGroundChange(EEntity*, EEntity*, bool) {}
-int EEntity::EventHandler(const EEventAnimDesc&) { return 0; }

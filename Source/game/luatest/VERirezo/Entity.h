@@ -21,6 +21,8 @@ class ESplineController;
 struct EEntityInitData;
 struct EEventAnimDesc;
 class EMat4;
+class ESeg3;
+class ESphere;
 
 // Entity type numbers; -2 marks a class found by name only.
 enum EntityType : int32_t {
@@ -172,7 +174,7 @@ public:
   virtual void ApplyAnimTranslation(const EVec3&, ESkelAnim*) {}
   virtual bool CheckForCollision(ECollide&) { return false; }
   // Every-hit form: the hit on the memory stack (or in pResult), or null.
-  virtual EHitResult* CheckForCollision_new(ECollide&, EHitResult* /*pResult*/) { return nullptr; }
+  virtual EHitResult* CheckForCollision_new(ECollide& query, EHitResult* pResult);
   virtual EVec3 GetLookTargetOffset() const { return m_vLookTargetOffset; }
   virtual EVec3 GetLookTargetOffset_Local() const { return m_vLookTargetOffset; }
   virtual int EventHandler(const EEventAnimDesc& desc);
@@ -249,6 +251,26 @@ public:
   void SetSoundSource(uint32_t uiSource) { m_uiSoundSource = uiSource; }
   // Moves the sound source to the entity.
   void ProcessSoundSource();
+  // Plays a cue without a source or on the entity's own (requested when it
+  // has none); the sound manager's result, 0 when no source was to be had.
+  int PlaySoundCue(uint32_t uiCue, bool bWithoutSource, bool bFlag);
+  // Plays a cue as a babble that runs until the cue stops.
+  int PlaySoundCueWithBabble(uint32_t uiCue, bool bWithoutSource);
+  void StopSounds();
+  uint32_t GetAutoBabbleCue() const { return m_uiAutoBabbleCue; }
+  void SetAutoBabbleCue(uint32_t uiCue) { m_uiAutoBabbleCue = uiCue; }
+  // Echo on the sound source requested next.
+  void SetEchoSound(bool bEcho) { m_uState = (uint8_t)(bEcho ? (m_uState | kSTATE_Echo) : (m_uState & ~kSTATE_Echo)); }
+  bool IsBabbling() const { return (m_uState & kSTATE_Babble) != 0; }
+  bool NextCueWithoutSource() const { return (m_uState & kSTATE_NoSourceNextCue) != 0; }
+  // Ends a babble whose cue has stopped (a step of the frame).
+  void EndBabble();
+
+  // ---- Line collision ----
+  ELineCollision* GetLineCollision() const { return m_pLineCollision; }
+  // Tests against the line collision in the entity's local space.
+  EHitResult* CheckForIntersection(const ESphere& sphere, EHitResult* pResult = nullptr);
+  EHitResult* CheckForIntersection(const ESeg3& line, EHitResult* pResult = nullptr);
 
   // ---- Simulation culling ----
   void SetSimulationCullDistance(float fDistance);

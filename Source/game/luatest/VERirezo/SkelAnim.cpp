@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Event/EEventAnim.h"
 #include "TWUtil/ByteOrder.h"
 #include "TWUtil/EFile.h"
 #include "TWUtil/EFileManager.h"
@@ -451,9 +452,10 @@ ESkelAnimShared::ESkelAnimShared()
 }
 
 ESkelAnimShared::~ESkelAnimShared() {
-  // Event tracks and blend-shape animations are not attached yet: both stay
-  // null.
-  EASSERT(!m_pEventAnim && !m_pBlendAnimShared);
+  // Blend-shape animations are not attached yet: that one stays null.
+  EASSERT(!m_pBlendAnimShared);
+  delete m_pEventAnim;
+  m_pEventAnim = nullptr;
   StringFreePooled(m_pName, kMEMTYPE_Anim);
   StringFreePooled(m_pRootName, kMEMTYPE_Anim);
 }

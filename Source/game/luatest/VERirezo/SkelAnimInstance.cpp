@@ -281,7 +281,7 @@ bool ESkelAnim::LoadEventAnim(bool bLoop, int iLength, EMeshEntity* pEntity) {
   EEventAnim* pTrack = m_pAnim->GetEventAnim();
   if (!pTrack) return false;
   m_pEventAnimInstance = new EEventAnimInstance;
-  m_pEventAnimInstance->Reset();
+  m_pEventAnimInstance->reset();
   m_pEventAnimInstance->Bind(pTrack, pEntity);
   m_pEventAnimInstance->SetLoop(bLoop, bLoop && iLength > 0 ? (float)iLength / 30.0f : 0.0f);
   return true;
@@ -290,5 +290,5 @@ bool ESkelAnim::LoadEventAnim(bool bLoop, int iLength, EMeshEntity* pEntity) {
 void ESkelAnim::UpdateEventAnim() {
   if (!m_pEventAnimInstance) return;
   m_pEventAnimInstance->sync(m_bActive, m_bLoop ? m_fEffectiveWeight : 1.0f, m_fFrame / 30.0f);
-  if (m_pEventAnimInstance->HasChannels()) m_pEventAnimInstance->Update(0.0f);
+  if (m_pEventAnimInstance->HasChannels()) m_pEventAnimInstance->update(0.0f);
 }

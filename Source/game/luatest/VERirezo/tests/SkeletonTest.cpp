@@ -5,6 +5,8 @@
 #include <new>
 
 #include "AnimTestUtil.h"
+#include "Event/EEventAnim.h"
+#include "Event/EEventAnimManager.h"
 #include "Game/PCGameApp.h"
 #include "ScriptVM/ScriptMessage.h"
 #include "ScriptVM/ScriptObject.h"
@@ -609,4 +611,40 @@ TEST_F(SkelAnimPlay, MeshCopiesCopyTheSkeletonsAndPoses) {
   delete copy;
   m_pMesh->DestroyInstance();
   EXPECT_EQ(0, Skel()->GetSkelAnims().GetCount());
+}
+
+namespace {
+// An owner that keeps the texts of the events its animations deliver.
+class EventOwner : public MotionOwner {
+public:
+  EventOwner() : MotionOwner("Listener") {}
+  int EventHandler(const EEventAnimDesc& desc) override {
+    m_Texts += std::string(desc.m_szString) + " ";
+    return 0;
+  }
+  std::string m_Texts;
+};
+}  // namespace
+
+TEST_F(SkelAnimPlay, PlayingAnimationsDeliverTheirTracksToTheOwner) {
+  EEventAnimManager* pEvents = EEventAnimManager::createEventAnimManager();
+  WriteBytes("step.txt", {'0', ' ', '6', ' ', 'S', 't', 'e', 'p', '\n', '9', ' ', '2', '0', ' ', 'E', 'n', 'd', '\n'});
+  ASSERT_TRUE(pEvents->CreateBinaryEventFile(Path("step.txt").c_str(), Path("step.eve").c_str()));
+  EEventAnimManager::destroyEventAnimManager();
+  EventOwner* pOwner = new EventOwner;
+  m_pOwner = pOwner;
+  m_pMesh->SetOwner(pOwner);
+  ESkelAnim* a = Play("step.jan", kHold, true);
+  ASSERT_NE(nullptr, a);
+  ASSERT_NE(nullptr, a->GetShared()->GetEventAnim());
+  a->SetFrame(5.0f);
+  a->UpdateEventAnim();
+  EXPECT_EQ("", pOwner->m_Texts);
+  a->SetFrame(21.0f);
+  a->UpdateEventAnim();
+  EXPECT_EQ("Step End ", pOwner->m_Texts);
+  // Wrapping round starts the track again.
+  a->SetFrame(7.0f);
+  a->UpdateEventAnim();
+  EXPECT_EQ("Step End Step ", pOwner->m_Texts);
 }
