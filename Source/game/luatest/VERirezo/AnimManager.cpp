@@ -20,6 +20,9 @@
 #include "TWUtil/EPackageFile.h"
 #include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
+#include "TWUtil/Profiler.h"
+#include "VERirezo/BlendAnim.h"
+#include "VERirezo/EBlendAnimManager.h"
 #include "VERirezo/SkelAnim.h"
 
 namespace AnimCache {
@@ -252,8 +255,9 @@ ESkelAnimShared* EAnimManager::Get(const char* szName, float fBias, unsigned uFl
     ++pAnim->m_iSkelRefCount;
     m_Hash.Set(szKey, pAnim);
     AdjustMemoryUsage(pAnim->GetSize());
-    // Event tracks (".eve") and blend-shape animations (".pba") beside the
-    // file are attached once their readers exist.
+    // Event tracks (".eve") beside the file are attached once their reader
+    // exists; a blend-shape animation (".pba") beside it is read now.
+    LoadBlendAnimSideFile(pAnim, szKey);
   }
   pAnim->m_iTimeStamp = Now();
   if (fBias > 0.0f) pAnim->m_fBias = fBias;
@@ -412,7 +416,11 @@ bool EAnimManager::ReadPackFile(EStream& reader, bool bCommon) {
     if (uCode == kCODE_BLND) {
       uint32_t uSize = 0;
       reader << uSize;
-      reader.Stream(nullptr, reader.BoundLength(uSize));
+      const unsigned uBytes = reader.BoundLength(uSize);
+      if (EBlendAnimManager* pBlend = EBlendAnimManager::Get())
+        pAnim->m_pBlendAnimShared = pBlend->getBlendAnimNoCache(reader, uBytes, szKey);
+      else
+        reader.Stream(nullptr, uBytes);
       reader << uCode;
     }
     if (reader.Err() || uCode != kCODE_END) {
@@ -475,6 +483,26 @@ void EAnimManager::ProcessFrame(float) {
 void EAnimManager::BlockOnReloadQueue() {
   for (int i = 0; i < m_ReloadQueue.Num(); ++i) m_ReloadQueue[i]->Finish();
   ProcessFrame(0.0f);
+}
+
+void EAnimManager::LoadBlendAnimSideFile(ESkelAnimShared* pAnim, const char* szKey) {
+  EBlendAnimManager* pBlend = EBlendAnimManager::Get();
+  char szSide[200];
+  snprintf(szSide, sizeof(szSide), "%s", szKey);
+  const size_t n = strlen(szSide);
+  if (!pBlend || n <= 2) return;
+  memcpy(szSide + n - 3, "pba", 3);
+  EFile* pFile = gFile->Open(szSide, FILE_READ, kFILELOC_Default);
+  if (!pFile) return;
+  EASSERT(pAnim->m_pBlendAnimShared == 0);
+  const int64_t iStart = Profile_GetTimestamp();
+  const int iSize = pFile->GetFilesize();
+  EFileReader reader(pFile, kAUTOCLOSE_Yes);
+  pAnim->m_pBlendAnimShared = pBlend->getBlendAnimNoCache(reader, iSize > 0 ? (unsigned)iSize : 0u, szSide);
+  const double dSeconds = Profile_TimestampsToSeconds(Profile_GetTimestamp() - iStart);
+  if (dSeconds > 0.05)
+    g_ErrorManager.TraceMessagef(TT_Warning, "EAnimManager::Get getBlendAnimNoCache: %s took %lf secs", szSide,
+                                 dSeconds);
 }
 
 EEventAnim* EAnimManager::LoadEventAnim(EStream& reader, unsigned uSize) {

@@ -8,6 +8,7 @@
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/String.h"
+#include "VERirezo/BlendAnim.h"
 
 int SkelAnimValueSize(int eKind) {
   switch (eKind) {
@@ -451,14 +452,19 @@ ESkelAnimShared::ESkelAnimShared()
 }
 
 ESkelAnimShared::~ESkelAnimShared() {
-  // Event tracks and blend-shape animations are not attached yet: both stay
-  // null.
-  EASSERT(!m_pEventAnim && !m_pBlendAnimShared);
+  // Event tracks are not attached yet. The blend-shape animation goes with
+  // the animation once nothing plays it.
+  EASSERT(!m_pEventAnim);
+  EASSERT(!m_pBlendAnimShared || m_pBlendAnimShared->GetRefCount() == 0);
+  delete m_pBlendAnimShared;
+  m_pBlendAnimShared = nullptr;
   StringFreePooled(m_pName, kMEMTYPE_Anim);
   StringFreePooled(m_pRootName, kMEMTYPE_Anim);
 }
 
-int ESkelAnimShared::GetRefCount() const { return m_iSkelRefCount; }
+int ESkelAnimShared::GetRefCount() const {
+  return m_iSkelRefCount + (m_pBlendAnimShared ? m_pBlendAnimShared->GetRefCount() : 0);
+}
 
 
 int ESkelAnimShared::GetLoadedDeltaTransLength() const {

@@ -12,7 +12,10 @@
 #include "VERirezo/BlendAnim.h"
 #include "VERirezo/BlendAnimController.h"
 #include "VERirezo/BlendShapeController.h"
+#include "VERirezo/AnimManager.h"
 #include "VERirezo/EBlendAnimManager.h"
+#include "VERirezo/Mesh.h"
+#include "VERirezo/SkelAnim.h"
 
 namespace {
 bool s_bBubble = false;
@@ -247,4 +250,57 @@ TEST_F(BlendControllerTest, MissingFileIsCachedEmpty) {
   EXPECT_EQ(nullptr, m_pManager->getBlendAnim("anims/later.pba")) << "not opened again";
   EXPECT_EQ(1u, m_pManager->count());
   EXPECT_EQ(0, CountLines("Can't find cached file"));
+}
+
+TEST_F(BlendControllerTest, MeshesForwardToTheirPlayer) {
+  EMesh mesh;
+  EXPECT_EQ(nullptr, mesh.getBlendWeights());
+  EXPECT_EQ(1.0f, mesh.GetBlendAnimCompletion("anims/smile.pba"));
+  EXPECT_FALSE(mesh.loadBlendAnim("anims/smile.pba", true, false, nullptr, 0.0f, false, false));
+  EXPECT_FALSE(mesh.stopBlendAnim(nullptr, 0.0f));
+  mesh.updateBlendAnim(0.1f);
+
+  EBlendAnimController* player = mesh.CreateBlendAnimController();
+  ASSERT_NE(nullptr, player);
+  EXPECT_EQ(player, mesh.CreateBlendAnimController());
+  player->setBlendShapeController(&m_Names);
+  ASSERT_TRUE(mesh.loadBlendAnim("anims/smile.pba", true, false, nullptr, 0.0f, false, false));
+  mesh.updateBlendAnim(0.1f);
+  EXPECT_FLOAT_EQ(100 / 255.0f, mesh.getBlendWeights()[0]);
+  EXPECT_EQ(player, mesh.GetBlendAnimList());
+
+  {
+    // A copy gets a player of its own.
+    EMesh copy(mesh);
+    ASSERT_NE(nullptr, copy.GetBlendAnimController());
+    EXPECT_NE(player, copy.GetBlendAnimController());
+    EXPECT_EQ(0u, copy.GetBlendAnimController()->GetList().count());
+  }
+  EXPECT_EQ(1u, m_pManager->GetInstanceList().count());
+  EXPECT_TRUE(mesh.unloadBlendAnim("anims/smile.pba"));
+  EXPECT_EQ(0u, m_pManager->GetInstanceList().count());
+}
+
+TEST_F(BlendControllerTest, SkeletalAnimationsBringTheirBlendData) {
+  ASSERT_TRUE(EAnimManager::Create(0x480000));
+  const char* const kJan = "version 201\nlength 4\njoint Hips 0\nrot 0: 0 0 0 1, 4: 0 0 0.6 0.8\n";
+  WriteBytes("anims/nod.jan", Jan(kJan));
+  WriteBytes("anims/nod.pba", PbaBytes({{"Brow", Level(9, 4)}}));
+  WriteBytes("anims/still.jan", Jan(kJan));
+  ESkelAnimShared* nod = EAnimManager::Get()->Get("anims/nod.jan", 1.0f, 0);
+  ESkelAnimShared* still = EAnimManager::Get()->Get("anims/still.jan", 1.0f, 0);
+  ASSERT_NE(nullptr, nod);
+  ASSERT_NE(nullptr, still);
+  EBlendAnimShared* blend = nod->GetBlendAnimShared();
+  ASSERT_NE(nullptr, blend);
+  EXPECT_EQ(nullptr, still->GetBlendAnimShared());
+  EXPECT_EQ(1u, blend->getNumChannels());
+  EXPECT_STREQ("anims\\nod.pba", blend->getName()) << "named after the cache key";
+  // Borrowers count as users of the animation.
+  blend->AddRef();
+  EXPECT_EQ(2, nod->GetRefCount());
+  blend->RemoveRef();
+  EAnimManager::Get()->Release(nod);
+  EAnimManager::Get()->Release(still);
+  EAnimManager::Destroy();
 }
