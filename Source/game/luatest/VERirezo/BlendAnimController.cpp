@@ -32,12 +32,21 @@ void EBlendAnimController::Bind(EBlendAnim* pAnim) {
   if (m_pBlendShapeController) pAnim->quickBind(m_pBlendShapeController);
 }
 
+// Through the manager while it lives; a player that outlives it (at
+// shut-down) lets its instances go by itself.
+void EBlendAnimController::Release(EBlendAnim* pAnim) {
+  if (m_pBlendAnimManager && m_pBlendAnimManager == EBlendAnimManager::Get()) {
+    m_pBlendAnimManager->releaseBlendAnim(pAnim);
+    return;
+  }
+  pAnim->notifySkelAnim();
+  if (!pAnim->OwnsShared() && pAnim->m_pShared) pAnim->m_pShared->RemoveRef();
+  delete pAnim;
+}
+
 void EBlendAnimController::ReleaseAll() {
   for (EStaticListIter<EBlendAnim*> it(m_List); !it.isDone(); it.next()) {
-    if (m_pBlendAnimManager)
-      m_pBlendAnimManager->releaseBlendAnim(it.item());
-    else
-      delete it.item();
+    Release(it.item());
   }
   m_List.purge();
 }
@@ -51,10 +60,7 @@ bool EBlendAnimController::ReleaseIf(Pred pred) {
   }
   for (int i = 0; i < nGone; ++i) {
     m_List.remove(apGone[i]);
-    if (m_pBlendAnimManager)
-      m_pBlendAnimManager->releaseBlendAnim(apGone[i]);
-    else
-      delete apGone[i];
+    Release(apGone[i]);
   }
   return nGone > 0;
 }
@@ -108,7 +114,7 @@ bool EBlendAnimController::loadBlendAnim(const char* szName, bool bLoop, bool bS
   }
   if (bAsync && pBlendAnim->m_pShared && !pBlendAnim->m_pShared->IsLoaded())
     m_pBlendAnimManager->AbortAsyncRequest(pBlendAnim->m_pShared);
-  m_pBlendAnimManager->releaseBlendAnim(pBlendAnim);
+  Release(pBlendAnim);
   return false;
 }
 
@@ -173,10 +179,7 @@ void EBlendAnimController::update(float dt) {
   }
   for (int i = 0; i < nGone; ++i) {
     m_List.remove(apGone[i]);
-    if (m_pBlendAnimManager)
-      m_pBlendAnimManager->releaseBlendAnim(apGone[i]);
-    else
-      delete apGone[i];
+    Release(apGone[i]);
   }
 }
 

@@ -52,6 +52,7 @@ public:
 private:
   static bool IsBubbleUp();
   void Bind(EBlendAnim* pAnim);
+  void Release(EBlendAnim* pAnim);
   void ReleaseAll();
   // Removes every instance the predicate picks; whether any went.
   template <class Pred>

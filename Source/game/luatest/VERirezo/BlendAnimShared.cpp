@@ -209,6 +209,7 @@ bool EBlendAnimShared::loadFromMemoryFixup(char* pData, unsigned len) {
 // fit, keeping the channels before it.
 bool EBlendAnimShared::ReadRecords(const char* pData, unsigned len, bool bInPlace) {
   FreeChannels();
+  if (!pData) len = 0;
   const uint8_t* p = reinterpret_cast<const uint8_t*>(pData);
   const uint8_t* const end = p ? p + len : p;
   uint32_t nClaimed = 0;

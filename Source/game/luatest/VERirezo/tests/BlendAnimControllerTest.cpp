@@ -304,3 +304,13 @@ TEST_F(BlendControllerTest, SkeletalAnimationsBringTheirBlendData) {
   EAnimManager::Get()->Release(still);
   EAnimManager::Destroy();
 }
+
+TEST_F(BlendControllerTest, PlayerOutlivingTheManagerLetsGoAlone) {
+  ASSERT_TRUE(Play("anims/smile.pba"));
+  ASSERT_TRUE(Play("anims/talk.pba", 0.0f, true, true));
+  EXPECT_TRUE(EBlendAnimManager::destroyBlendAnimManager());
+  m_pController->update(0.1f);
+  EXPECT_EQ(2u, m_pController->GetList().count());
+  delete m_pController;
+  m_pController = nullptr;
+}
