@@ -41,11 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     shape->loadFragment(kBlendShapeFuzzPbx);
   }
   volatile int sum = shape->targetIndex("Smile") + shape->targetIndex("");
+  volatile float offsets = 0.0f;
   for (unsigned t = 0; t < shape->numBlendTargets(); ++t) {
     const EBlendTarget* target = shape->blendTargets(t);
     sum = sum + shape->targetIndex(target->getName());
     for (unsigned v = 0; v < target->numVertices(); ++v) {
-      sum = sum + (int)target->vertices()[v].m_uIndex + (int)target->vertices()[v].m_vOffset.x;
+      sum = sum + (int)(target->vertices()[v].m_uIndex & 0xFFFF);
+      offsets = offsets + target->vertices()[v].m_vOffset.x;
     }
   }
   shape->DumpInfo(nullptr);
