@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "AnimTestUtil.h"
+#include "ApfWriter.h"
 #include "BlendTestUtil.h"
 #include "TWUtil/EFileCache.h"
+#include "TWUtil/EStream.h"
 #include "VERirezo/BlendAnim.h"
 #include "VERirezo/BlendAnimController.h"
 #include "VERirezo/BlendShapeController.h"
@@ -302,6 +304,33 @@ TEST_F(BlendControllerTest, SkeletalAnimationsBringTheirBlendData) {
   blend->RemoveRef();
   EAnimManager::Get()->Release(nod);
   EAnimManager::Get()->Release(still);
+
+  // Animation packs carry blend data in 'blnd' sections.
+  std::vector<ApfEntry> entries(2);
+  entries[0].name = "anims/packed.jan";
+  entries[0].jan = Jan(kJan);
+  entries[0].hasBlend = true;
+  entries[0].blend = PbaBytes({{"Jaw", Level(7, 3)}, {"Brow", Level(8, 2)}});
+  entries[1].name = "anims/short.jan";
+  entries[1].jan = Jan(kJan);
+  entries[1].hasBlend = true;
+  entries[1].blend = {0x41, 0x42, 0x50, 0x45, 1};
+  std::vector<uint8_t> pack;
+  std::string error;
+  ASSERT_TRUE(WriteApf(entries, pack, error)) << error;
+  m_Lines.clear();
+  EMemReader reader(pack.data(), (unsigned)pack.size());
+  ASSERT_TRUE(EAnimManager::Get()->ReadPackFile(reader, false)) << AllLines();
+  EXPECT_EQ(1, CountLines("Bad pba, header only - 'anims\\short.jan'")) << AllLines();
+  ESkelAnimShared* packed = EAnimManager::Get()->Get("anims/packed.jan", 1.0f, EAnimManager::kFLAG_NoReload);
+  ESkelAnimShared* shortOne = EAnimManager::Get()->Get("anims/short.jan", 1.0f, EAnimManager::kFLAG_NoReload);
+  ASSERT_NE(nullptr, packed);
+  ASSERT_NE(nullptr, shortOne);
+  ASSERT_NE(nullptr, packed->GetBlendAnimShared());
+  EXPECT_EQ(2u, packed->GetBlendAnimShared()->getNumChannels());
+  EXPECT_EQ(nullptr, shortOne->GetBlendAnimShared());
+  EAnimManager::Get()->Release(packed);
+  EAnimManager::Get()->Release(shortOne);
   EAnimManager::Destroy();
 }
 
