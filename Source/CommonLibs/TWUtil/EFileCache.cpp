@@ -10,7 +10,7 @@
 
 EDynamicCacheFile::EDynamicCacheFile(const char* name)
     : m_szName(StringDuplicatePooled(name, kMEMTYPE_String)), m_uHandle((unsigned)-1), m_uSize(0), m_pData(nullptr),
-      m_uLastAccess(0) {}
+      m_uLastAccess(0), m_uUsers(0) {}
 
 EDynamicCacheFile::~EDynamicCacheFile() {
   StringFreePooled(m_szName, kMEMTYPE_String);
@@ -32,6 +32,20 @@ EDynamicCacheFile* EDynamicFileCache::FindEntry(const char* name) const {
   for (EStaticListIter<EDynamicCacheFile*> it(m_List); !it.isDone(); it.next())
     if (it.item()->matchHandle((unsigned)handle)) return it.item();
   return nullptr;
+}
+
+bool EDynamicFileCache::cacheFileOrEmpty(const char* name) {
+  if (!name) return false;
+  if (cacheFile(name)) return true;
+  if (!hasFreeSlots()) return false;
+  EDynamicCacheFile* pCachedFile = new EDynamicCacheFile(name);
+  EASSERT(pCachedFile);
+  ++m_iHandleCounter;
+  m_Names.Set(name, m_iHandleCounter);
+  pCachedFile->m_uHandle = (unsigned)m_iHandleCounter;
+  pCachedFile->m_uLastAccess = SDL_GetTicks();
+  m_List.add(pCachedFile);
+  return true;
 }
 
 bool EDynamicFileCache::cacheFile(const char* name) {
@@ -106,7 +120,7 @@ bool EDynamicFileCache::purgeEmptyFiles(float seconds) {
   EASSERT(idle);
   unsigned numIdle = 0;
   for (EStaticListIter<EDynamicCacheFile*> it(m_List); !it.isDone(); it.next()) {
-    if (now - it.item()->lastAccess() > threshold) idle[numIdle++] = it.item();
+    if (!it.item()->users() && now - it.item()->lastAccess() > threshold) idle[numIdle++] = it.item();
   }
   unsigned numEvict = numIdle;
   if ((float)numIdle > (float)m_List.maxcount() / 2.0f) {

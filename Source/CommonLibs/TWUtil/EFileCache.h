@@ -18,6 +18,12 @@ public:
   unsigned lastAccess() const { return m_uLastAccess; }
   void setLastAccess(unsigned ms) { m_uLastAccess = ms; }
   bool matchHandle(unsigned handle) const { return m_uHandle == handle; }
+  // Holders that still read the entry; a purge passes over entries in use.
+  void addUser() { ++m_uUsers; }
+  void removeUser() {
+    if (m_uUsers) --m_uUsers;
+  }
+  unsigned users() const { return m_uUsers; }
 
 private:
   friend class EDynamicFileCache;
@@ -26,6 +32,7 @@ private:
   unsigned m_uSize;
   unsigned char* m_pData;
   unsigned m_uLastAccess;  // SDL milliseconds
+  unsigned m_uUsers;
 };
 
 class EDynamicFileCache {
@@ -40,13 +47,16 @@ public:
   // afterwards (already cached counts); false when the cache is full or the
   // file cannot be read, and then nothing is kept.
   bool cacheFile(const char* name);
+  // The same, but a file that cannot be read is cached as an entry without
+  // data, so later requests do not try it again.
+  bool cacheFileOrEmpty(const char* name);
   // The cached file, marked as accessed now, or null.
   EDynamicCacheFile* getCachedFile(const char* name);
   bool isCached(const char* name) const;
   // Drops the file; false when it is not cached.
   bool uncacheFile(const char* name);
   bool hasFreeSlots() const { return m_List.free() > 0; }
-  // Evicts files idle for longer than seconds (at most half the capacity,
+  // Evicts files not in use and idle for longer than seconds (at most half the capacity,
   // oldest first), halving the time down to half a second until some are
   // found. False when none could be evicted.
   bool purgeEmptyFiles(float seconds);

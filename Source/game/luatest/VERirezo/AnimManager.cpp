@@ -22,6 +22,9 @@
 #include "TWUtil/ErrorManager.h"
 #include "Event/EEventAnim.h"
 #include "TWUtil/EMemStack.h"
+#include "TWUtil/Profiler.h"
+#include "VERirezo/BlendAnim.h"
+#include "VERirezo/EBlendAnimManager.h"
 #include "VERirezo/SkelAnim.h"
 
 namespace AnimCache {
@@ -254,8 +257,8 @@ ESkelAnimShared* EAnimManager::Get(const char* szName, float fBias, unsigned uFl
     ++pAnim->m_iSkelRefCount;
     m_Hash.Set(szKey, pAnim);
     AdjustMemoryUsage(pAnim->GetSize());
-    // The event track beside the file ("eve" in place of the extension);
-    // blend-shape animations (".pba") are attached once their reader exists.
+    // The event track beside the file ("eve" in place of the extension) and
+    // the blend-shape animation (".pba").
     char szSide[200];
     size_t uSideLength = strlen(szKey);
     if (uSideLength > sizeof(szSide) - 1) uSideLength = sizeof(szSide) - 1;
@@ -272,6 +275,7 @@ ESkelAnimShared* EAnimManager::Get(const char* szName, float fBias, unsigned uFl
         pSide->Close();
       }
     }
+    LoadBlendAnimSideFile(pAnim, szKey);
   }
   pAnim->m_iTimeStamp = Now();
   if (fBias > 0.0f) pAnim->m_fBias = fBias;
@@ -419,8 +423,7 @@ bool EAnimManager::ReadPackFile(EStream& reader, bool bCommon) {
     pAnim->m_bCommon = bCommon;
     pAnim->m_bReloadNeeded = true;
     reader << uCode;
-    // Blend-shape animations are attached once their reader exists; their
-    // bytes are passed over.
+    // The optional event track, then the optional blend-shape animation.
     if (uCode == kCODE_EVNT) {
       uint32_t uSize = 0;
       reader << uSize;
@@ -430,7 +433,11 @@ bool EAnimManager::ReadPackFile(EStream& reader, bool bCommon) {
     if (uCode == kCODE_BLND) {
       uint32_t uSize = 0;
       reader << uSize;
-      reader.Stream(nullptr, reader.BoundLength(uSize));
+      const unsigned uBytes = reader.BoundLength(uSize);
+      if (EBlendAnimManager* pBlend = EBlendAnimManager::Get())
+        pAnim->m_pBlendAnimShared = pBlend->getBlendAnimNoCache(reader, uBytes, szKey);
+      else
+        reader.Stream(nullptr, uBytes);
       reader << uCode;
     }
     if (reader.Err() || uCode != kCODE_END) {
@@ -493,6 +500,26 @@ void EAnimManager::ProcessFrame(float) {
 void EAnimManager::BlockOnReloadQueue() {
   for (int i = 0; i < m_ReloadQueue.Num(); ++i) m_ReloadQueue[i]->Finish();
   ProcessFrame(0.0f);
+}
+
+void EAnimManager::LoadBlendAnimSideFile(ESkelAnimShared* pAnim, const char* szKey) {
+  EBlendAnimManager* pBlend = EBlendAnimManager::Get();
+  char szSide[200];
+  snprintf(szSide, sizeof(szSide), "%s", szKey);
+  const size_t n = strlen(szSide);
+  if (!pBlend || n <= 2) return;
+  memcpy(szSide + n - 3, "pba", 3);
+  EFile* pFile = gFile->Open(szSide, FILE_READ, kFILELOC_Default);
+  if (!pFile) return;
+  EASSERT(pAnim->m_pBlendAnimShared == 0);
+  const int64_t iStart = Profile_GetTimestamp();
+  const int iSize = pFile->GetFilesize();
+  EFileReader reader(pFile, kAUTOCLOSE_Yes);
+  pAnim->m_pBlendAnimShared = pBlend->getBlendAnimNoCache(reader, iSize > 0 ? (unsigned)iSize : 0u, szSide);
+  const double dSeconds = Profile_TimestampsToSeconds(Profile_GetTimestamp() - iStart);
+  if (dSeconds > 0.05)
+    g_ErrorManager.TraceMessagef(TT_Warning, "EAnimManager::Get getBlendAnimNoCache: %s took %lf secs", szSide,
+                                 dSeconds);
 }
 
 EEventAnim* EAnimManager::LoadEventAnim(EStream& reader, unsigned uSize) {

@@ -86,6 +86,8 @@ public:
   // Reads one animation pack; false when it ends early (traced), with the
   // entries read so far kept.
   bool ReadPackFile(EStream& reader, bool bCommon);
+  // The blend-shape animation (".pba") beside a newly loaded animation.
+  void LoadBlendAnimSideFile(ESkelAnimShared* pAnim, const char* szKey);
   void onEndLevel();
   void SetCacheSize(unsigned uBytes);
   void PurgeOneAnim(const char* szName);

@@ -48,6 +48,7 @@ EMesh::EMesh(EMesh& source) {
 ECollisionTree* EMesh::GetCollisionTree() const { return m_pModel ? m_pModel->m_pCollisionTree : nullptr; }
 
 EMesh::~EMesh() {
+  DestroyBlendAnimController();
   EMeshFragManager* pFrags = MeshFragPool();
   for (int i = 0; i < m_aMeshFrags.Num(); ++i) {
     if (pFrags) pFrags->MeshFragDelete(m_aMeshFrags[i]);
@@ -130,6 +131,7 @@ EMesh& EMesh::operator=(EMesh& source) {
     m_aChildren.AddData(pChild);
   }
   if (source.m_pNavMesh) SetNavMesh(new ENavMesh(*source.m_pNavMesh));
+  if (source.m_pBlendAnimController) CreateBlendAnimController();
   return *this;
 }
 
@@ -473,8 +475,9 @@ ESkelAnim* EMesh::ReadSkelAnim(const char* szName, float fBlendTime, bool bLoop,
   }
   pAnim->HACK_SetAnimCompletionName(szName);
   pAnim->LoadEventAnim(bLoop, pShared->GetAnimLength(), m_pOwner);
-  // Blend-shape data of the animation joins the blend controller once it
-  // exists.
+  // Blend-shape data of the animation plays beside it.
+  if (hasBlendShape() && pShared->GetBlendAnimShared())
+    loadBlendAnim(szName, bLoop, false, pAnim, fBlendTime, false, false);
   return pAnim;
 }
 

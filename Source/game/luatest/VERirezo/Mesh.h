@@ -10,8 +10,11 @@
 #include "TWUtil/Array.h"
 #include "VERirezo/Instancable.h"
 
+class EBlendAnimController;
+class EBlendShapeController;
 class ECamera;
 class EDomain;
+class EDynamicCacheFile;
 class EMeshEntity;
 class EMeshFrag;
 class EModel;
@@ -138,6 +141,25 @@ public:
   bool IsSkelAnimDone() const;
   void removeAllSkelAnimsWithPriority(int iPriority, float fBlendOutTime);
 
+  // Blend animations, through the mesh's blend player (made once, owned);
+  // without one these answer false, null or nothing.
+  EBlendAnimController* CreateBlendAnimController();
+  EBlendAnimController* GetBlendAnimController() const { return m_pBlendAnimController; }
+  bool loadBlendAnim(const char* szName, bool bLoop, bool bStopOthers, ESkelAnim* pSkelAnim, float fBlendIn,
+                     bool bAsync, bool bLipSync);
+  bool unloadBlendAnim(const char* szName);
+  bool unloadBlendAnimRef(EDynamicCacheFile* pFile);
+  bool stopBlendAnim(const char* szName, float fBlendOutTime);
+  void updateBlendAnim(float dt);
+  // The 64 combined weights, or null without a player.
+  const float* getBlendWeights();
+  EBlendAnimController* GetBlendAnimList();
+  float GetBlendAnimCompletion(const char* szName);
+  bool hasBlendShape() const;
+  EBlendShapeController* GetBlendShapeController() const;
+  void CreateBlendShapeController() {}
+  void DestroyBlendAnimController();
+
   // Affectors, run each frame in order; the mesh owns them.
   void AddAffector(EAffector* pAffector) { m_aAffectors.AddData(pAffector); }
   int GetNumAffectors() const { return m_aAffectors.Num(); }
@@ -207,4 +229,5 @@ private:
   EDomain* m_pOwnerDomain;
   float m_fAnimSpeedScale;
   EBox3 m_TransformedBox;
+  EBlendAnimController* m_pBlendAnimController = nullptr;
 };

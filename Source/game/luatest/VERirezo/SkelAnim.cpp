@@ -9,6 +9,7 @@
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/String.h"
+#include "VERirezo/BlendAnim.h"
 
 int SkelAnimValueSize(int eKind) {
   switch (eKind) {
@@ -452,15 +453,20 @@ ESkelAnimShared::ESkelAnimShared()
 }
 
 ESkelAnimShared::~ESkelAnimShared() {
-  // Blend-shape animations are not attached yet: that one stays null.
-  EASSERT(!m_pBlendAnimShared);
+  // The event track and the blend-shape animation go with the animation
+  // once nothing plays them.
   delete m_pEventAnim;
   m_pEventAnim = nullptr;
+  EASSERT(!m_pBlendAnimShared || m_pBlendAnimShared->GetRefCount() == 0);
+  delete m_pBlendAnimShared;
+  m_pBlendAnimShared = nullptr;
   StringFreePooled(m_pName, kMEMTYPE_Anim);
   StringFreePooled(m_pRootName, kMEMTYPE_Anim);
 }
 
-int ESkelAnimShared::GetRefCount() const { return m_iSkelRefCount; }
+int ESkelAnimShared::GetRefCount() const {
+  return m_iSkelRefCount + (m_pBlendAnimShared ? m_pBlendAnimShared->GetRefCount() : 0);
+}
 
 
 int ESkelAnimShared::GetLoadedDeltaTransLength() const {

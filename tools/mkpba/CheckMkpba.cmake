@@ -1,0 +1,30 @@
+# Runs mkpba on a small description and checks the file it writes.
+file(REMOVE_RECURSE ${WORK})
+file(WRITE ${WORK}/face.txt "# a blink and a smile\nBlink 0 1 0.5\n\nSmile 1.5\n")
+execute_process(COMMAND ${MKPBA} ${WORK}/face.txt ${WORK}/face.pba
+  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "mkpba failed (${status}): ${err}")
+endif()
+if(NOT out MATCHES "2 channels")
+  message(FATAL_ERROR "unexpected output: ${out}")
+endif()
+file(READ ${WORK}/face.pba bytes HEX)
+# "ABPE", version 100, 2 channels; "Blink" with 3 samples 0 255 127; "Smile"
+# with one sample held at 255.
+set(expected "414250456400000002000000")
+string(APPEND expected "06426c696e6b00" "03000000" "00ff7f")
+string(APPEND expected "06536d696c6500" "01000000" "ff")
+if(NOT bytes STREQUAL expected)
+  message(FATAL_ERROR "unexpected bytes: ${bytes}")
+endif()
+
+file(WRITE ${WORK}/bad.txt "Blink 0 x\n")
+execute_process(COMMAND ${MKPBA} ${WORK}/bad.txt ${WORK}/bad.pba RESULT_VARIABLE status OUTPUT_QUIET ERROR_VARIABLE err)
+if(NOT status EQUAL 1 OR NOT err MATCHES "not a weight")
+  message(FATAL_ERROR "a bad weight was not refused: ${err}")
+endif()
+execute_process(COMMAND ${MKPBA} RESULT_VARIABLE status OUTPUT_QUIET ERROR_QUIET)
+if(NOT status EQUAL 2)
+  message(FATAL_ERROR "usage error not reported")
+endif()
