@@ -100,10 +100,6 @@ void EEntity::EndBabble() {
   m_pAutoBlendAnim = nullptr;
 }
 
-// Meshes hold no blend animations of their own yet: there is nothing to
-// give back for a reference.
-void EMesh::unloadBlendAnimRef(EDynamicCacheFile*) {}
-
 // ---- Event tracks -----------------------------------------------------------------------------
 
 int EEntity::EventHandler(const EEventAnimDesc& desc) {

@@ -201,8 +201,6 @@ public:
   bool CheckForCollision(ECollide& hit, uint32_t nGroupMask = 1);
   // The hit as a record on the memory stack (or in pResult), or null.
   EHitResult* CheckForCollision_new(ECollide& hit, EHitResult* pResult, uint32_t nGroupMask = 1);
-  // Releases a blend-animation reference taken through this mesh.
-  void unloadBlendAnimRef(class EDynamicCacheFile* pRef);
 
 private:
   EMesh* m_pParent;
