@@ -318,6 +318,7 @@ TEST_F(ActionTableTest, ScriptBodiesBecomeFunctionsOfSelf) {
   // The table released its reference.
   EXPECT_EQ(0, lua_getref(L, iRef));
   lua_settop(L, 0);
+  vm.Shutdown();
 }
 
 TEST_F(ActionTableTest, OversizedScriptBodyIsTracedAndItsRestReadAsItems) {
@@ -332,6 +333,7 @@ TEST_F(ActionTableTest, OversizedScriptBodyIsTracedAndItsRestReadAsItems) {
   // Lines after the cut become bad items, up to the next transition.
   EXPECT_EQ(kACTION_End, t.GetItem(t.GetNumItems() - 3).m_iKind);
   EXPECT_EQ(kACTION_Yield, t.GetEntry(0, 0)->m_iKind);
+  vm.Shutdown();
 }
 
 TEST_F(ActionTableTest, PreloadAnimsInItemOrder) {
