@@ -342,6 +342,7 @@ bool GameApp::InitFrame() {
   }
 
   if (m_pBlendAnimManager) m_pBlendAnimManager->DoWork(m_fRealDeltaTime);
+  UpdateCheatCodes(&m_Input);
   PreprocessRenderManagers();
   return true;
 }
@@ -591,10 +592,6 @@ void GameApp::InitDbgCollideStats() {
   gProcessFrameNumCollidees = 0;
 }
 
-bool GameApp::ProcessGlobalInput(Input&) { return true; }
-
-bool GameApp::ProcessDebugInput(Input&) { return true; }
-
 void GameApp::HandleApplicationSwitchMessageBox() {}
 
 bool GameApp::InitInput(void*) { return false; }
@@ -655,9 +652,6 @@ void GameApp::RequestNewLevel(const char* szPath, bool) {
   m_bCopyFrameBuffer = true;
 }
 
-CONTROL_HANDLER_TYPE GameApp::GetControlHandlerType() {
-  return m_pControlHandler ? m_pControlHandler->Type() : kCONTROL_NONE;
-}
 
 void GameApp::KillRumble() {
   float now = (float)GetSimElapsedTime();

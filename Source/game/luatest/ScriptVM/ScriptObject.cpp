@@ -507,6 +507,13 @@ int EScriptVM::GetNumPendingDeletes() const { return gGameApp ? gGameApp->m_aDel
 
 void EScriptVM::RegisterCutscene(EScriptObject* pObject) { m_CutsceneList.AddTail(pObject); }
 
+bool EScriptVM::CutsceneOverride() {
+  if (m_CutsceneList.IsEmpty()) return true;
+  EScriptObject* pLast = m_CutsceneList.GetTail();
+  pLast->SendMessagef("CutsceneOverride", pLast, kMESSAGE_Queued, "s", (const char*)nullptr);
+  return true;
+}
+
 bool EScriptVM::UnregisterCutscene(EScriptObject* pObject) {
   POSITION pos = m_CutsceneList.Find(pObject);
   if (!pos) return false;

@@ -116,6 +116,8 @@ public:
   void ProcessRemovals();
   void RegisterCutscene(EScriptObject* pObject);
   bool UnregisterCutscene(EScriptObject* pObject);
+  // Queues "CutsceneOverride" for the cutscene registered last.
+  bool CutsceneOverride();
   // A cutscene runs while any object is registered as one.
   bool InCutscene() const { return !m_CutsceneList.IsEmpty(); }
   void DebugListAllScripts(EString& sText);
