@@ -2,6 +2,8 @@
 // frames and shut-down.
 #pragma once
 
+#include <cstdarg>
+
 #include "DialogManager/DialogManager.h"
 #include "DirectX/SDLInput.h"
 #include "Game/CameraChannel.h"
@@ -562,6 +564,17 @@ public:
   // ZolNotebook.
   void LoadStartUpFonts();
   EArray<EFont*> m_lFonts;
+  // Formatted screen text for this frame in the font of the id (0 is a
+  // fatal check failure; an id past the list traces and draws nothing).
+  void DisplayText(unsigned font, unsigned x, unsigned y, const char* szFormat, ...)
+      __attribute__((format(printf, 5, 6)));
+  void DisplayTextv(unsigned font, unsigned x, unsigned y, const char* szFormat, va_list args);
+  EVec4 m_vTextColor = EVec4(1.0f, 1.0f, 1.0f, 1.0f);
+  // Finds the value of the key in a frozen object's edit variables: the
+  // text between the next two single quotes, at most size - 1 characters
+  // and terminated. False when the key is missing; a missing closing quote
+  // or an empty value is traced.
+  static bool ReadEditVariable(const char* szVariables, const char* szKey, char* szOut, int iSize);
   ESpriteManager* m_pSpriteManager = nullptr;
   EText3DManager* m_pText3DManager = nullptr;
   int m_iRenderMode = 0;  // a RENDERMODE: 0 the main view, 4 the psychedelic pass

@@ -461,4 +461,51 @@ TEST_F(Services, CodesActOnTheSixthPressAndNonsenseToggles) {
   EXPECT_TRUE(m_app.m_DebugHooks.invulnerable);
 }
 
+// Screen text and the edit-variable reader need no interpreter.
+
+TEST(ScreenText, FontZeroIsFatalAndAnIdPastTheListDrawsNothing) {
+  ServicesApp app;
+  std::vector<std::string> lines;
+  s_pServiceLines = &lines;
+  g_ErrorManager.SetConsoleCallback(CaptureServiceLine);
+  app.DisplayText(3, 10, 10, "%s", "past the list");
+  g_ErrorManager.SetConsoleCallback(nullptr);
+  s_pServiceLines = nullptr;
+  ASSERT_EQ(1u, lines.size());
+  EXPECT_NE(std::string::npos, lines[0].find("no font 3 (0 loaded)"));
+  EXPECT_DEATH(app.DisplayText(0, 10, 10, "x"), "dwFont");
+}
+
+TEST(EditVariables, TheValueBetweenQuotesIsCutToTheBuffer) {
+  struct Case {
+    const char* vars;
+    bool found;
+    const char* value;
+    bool traced;
+  };
+  const std::string longValue(40, 'v');
+  const std::string longVars = "self.textureName = '" + longValue + "'";
+  const Case cases[] = {
+      {"self.a = 1\nself.textureName = 'fig_tex01'\nself.b = 'x'", true, "fig_tex01", false},
+      {"self.other = 'x'", false, "", false},
+      {"self.textureName = 'open", false, "", true},
+      {"self.textureName = ''", false, "", true},
+      {longVars.c_str(), true, "vvvvvvvvvvvvvvv", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.vars);
+    std::vector<std::string> lines;
+    s_pServiceLines = &lines;
+    g_ErrorManager.SetConsoleCallback(CaptureServiceLine);
+    char buffer[17];
+    buffer[16] = '#';  // a guard after a 16-byte buffer
+    EXPECT_EQ(c.found, GameApp::ReadEditVariable(c.vars, "self.textureName", buffer, 16));
+    g_ErrorManager.SetConsoleCallback(nullptr);
+    s_pServiceLines = nullptr;
+    EXPECT_STREQ(c.value, buffer);
+    EXPECT_EQ('#', buffer[16]) << "nothing is written past the buffer";
+    EXPECT_EQ(c.traced ? 1u : 0u, lines.size());
+  }
+}
+
 }  // namespace
