@@ -47,6 +47,7 @@ const char* const kACTION_NAMES[kACTION_NUMACTIONS] = {
 SDL_Joystick* s_pJoystick = nullptr;
 bool s_bXbox360Pad = false;
 const EJoystickDevice* s_pJoystickDevice = nullptr;  // stands in for SDL's joystick
+const EMouseDevice* s_pMouseDevice = nullptr;        // stands in for SDL's mouse
 
 float s_fDeadzone = 0.15f;
 float s_fMouseSensitivity = 0.5f;
@@ -125,7 +126,8 @@ HRESULT ReadMouse(DIJOYSTATE* state) {
   s_fMouseDx = s_fMouseDy = 0.0f;
   if (!PCMainIsGameWindowActive()) return E_FAIL;
   int dx = 0, dy = 0;
-  Uint8 buttons = SDL_GetRelativeMouseState(&dx, &dy);
+  const unsigned buttons = s_pMouseDevice ? s_pMouseDevice->GetRelativeState(&dx, &dy)
+                                         : (unsigned)SDL_GetRelativeMouseState(&dx, &dy);
   ReportInput(kINPUT_MOUSE_LEFT, (buttons & 1) != 0);
   ReportInput(kINPUT_MOUSE_RIGHT, (buttons & 4) != 0);
   ReportInput(kINPUT_MOUSE_MIDDLE, (buttons & 2) != 0);
@@ -771,6 +773,8 @@ bool ZARInput_UIInputPressed(UI_INPUT which) {
 bool DI8JoystickPresent() { return CurrentJoystick() != nullptr; }
 bool XInputControllerExists() { return false; }
 void TWXInputSetState(float, float) {}
+
+void ZARInput_SetMouseDevice(const EMouseDevice* device) { s_pMouseDevice = device; }
 
 void ZARInput_SetJoystickDevice(const EJoystickDevice* device, const char* name) {
   s_pJoystickDevice = device;

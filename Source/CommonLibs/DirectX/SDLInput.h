@@ -208,3 +208,11 @@ struct EJoystickDevice {
   void (*Update)();
 };
 void ZARInput_SetJoystickDevice(const EJoystickDevice* device, const char* name);
+
+// Where the mouse reader takes the motion since the last read and the
+// buttons held (SDL_BUTTON masks). By default it is SDL's relative mouse
+// state; null restores it.
+struct EMouseDevice {
+  unsigned (*GetRelativeState)(int* dx, int* dy);
+};
+void ZARInput_SetMouseDevice(const EMouseDevice* device);

@@ -39,4 +39,11 @@ public:
   // Services streams and fades for a step of that many seconds; blocking
   // loops (movies) call it between their own frames.
   virtual void DoWork(float fSeconds) { (void)fSeconds; }
+  // Stops every sound at once.
+  virtual void StopAll() {}
+  // Volumes 0..1; the second argument is passed through to the manager.
+  virtual void SetMasterVolume(float fVolume, int iArg) { (void)fVolume, (void)iArg; }
+  virtual void SetFXVolume(float fVolume, int iArg) { (void)fVolume, (void)iArg; }
+  virtual void SetMusicVolume(float fVolume, int iArg) { (void)fVolume, (void)iArg; }
+  virtual void SetVoiceVolume(float fVolume, int iArg) { (void)fVolume, (void)iArg; }
 };

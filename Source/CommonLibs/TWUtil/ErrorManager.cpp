@@ -1,5 +1,6 @@
 #include "ErrorManager.h"
 
+#include "TWUtil/List.h"
 #include "TWUtil/String.h"
 
 #include <cstdio>
@@ -70,13 +71,22 @@ void StubNotice(const char* note, const char* function, const char* file, int li
 EErrorManager::EErrorManager()
     : m_pConsoleCallback(nullptr),
       m_pNonfatalProblemCallback(nullptr),
+      m_pContextCallbacks(nullptr),
       m_bInError(false) {
   for (int i = 0; i < TT_NumTraceTypes; ++i) m_aTraceInfo[i].m_szTag = s_aTags[i];
 }
 
-EErrorManager::~EErrorManager() { m_ContextCallbacks.RemoveAll(); }
+EErrorManager::~EErrorManager() {
+  delete m_pContextCallbacks;
+  m_pContextCallbacks = nullptr;
+}
 
-void EErrorManager::AddContextCallback(ContextCallback fn) { m_ContextCallbacks.AddTail(fn); }
+void EErrorManager::AddContextCallback(ContextCallback fn) {
+  if (!m_pContextCallbacks) m_pContextCallbacks = new EList<ContextCallback>();
+  m_pContextCallbacks->AddTail(fn);
+}
+
+int EErrorManager::GetNumContextCallbacks() const { return m_pContextCallbacks ? m_pContextCallbacks->GetCount() : 0; }
 
 bool EErrorManager::IsEnabled(TRACETYPE type) const {
   if (type < 0 || type >= TT_NumTraceTypes) return false;

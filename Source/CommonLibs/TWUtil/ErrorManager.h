@@ -3,9 +3,9 @@
 
 #include <cstdarg>
 
-#include "TWUtil/List.h"
-
 class EString;
+template <class T>
+class EList;
 
 enum TRACETYPE {
   TT_None = 0,
@@ -65,7 +65,7 @@ public:
   void SetConsoleCallback(TextCallback fn) { m_pConsoleCallback = fn; }
   void SetNonfatalProblemCallback(TextCallback fn) { m_pNonfatalProblemCallback = fn; }
   void AddContextCallback(ContextCallback fn);
-  int GetNumContextCallbacks() const { return m_ContextCallbacks.GetCount(); }
+  int GetNumContextCallbacks() const;
 
   static void SetErrorStrings(const char* title, const char* assertFormat, const char* nonAssertFormat);
   static void InhibitDebugString(bool inhibit);
@@ -86,8 +86,8 @@ private:
 
   TextCallback m_pConsoleCallback;
   TextCallback m_pNonfatalProblemCallback;
-  // Filled by AddContextCallback; nothing runs them.
-  EList<ContextCallback> m_ContextCallbacks;
+  // Filled by AddContextCallback; nothing runs them. Made by the first.
+  EList<ContextCallback>* m_pContextCallbacks;
   bool m_bInError;
   FTraceInfo m_aTraceInfo[TT_NumTraceTypes];
 };

@@ -357,56 +357,40 @@ TEST_F(InputLayer, ReadsBindingsFromTheCurrentProfile) {
   EXPECT_EQ(kINPUT_JOY_Z, ZARInput_GetActionBinding(kACTION_LOOKRIGHT, kINPUTMAP_ALTERNATE));
 }
 
-// The mouse is driven through SDL under the test display: warping the
-// pointer makes the X server send motion that SDL turns into its relative
-// state. The test runner gives these tests a display of their own
-// (QUILLOMAR_POINTER_DISPLAY) on which they take turns; on a shared display
-// other tests may open windows at the same place, so the window is raised
-// and a move that reached another window is tried again.
+// The mouse reader takes its motion from a device that the test sets by
+// hand, as the joystick's; nothing here depends on the pointer of a display.
+struct FakeMouse {
+  int dx = 0, dy = 0;
+  unsigned buttons = 0;
+};
+FakeMouse g_mouse;
+const EMouseDevice kFAKE_MOUSE = {[](int* dx, int* dy) {
+  *dx = g_mouse.dx;
+  *dy = g_mouse.dy;
+  g_mouse.dx = g_mouse.dy = 0;  // relative: read once
+  return g_mouse.buttons;
+}};
+
 class MouseInput : public InputLayer {
 protected:
   void SetUp() override {
-    if (const char* own = getenv("QUILLOMAR_POINTER_DISPLAY")) setenv("DISPLAY", own, 1);
-    if (!getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
-    ASSERT_EQ(0, SDL_InitSubSystem(SDL_INIT_VIDEO));
-    ASSERT_NE(nullptr, SDL_SetVideoMode(640, 480, 0, 0));
     InputLayer::SetUp();
-    SetMouseAcquire(false);
+    g_mouse = FakeMouse();
+    ZARInput_SetMouseDevice(&kFAKE_MOUSE);
   }
   void TearDown() override {
+    ZARInput_SetMouseDevice(nullptr);
     InputLayer::TearDown();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
-
-  void Pump() {
-    for (int i = 0; i < 5; ++i) {
-      SDL_Delay(10);
-      SDL_PumpEvents();
-    }
-  }
-  // Moves the pointer by (dx, dy) inside the window and runs one update;
-  // false when the motion never reached this window.
-  bool MoveBy(int dx, int dy) {
-    float scale = (4.0f - 0.25f) * ZARInput_GetMouseSensitivity() + 0.25f;
-    for (int attempt = 0; attempt < 60; ++attempt) {
-      RaiseTestWindow();
-      SDL_WarpMouse(200, 200);
-      Pump();
-      Update();
-      SDL_WarpMouse((Uint16)(200 + dx), (Uint16)(200 + dy));
-      Pump();
-      Update();
-      float mx = 0, my = 0;
-      ZARInput_GetMouseDeltas(&mx, &my);
-      if (mx == (float)dx * scale && my == (float)dy * scale) return true;
-      SDL_Delay(50);
-    }
-    return false;
+  void MoveBy(int dx, int dy) {
+    g_mouse.dx = dx;
+    g_mouse.dy = dy;
+    Update();
   }
 };
 
 TEST_F(MouseInput, OnePixelAtDefaultSensitivity) {
-  ASSERT_TRUE(MoveBy(1, 0));
+  MoveBy(1, 0);
   float dx = 0, dy = 0;
   ZARInput_GetMouseDeltas(&dx, &dy);
   EXPECT_FLOAT_EQ(2.125f, dx);
@@ -415,19 +399,72 @@ TEST_F(MouseInput, OnePixelAtDefaultSensitivity) {
   EXPECT_EQ(1, m_input.m_bMouseMoved);
 
   ZARInput_SetJoystickDeadzone(0.0f);
-  ASSERT_TRUE(MoveBy(-1, 0));
+  MoveBy(-1, 0);
   EXPECT_EQ(-10, m_input.m_nLookX);
 }
 
 TEST_F(MouseInput, SensitivityScalesTheDeltas) {
   ZARInput_SetMouseSensitivity(1.0f);
-  ASSERT_TRUE(MoveBy(0, 3));
+  MoveBy(0, 3);
   float dx = 0, dy = 0;
   ZARInput_GetMouseDeltas(&dx, &dy);
   EXPECT_FLOAT_EQ(12.0f, dy);
   EXPECT_EQ(52, m_input.m_nLookY) << "600 of 1000 through the 0.15 dead zone";
-  ASSERT_TRUE(MoveBy(0, 30));
+  MoveBy(0, 30);
   EXPECT_EQ(100, m_input.m_nLookY) << "a large move saturates";
+}
+
+// The default device is SDL's relative state: a warp of the pointer reaches
+// the reader once SDL has queued its motion event. The test runner gives
+// the pointer tests a display of their own (QUILLOMAR_POINTER_DISPLAY) and
+// runs them one at a time (the x_pointer lock); the test waits for the
+// event itself, never for a fixed time.
+class SDLMouseInput : public InputLayer {
+protected:
+  void SetUp() override {
+    if (const char* own = getenv("QUILLOMAR_POINTER_DISPLAY")) setenv("DISPLAY", own, 1);
+    if (!getenv("DISPLAY")) GTEST_SKIP() << "needs a display";
+    ASSERT_EQ(0, SDL_InitSubSystem(SDL_INIT_VIDEO)) << SDL_GetError();
+    ASSERT_NE(nullptr, SDL_SetVideoMode(640, 480, 0, 0)) << SDL_GetError();
+    InputLayer::SetUp();
+    SetMouseAcquire(false);
+  }
+  void TearDown() override {
+    InputLayer::TearDown();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+  // Warps the pointer and waits until SDL has queued motion that ends there.
+  bool WarpAndWait(int x, int y) {
+    RaiseTestWindow();
+    SDL_WarpMouse((Uint16)x, (Uint16)y);
+    for (Uint32 start = SDL_GetTicks(); SDL_GetTicks() - start < 20000;) {
+      SDL_PumpEvents();
+      SDL_Event ev;
+      while (SDL_PeepEvents(&ev, 1, SDL_GETEVENT, SDL_MOUSEMOTIONMASK) == 1) {
+        if (ev.motion.x == x && ev.motion.y == y) return true;
+      }
+      SDL_Delay(1);
+    }
+    return false;
+  }
+};
+
+TEST_F(SDLMouseInput, AWarpReachesTheReader) {
+  int x = 0, y = 0;
+  SDL_PumpEvents();
+  SDL_GetMouseState(&x, &y);
+  // A start the pointer is not at, so that the warp makes motion.
+  const int startX = x == 200 ? 220 : 200;
+  ASSERT_TRUE(WarpAndWait(startX, 200));
+  int dx, dy;
+  SDL_GetRelativeMouseState(&dx, &dy);
+  ASSERT_TRUE(WarpAndWait(startX + 5, 200));
+  Update();
+  float mx = 0, my = 0;
+  ZARInput_GetMouseDeltas(&mx, &my);
+  EXPECT_FLOAT_EQ(5 * 2.125f, mx);
+  EXPECT_FLOAT_EQ(0.0f, my);
+  EXPECT_EQ(1, m_input.m_bMouseMoved);
 }
 
 }  // namespace

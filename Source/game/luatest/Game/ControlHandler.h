@@ -35,7 +35,8 @@ public:
   virtual void CleanupReferences() {}
   virtual void LevelInit() {}
   virtual void LevelCleanup() {}
-  virtual void Activate(void*) {}
+  // False when the handler refuses to take the controls.
+  virtual bool Activate(void*) { return true; }
   virtual void Deactivate() {}
   virtual void Shutdown() {}
   virtual CONTROL_HANDLER_TYPE Type() = 0;

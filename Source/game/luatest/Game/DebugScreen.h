@@ -85,6 +85,16 @@ public:
   // The scene is drawn as usual in collision display modes 0 and 3.
   bool IsNormalCollisionDisplay() const { return CollisionDisplay == 0 || CollisionDisplay == 3; }
 
+  // Switches the profile options set (CameraInvertRotateX and Y above,
+  // RumbleSaved and Subtitles below) and the ones the scripts turn on.
+  bool CameraInvertFirstPerson = false;
+  bool ShowGoalPopups = true;
+  bool SmartCamera = true;
+  bool CameraAltitudeDampening = true;
+  bool DebugMenuCombo = false;    // both sticks clicked open the in-game menu
+  bool CameraScriptMods = true;   // scripts may change camera settings
+  bool invulnerable = false;
+
   int DebugDisplay;         // selected debug screen page, 0 none
   bool ShowTargets;
   bool DeadLSOBreak;

@@ -342,6 +342,7 @@ bool GameApp::InitFrame() {
   }
 
   if (m_pBlendAnimManager) m_pBlendAnimManager->DoWork(m_fRealDeltaTime);
+  UpdateCheatCodes(&m_Input);
   PreprocessRenderManagers();
   return true;
 }
@@ -481,8 +482,7 @@ void GameApp::DelayedDelete(EScriptObject* pObject) {
 }
 
 void GameApp::CleanupDestroyedEntities(bool) {
-  const bool bHostDeletes = m_ScriptVM.GetNumPendingDeletes() > 0;
-  if (m_aDelayedDeleteEntities.Num() == 0 && m_aDelayedDeleteScriptObjects.Num() == 0 && !bHostDeletes) return;
+  if (m_aDelayedDeleteEntities.Num() == 0 && m_aDelayedDeleteScriptObjects.Num() == 0) return;
 
   // Deletions requested while cleaning up wait for the next frame.
   EArray<EEntity*> entities(kMEMTYPE_Entity);
@@ -494,7 +494,10 @@ void GameApp::CleanupDestroyedEntities(bool) {
   EPhysics::StaticCleanupReferences();
   CleanupReferences();
   for (EEntityIter it(nullptr); it; ++it) it->CleanupReferences();
-  if (m_ScriptVM.IsInitialised()) m_ScriptVM.CleanupReferences();
+  // The running script host (the application's own in the game).
+  if (EScriptVM* pHost = EScriptVM::m_spScriptVM) {
+    if (pHost->IsInitialised()) pHost->CleanupReferences();
+  }
   if (m_pSayLineDisplayManager) m_pSayLineDisplayManager->CleanupReferences();
   if (m_pFreezeManager) m_pFreezeManager->CleanupReferences();
   if (m_pPathAIManager) m_pPathAIManager->CleanupReferences();
@@ -508,7 +511,6 @@ void GameApp::CleanupDestroyedEntities(bool) {
 
   for (int i = 0; i < entities.Num(); ++i) delete entities[i];
   for (int i = 0; i < scripts.Num(); ++i) delete scripts[i];
-  m_ScriptVM.DestroyDeletedScriptObjects();
 }
 
 void GameApp::CleanupReferences() {
@@ -590,10 +592,6 @@ void GameApp::InitDbgCollideStats() {
   gProcessFrameNumCollidees = 0;
 }
 
-bool GameApp::ProcessGlobalInput(Input&) { return true; }
-
-bool GameApp::ProcessDebugInput(Input&) { return true; }
-
 void GameApp::HandleApplicationSwitchMessageBox() {}
 
 bool GameApp::InitInput(void*) { return false; }
@@ -654,9 +652,6 @@ void GameApp::RequestNewLevel(const char* szPath, bool) {
   m_bCopyFrameBuffer = true;
 }
 
-CONTROL_HANDLER_TYPE GameApp::GetControlHandlerType() {
-  return m_pControlHandler ? m_pControlHandler->Type() : kCONTROL_NONE;
-}
 
 void GameApp::KillRumble() {
   float now = (float)GetSimElapsedTime();

@@ -2,6 +2,8 @@
 // frames and shut-down.
 #pragma once
 
+#include <cstdarg>
+
 #include "DialogManager/DialogManager.h"
 #include "DirectX/SDLInput.h"
 #include "Game/CameraChannel.h"
@@ -133,9 +135,14 @@ public:
   virtual bool EndFrame();
   virtual bool InitRender(void* data);
   virtual void ShutdownRender();
-  // Deactivates the active handler and activates the one of the type
-  // (kCONTROL_NONE: none).
-  void SetControlHandler(CONTROL_HANDLER_TYPE eType, void* pData);
+  // Control handlers (GameServices.cpp). SetControlHandler makes the
+  // handler of the type the active one: true when it is (already or now);
+  // a handler that refuses leaves the player handler active.
+  bool SetControlHandler(CONTROL_HANDLER_TYPE eType, void* pData);
+  void SetUIControlHandler(CONTROL_HANDLER_TYPE eType);
+  EControlHandler* GetControlHandlerByType(CONTROL_HANDLER_TYPE eType);
+  // Pauses the controls under the fly, script and map cameras.
+  void SetControlsFromCurrentCamera();
   virtual bool InitInput(void* data);
   virtual bool IsJoystickPresent(unsigned short port);
   virtual void UpdateInput(Input* input, Input* debugInput);
@@ -187,7 +194,8 @@ public:
   void CleanupReferences();
   // One simulated frame of the entities of the domain's subtree.
   void SimulateFrame(EDomain* pDomain);
-  bool InControlHandler(CONTROL_HANDLER_TYPE eType) { return GetControlHandlerType() == eType; }
+  // True when the active or the user-interface handler has the type.
+  bool InControlHandler(CONTROL_HANDLER_TYPE eType);
   virtual bool ProcessGlobalInput(Input& input);
   virtual bool ProcessDebugInput(Input& input);
   void HandleApplicationSwitchMessageBox();
@@ -312,7 +320,51 @@ public:
 
   // Level requests, served by the frame's global-input step.
   void RequestNewLevel(const char* szPath, bool bUnused);
-  void ReturnToStartMenu() { m_bReturnToStartMenuRequested = true; }
+  // Requests the start menu and stops all sound at once.
+  void ReturnToStartMenu();
+  // Until levels load, loadLevel only clears the request and unloadLevel
+  // does nothing.
+  void loadLevel() { m_bNewLevelRequested = false; }
+  void unloadLevel() {}
+  char m_szCurrentLevelName[300] = "";
+
+  // Profile options into the running game (GameGlobalInput.cpp).
+  void RefreshAllSettings();
+  void RefreshGlobalSettings();
+  void RefreshInputSettings();
+  void RefreshGraphicsSettings() {}
+  void RefreshSoundSettings();
+
+  // Hidden button codes: six presses while both flippers are held.
+  void UpdateCheatCodes(Input* input);
+  void AddCheatInput(unsigned char slot);
+  unsigned char m_aCheatInput[8] = {};
+  int m_nCheatInputs = 0;
+  float m_fLastCheatPressMS = 0.0f;  // real elapsed time of the last accepted press
+  int m_nCheatNotifications = 0;     // "CheatNotification" cues asked for
+
+  // Application services (GameServices.cpp).
+  bool AllowCameraScriptMods();
+  // Fresh cameras and channels for a level.
+  void ResetCameras();
+  // Hides the loaded state of the level while a menu loads its assets.
+  void OverrideIngameLoading(bool bOn);
+  // Reads input between the frames of a movie or a blocking screen; true
+  // when the player asked to skip.
+  bool RendererInputCallback();
+  // The clairvoyance screen tint: six vertices over the display.
+  void InitClairvoyanceCloud(EVec4 colour);
+  void ExitClairvoyanceCloud();
+  struct ETintVertex {
+    float x, y, z;
+    uint32_t diffuse;
+    float u, v;
+  };
+  ETintVertex m_aClairvoyanceTint[6] = {};
+  bool m_bClairvoyanceActive = false;
+  EEntity* m_pClairvoyanceCloud = nullptr;
+  unsigned m_hClairvoyanceTintVB = 0;
+  bool m_bSkipRequested = false;  // the player asked to skip a movie or screen
   char m_szRequestedLevel[301];
   bool m_bNewLevelRequested;
   bool m_bReturnToStartMenuRequested;
@@ -515,6 +567,17 @@ public:
   // ZolNotebook.
   void LoadStartUpFonts();
   EArray<EFont*> m_lFonts;
+  // Formatted screen text for this frame in the font of the id (0 is a
+  // fatal check failure; an id past the list traces and draws nothing).
+  void DisplayText(unsigned font, unsigned x, unsigned y, const char* szFormat, ...)
+      __attribute__((format(printf, 5, 6)));
+  void DisplayTextv(unsigned font, unsigned x, unsigned y, const char* szFormat, va_list args);
+  EVec4 m_vTextColor = EVec4(1.0f, 1.0f, 1.0f, 1.0f);
+  // Finds the value of the key in a frozen object's edit variables: the
+  // text between the next two single quotes, at most size - 1 characters
+  // and terminated. False when the key is missing; a missing closing quote
+  // or an empty value is traced.
+  static bool ReadEditVariable(const char* szVariables, const char* szKey, char* szOut, int iSize);
   ESpriteManager* m_pSpriteManager = nullptr;
   EText3DManager* m_pText3DManager = nullptr;
   int m_iRenderMode = 0;  // a RENDERMODE: 0 the main view, 4 the psychedelic pass

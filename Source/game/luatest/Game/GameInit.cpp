@@ -521,12 +521,6 @@ void GameApp::BuildDomainTree() {
   m_pSceneManager->SetActiveDomain(m_pMainDomain);
 }
 
-void GameApp::SetControlHandler(CONTROL_HANDLER_TYPE eType, void* pData) {
-  if (m_pControlHandler) m_pControlHandler->Deactivate();
-  m_pControlHandler = eType == kCONTROL_NONE ? nullptr : m_aControlHandlers[eType];
-  if (m_pControlHandler) m_pControlHandler->Activate(pData);
-}
-
 // Each step takes down only what start-up made, so that a start-up that
 // ended early (the renderer did not start) shuts down cleanly too.
 bool GameApp::Shutdown() {

@@ -36,8 +36,10 @@ const int kPROFILE_RECORD_RESERVE = 8192;
 const int kSAVE_SIZE_EXTRA = 8 + 8192;
 
 
+// The running host: the application's own in the game.
 EScriptVM* ScriptHost() {
-  EScriptVM* vm = gGameApp ? gGameApp->GetScriptVM() : EScriptVM::m_spScriptVM;
+  EScriptVM* vm = EScriptVM::m_spScriptVM;
+  if ((!vm || !vm->IsInitialised()) && gGameApp) vm = gGameApp->GetScriptVM();
   return vm && vm->IsInitialised() ? vm : nullptr;
 }
 

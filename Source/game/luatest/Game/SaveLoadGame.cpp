@@ -228,8 +228,7 @@ void EGameProfile::SetProfileDirectory(const char* szDir) {
 }
 
 void EGameProfile::UpdateOptionsToGame() {
-  // The profile's bindings are the settings the game reads from it.
-  if (gGameApp) ZARInput_ReadSettings();
+  if (gGameApp) gGameApp->RefreshAllSettings();
 }
 
 char* EGameProfile::SettingsFilePath() const {

@@ -30,7 +30,9 @@ public:
   void InitPrerenderSayline(const char* szMoviePath);
   // Milliseconds since the previous movie frame.
   static void SaylineCallback(float fDeltaMS);
-  void DeleteAllDialog(bool bImmediate);
+  // Removes the lines on screen; true when there were any.
+  bool DeleteAllDialog(bool bImmediate);
+  int m_nShownLines = 0;  // dialogue lines on screen
   void CleanupPrerender();
   EArray<EPrerenderSaylineTiming> m_aPrerenderTimings;
   float m_fMovieTimeMS = 0.0f;

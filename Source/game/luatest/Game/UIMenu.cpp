@@ -1,5 +1,7 @@
 #include "Game/UIMenu.h"
 
+#include <strings.h>
+
 #include <cstdio>
 
 // No page registers hit boxes yet, so the pointer is over none.
@@ -16,6 +18,10 @@ void EUIMenu::Shutdown() { m_iMenuMode = 0; }
 void EUIMenu::ShowInGame(int) {}
 
 bool EUIMenu::Handle_Controls(Input*) { return false; }
+
+EInGamePage* EUIMenu::FindPage(const char* szName) {
+  return szName && !strcasecmp(szName, "InGameMenu") ? &m_InGamePage : nullptr;
+}
 
 void EUIMenu::DrawMenus() {}
 

@@ -34,6 +34,16 @@ public:
 
   // True while the journal (1) or the quick menu (2) is open.
   bool IsInGameMenuActive() const { return m_iMenuMode != 0; }
+  // Opens the in-game menu (the journal) or closes it.
+  void ToggleInGameMenu() { m_iMenuMode = m_iMenuMode ? 0 : 1; }
+  // Back to the start page with every menu closed.
+  void ReInit() {
+    m_iMenuMode = 0;
+    ++m_nReInits;
+  }
+  int GetNumReInits() const { return m_nReInits; }
+  // The page of the name; only the in-game page ("InGameMenu") exists.
+  EInGamePage* FindPage(const char* szName);
 
   // While above 0 (ms) the menus ignore accept, back and start.
   float GetAcceptLockout() const { return m_fAcceptLockout; }
@@ -51,6 +61,7 @@ private:
   bool m_bMouseOverBox;
   bool m_bLevelMenuEnabled;
   const char* m_szStartPage = nullptr;
+  int m_nReInits = 0;
   EInGamePage m_InGamePage;
 };
 

@@ -485,9 +485,10 @@ void EScriptVM::RemoveScript(EScriptObject* pObject, bool bDeleteEntity) {
   }
   ReleaseObjectThread(pObject);
 
-  // Queued for deletion at the end of the frame; the table goes at once.
-  m_DeletedScripts.AddTail(pObject);
-  pObject->DelayedDelete();
+  // Queued with the application's deletions at the end of the frame; the
+  // table goes at once.
+  EASSERT(gGameApp);
+  gGameApp->DelayedDelete(pObject);
 }
 
 void EScriptVM::ProcessRemovals() {
@@ -499,12 +500,19 @@ void EScriptVM::ProcessRemovals() {
 }
 
 void EScriptVM::DestroyDeletedScriptObjects() {
-  if (m_DeletedScripts.IsEmpty()) return;
-  CleanupReferences();
-  while (!m_DeletedScripts.IsEmpty()) delete m_DeletedScripts.RemoveHead();
+  if (gGameApp) gGameApp->CleanupDestroyedEntities(false);
 }
 
+int EScriptVM::GetNumPendingDeletes() const { return gGameApp ? gGameApp->m_aDelayedDeleteScriptObjects.Num() : 0; }
+
 void EScriptVM::RegisterCutscene(EScriptObject* pObject) { m_CutsceneList.AddTail(pObject); }
+
+bool EScriptVM::CutsceneOverride() {
+  if (m_CutsceneList.IsEmpty()) return true;
+  EScriptObject* pLast = m_CutsceneList.GetTail();
+  pLast->SendMessagef("CutsceneOverride", pLast, kMESSAGE_Queued, "s", (const char*)nullptr);
+  return true;
+}
 
 bool EScriptVM::UnregisterCutscene(EScriptObject* pObject) {
   POSITION pos = m_CutsceneList.Find(pObject);

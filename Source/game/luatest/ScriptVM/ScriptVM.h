@@ -116,6 +116,8 @@ public:
   void ProcessRemovals();
   void RegisterCutscene(EScriptObject* pObject);
   bool UnregisterCutscene(EScriptObject* pObject);
+  // Queues "CutsceneOverride" for the cutscene registered last.
+  bool CutsceneOverride();
   // A cutscene runs while any object is registered as one.
   bool InCutscene() const { return !m_CutsceneList.IsEmpty(); }
   void DebugListAllScripts(EString& sText);
@@ -124,7 +126,7 @@ public:
   // Destroys the script objects whose deletion was requested; the end of
   // the frame calls it after every holder dropped its references.
   void DestroyDeletedScriptObjects();
-  int GetNumPendingDeletes() const { return m_DeletedScripts.GetCount(); }
+  int GetNumPendingDeletes() const;
 
   // ---- Script threads and the script pass ----
   int GetFreeThreadIndex();
@@ -307,7 +309,6 @@ private:
   POSITION m_PassCur;
   POSITION m_PassPrev;
   // Script objects removed during the frame, destroyed at its end.
-  EList<EScriptObject*> m_DeletedScripts;
   // All timers of all objects, the earliest fire time on top.
   EHeap<EScriptTimer*>* m_pTimerHeap = nullptr;
   void DestroyAllTimers();

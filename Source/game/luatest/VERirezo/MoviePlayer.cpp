@@ -265,6 +265,10 @@ void ESayLineDisplayManager::SaylineCallback(float fDeltaMS) {
   m->m_fMovieTimeMS += fDeltaMS;
 }
 
-void ESayLineDisplayManager::DeleteAllDialog(bool) {}
+bool ESayLineDisplayManager::DeleteAllDialog(bool) {
+  const bool bAny = m_nShownLines > 0;
+  m_nShownLines = 0;
+  return bAny;
+}
 
 void ESayLineDisplayManager::CleanupPrerender() { m_bPrerenderMode = false; }

@@ -14,7 +14,14 @@ public:
   void CleanupReferences() {}
   // Resets the HUD's programmable (quick-pick) buttons, when the HUD exists.
   void ResetProgrammableButtons() {}
+  // Opens the inventory screen.
+  void DisplayInventory(bool, bool) { ++m_nInventoryShown; }
+  int GetNumInventoryShown() const { return m_nInventoryShown; }
+  // The end-of-demo screen is up.
+  bool IsShowingEndDemo() const { return m_bShowingEndDemo; }
+  bool m_bShowingEndDemo = false;
 
 private:
   bool m_bSetup;
+  int m_nInventoryShown = 0;
 };

@@ -12,7 +12,11 @@ public:
   // Removes every journal goal of the goals sheet (no goals are kept yet).
   void JournalClearAllGoals() {}
   EScrapBookSheet* GetScrapbookSheet() { return &m_ScrapbookSheet; }
+  // The next opening of the in-game menu shows the journal.
+  void SetForceJournal(bool bForce) { m_bForceJournal = bForce; }
+  bool GetForceJournal() const { return m_bForceJournal; }
 
 private:
+  bool m_bForceJournal = false;
   EScrapBookSheet m_ScrapbookSheet;
 };

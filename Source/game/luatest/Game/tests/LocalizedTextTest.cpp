@@ -65,6 +65,9 @@ protected:
               "  o.setState = function(self, s) APISetState(self, s) end\n"
               "  return o\n"
               "end\n");
+    // Removed scripts wait on the application's deletion queue.
+    m_pPrevApp = gGameApp;
+    gGameApp = &m_app;
     m_app.GetScriptVM()->Initialise();
     m_pGlobalObject = m_app.GetScriptVM()->CreateScriptObject(
         "Base", "Global", nullptr, "Global = self\nself.StringTable = { Global = {}, Level = {} }", false, true, false,
@@ -84,6 +87,7 @@ protected:
     delete m_app.m_pGlobalEntity;
     m_app.m_pGlobalEntity = nullptr;
     m_app.GetScriptVM()->Shutdown();
+    gGameApp = m_pPrevApp;
     g_ErrorManager.SetConsoleCallback(nullptr);
     s_pLines = nullptr;
     delete gFile;
@@ -115,6 +119,7 @@ protected:
   std::string Lookup(const char* text) { return m_app.LookupLocalizedString(text); }
 
   TextApp m_app;
+  GameApp* m_pPrevApp = nullptr;
   EScriptObject* m_pGlobalObject = nullptr;
   std::string m_dir;
   EFileManager* m_pOldFiles = nullptr;

@@ -71,11 +71,19 @@ TEST(CommandLine, Options) {
   EXPECT_EQ(argv[2], GForceMojoShaderProfile);
 }
 
+// A mouse that never moves: the menu tests read no pointer of a display.
+const EMouseDevice kSTILL_MOUSE = {[](int* dx, int* dy) {
+  *dx = *dy = 0;
+  return 0u;
+}};
+
 // The menu input step with keys driven through SDL's key state.
+
 class MenuInput : public ::testing::Test {
 protected:
   void SetUp() override {
     m_app.InitInput(nullptr);
+    ZARInput_SetMouseDevice(&kSTILL_MOUSE);
     SetMouseAcquire(false);
     m_app.m_pUIMenu = &m_menu;
     ZARInput_BindAction(kACTION_USE, (PHYSICAL_INPUT)33, kINPUTMAP_PRIMARY);    // F
@@ -85,6 +93,7 @@ protected:
   }
   void TearDown() override {
     ClearKeys();
+    ZARInput_SetMouseDevice(nullptr);
     m_app.m_pUIMenu = nullptr;  // the fixture owns the menu
   }
   static void ClearKeys() {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Game/PCGameApp.h"
 #include "Lua/lstate.h"
 #include "Lua/lua.h"
 #include "ScriptVM/LuaHelper.h"
@@ -40,11 +41,18 @@ protected:
     s_pLines = &m_Lines;
     g_ErrorManager.SetConsoleCallback(&Capture);
     WriteFile("scripts/Base.lua", kBaseClassSource);
+    // Removed scripts wait on the application's deletion queue.
+    m_pPrevApp = gGameApp;
+    gGameApp = &m_HostApp;
     vm.Initialise();
     L = vm.GetGlobalState();
   }
   void TearDown() override {
-    if (vm.IsInitialised()) vm.Shutdown();
+    if (vm.IsInitialised()) {
+      if (!gGameApp) gGameApp = &m_HostApp;
+      vm.Shutdown();
+    }
+    gGameApp = m_pPrevApp;
     g_ErrorManager.SetConsoleCallback(nullptr);
     s_pLines = nullptr;
     std::string cmd = "rm -rf '" + m_Dir + "'";
@@ -110,6 +118,9 @@ protected:
     if (getenv("SCRIPTVM_TEST_ECHO")) fprintf(stderr, "%s\n", text ? text : "");
   }
 
+  // Declared before the host, whose construction publishes it last.
+  PCGameApp m_HostApp;
+  GameApp* m_pPrevApp = nullptr;
   EScriptVM vm;
   lua_State* L = nullptr;
   std::string m_Dir;
