@@ -1,4 +1,6 @@
 // The strongest-lights query and the ordering of light blocks.
+#include <cmath>
+
 #include "Game/GameApp.h"
 #include "TWMath/MathGeneral.h"
 #include "TWMath/Primitives.h"
@@ -29,7 +31,7 @@ float ConeFactor(const ELight& light, const EVec3& P, const ESphere& S) {
   const EVec3 B = S.centre + w * S.radius;
   const EVec3 u = NormalOrZero(B - P);
   const float excess = u.Dot(D) - light.m_fCosConeAngle;
-  if (light.m_fCosInnerAngle == 0) return excess > 0 ? 1.0f : 0.0f;
+  if (fabsf(light.m_fCosInnerAngle) < 1e-6f) return excess > 0 ? 1.0f : 0.0f;
   return PIN(excess / light.m_fCosInnerAngle, 0.0f, 1.0f);
 }
 

@@ -4,6 +4,8 @@
 
 #include "Game/GameApp.h"
 #include "TWMath/MathGeneral.h"
+#include "TWUtil/ByteOrder.h"
+#include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/DebugLine.h"
 #include "VERirezo/HaloManager.h"
@@ -57,6 +59,32 @@ ELight* ELightManager::AddLight() {
 
 void ELightManager::DeleteLight(ELight* pLight) {
   if (pLight) m_pLights->ElementDelete(pLight);
+}
+
+bool ELightManager::ReadMeshLight(EStream& s, unsigned version, EMesh* pMesh, ELight*& pKept) {
+  pKept = nullptr;
+  ELight* pLight = AddLight();
+  if (!pLight) return false;
+  uint8_t b[4] = {0, 0, 0, 0};
+  s.Read(b, 1, 4);
+  pLight->m_eType = (int)GetLE32(b);
+  if (s.Err() || !pLight->Read(s, version, pMesh)) {
+    DeleteLight(pLight);
+    return false;
+  }
+  if (pLight->m_eType < kLIGHTTYPE_POINT || pLight->m_eType > kLIGHTTYPE_PROJECTED) {
+    DeleteLight(pLight);
+    return true;
+  }
+  if (pLight->m_eType == kLIGHTTYPE_POINT && pLight->IsDynamic() && pLight->m_fLinearAtten == 0) {
+    g_ErrorManager.TraceMessagef(TT_Warning, "Skipping a dynamic point light with non-linear falloff: %s",
+                                 pLight->m_szName ? pLight->m_szName : "Unknown");
+    DeleteLight(pLight);
+    return true;
+  }
+  RegisterLight(pLight);
+  pKept = pLight;
+  return true;
 }
 
 void ELightManager::RegisterLight(ELight* pLight) {

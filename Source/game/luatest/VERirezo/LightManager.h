@@ -9,6 +9,7 @@
 class EBox3;
 class EMesh;
 class EMeshEntity;
+class EStream;
 
 class ELightManager {
 public:
@@ -22,6 +23,12 @@ public:
   // A new light with the defaults; null, traced, when the pool is full.
   ELight* AddLight();
   void DeleteLight(ELight* pLight);
+  // One light record of a mesh (its type word first): false when the pool is
+  // full or the record is damaged. Lights of other types than point,
+  // directional, spot and projected, and dynamic point lights without a
+  // linear term, are dropped (pKept null); the others are registered and
+  // handed back for the mesh's list.
+  bool ReadMeshLight(EStream& s, unsigned version, EMesh* pMesh, ELight*& pKept);
   // Settles the range and files the light in its lists.
   void RegisterLight(ELight* pLight);
   void UnregisterLight(ELight* pLight);
