@@ -384,7 +384,9 @@ bool ELight::IsVisible() const {
 }
 
 void ELight::UpdateCachedData() const {
-  if (m_dwFlags & kLIGHTFLAG_CACHE_VALID) return;
+  // A light without a mesh has its world values in its own members, so its
+  // copy is always renewed.
+  if ((m_dwFlags & kLIGHTFLAG_CACHE_VALID) && m_pMesh) return;
   if (m_pMesh) {
     const EMat4& m = m_pMesh->GetInclusiveTrans();
     const EMat4 normalMatrix = m.Inverse().Transpose();
@@ -525,6 +527,8 @@ float ELight::GetSampleVisibility(const EVec3& p) const {
     EVec3 dir = p - GetInclusivePosition(&p, nullptr);
     dir.Normalize();
     iFace = (int)GetCubemapLocation(dir, u, v);
+    u = PIN(u, 0.0f, 1.0f);
+    v = PIN(v, 0.0f, 1.0f);
     W = (float)kDEPTH_MAP_CUBE_WIDTH;
   }
   if (iFace < 0 || iFace >= kDEPTH_MAP_FACES || !HasDepthMapFace(iFace)) return 1;
