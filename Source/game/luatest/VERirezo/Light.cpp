@@ -410,7 +410,7 @@ void ELight::UpdateCachedData() const {
   const_cast<ELight*>(this)->m_dwFlags |= kLIGHTFLAG_CACHE_VALID;
 }
 
-EVec3 ELight::GetInclusivePosition(const EVec3* pPoint, EMeshEntity* pEntity) const {
+EVec3 ELight::inclusivePositionSlow(const EVec3* pPoint, EMeshEntity* pEntity) const {
   UpdateCachedData();
   if (m_eType == kLIGHTTYPE_DIRECTIONAL && pPoint) return *pPoint - m_vWorldDirection * 100000.0f;
   if ((m_dwFlags & kLIGHTFLAG_LIGHT_RIG) && pEntity) {
@@ -452,18 +452,8 @@ const EFrustum& ELight::GetProjectedLightFrustum() const {
 }
 
 EVec3 ELight::GetCompoundColor(EMeshEntity*) const {
-  EVec3 c = m_vColor * m_fIntensity;
   ELightManager* pManager = GetAppLightManager();
-  if (!pManager) return c;
-  const ESceneLightFactors& f = pManager->m_SceneFactors;
-  const bool bDynamic = IsDynamic(), bRig = IsLightRig();
-  if (!bDynamic && !bRig && f.m_fStaticLightIntensity < 1) c = c * f.m_fStaticLightIntensity;
-  if (bDynamic && f.m_fDynamicLightIntensity < 1) c = c * f.m_fDynamicLightIntensity;
-  if (bRig) {
-    c = c + f.m_vLightRigBoost;
-    if (f.m_fLightRigIntensity < 1) c = c * f.m_fLightRigIntensity;
-  }
-  return c;
+  return CompoundColor(pManager ? &pManager->m_SceneFactors : nullptr);
 }
 
 EMat4 ELight::CalculateTexGenMatrix() const {

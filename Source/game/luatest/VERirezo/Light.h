@@ -137,13 +137,33 @@ public:
   void SetSpotCone(float fConeAngle, float fPenumbraAngle);
 
   // World position as seen from the point and for the entity.
-  EVec3 GetInclusivePosition(const EVec3* pPoint, EMeshEntity* pEntity) const;
+  EVec3 GetInclusivePosition(const EVec3* pPoint, EMeshEntity* pEntity) const {
+    if (!m_pMesh && !((m_dwFlags & kLIGHTFLAG_LIGHT_RIG) && pEntity)) {
+      // The world values are the light's own.
+      if (m_eType == kLIGHTTYPE_DIRECTIONAL && pPoint) return *pPoint - m_vDirection * 100000.0f;
+      return m_vPosition;
+    }
+    return inclusivePositionSlow(pPoint, pEntity);
+  }
   const EVec3& GetInclusiveDirection() const;
   const EVec3& GetInclusiveUp() const;
   const EBox3& GetTransformedBoundingBox() const;
   const EFrustum& GetProjectedLightFrustum() const;
   // The colour the light contributes.
   EVec3 GetCompoundColor(EMeshEntity*) const;
+  // The same under the given scene factors (none: the bare colour).
+  EVec3 CompoundColor(const ESceneLightFactors* f) const {
+    EVec3 c = m_vColor * m_fIntensity;
+    if (!f) return c;
+    const bool bDynamic = IsDynamic(), bRig = IsLightRig();
+    if (!bDynamic && !bRig && f->m_fStaticLightIntensity < 1) c = c * f->m_fStaticLightIntensity;
+    if (bDynamic && f->m_fDynamicLightIntensity < 1) c = c * f->m_fDynamicLightIntensity;
+    if (bRig) {
+      c = c + f->m_vLightRigBoost;
+      if (f->m_fLightRigIntensity < 1) c = c * f->m_fLightRigIntensity;
+    }
+    return c;
+  }
   EMat4 CalculateTexGenMatrix() const;
 
   // Depth-map visibility.
@@ -195,6 +215,7 @@ public:
 
 private:
   void freeOwned();
+  EVec3 inclusivePositionSlow(const EVec3* pPoint, EMeshEntity* pEntity) const;
   void addHalo();
   bool readDepthMaps(EStream& s);
   void dropDepthMapFace(int iFace);

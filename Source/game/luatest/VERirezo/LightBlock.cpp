@@ -45,6 +45,8 @@ void ELightManager::GetStrongestLights(const EBox3& box, int iMaxCount, unsigned
   if (!pLightBlock) return;
   iMaxCount = PIN(iMaxCount, 0, (int)kMAX_LIGHT_BLOCK_LIGHTS);
   float* scores = lightblock::s_afScores;
+  float keys[kMAX_LIGHT_BLOCK_LIGHTS];  // score x visibility of each slot
+  const ESceneLightFactors* pFactors = &m_SceneFactors;
   int count = 0;
   EVec3 colourSum(0, 0, 0), dirSum(0, 0, 0);
   const EVec3 c = box.GetCenter();
@@ -77,7 +79,8 @@ void ELightManager::GetStrongestLights(const EBox3& box, int iMaxCount, unsigned
     float a = light.m_fConstantAtten;
     if (light.m_fLinearAtten != 0) a += FastSqrt(d2) * light.m_fLinearAtten;
     if (light.m_fQuadraticAtten != 0) a += d2 * light.m_fQuadraticAtten;
-    if (a != 1) score = SafeDivide(score, a);
+    const float invA = a != 0 ? 1.0f / a : 0.0f;
+    if (a != 1) score *= invA;
     if (score < 0.00001f) continue;
 
     float v = 1;
@@ -91,23 +94,25 @@ void ELightManager::GetStrongestLights(const EBox3& box, int iMaxCount, unsigned
       if (f == 0) continue;
     }
     if (!bRig) {
-      colourSum += light.GetCompoundColor(pLitEntity) * (v * f / a);
+      colourSum += light.CompoundColor(pFactors) * (v * f * invA);
       dirSum += (P - c) * score;
     }
 
     const float key = score * v;
     int j = 0;
-    while (j < count && !(scores[j] * pLightBlock->m_afVisibility[j] < key)) ++j;
+    while (j < count && !(keys[j] < key)) ++j;
     if (j >= iMaxCount) continue;
     if (count < iMaxCount) ++count;
     for (int k = count - 1; k > j; --k) {
       pLightBlock->m_apLights[k] = pLightBlock->m_apLights[k - 1];
       pLightBlock->m_afVisibility[k] = pLightBlock->m_afVisibility[k - 1];
       scores[k] = scores[k - 1];
+      keys[k] = keys[k - 1];
     }
     pLightBlock->m_apLights[j] = pLight;
     pLightBlock->m_afVisibility[j] = v;
     scores[j] = score;
+    keys[j] = key;
   }
   pLightBlock->m_iLightCount = count;
   pLightBlock->m_vCombinedIrradiance = colourSum;
