@@ -259,7 +259,7 @@ void renderAddLightingPasses(const ERenderFragmentInfo& info) {
       }
     }
     if ((info.m_dwFlags & kMESHFRAGFLAG_PROJECTED_LIGHT) && !transparent) {
-      WalkProjectedLights(true, [&r]() {
+      WalkProjectedLights(true, [&]() {
         if (r.m_iRenderPassCount == 1 && r.m_aeRenderLights[0] != kRENDERLIGHT_NONE) {
           separateGlobalLighting();
           r.m_byPassFlags |= kRENDERPASSFLAG_LIGHTING_SEPARATE;
