@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   s_pLights->GetStrongestLights(EBox3(P - EVec3(50, 50, 50), P + EVec3(50, 50, 50)), 8, 3, &block, nullptr,
                                 nullptr);
   ELightManager::SortLightsByType(&block);
-  for (ELight* p : {pLight, pCopy}) {
+  ELight* const made[2] = {pLight, pCopy};
+  for (ELight* p : made) {
     if (!p) continue;
     s_pLights->UnregisterLight(p);
     s_pLights->DeleteLight(p);
