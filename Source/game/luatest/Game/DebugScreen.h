@@ -164,6 +164,17 @@ public:
   bool m_bAuras = true;
   bool m_bDistortion = true;
   bool m_bDebugLights = false;
+  bool m_bAmbientLight = true;
+  bool m_bDiffuseLight = true;
+  bool m_bReflections = true;
+  bool m_bPerPixelLighting = true;
+  bool m_bPrecomputedLighting = true;
+  bool m_bLightCaching = true;
+  bool m_bLightDistanceCulling = true;
+  bool m_bLightVisibility = true;
+  bool m_bDebugLightRanges = false;
+  bool m_bDebugLightVisibility = false;
+  bool m_bDebugLightBlocks = false;
   bool m_bDebugMeshFragments = false;
   bool m_bDebugMeshTextures = false;
   bool m_bDebugNormals = false;

@@ -64,6 +64,8 @@ class EMeshEntity;
 class EMeshFragManager;
 class EDebugLineManager;
 class EDebugTriManager;
+class ELightManager;
+class EHaloManager;
 
 // The subsystem-initialised flags of the application.
 enum EGameSubsystem {
@@ -620,6 +622,31 @@ public:
   EMeshFragManager* m_pMeshFragManager = nullptr;
   EDebugLineManager* m_pDebugLineManager = nullptr;
   EDebugTriManager* m_pDebugTriManager = nullptr;
+  // Lights (GameLighting.cpp): the light and halo managers that InitRender
+  // makes, the light-rig entity, and the lighting values of the fragment being
+  // drawn, which the setters also hand to the passes' draw state.
+  ELightManager* GetLightManager() const { return m_pLightManager; }
+  EHaloManager* GetHaloManager() const { return m_pHaloManager; }
+  void SetLightRigTarget(EMeshEntity* pEntity);
+  EMeshEntity* GetLightRigTarget() const { return m_pLightRigTarget; }
+  void SetDirectionalLightTarget(const EVec3& v);
+  const EVec3& GetDirectionalLightTarget() const { return m_vDirectionalLightTarget; }
+  void SetDetailTexture(unsigned hTexture);
+  void SetDetailFactor(const EVec2& v);
+  void SetAnisotropyLevel(float f);
+  void SetTexcoordCompressScale(float f);
+  unsigned GetStencilStackLevel() const { return m_nStencilStack; }
+  void createLightManagers();
+  void releaseLightManagers();
+  ELightManager* m_pLightManager = nullptr;
+  EHaloManager* m_pHaloManager = nullptr;
+  EMeshEntity* m_pLightRigEntity = nullptr;
+  EMeshEntity* m_pLightRigTarget = nullptr;
+  EVec3 m_vDirectionalLightTarget = EVec3(0, 0, 0);
+  unsigned m_hDetailTexture = 0;
+  EVec2 m_vDetailFactor = EVec2(1, 1);
+  float m_fAnisotropyLevel = 0;
+  float m_fTexcoordCompressScale = 1;
   // Entities the frame's render requests collect for the passes.
   EList<EMeshEntity*> m_lShadowCasters;
   EList<EMeshEntity*> m_lReflectors;

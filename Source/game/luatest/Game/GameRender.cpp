@@ -151,6 +151,7 @@ bool GameApp::InitRender(void* data) {
   m_hBumpmapPalette = m_pGameTextureManager->CreateBumpmapPalette();
 
   m_pMeshFragManager = new EMeshFragManager();
+  createLightManagers();
   // The 2D sprites and 3D text, and the fonts that draw through them.
   m_pSpriteManager = new ESpriteManager();
   m_pText3DManager = new EText3DManager();
@@ -250,6 +251,7 @@ void GameApp::releaseRenderResources() {
   DeleteFonts();
   delete m_pMeshFragManager;
   m_pMeshFragManager = nullptr;
+  releaseLightManagers();
   delete m_pDebugTriManager;
   m_pDebugTriManager = nullptr;
   gDebugTri = nullptr;

@@ -15,6 +15,7 @@
 
 #include "Game/GameRenderResources.h"
 #include "Game/Camera.h"
+#include "VERirezo/LightManager.h"
 #include "Game/GameShaderPasses.h"
 #include "Game/PCGameApp.h"
 #include "TWGraphics/Renderer.h"
@@ -726,6 +727,48 @@ TEST_F(ShaderPassPictures, ProjectedTextureColoursOnlyTheProjectedArea) {
   for (const auto& at : {std::make_pair(8, 8), std::make_pair(56, 32), std::make_pair(32, 56), std::make_pair(10, 50),
                          std::make_pair(13, 32), std::make_pair(32, 50)})
     ExpectRgb(at.first, at.second, 0, 0, 0, 0);
+}
+
+// Two point lights 2 above opposite corners of the unit world quad; the
+// quad's block, filled with the single strongest light, lights the corner
+// below it with colour / (k + l d + q d^2) and the other light adds nothing.
+TEST_F(ShaderPassPictures, TheStrongestLightAloneLightsTheQuad) {
+  m_State.m_mCameraProjection = EMat4();
+  PCGameApp app;
+  gGameApp = &app;
+  app.createLightManagers();
+  ELightManager& lights = *app.m_pLightManager;
+  struct Spec {
+    EVec3 position, colour;
+  } specs[] = {{EVec3(1, 1, 2), EVec3(0.5f, 0.25f, 0.5f)}, {EVec3(-1, -1, 2), EVec3(0.2f, 0.2f, 0.2f)}};
+  ELight* made[2];
+  for (int i = 0; i < 2; ++i) {
+    ELight* l = made[i] = lights.AddLight();
+    l->m_eType = kLIGHTTYPE_POINT;
+    l->m_vPosition = specs[i].position;
+    l->m_vColor = specs[i].colour;
+    l->m_fConstantAtten = 0.5f, l->m_fLinearAtten = 0.1f, l->m_fQuadraticAtten = 0.01f;
+    lights.RegisterLight(l);
+  }
+  ELightBlock block;
+  lights.GetStrongestLights(EBox3(EVec3(-1, -1, 0), EVec3(1, 1, 0)), 1, 3, &block, nullptr, nullptr);
+  ASSERT_EQ(1, block.GetLightCount());
+  EXPECT_EQ(made[0], block.GetLight(0));
+  Begin(kBLENDMODE_DECAL);
+  p->SetShaderVertexLight(&block, 0);
+  ASSERT_NE(0u, r->m_hVertexShader);
+  RenderUnitWorldQuad(r, *res);
+  End();
+  // Straight below the light: N.L = 1 and d = 2.
+  const float below = 255 / (0.5f + 0.1f * 2 + 0.01f * 4);
+  ExpectRgb(63, 63, 0.5f * below, 0.25f * below, 0.5f * below, 3);
+  // The opposite corner, under the other light, has only the chosen light:
+  // d = sqrt(12) and N.L = 2 / d.
+  const float d = std::sqrt(12.0f);
+  const float far = 255 * (2 / d) / (0.5f + 0.1f * d + 0.01f * d * d);
+  ExpectRgb(0, 0, 0.5f * far, 0.25f * far, 0.5f * far, 3);
+  app.releaseLightManagers();
+  gGameApp = nullptr;
 }
 
 // What a distortion emitter's screen image held when the screen was
