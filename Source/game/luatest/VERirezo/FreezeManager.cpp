@@ -95,6 +95,8 @@ void EFreezeManager::ProcessFrameAt(float fSeconds, const EVec3& vReference) {
   const float fFadeFactor = 1.0f / (fFreeze - fFadeStart);
   const float fRiseStep = 4.0f * fSeconds;
   const float fFallStep = -1000000.0f * fSeconds;
+  const float fThawDistSq = m_fThawDistSq;
+  const float fFreezeDistSq = m_fFreezeDistSq;
   int iThaws = 0, iFreezes = 0;
 
   // Records live in one block that a script call may move: the record is
@@ -107,7 +109,7 @@ void EFreezeManager::ProcessFrameAt(float fSeconds, const EVec3& vReference) {
     const uint16_t hRecord = (uint16_t)i;
 
     if (pRecord->m_eState != kFS_Thawed) {
-      if (fDistSq >= m_fThawDistSq) continue;
+      if (fDistSq >= fThawDistSq) continue;
       if (!m_bInstaThaw) ++iThaws;
       if (!m_bInstaThaw && iThaws >= m_iThawLimit) continue;
       Thaw(hRecord);
@@ -119,7 +121,7 @@ void EFreezeManager::ProcessFrameAt(float fSeconds, const EVec3& vReference) {
 
     EMeshEntity* pEntity = static_cast<EMeshEntity*>(pRecord->m_pEntity);
     float fTarget = 0;
-    if (fDistSq > m_fFreezeDistSq) {
+    if (fDistSq > fFreezeDistSq) {
       const EVec3 vNow = pEntity->GetPhysics()->GetAbsPosition();
       if (vNow.x != pRecord->m_vPosition.x || vNow.y != pRecord->m_vPosition.y ||
           vNow.z != pRecord->m_vPosition.z) {
