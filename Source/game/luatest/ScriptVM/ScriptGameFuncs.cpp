@@ -11,11 +11,15 @@
 #include "TWMath/MathGeneral.h"
 #include "TWMath/Matrix.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/CollisionTree.h"
 #include "VERirezo/Domain.h"
+#include "VERirezo/Joint.h"
+#include "VERirezo/Mesh.h"
 #include "VERirezo/FreezeManager.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/Physics.h"
 #include "VERirezo/Scene.h"
+#include "VERirezo/Skeleton.h"
 
 // Read by nothing; scripts may set it.
 float g_fHACKAnimYaw = 0.0f;
@@ -169,4 +173,61 @@ LUA_NATIVE(PauseScript) {
 LUA_NATIVE(FreezeManager_SetInstaThaw) {
   if (EFreezeManager* pFreeze = gGameApp ? gGameApp->GetFreezeManager() : nullptr) pFreeze->SetInstaThaw();
   return 0;
+}
+
+namespace script_game {
+// The box of the collision tree of the mesh's model in the tree's own
+// coordinates; a mesh without a tree has a zero box.
+EBox3 FeelBox(EMesh* pMesh) {
+  ECollisionTree* pTree = pMesh->GetCollisionTree();
+  if (pTree) return pTree->GetBoundingBox();
+  EBox3 box;
+  box.vMin = box.vMax = EVec3(0, 0, 0);
+  return box;
+}
+}  // namespace script_game
+
+LUA_NATIVE(GetEntityFeelCenter) {
+  if (!_lh_checkArgs(L, 1, 1)) return 0;
+  EMesh* pMesh = Lua_LSOToMesh(L, LuaArg(1), false);
+  if (!pMesh) return 0;
+  Lua_PushVector(L, script_game::FeelBox(pMesh).GetCenter());
+  return 3;
+}
+
+LUA_NATIVE(GetEntityFeelExtent) {
+  if (!_lh_checkArgs(L, 1, 1)) return 0;
+  EMesh* pMesh = Lua_LSOToMesh(L, LuaArg(1), false);
+  if (!pMesh) return 0;
+  Lua_PushVector(L, script_game::FeelBox(pMesh).GetExtent());
+  return 3;
+}
+
+LUA_NATIVE(GetEntityLookCenter) {
+  if (!_lh_checkArgs(L, 1, 1)) return 0;
+  EMesh* pMesh = Lua_LSOToMesh(L, LuaArg(1), false);
+  if (!pMesh) return 0;
+  Lua_PushVector(L, pMesh->GetTransformedBoundingBox().GetCenter());
+  return 3;
+}
+
+// CopyStaticPose(source, target [, by frames])
+LUA_NATIVE(CopyStaticPose) {
+  if (!_lh_checkArgs(L, 2, 3)) return 0;
+  EMesh* pSource = Lua_LSOToMesh(L, LuaArg(1), false);
+  EMesh* pTarget = pSource ? Lua_LSOToMesh(L, LuaArg(2), false) : nullptr;
+  if (!pTarget) return 0;
+  const bool bFrames = lua_gettop(L) >= 3 && Lua_ToNumberStrict(L, 3, true) != 0.0f;
+  pTarget->CopyStaticPose(pSource, bFrames);
+  return 0;
+}
+
+LUA_NATIVE(GetRootJointName) {
+  if (!_lh_checkArgs(L, 1, 1)) return 0;
+  EMesh* pMesh = Lua_LSOToMesh(L, LuaArg(1), false);
+  if (!pMesh || !pMesh->HasSkeleton()) return 0;
+  EJoint* pRoot = pMesh->GetSkeleton(0)->GetRootJoint();
+  if (!pRoot) return 0;
+  lua_pushstring(L, pRoot->GetName());
+  return 1;
 }

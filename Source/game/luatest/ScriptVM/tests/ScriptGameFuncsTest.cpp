@@ -138,3 +138,17 @@ TEST_F(ScriptGameFuncsTest, PauseScriptBuildQueriesAndTheYawValue) {
   EXPECT_EQ(Num("IsRunningAtTW()"), 1.0f);
   EXPECT_EQ(Num("IsOXMBuild()"), 0.0f);
 }
+
+TEST_F(ScriptGameFuncsTest, MeshQueriesOnAnEntityWithoutAMeshGiveNothing) {
+  Make("hollow");
+  ASSERT_TRUE(Run("function CountResults(...) return arg.n end"));
+  const char* calls[] = {"GetEntityFeelCenter(gLSO.hollow)", "GetEntityFeelExtent(gLSO.hollow)",
+                         "GetEntityLookCenter(gLSO.hollow)", "GetRootJointName(gLSO.hollow)",
+                         "CopyStaticPose(gLSO.hollow, gLSO.hollow)"};
+  for (const char* c : calls) {
+    m_Lines.clear();
+    ASSERT_TRUE(Run((std::string("gN = CountResults(") + c + ")").c_str())) << c;
+    EXPECT_EQ(Num("gN"), 0.0f) << c;
+    EXPECT_EQ(CountLines("Entity 'hollow' does not have a mesh"), 1) << c << "\n" << AllLines();
+  }
+}
