@@ -2,6 +2,7 @@
 // build queries, the domain tree, the gameplay logger and script pausing.
 #include <cstring>
 
+#include "Entity/KnapsackConstants.h"
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
 #include "Game/GameplayLogger.h"
@@ -229,5 +230,28 @@ LUA_NATIVE(GetRootJointName) {
   EJoint* pRoot = pMesh->GetSkeleton(0)->GetRootJoint();
   if (!pRoot) return 0;
   lua_pushstring(L, pRoot->GetName());
+  return 1;
+}
+
+LUA_NATIVE(SetKnapsackConstant) {
+  if (!_lh_checkArgs(L, 2, 2)) return 0;
+  const int i = (int)Lua_ToNumberStrict(L, 1, false);
+  const float fValue = Lua_ToNumberStrict(L, 2, false);
+  if (i < 0 || i >= KNAPSACK_NUM_CONSTANTS) {
+    g_ErrorManager.TraceMessagef("ScriptVM: SetKnapsackConstant is setting an invalid constant");
+    return 0;
+  }
+  SetKnapsackConstant((KNAPSACK_CONSTANT)i, fValue);
+  return 0;
+}
+
+LUA_NATIVE(GetKnapsackConstant) {
+  if (!_lh_checkArgs(L, 1, 1)) return 0;
+  const int i = (int)Lua_ToNumberStrict(L, 1, false);
+  if (i < 0 || i >= KNAPSACK_NUM_CONSTANTS) {
+    g_ErrorManager.TraceMessagef("ScriptVM: GetKnapsackConstant is setting an invalid constant");
+    return 0;
+  }
+  lua_pushnumber(L, GetKnapsackConstant((KNAPSACK_CONSTANT)i));
   return 1;
 }

@@ -2,6 +2,7 @@
 // an entity's velocity, pausing, build queries.
 #include <cmath>
 
+#include "Entity/KnapsackConstants.h"
 #include "Game/GameplayLogger.h"
 #include "Game/PCGameApp.h"
 #include "ScriptVMTestUtil.h"
@@ -151,4 +152,28 @@ TEST_F(ScriptGameFuncsTest, MeshQueriesOnAnEntityWithoutAMeshGiveNothing) {
     EXPECT_EQ(Num("gN"), 0.0f) << c;
     EXPECT_EQ(CountLines("Entity 'hollow' does not have a mesh"), 1) << c << "\n" << AllLines();
   }
+}
+
+TEST_F(ScriptGameFuncsTest, KnapsackConstantsBetweenZeroAndFive) {
+  const float old = GetKnapsackConstant(KNAPSACK_RANGE);
+  EXPECT_EQ(Num("GetKnapsackConstant(0)"), 15.0f);
+  ASSERT_TRUE(Run("SetKnapsackConstant(5, 42)"));
+  EXPECT_EQ(Num("GetKnapsackConstant(5)"), 42.0f);
+  SetKnapsackConstant(KNAPSACK_RANGE, old);
+  ASSERT_TRUE(Run("function CountResults(...) return arg.n end"));
+  const struct {
+    const char* call;
+    const char* trace;
+  } cases[] = {
+      {"gN = CountResults(GetKnapsackConstant(6))", "ScriptVM: GetKnapsackConstant is setting an invalid constant"},
+      {"gN = CountResults(GetKnapsackConstant(-1))", "ScriptVM: GetKnapsackConstant is setting an invalid constant"},
+      {"gN = CountResults(SetKnapsackConstant(6, 1))", "ScriptVM: SetKnapsackConstant is setting an invalid constant"},
+  };
+  for (const auto& c : cases) {
+    m_Lines.clear();
+    ASSERT_TRUE(Run(c.call)) << c.call;
+    EXPECT_EQ(Num("gN"), 0.0f) << c.call;
+    EXPECT_EQ(CountLines(c.trace), 1) << c.call << "\n" << AllLines();
+  }
+  for (int i = 0; i < KNAPSACK_NUM_CONSTANTS; ++i) EXPECT_NE(GetKnapsackConstant((KNAPSACK_CONSTANT)i), 1.0f);
 }
