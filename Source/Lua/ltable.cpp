@@ -14,10 +14,25 @@
 #define nextnode(t, n) ((n)->next ? &(t)->node[(n)->next - 1] : (Node*)NULL)
 #define setnext(t, n, to) ((n)->next = (to) ? (short)((to) - (t)->node + 1) : (short)0)
 
+// Whole numbers in the int32 range hash to their own value, so ordinary
+// integer keys keep their slots and iteration order. Every other pattern
+// (fractions, ids carried as numbers, NaNs, infinities, huge values) is
+// spread by its bits: truncation would send them all to a handful of slots.
+// Equal numbers still hash alike: distinct patterns that compare equal are
+// only +0 and -0, and a zero pattern equals only itself.
 static uint32_t numberhash(uint32_t bits) {
   Number n;
   memcpy(&n, &bits, sizeof(n));
-  return (uint32_t)luaO_float2int(n);
+  if (n >= -2147483648.0f && n < 2147483648.0f) {
+    const int32_t i = (int32_t)n;
+    if ((Number)i == n) return (uint32_t)i;
+  }
+  bits ^= bits >> 16;
+  bits *= 0x7FEB352Du;
+  bits ^= bits >> 15;
+  bits *= 0x846CA68Bu;
+  bits ^= bits >> 16;
+  return bits;
 }
 
 uint32_t luaH_hash(int tag, const Value* value) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string.h>
 
 #include "LuaTestUtil.h"
@@ -48,19 +49,51 @@ TEST_F(TableTest, NewTableHasFourSlotsAndTheFourthIntegerKeyRehashesToEight) {
   for (int k = 1; k <= 4; k++) EXPECT_EQ(luaH_getnum(t, (float)k)->val.n, (float)k);
 }
 
-TEST_F(TableTest, NumberHashIsTruncationToInt32) {
+TEST_F(TableTest, WholeNumbersHashToThemselvesAndOtherPatternsSpreadByBits) {
+  // whole numbers in the int32 range keep the truncating hash
+  const struct {
+    float n;
+    uint32_t hash;
+  } whole[] = {{0.0f, 0u}, {1.0f, 1u}, {-3.0f, (uint32_t)-3}, {2147483520.0f, 2147483520u}, {-2147483648.0f, 0x80000000u}};
+  for (const auto& c : whole) {
+    TObject k;
+    setnvalue(&k, c.n);
+    EXPECT_EQ(luaH_hash(LUA_TNUMBER, &k.value), c.hash) << c.n;
+  }
+  // neighbouring fractions, NaNs, infinities and huge values no longer share
+  // the slot of their truncation
+  const uint32_t others[] = {0x3F000000u /*0.5*/,  0x3F666666u /*0.9*/, 0xC06CCCCDu /*-3.7*/,
+                             0x7FC00000u /*NaN*/,  0xFFFFFFFFu /*NaN*/, 0x7F800000u /*inf*/,
+                             0xFF800000u /*-inf*/, 0x60AD78ECu /*1e20*/, 0x80000001u /*tiny id*/};
+  for (uint32_t a : others) {
+    TObject k;
+    setidvalue(&k, a);
+    Number n;
+    memcpy(&n, &a, sizeof(n));
+    EXPECT_NE(luaH_hash(LUA_TNUMBER, &k.value), (uint32_t)luaO_float2int(n)) << std::hex << a;
+  }
+}
+
+TEST_F(TableTest, IdKeysSpreadOverTheSlotsAndAreAllFound) {
   Hash* t = NewTable();
-  TObject a, b, big, nan;
-  setnvalue(&a, 0.5f);
-  setnvalue(&b, 0.9f);
-  setnvalue(&big, 1e20f);
-  setidvalue(&nan, 0x7FC00000u);
-  EXPECT_EQ(luaH_mainposition2(t, LUA_TNUMBER, &a.value), 1);
-  EXPECT_EQ(luaH_mainposition2(t, LUA_TNUMBER, &b.value), 1);
-  EXPECT_EQ(luaH_hash(LUA_TNUMBER, &big.value), 0x80000000u);
-  EXPECT_EQ(luaH_hash(LUA_TNUMBER, &nan.value), 0x80000000u);
-  setnvalue(&a, -3.7f);
-  EXPECT_EQ(luaH_hash(LUA_TNUMBER, &a.value), (uint32_t)-3);
+  const int kCount = 1000;
+  auto id = [](int i) { return 0x80000000u | ((uint32_t)i << 16) | (uint32_t)i; };
+  for (int i = 0; i < kCount; i++) SetId(t, id(i), (float)i);
+  ASSERT_EQ(Count(t), kCount);
+  // how many keys sit in their own main slot and how long the longest chain is
+  int inMain = 0, longest = 0;
+  for (int i = 0; i < kCount; i++) {
+    TObject k;
+    setidvalue(&k, id(i));
+    const Node* mp = luaH_mainposition(t, &k);
+    int len = 1;
+    for (const Node* n = mp; n->next; n = &t->node[n->next - 1]) len++;
+    longest = std::max(longest, len);
+    if (mp->key_tt == LUA_TNUMBER && mp->key.id == id(i)) inMain++;
+    ASSERT_EQ(luaH_getnumbits(t, id(i))->val.n, (float)i);
+  }
+  EXPECT_GT(inMain, kCount / 2);
+  EXPECT_LT(longest, 16);
 }
 
 TEST_F(TableTest, IdKeysWhoseBitsFormANaNAreStoredAndFound) {

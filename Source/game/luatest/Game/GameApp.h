@@ -284,6 +284,7 @@ public:
   EPathManager* GetPathManager() { return m_pPathManager; }
   EDialogManager* GetDialogManager() { return &m_DialogManager; }
   ESceneManager* GetSceneManager() { return m_pSceneManager; }
+  EFreezeManager* GetFreezeManager() { return m_pFreezeManager; }
   ECamera* GetCamera(int i) { return m_aCameras[i]; }
   ECameraChannel& GetCameraChannel(int i) { return m_aCameraChannels[i]; }
   EControlHandler* GetControlHandler(CONTROL_HANDLER_TYPE eType) { return m_aControlHandlers[eType]; }
@@ -379,6 +380,11 @@ public:
   float GetRealDeltaTime() const { return m_fRealDeltaTime; }
   float GetRealDeltaTimeMS() const { return m_fRealDeltaTime * 1000.0f; }
   float GetSimDeltaTime() const { return m_fSimDeltaTime; }
+  // The debug lock of the simulation position: true and the point while on.
+  bool GetLockedSimulationPosition(EVec3& v) const {
+    if (m_bLockSimulationPosition) v = m_vLockedSimulationPosition;
+    return m_bLockSimulationPosition;
+  }
   float GetSimDeltaTimeMS() const { return m_fSimDeltaTime * 1000.0f; }
   double GetSimElapsedTime() const { return m_dSimElapsedTime; }
   // Seconds played in this game: the player's "stats.fTimePlayed" (0 when

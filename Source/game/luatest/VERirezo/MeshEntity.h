@@ -10,7 +10,8 @@ class EMesh;
 class EMeshEntity : public EEntity {
   DECLARE_ENTITY_CLASS(EMeshEntity)
 public:
-  EMeshEntity(EDomain* pDomain, const char* szName) : EEntity(pDomain, szName), m_pMesh(nullptr) {}
+  EMeshEntity(EDomain* pDomain, const char* szName)
+      : EEntity(pDomain, szName), m_pMesh(nullptr), m_fDetailCullingAlpha(1.0f) {}
 
   bool IsMeshEntity() const override { return true; }
   void RequestRender() override {}
@@ -19,7 +20,10 @@ public:
   // The entity's alpha with its parents' and the camera's; opaque until
   // fading comes with the mesh-entity drawing.
   float GetCompoundAlpha() const { return 1.0f; }
+  float GetDetailCullingAlpha() const { return m_fDetailCullingAlpha; }
+  void SetDetailCullingAlpha(float fAlpha) { m_fDetailCullingAlpha = fAlpha; }
 
 private:
   EMesh* m_pMesh;
+  float m_fDetailCullingAlpha;
 };

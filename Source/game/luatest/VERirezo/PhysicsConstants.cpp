@@ -44,14 +44,17 @@ LUA_NATIVE(GetPhysicsConstant) {
 }
 
 // SetPhysicsConstant(index, value).
+// SetPhysicsConstant([self,] index, value): with three arguments the first
+// is the caller and is not read.
 LUA_NATIVE(SetPhysicsConstant) {
-  if (!_lh_checkArgs(L, 2, 2)) return 0;
-  const float fValue = Lua_ToNumberStrict(L, 2, false);
-  if (lua_isnil(L, 1)) {
+  if (!_lh_checkArgs(L, 2, 3)) return 0;
+  const int iIndexArg = lua_gettop(L) - 1;
+  const float fValue = Lua_ToNumberStrict(L, iIndexArg + 1, false);
+  if (lua_isnil(L, iIndexArg)) {
     g_ErrorManager.TraceMessagef(TT_Warning, "%s: invalid constant (value = %f)", Lua_GetFrameInfo(L), (double)fValue);
     return 0;
   }
-  const int i = (int)Lua_ToNumberStrict(L, 1, false);
+  const int i = (int)Lua_ToNumberStrict(L, iIndexArg, false);
   if (!physicsconstants::IsValidIndex(i)) {
     g_ErrorManager.TraceMessagef(TT_Warning, "%s: invalid value", Lua_GetFrameInfo(L));
     return 0;

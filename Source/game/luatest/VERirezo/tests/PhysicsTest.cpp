@@ -506,6 +506,10 @@ TEST_F(PhysicsWorld, ScriptFunctionsReadAndWriteTheTable) {
   EXPECT_EQ(Num("GetPhysicsConstant(PHYSICS_GRAVITY)"), -750.0f);
   SetPhysicsConstant(PHYSICS_GRAVITY, old);
   EXPECT_EQ(Num("GetPhysicsConstant(1)"), 0.2f);
+  const float last = GetPhysicsConstant((PHYSICS_CONSTANT)83);
+  ASSERT_TRUE(Run("SetPhysicsConstant({}, 83, 12.5)"));
+  EXPECT_EQ(GetPhysicsConstant((PHYSICS_CONSTANT)83), 12.5f);
+  SetPhysicsConstant((PHYSICS_CONSTANT)83, last);
 
   struct Case {
     const char* code;
@@ -514,6 +518,10 @@ TEST_F(PhysicsWorld, ScriptFunctionsReadAndWriteTheTable) {
       {"SetPhysicsConstant(84, 1)", "SetPhysicsConstant (null): invalid value"},
       {"SetPhysicsConstant(-1, 1)", "SetPhysicsConstant (null): invalid value"},
       {"SetPhysicsConstant(nil, 2)", "invalid constant (value = 2.000000)"},
+      // the three-argument form whose first argument is the caller
+      {"SetPhysicsConstant({}, 84, 1)", "SetPhysicsConstant (null): invalid value"},
+      {"SetPhysicsConstant({}, nil, 3)", "invalid constant (value = 3.000000)"},
+      {"SetPhysicsConstant(1, 2, 3, 4)", "invalid # of arguments (need 2-3)"},
       {"gGot = GetPhysicsConstant(84)", "GetPhysicsConstant (null): invalid value"},
       {"gGot = GetPhysicsConstant(-1)", "GetPhysicsConstant (null): invalid value"},
       {"gGot = GetPhysicsConstant(nil)", "GetPhysicsConstant (null): invalid argument 1"},

@@ -1,0 +1,3 @@
+#include "Game/GameplayLogger.h"
+
+EGameplayLoggerBase* g_pGameplayLogger = nullptr;
