@@ -317,6 +317,13 @@ TEST_F(SceneFileTest, DamagedMeshRecordsAreRefusedWithoutStopping) {
   triggers.triggerCount = 2;
   PlbMeshDesc light = Mesh("Lit");
   light.lights.push_back(LightRecord(2, 0, 1, "L"));
+  // Children nested deeper than 64 levels would run the reader off the stack.
+  PlbMeshDesc deep = Mesh("Deep");
+  for (int i = 0; i < 70; ++i) {
+    PlbMeshDesc outer = Mesh("Deep");
+    outer.children.push_back(deep);
+    deep = outer;
+  }
   const struct {
     PlbMeshDesc desc;
     const char* report;
@@ -327,6 +334,7 @@ TEST_F(SceneFileTest, DamagedMeshRecordsAreRefusedWithoutStopping) {
       {affector, "Assert in"},
       {triggers, "trigger records"},
       {light, "light records"},
+      {deep, "iDepth <= kMAX_DEPTH"},
   };
   for (const auto& c : cases) {
     gfxtest::Traces().clear();
@@ -464,6 +472,18 @@ TEST_F(SceneFileTest, DamagedDomainRecordsFailTheLoadWithoutStopping) {
   const int before = EMesh::sm_iTotalMeshCount;
   EXPECT_FALSE(LoadBytes(TheScene().GetRootDomain(), Scene(bad)));
   EXPECT_EQ(before, EMesh::sm_iTotalMeshCount);
+
+  // So would domains nested too deep.
+  PlbSceneDesc deep;
+  for (int i = 0; i < 70; ++i) {
+    PlbDomainDesc outer;
+    outer.name = "D";
+    outer.children.push_back(deep.root);
+    deep.root = outer;
+  }
+  gfxtest::Traces().clear();
+  EXPECT_FALSE(LoadBytes(TheScene().GetRootDomain()->CreateChildDomain("Deep"), Scene(deep)));
+  EXPECT_EQ(1, CountTraces("iDepth <= kMAX_DEPTH"));
 
   // Navigation meshes need a mesh of this load to belong to.
   PlbSceneDesc nav;
