@@ -12,6 +12,8 @@
 #include "VERirezo/CollisionManager.h"
 #include "VERirezo/Entity.h"
 #include "VERirezo/EntityManager.h"
+#include "VERirezo/FreezeManager.h"
+#include "VERirezo/Mesh.h"
 #include "VERirezo/Scene.h"
 
 EDomain::EDomain(EScene* pScene, ECollisionManager* pCM)
@@ -19,6 +21,7 @@ EDomain::EDomain(EScene* pScene, ECollisionManager* pCM)
       m_bMarked(false),
       m_szName(nullptr),
       m_bSleeping(false),
+      m_Bounds(EVec3(0.0f, 0.0f, 0.0f), EVec3(0.0f, 0.0f, 0.0f)),
       m_pScene(pScene),
       m_pParent(nullptr) {}
 
@@ -69,6 +72,7 @@ void EDomain::SetSleepFlag(bool bAsleep) {
 void EDomain::RunAffectors(float fFrameMS) {
   if (m_bSleeping) return;
   for (POSITION pos = m_lChildDomains.GetHeadPosition(); pos;) m_lChildDomains.GetNext(pos)->RunAffectors(fFrameMS);
+  for (POSITION pos = m_lMeshes.GetHeadPosition(); pos;) m_lMeshes.GetNext(pos)->RunAffectors(fFrameMS);
 }
 
 void EDomain::SendMessageToAllEntities(EScriptObject* pSender, const char* szMessage, const char* szText,
@@ -92,6 +96,8 @@ void EDomain::ResetAllEntityFrameCount() {
 }
 
 void EDomain::Clear() {
+  while (!m_lMeshes.IsEmpty()) delete m_lMeshes.RemoveTail();
+  if (gGameApp && gGameApp->m_pFreezeManager) gGameApp->m_pFreezeManager->MoveEntitiesToDomain(nullptr, this);
   // Collected first: each request changes the table under the iteration.
   EArray<EEntity*> entities(kMEMTYPE_Entity);
   for (EEntityIter it(this); it; ++it) entities.AddData(*it);
@@ -102,4 +108,6 @@ void EDomain::Clear() {
       entities[i]->InternalDelayedDelete();
   }
   while (!m_lChildDomains.IsEmpty()) delete m_lChildDomains.RemoveTail();
+  // A cleared domain starts the next level with fresh bounds.
+  m_Bounds.Set(EVec3(0.0f, 0.0f, 0.0f), EVec3(0.0f, 0.0f, 0.0f));
 }

@@ -2,12 +2,31 @@
 // domains; the entities it holds are found through the entity table.
 #pragma once
 
+#include <cstdint>
+
+#include "TWMath/BoundingBox.h"
+#include "TWUtil/Array.h"
 #include "TWUtil/List.h"
 
 class ECollisionManager;
 class EEntity;
+class EFile;
+class EMesh;
 class EScene;
 class EScriptObject;
+class EStream;
+
+// Placement flags of a placed object.
+enum {
+  kSCRIPT_NOENTITY = 0x1,  // a script object without an entity
+  kSCRIPT_FROZEN = 0x2,    // handed to the freeze manager
+};
+
+// One init-data record of a domain record: a tag and its bytes.
+struct EDomainInitData {
+  uint32_t m_dwTag = 0;
+  EArray<uint8_t> m_aBytes;
+};
 
 class EDomain {
 public:
@@ -38,6 +57,33 @@ public:
   // among the child domains, depth first in list order; null when none.
   EDomain* FindDomain(const char* szName);
 
+  // One domain record and its children into this domain (the version must
+  // be the stream's). False when a mesh or child is refused; meshes read
+  // before a refused one are deleted, objects already created stay.
+  bool Read(EStream& s, unsigned uVersion, const EArray<unsigned>& aTextureIds, bool bNonScene, int eDataType);
+  // A scene record from the reader, or the named file, into this domain.
+  bool LoadDomain(EStream& s, int eDataType);
+  bool LoadDomain(const char* szFile, int eDataType);
+  // A scene file holding exactly one top mesh: the mesh, taken out of the
+  // file's domain, or null.
+  EMesh* LoadSingleMesh(const char* szFile, int eDataType);
+  EMesh* LoadSingleMesh(EStream& s, int eDataType);
+  // Appends an owned mesh (not one standing for an entity).
+  void AddMesh(EMesh* pMesh);
+  const EList<EMesh*>& GetMeshes() const { return m_lMeshes; }
+  const EBox3& GetBounds() const { return m_Bounds; }
+  void SetBounds(const EBox3& box) { m_Bounds = box; }
+  // Widens the bounds by the meshes, the entity meshes and the children.
+  void UpdateBoundingBox();
+  void InvalidateCachedData();
+  // Requests the subtree's entities (with bEntities), child domains and
+  // meshes; nothing below a sleeping domain.
+  void RequestRender(bool bEntities);
+  // Own meshes by EMesh::FindMesh, then each child domain.
+  EMesh* FindMesh(const char* szName);
+  // Own entities by name without regard to case, then each child domain.
+  EEntity* FindEntity(const char* szName);
+
   // Puts the domain's entities and, always, every child domain to sleep or
   // wakes them.
   void SetSleepFlag(bool bAsleep);
@@ -49,18 +95,26 @@ public:
                                 bool bRecurse);
   // Sets the frame count of every entity of the subtree to 0.
   void ResetAllEntityFrameCount();
-  // Requests the deletion of every own entity and deletes the child
-  // domains.
+  // Deletes the meshes, drops the frozen objects, requests the deletion of
+  // every own entity, deletes the child domains and resets the bounds.
   void Clear();
 
 private:
   friend class EEntityIter;
 
+  struct Placement;
+  // Creates one placed object; false when it breaks the rules and is
+  // skipped. Sets the claimed mesh slot to null.
+  bool CreatePlacedObject(Placement& p, EArray<EMesh*>& aMeshes);
+
   ECollisionManager* m_pCM;
   EList<EDomain*> m_lChildDomains;
+  EList<EMesh*> m_lMeshes;
+  EArray<EDomainInitData*> m_aEntityInitData;
   bool m_bMarked;
   char* m_szName;
   bool m_bSleeping;
+  EBox3 m_Bounds;
   EScene* m_pScene;
   EDomain* m_pParent;
 };

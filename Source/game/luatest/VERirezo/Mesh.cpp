@@ -11,6 +11,7 @@
 #include "VERirezo/Model.h"
 #include "VERirezo/NavMesh.h"
 #include "VERirezo/AnimManager.h"
+#include "VERirezo/CollisionTree.h"
 #include "VERirezo/Joint.h"
 #include "VERirezo/SkelAnim.h"
 #include "VERirezo/SkelAnimInstance.h"
@@ -64,10 +65,14 @@ EMesh::~EMesh() {
   m_aChildren.Empty();
   for (int i = 0; i < m_aSkeletons.Num(); ++i) delete m_aSkeletons[i];
   m_aSkeletons.Empty();
+  ReleaseLights();
   // A copy's navigation mesh is its own copy, deleted here as an original's is.
   delete m_pNavMesh;
   m_pNavMesh = nullptr;
-  if ((IsOriginal() || IsEntityMesh()) && m_pModel != GetEmptyModel()) delete m_pModel;
+  if ((IsOriginal() || IsEntityMesh()) && m_pModel != GetEmptyModel()) {
+    if (m_bOwnsCollisionTree) delete m_pModel->m_pCollisionTree;
+    delete m_pModel;
+  }
   m_pModel = nullptr;
   --sm_iTotalMeshCount;
 }
@@ -89,6 +94,8 @@ void EMesh::Init() {
   m_mRotation.LoadIdentity();
   m_vScale.Set(0.0f, 0.0f, 0.0f);
   m_byForcedLOD = 1;
+  m_VisibilityCache.Clear();
+  m_bOwnsCollisionTree = false;
   m_pModel = GetEmptyModel();
 }
 
@@ -313,6 +320,7 @@ const EBox3& EMesh::GetTransformedBoundingBox() {
 
 void EMesh::InvalidateCachedPositions() {
   m_byFlags &= ~(kFLAG_BoxValid | kFLAG_TransValid);
+  m_VisibilityCache.Clear();
   for (int i = 0; i < m_aSkeletons.Num(); ++i) m_aSkeletons[i]->SetAnimsChanged(true);
   m_byCacheFlags &= ~(kCACHE_InvTransValid | kCACHE_LightTransValid);
   for (int i = 0; i < m_aChildren.Num(); ++i) m_aChildren[i]->InvalidateCachedPositions();

@@ -9,6 +9,7 @@
 #include "TWMath/Vector.h"
 #include "TWUtil/Array.h"
 #include "VERirezo/Instancable.h"
+#include "VERirezo/Visibility.h"
 
 class EBlendAnimController;
 class EBlendShapeController;
@@ -26,7 +27,17 @@ class EHitResult;
 class EJoint;
 class ESkelAnim;
 class ESkeleton;
+class ELight;
 struct ELoadAnimArgs;
+
+// What a top-level mesh record says about the entity it stands for: its
+// script class and editor variables (pooled texts, null when absent).
+struct _EEntityMeshInfo {
+  char* m_szScriptClass = nullptr;
+  char* m_szEditVars = nullptr;
+  // Frees both texts.
+  void Release();
+};
 
 class EMesh : public EInstancable {
 public:
@@ -52,6 +63,23 @@ public:
   ~EMesh() override;
 
   void Init();
+  // One mesh record with its subtree into a mesh made with EMesh(); false
+  // when the record is refused (what was read stays attached and goes when
+  // the caller deletes the mesh). pInfo receives a top mesh's script
+  // binding; children get none.
+  bool Read(EStream& s, unsigned uVersion, const EArray<unsigned>& aTextureIds, _EEntityMeshInfo* pInfo,
+            int eDataType);
+  enum {
+    kRECORD_ScriptClass = 0x1,
+    kRECORD_LOD = 0x2,
+    kRECORD_FrustumOnly = 0x4,
+  };
+  uint32_t GetRecordFlags() const { return m_dwRecordFlags; }
+  bool IsEntityMeshRecord() const { return (m_byFlags & kFLAG_EntityMesh) != 0; }
+  // Lights placed with the mesh, owned.
+  int GetNumLights() const { return m_aLights.Num(); }
+  ELight* GetLight(int i) const { return m_aLights[i]; }
+  EVisibilityCache& GetVisibilityCache() { return m_VisibilityCache; }
   // Takes the model's placement: position, rotation, scale and box.
   EMesh& operator=(EModel& model);
   EMesh& operator=(EMesh& source);
@@ -203,6 +231,9 @@ public:
   EHitResult* CheckForCollision_new(ECollide& hit, EHitResult* pResult, uint32_t nGroupMask = 1);
 
 private:
+  // Gives the lights back to the light pool.
+  void ReleaseLights();
+
   EMesh* m_pParent;
   EMeshEntity* m_pOwner;
   EModel* m_pModel;
@@ -228,4 +259,8 @@ private:
   float m_fAnimSpeedScale;
   EBox3 m_TransformedBox;
   EBlendAnimController* m_pBlendAnimController = nullptr;
+  EArray<ELight*> m_aLights;
+  EVisibilityCache m_VisibilityCache;
+  // The model's collision tree came from this mesh's record.
+  bool m_bOwnsCollisionTree;
 };

@@ -17,6 +17,8 @@ public:
   void RequestRender() override {}
   void RunAffectors() override {}
   EMesh* GetMesh() const { return m_pMesh; }
+  // Gives the entity its mesh (the entity becomes the mesh's owner).
+  void SetMesh(EMesh* pMesh, bool bOwn);
   // The entity's alpha with its parents' and the camera's; opaque until
   // fading comes with the mesh-entity drawing.
   float GetCompoundAlpha() const { return 1.0f; }

@@ -29,6 +29,8 @@ public:
   float GetLODDistance(int i) const { return m_aLODDistances[i]; }
   // Levels of detail with the distances at which each coarser one starts.
   void SetLODs(const float* pDistances, int iNumDistances);
+  // The level count as a record states it (1 carries no distances).
+  void SetNumLODs(int iCount) { m_iNumLODs = iCount; }
   int GetNumTriggers() const { return m_iNumTriggers; }
   bool HasBlendShape() const { return m_byHasBlendShape != 0; }
   EBlendShapeController* GetBlendShapeController() { return &m_BlendShapeController; }
@@ -42,6 +44,8 @@ public:
   EBlendShapeController m_BlendShapeController;
   int32_t m_iNumTriggers;
   uint8_t m_byHasBlendShape;
+  // The DATATYPE the model was loaded with.
+  int32_t m_eDataType = 0;
 
 private:
   int32_t m_iNumLODs;
