@@ -1,16 +1,43 @@
 // The application's lights: the light and halo managers and the lighting
 // values that the drawing passes read for the fragment being drawn.
 #include "Game/GameApp.h"
+#include "VERirezo/MeshLights.h"
 #include "Game/ShaderConstants.h"
 #include "VERirezo/HaloManager.h"
 #include "VERirezo/LightManager.h"
 
+namespace gamelighting {
+ELightManager* Manager() { return gGameApp ? gGameApp->m_pLightManager : nullptr; }
+ELight* AddLight() { return Manager() ? Manager()->AddLight() : nullptr; }
+void DeleteLight(ELight* pLight) {
+  if (!Manager()) return;
+  Manager()->UnregisterLight(pLight);
+  Manager()->DeleteLight(pLight);
+}
+void RegisterLight(ELight* pLight) {
+  if (Manager()) Manager()->RegisterLight(pLight);
+}
+bool ReadLight(ELight& light, EStream& s, unsigned uVersion, EMesh* pMesh) { return light.Read(s, uVersion, pMesh); }
+const char* LightName(const ELight& light) { return light.GetName(); }
+unsigned LightFlags(const ELight& light) { return light.GetFlags(); }
+}  // namespace gamelighting
+
+// Mesh records reach the light pool through the mesh reader's hooks while
+// the managers live.
 void GameApp::createLightManagers() {
   if (!m_pLightManager) m_pLightManager = new ELightManager();
   if (!m_pHaloManager) m_pHaloManager = new EHaloManager();
+  EMeshLightHooks& hooks = GetMeshLightHooks();
+  hooks.pfnAddLight = gamelighting::AddLight;
+  hooks.pfnDeleteLight = gamelighting::DeleteLight;
+  hooks.pfnRegisterLight = gamelighting::RegisterLight;
+  hooks.pfnRead = gamelighting::ReadLight;
+  hooks.pfnGetName = gamelighting::LightName;
+  hooks.pfnGetFlags = gamelighting::LightFlags;
 }
 
 void GameApp::releaseLightManagers() {
+  GetMeshLightHooks() = EMeshLightHooks();
   delete m_pLightManager;
   m_pLightManager = nullptr;
   delete m_pHaloManager;

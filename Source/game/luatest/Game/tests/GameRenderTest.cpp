@@ -46,7 +46,9 @@ TEST(NormalVectorToRGBADeathTest, ComponentsOutsideTheUnitRangeAreFatal) {
 #include "VERirezo/CollisionManager.h"
 #include "VERirezo/DebugLine.h"
 #include "VERirezo/Domain.h"
+#include "VERirezo/Light.h"
 #include "VERirezo/MeshFrag.h"
+#include "VERirezo/MeshLights.h"
 #include "VERirezo/ParticleEmitterEntity.h"
 #include "VERirezo/ParticleManager.h"
 #include "VERirezo/ParticleRenderHooks.h"
@@ -423,3 +425,24 @@ TEST_F(RenderPictures, DebugLinesBehindGeometryShowOnlyOverEverything) {
 }
 
 }  // namespace
+
+// While the application's light managers live, mesh records reach their pool
+// through the mesh reader's hooks; afterwards the hooks are empty again.
+TEST(LightHooks, MeshRecordsReachTheApplicationsLightPool) {
+  PCGameApp app;
+  gGameApp = &app;
+  app.createLightManagers();
+  const EMeshLightHooks& hooks = GetMeshLightHooks();
+  ASSERT_NE(nullptr, hooks.pfnAddLight);
+  ASSERT_NE(nullptr, hooks.pfnRead);
+  ELight* light = hooks.pfnAddLight();
+  ASSERT_NE(nullptr, light);
+  light->m_eType = kLIGHTTYPE_POINT;
+  hooks.pfnRegisterLight(light);
+  EXPECT_EQ(light->GetFlags(), hooks.pfnGetFlags(*light));
+  hooks.pfnDeleteLight(light);
+  app.releaseLightManagers();
+  EXPECT_EQ(nullptr, GetMeshLightHooks().pfnAddLight);
+  EXPECT_EQ(nullptr, GetMeshLightHooks().pfnRead);
+  gGameApp = nullptr;
+}
