@@ -17,6 +17,10 @@
 #include "NonTW/AudioDrv/AudioTypes.h"
 #include "NonTW/IAUDEng/IAUDTypes.h"
 
+// Widens an 8-bit name into 16-bit units of that capacity; false when it
+// does not fit (such a name names nothing).
+bool IAUDWidenName(const char* name, uint16_t* units, int32_t capacity);
+
 class IAUDRenderInterface;
 class IAUDResourceManager;
 

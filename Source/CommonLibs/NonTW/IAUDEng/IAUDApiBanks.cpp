@@ -56,17 +56,7 @@ IAUDContentBank* HolderOf(void* content) {
   return nullptr;
 }
 
-// Widens an 8-bit name into units of that capacity; false when it does not
-// fit (such a name names nothing).
-bool Widen(const char* name, uint16_t* units, int32_t capacity) {
-  int32_t i = 0;
-  for (; name[i]; ++i) {
-    if (i >= capacity - 1) return false;
-    units[i] = (uint8_t)name[i];
-  }
-  units[i] = 0;
-  return true;
-}
+bool Widen(const char* name, uint16_t* units, int32_t capacity) { return IAUDWidenName(name, units, capacity); }
 
 // Whether the open file begins with a RIFF form of that type; the file is
 // left at its start.

@@ -112,9 +112,11 @@ int32_t RouteEAX(bool set, void* handle, const _GUID& propertySet, uint32_t id, 
   return kIAUD_BAD_ARGUMENT;
 }
 
-// Widens an 8-bit name into units of that capacity; false when it does not
-// fit (such a name names nothing).
-bool Widen(const char* name, uint16_t* units, int32_t capacity) {
+bool Widen(const char* name, uint16_t* units, int32_t capacity) { return IAUDWidenName(name, units, capacity); }
+
+}  // namespace iaudapiruntime
+
+bool IAUDWidenName(const char* name, uint16_t* units, int32_t capacity) {
   int32_t i = 0;
   for (; name[i]; ++i) {
     if (i >= capacity - 1) return false;
@@ -123,8 +125,6 @@ bool Widen(const char* name, uint16_t* units, int32_t capacity) {
   units[i] = 0;
   return true;
 }
-
-}  // namespace iaudapiruntime
 
 IAUDResourceManager* apiOpenIAUD(IAUDRenderInterface* renderInterface) {
   if (!m_papiResourceManager) new (std::nothrow) IAUDResourceManager(renderInterface);
