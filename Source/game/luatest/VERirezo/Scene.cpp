@@ -52,7 +52,9 @@ void EScene::Reset() {
 }
 
 void EScene::AddRuntimeReferenceToList(EDomain* pDomain, const char* szFile) {
-  m_lRuntimeReferences.AddTail(new SceneRuntimeReference(pDomain, szFile));
+  SceneRuntimeReference* pRef = new SceneRuntimeReference(pDomain, szFile);
+  pRef->m_iGeneration = m_bLoadingReferences ? m_iReferenceGeneration + 1 : 0;
+  m_lRuntimeReferences.AddTail(pRef);
 }
 
 void EScene::SwapDomainsInRuntimeReferences(EDomain* pOld, EDomain* pNew) {
@@ -215,6 +217,13 @@ bool EScene::LoadSceneInto(EDomain* pDomain, EStream& s, bool bNonScene, int eDa
     while (!m_lRuntimeReferences.IsEmpty()) {
       SceneRuntimeReference* pRef = m_lRuntimeReferences.RemoveHead();
       EDomain* pTarget = pRef->GetReferencingDomain();
+      if (pRef->m_iGeneration >= kMAX_REFERENCE_GENERATIONS) {
+        g_ErrorManager.TraceMessagef(TT_Warning, "Runtime reference %s nested too deep (a file naming itself?): skipped",
+                                     pRef->GetFilename() ? pRef->GetFilename() : "(inline)");
+        delete pRef;
+        continue;
+      }
+      m_iReferenceGeneration = pRef->m_iGeneration;
       if (m_bReferencesInline)
         pTarget->LoadDomain(s, eDataType);
       else
@@ -222,6 +231,7 @@ bool EScene::LoadSceneInto(EDomain* pDomain, EStream& s, bool bNonScene, int eDa
       delete pRef;
     }
     m_bLoadingReferences = false;
+    m_iReferenceGeneration = 0;
   }
   --m_iLoadDepth;
   return bResult;

@@ -26,6 +26,8 @@ public:
   EDomain* GetReferencingDomain() const { return m_pDomain; }
   void SetReferencingDomain(EDomain* pDomain) { m_pDomain = pDomain; }
   const char* GetFilename() const { return m_szFile; }
+  // How many references led to this one (0: named by the scene loaded).
+  int m_iGeneration = 0;
 
 private:
   EDomain* m_pDomain;
@@ -88,6 +90,11 @@ private:
   EDomain* m_pActiveDomain;
   EList<SceneRuntimeReference*> m_lRuntimeReferences;
   int m_iLoadDepth;
+  // The generation of the reference being loaded; references it names are
+  // one more. A file that names itself (or a ring of files) stops at
+  // kMAX_REFERENCE_GENERATIONS instead of loading for ever.
+  int m_iReferenceGeneration = 0;
+  enum { kMAX_REFERENCE_GENERATIONS = 64 };
 };
 
 class ESceneManager {

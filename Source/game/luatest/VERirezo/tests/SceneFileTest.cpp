@@ -567,6 +567,19 @@ TEST_F(SceneFileTest, ReferencesLoadInOrderAndThoseTheyNameFollowInTheSamePass) 
   TheScene().SetReferencesInline(false);
 }
 
+// A file that names itself would load for ever: the chain stops after a
+// fixed number of generations with a warning, and the load goes on.
+TEST_F(SceneFileTest, AFileNamingItselfStopsAfterItsGenerations) {
+  PlbSceneDesc self;
+  self.root.meshes = {Mesh("Self")};
+  self.root.references = {"self.plb"};
+  Save("self.plb", Scene(self));
+  EDomain* level = TheScene().GetRootDomain()->CreateChildDomain("Level");
+  EXPECT_TRUE(TheScene().LoadSceneInto(level, "self.plb", false, 2));
+  EXPECT_EQ(0, TheScene().GetNumRuntimeReferences());
+  EXPECT_EQ(1, CountTraces("nested too deep")) << AllTraces();
+}
+
 TEST_F(SceneFileTest, ClearingADomainResetsItsBounds) {
   PlbSceneDesc d;
   d.root.meshes = {Mesh("Far")};
