@@ -23,10 +23,8 @@ enum {
 };
 
 // One init-data record of a domain record: a tag and its bytes.
-struct EDomainInitData {
-  uint32_t m_dwTag = 0;
-  EArray<uint8_t> m_aBytes;
-};
+
+struct EEntityInitData;
 
 class EDomain {
 public:
@@ -110,7 +108,7 @@ private:
   ECollisionManager* m_pCM;
   EList<EDomain*> m_lChildDomains;
   EList<EMesh*> m_lMeshes;
-  EArray<EDomainInitData*> m_aEntityInitData;
+  EArray<EEntityInitData*> m_aEntityInitData;
   bool m_bMarked;
   char* m_szName;
   bool m_bSleeping;

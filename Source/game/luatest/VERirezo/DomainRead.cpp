@@ -21,6 +21,7 @@
 #include "VERirezo/FreezeManager.h"
 #include "VERirezo/Mesh.h"
 #include "VERirezo/MeshEntity.h"
+#include "VERirezo/EntityInitData.h"
 #include "VERirezo/MeshManager.h"
 #include "VERirezo/Model.h"
 #include "VERirezo/Physics.h"
@@ -123,7 +124,7 @@ bool EDomain::Read(EStream& s, unsigned uVersion, const EArray<unsigned>& aTextu
   uint32_t nInitData = 0;
   if (bOk) s << nInitData;
   for (uint32_t i = 0; bOk && i < nInitData; ++i) {
-    EDomainInitData* pData = new EDomainInitData();
+    EEntityInitData* pData = new EEntityInitData();
     uint32_t nBytes = 0;
     s << pData->m_dwTag << nBytes;
     nBytes = s.BoundLength(nBytes);
@@ -132,8 +133,8 @@ bool EDomain::Read(EStream& s, unsigned uVersion, const EArray<unsigned>& aTextu
       bOk = false;
       break;
     }
-    pData->m_aBytes.GrowTo((int)nBytes, true);
-    if (nBytes) s.Read(&pData->m_aBytes[0], 1, nBytes);
+    pData->m_aData.GrowTo((int)nBytes, true);
+    if (nBytes) s.Read(&pData->m_aData[0], 1, nBytes);
     m_aEntityInitData.AddData(pData);
   }
 
@@ -274,10 +275,7 @@ bool EDomain::CreatePlacedObject(Placement& p, EArray<EMesh*>& aMeshes) {
   } else if (EPhysics* pPhysics = pEntity->GetPhysics()) {
     pPhysics->SetFlag(PHYSICS_COLLIDEE, false);
   }
-  if (p.m_iInitialData >= 0) {
-    // The entity's reader of init data comes with the entity sound and
-    // event-track records; until then the record is not handed on.
-  }
+  if (p.m_iInitialData >= 0) pEntity->ReadInitData(*m_aEntityInitData[p.m_iInitialData]);
   pEntity->SetOwnerDomain(this);
   pObject->SendStateMessage(kSSM_Spawn);
   return true;

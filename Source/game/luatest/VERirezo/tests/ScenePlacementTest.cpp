@@ -15,10 +15,12 @@
 #include "ScriptVM/ScriptObject.h"
 #include "ScriptVM/ScriptVM.h"
 #include "TWGraphics/tests/GraphicsTestSupport.h"
+#include "TWUtil/ByteOrder.h"
 #include "TWUtil/EFileManager.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/Entity.h"
 #include "VERirezo/EntityManager.h"
+#include "VERirezo/LineCollision.h"
 #include "VERirezo/Mesh.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/MeshManager.h"
@@ -155,6 +157,39 @@ TEST_F(ScenePlacement, AClaimedMeshBecomesTheEntitysAndLeavesTheDomainList) {
   EXPECT_EQ(level, chair->GetOwnerDomain());
   EXPECT_EQ(chair, Script("chair")->GetEntity());
   EXPECT_EQ("Spawn(chair);", Log());
+}
+
+// A placement's init data reaches its entity: 'SPLN' data with three points
+// gives the entity a rail line.
+TEST_F(ScenePlacement, InitDataIsHandedToThePlacedEntity) {
+  PlbInitData spline;
+  spline.tag = 0x53504C4E;  // 'SPLN'
+  auto put = [&](uint32_t v) {
+    uint8_t b[4];
+    PutLE32(b, v);
+    spline.bytes.insert(spline.bytes.end(), b, b + 4);
+  };
+  put(0x504F534E);  // 'POSN'
+  put(3);
+  for (float f : {0.0f, 0.0f, 0.0f, 3.0f, 4.0f, 0.0f, 3.0f, 4.0f, 12.0f}) {
+    uint8_t b[4];
+    PutLEFloat(b, f);
+    spline.bytes.insert(spline.bytes.end(), b, b + 4);
+  }
+  put(0x4E4F524D);  // 'NORM'
+  put(0);
+  PlbSceneDesc d;
+  d.root.initData = {spline};
+  d.root.placements = {Place("rail", "test.Prop"), Place("plain", "test.Prop")};
+  d.root.placements[0].initialData = 0;
+  ASSERT_TRUE(Load(d));
+  EEntity* rail = m_app.m_pLevelDomain->FindEntity("rail");
+  EEntity* plain = m_app.m_pLevelDomain->FindEntity("plain");
+  ASSERT_NE(nullptr, rail);
+  ASSERT_NE(nullptr, plain);
+  ASSERT_NE(nullptr, rail->GetLineCollision());
+  EXPECT_EQ(3u, rail->GetLineCollision()->GetPoints().size());
+  EXPECT_EQ(nullptr, plain->GetLineCollision());
 }
 
 TEST_F(ScenePlacement, EntitylessObjectsGetTheirPlacementInTheirTable) {
