@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "PlbWriter.h"
+#include "PpfWriter.h"
 #include "TWMath/tests/OctreeTestWriter.h"
 
 namespace {
@@ -49,8 +50,10 @@ int main(int argc, char** argv) {
   mkdir(argv[1], 0755);
   const std::string plbDir = std::string(argv[1]) + "/plb_fuzzer";
   const std::string mpfDir = std::string(argv[1]) + "/mpf_fuzzer";
+  const std::string ppfDir = std::string(argv[1]) + "/ppf_fuzzer";
   mkdir(plbDir.c_str(), 0755);
   mkdir(mpfDir.c_str(), 0755);
+  mkdir(ppfDir.c_str(), 0755);
 
   // A level: textures, a root with meshes, a child domain, placements, a
   // reference read inline, and visibility data.
@@ -107,5 +110,19 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> pack;
   WriteMpf(pack, entries);
   failures += !SaveBytes(mpfDir + "/pack", pack);
+
+  // Level packs: a common pack of empty sections, and a level's pack with
+  // its meshes and its scene (the first byte picks a level pack).
+  std::vector<uint8_t> common = {1};
+  const std::vector<uint8_t> commonPack =
+      MakeLevelPack(EmptyTextureSection(), EmptyMeshSection(), EmptyScriptSection(), {});
+  common.insert(common.end(), commonPack.begin(), commonPack.end());
+  failures += !SaveBytes(ppfDir + "/common", common);
+  std::vector<uint8_t> scene;
+  WritePlbScene(scene, level);
+  std::vector<uint8_t> levelPack = {0};
+  const std::vector<uint8_t> levelBytes = MakeLevelPack(EmptyTextureSection(), pack, EmptyScriptSection(), scene);
+  levelPack.insert(levelPack.end(), levelBytes.begin(), levelBytes.end());
+  failures += !SaveBytes(ppfDir + "/level", levelPack);
   return failures ? 1 : 0;
 }

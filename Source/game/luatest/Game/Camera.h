@@ -18,7 +18,7 @@ class EEntity;
 class EMeshEntity;
 class EVisibilityCache;
 
-enum CAMERATYPE {
+enum CAMERATYPE : int {
   kCAMERA_FLY = 0,
   kCAMERA_SCRIPT = 1,
   kCAMERA_CHASE = 2,

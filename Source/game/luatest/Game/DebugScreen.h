@@ -25,6 +25,7 @@ public:
         NoHUD(false),
         AttractMode(false),
         PrintMemDump(false),
+        SparseDebug(false),
         FirstHalfDemo(false),
         HideContentWarnings(false),
         PlayerOnly(false),
@@ -113,6 +114,7 @@ public:
   bool NoHUD;
   bool AttractMode;
   bool PrintMemDump;
+  bool SparseDebug;            // fewer reports around level loads
   bool FirstHalfDemo;
   bool HideContentWarnings;
   bool PlayerOnly;           // simulate only entities exempt from it (cull distance below 0)

@@ -1,4 +1,5 @@
 #include "Game/GameApp.h"
+#include "Game/GameLevelNames.h"
 #include "Game/GameShaders.h"
 
 #include <SDL/SDL.h>
@@ -316,6 +317,12 @@ bool GameApp::InitFrame() {
     }
   }
 
+  if (gbLevelJustLoaded) {
+    gbLevelJustLoaded = false;
+    if (m_pLevelDomain) m_pLevelDomain->UpdateBoundingBox();
+    m_UserInterface.InitLevel();
+  }
+
   if (m_pUIMenu && !(m_pUIMenu->IsInGameMenuActive() && !m_pUIMenu->GetInGameMenu()->IsDebugMenuActive())) {
     m_pUIMenu->DrawMenus();
   }
@@ -464,6 +471,7 @@ bool GameApp::InGameMenuRenderFrame() {
 
 bool GameApp::EndFrame() {
   if (m_pGameTextureManager) m_pGameTextureManager->ValidateTextures();
+  UpdateMemoryTracking();
   CleanupDestroyedEntities(false);
   m_iLastKeyPress = 0;
   return true;
@@ -646,11 +654,6 @@ void GameApp::SetLanguage(EGameLanguage language) {
   snprintf(m_szLanguage, sizeof(m_szLanguage), "%s", name);
 }
 
-void GameApp::RequestNewLevel(const char* szPath, bool) {
-  if (szPath) snprintf(m_szRequestedLevel, sizeof(m_szRequestedLevel), "%s", szPath);
-  m_bNewLevelRequested = true;
-  m_bCopyFrameBuffer = true;
-}
 
 
 void GameApp::KillRumble() {
@@ -666,8 +669,3 @@ void GameApp::KillRumble() {
   UpdateRumble(1.0f);
 }
 
-void GameApp::GetRetailMemState(float& used, float& total) {
-  STUBBED("retail memory state");
-  used = 7.0f * 67108864.0f;    // 448 MB
-  total = 1073741824.0f - 67108864.0f;  // 960 MB
-}

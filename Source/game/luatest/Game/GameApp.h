@@ -27,6 +27,7 @@
 class E2DLinesManager;
 class EBlendAnimManager;
 class ECamera;
+enum CAMERATYPE : int;
 class EDebugManager;
 class EDialogueManager;
 class EDomain;
@@ -54,6 +55,7 @@ class EFont;
 class ESpriteManager;
 class EText3DManager;
 class EGameShaders;
+class EFileReader;
 class EShaderPasses;
 class EParticleManager;
 struct EShaderDrawState;
@@ -285,8 +287,18 @@ public:
   EDialogManager* GetDialogManager() { return &m_DialogManager; }
   ESceneManager* GetSceneManager() { return m_pSceneManager; }
   EFreezeManager* GetFreezeManager() { return m_pFreezeManager; }
-  ECamera* GetCamera(int i) { return m_aCameras[i]; }
-  ECameraChannel& GetCameraChannel(int i) { return m_aCameraChannels[i]; }
+  // Cameras and channels (GameCameraChannels.cpp). An index out of range
+  // is fatal; the main channel always keeps a camera.
+  ECamera* GetCamera(int dwCameraIndex);
+  ECameraChannel& GetCameraChannel(int dwChannelIndex);
+  ECameraChannel& GetMainChannel() { return m_aCameraChannels[0]; }
+  void AssignCameraToChannel(int dwCameraIndex, int dwChannelIndex);
+  void AssignCameraToChannel(ECamera* pCamera, int dwChannelIndex);
+  void SetCameraType(int dwCameraIndex, CAMERATYPE eType);
+  void SetCameraType(ECamera* pCamera, CAMERATYPE eType);
+  // The entities of the active domains, listed on the trace.
+  void DumpEntityInfo();
+  void UpdateMemoryTracking();
   EControlHandler* GetControlHandler(CONTROL_HANDLER_TYPE eType) { return m_aControlHandlers[eType]; }
   const char* GetBuildString() const { return *m_sBuildString; }
   bool StartUpComplete() const { return m_bStartUpComplete; }
@@ -325,10 +337,35 @@ public:
   void RequestNewLevel(const char* szPath, bool bUnused);
   // Requests the start menu and stops all sound at once.
   void ReturnToStartMenu();
-  // Until levels load, loadLevel only clears the request and unloadLevel
-  // does nothing.
-  void loadLevel() { m_bNewLevelRequested = false; }
-  void unloadLevel() {}
+  // Levels (GameLevel.cpp). loadLevel serves the pending request, first
+  // taking the running level down; unloadLevel takes it down.
+  void loadLevel();
+  void unloadLevel();
+  // Rebuilds the script interpreter and the entities, keeping the scripts'
+  // saveable state.
+  void RebootLuaAndEntities();
+  // The level pack "PCLevelPackFiles/<name>.ppf" (or "common") and the
+  // animation pack beside it: true when the level pack was read;
+  // *pbSceneLoaded tells whether its scene loaded.
+  bool LoadPackFile(const char* szName, bool bCommon, bool* pbSceneLoaded = nullptr);
+  bool ReadLevelPack(EFileReader& reader, bool bCommon, bool* pbSceneLoaded);
+  // The texture, mesh and script packs of the name; the script pack's result.
+  bool LoadIndividualPackFiles(const char* szName, bool bCommon);
+  // Sky-box slots: child domains "SkyBox<n>" of "SkyBox".
+  bool SetSkyBox(const char* szScenePath, unsigned slot);
+  void SetActiveSkyBox(unsigned slot);
+  void processLevelFigments();
+  // Hold the music and the ambient effects until the delayed start runs out.
+  void SetDelayedStartMusic();
+  void SetDelayedStartAmbFx();
+  void LoadSoundData(const char* szLevel, bool bUnused1, bool bUnused2);
+  void ShowDebugMemory();
+  void ShowMemoryDumpInfo();
+  bool m_bSkyBoxSet = false;
+  float m_fClairvoyanceMaskValue = 0.0f;
+  // Renderer memory sampled during a load: initial, level, scripts.
+  float m_afLoadVertexBytes[3] = {};
+  float m_afLoadTextureBytes[3] = {};
   char m_szCurrentLevelName[300] = "";
 
   // Profile options into the running game (GameGlobalInput.cpp).
@@ -525,7 +562,8 @@ public:
   // 3 once a level has loaded completely and runs.
   int GetLevelLoadedState() const { return m_iLevelLoadedState; }
   const char* GetFullCurrentLevelName() const { return m_szFullCurrentLevelName; }
-  // Memory in use and in total, in bytes; their difference is free memory.
+  // Memory in use (what the renderer holds) and in total, in bytes; their
+  // difference is free memory.
   void GetRetailMemState(float& used, float& total);
   // Procedural textures made when rendering starts; renderer handles or 0.
   unsigned createErrorTexture();
@@ -548,6 +586,12 @@ public:
   // Copies the model transforms and the render camera into the passes'
   // draw state.
   void SyncShaderDrawState();
+  // Pieces of the level sequence.
+  void levelMemoryReport(const char* szWhen, const char* szRule);
+  void sampleLoadStatistics(int iPair);
+  void stopMenuMusic();
+  void fadeOutLevelSound();
+  void purgeLevelSound();
   // The frame's particle emitters: made and initialised by InitRender,
   // shut down and deleted when rendering is released.
   EParticleManager* GetParticleManager() const { return m_pParticleManager; }

@@ -11,8 +11,10 @@
 #include "Event/EEventAnimManager.h"
 #include "Game/Camera.h"
 #include "Game/DialogueManager.h"
+#include "Game/LoadingScreen.h"
 #include "Game/RecordPlayback.h"
 #include "Game/GameApp.h"
+#include "Game/LoadingScreen.h"
 #include "Game/SaveLoadGame.h"
 #include "Game/ScreenOverlays.h"
 #include "Game/UIMenu.h"
@@ -362,12 +364,14 @@ bool GameApp::StartUp(void* data) {
   EAnimManager::Create(m_Prefs.m_bRenderingCutscene ? kANIM_CACHE_SIZE : 0);
 
   InitLua();
+  if (!LoadPackFile("common", true)) LoadIndividualPackFiles("common", true);
 
   InitShaders();
   if (m_pRenderer) CreateScreenTargetTextures();
 
   EProfileOneShot postInstall("GameApp::StartUp Post-Install total");
 
+  if (m_pSceneManager && m_pSceneManager->GetCurrentScene()) m_pSceneManager->GetCurrentScene()->Reset();
   if (m_pDialogueManager) m_pDialogueManager->setSoundManager(m_pSoundManager);
   m_DialogManager.Init(m_pSceneManager);
 
@@ -421,6 +425,8 @@ bool GameApp::StartUp(void* data) {
   m_p2DLinesManager->StartUp();
   m_pScriptTextManager = new EScriptTextManager();
   m_pScriptTextManager->Startup();
+
+  ELoadingScreen::InitLoadingScreen();
 
   m_bStartUpComplete = true;
 
@@ -525,6 +531,7 @@ void GameApp::BuildDomainTree() {
 // ended early (the renderer did not start) shuts down cleanly too.
 bool GameApp::Shutdown() {
   SetControlHandler(kCONTROL_NONE, nullptr);
+  ELoadingScreen::DestroyLoadingScreen();
 
   // The entities of the game's domains go while the script host still runs.
   if (m_pMainDomain) m_pMainDomain->Clear();

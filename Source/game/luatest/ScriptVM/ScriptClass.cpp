@@ -26,7 +26,7 @@ const uint16_t kPACK_EXTENDED_HEADER = 0xFCFC;
 // its own) start-up has not completed, no level is loaded and the switches
 // have their defaults.
 bool StartUpComplete() { return gGameApp && gGameApp->StartUpComplete(); }
-bool LevelFullyLoaded() { return gGameApp && gGameApp->LevelLoaded(); }
+bool LevelFullyLoaded() { return gGameApp && gGameApp->GetLevelLoadedState() == 3; }
 bool PrefScriptDebug() { return gGameApp && gGameApp->GetPrefs().m_bScriptDebug; }
 bool PrefDvdEnvironment() { return gGameApp && gGameApp->GetPrefs().m_bDvdEnvironment; }
 bool PrefProductionLoading() { return !gGameApp || gGameApp->GetPrefs().m_bProductionLoading; }
@@ -159,8 +159,9 @@ bool EScriptVM::LoadLuaClass(const char* szClass, char* szConstructor, int iCons
   if (!ClassNameToFileName(szClass, szPath, nullptr, m_iSuppressWarnings != 0)) {
     // fails
   } else if (PrefProductionLoading() && LevelFullyLoaded()) {
-    char szMessage[kPATH_SIZE + 128];
-    snprintf(szMessage, sizeof(szMessage), "Script preload error: '%s' <%s>", szPath, "");
+    char szMessage[kPATH_SIZE + 512];
+    snprintf(szMessage, sizeof(szMessage), "Script preload error: '%s' <%s>", szPath,
+             gGameApp ? gGameApp->GetFullCurrentLevelName() : "");
     HardBreak(szMessage, nullptr);
   } else {
     if (PrefScriptDebug()) g_ErrorManager.TraceMessagef(TT_Script, "loading new script '%s'", szPath);

@@ -1,6 +1,7 @@
 // Scene files: header, texture table, root domain, navigation meshes,
 // visibility data and runtime references; the scene manager.
 #include "VERirezo/Scene.h"
+#include "VERirezo/SceneSettings.h"
 
 #include "Game/DebugScreen.h"
 #include "Game/GameApp.h"
@@ -31,7 +32,8 @@ EScene::EScene()
       m_bReferencesInline(false),
       m_pRootDomain(nullptr),
       m_pActiveDomain(nullptr),
-      m_iLoadDepth(0) {
+      m_iLoadDepth(0),
+      m_pSettings(new ESceneSettings()) {
   m_pRootDomain = new EDomain(this, nullptr);
   m_pActiveDomain = m_pRootDomain;
 }
@@ -43,12 +45,15 @@ EScene::~EScene() {
   m_pActiveDomain = nullptr;
   delete m_pVisibilityTree;
   m_pVisibilityTree = nullptr;
+  delete m_pSettings;
+  m_pSettings = nullptr;
 }
 
 void EScene::Reset() {
   delete m_pVisibilityTree;
   m_pVisibilityTree = nullptr;
   m_dwSceneFlags = 0;
+  m_pSettings->Reset();
 }
 
 void EScene::AddRuntimeReferenceToList(EDomain* pDomain, const char* szFile) {

@@ -14,6 +14,7 @@ class ENavMesh;
 class ESceneManager;
 class EStream;
 class EVisibilityTree;
+class ESceneSettings;
 
 // A scene file named by a domain record, loaded into that domain once the
 // file that named it has been read.
@@ -77,8 +78,14 @@ public:
 
   // Requests the sky box and the active domain for a view.
   void RequestRender(int iRenderMode, int iChannel);
-  // Forgets the scene flags and the visibility tree.
+  // Forgets the scene flags and the visibility tree, and puts every render
+  // setting back to its level-start value.
   void Reset();
+  // The clip, fog, blur and overlay settings of the scene.
+  ESceneSettings& GetSettings() { return *m_pSettings; }
+  // Set while the level loader reads the scene from a level pack.
+  void SetLoadingFromPackfile(bool bOn) { m_bLoadingFromPackfile = bOn; }
+  bool IsLoadingFromPackfile() const { return m_bLoadingFromPackfile; }
 
 private:
   ESceneManager* m_pSceneManager;
@@ -90,6 +97,8 @@ private:
   EDomain* m_pActiveDomain;
   EList<SceneRuntimeReference*> m_lRuntimeReferences;
   int m_iLoadDepth;
+  ESceneSettings* m_pSettings;
+  bool m_bLoadingFromPackfile = false;
   // The generation of the reference being loaded; references it names are
   // one more. A file that names itself (or a ring of files) stops at
   // kMAX_REFERENCE_GENERATIONS instead of loading for ever.

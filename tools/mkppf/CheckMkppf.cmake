@@ -1,0 +1,33 @@
+# Writes a common pack of empty sections and a level pack with a scene and
+# an animation pack, and checks their bytes.
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK})
+execute_process(COMMAND ${MKPPF} ${WORK}/common.ppf - - - RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "mkppf failed on the common pack")
+endif()
+file(READ ${WORK}/common.ppf all HEX)
+# "PPAK", no textures, "MPAK" with no entries, no classes and no chunks.
+if(NOT all STREQUAL "5050414b00004d50414b000000000000")
+  message(FATAL_ERROR "unexpected common pack: ${all}")
+endif()
+file(WRITE ${WORK}/scene.plb "PROVscene")
+file(WRITE ${WORK}/anims.apf "APAKanims")
+execute_process(COMMAND ${MKPPF} ${WORK}/CAKC.ppf - - - ${WORK}/scene.plb ${WORK}/anims.apf
+  RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "mkppf failed on the level pack")
+endif()
+file(READ ${WORK}/CAKC.ppf all HEX)
+if(NOT all STREQUAL "5050414b00004d50414b00000000000050524f567363656e65")
+  message(FATAL_ERROR "unexpected level pack: ${all}")
+endif()
+file(READ ${WORK}/CAKC.apf anims)
+if(NOT anims STREQUAL "APAKanims")
+  message(FATAL_ERROR "the animation pack was not copied beside the level pack")
+endif()
+execute_process(COMMAND ${MKPPF} ${WORK}/x.ppf ${WORK}/missing.tpf - - RESULT_VARIABLE status OUTPUT_QUIET
+  ERROR_VARIABLE err)
+if(NOT status EQUAL 1 OR NOT err MATCHES "cannot read")
+  message(FATAL_ERROR "a missing section file was not reported: ${err}")
+endif()
