@@ -362,6 +362,9 @@ public:
   void ShowDebugMemory();
   void ShowMemoryDumpInfo();
   bool m_bSkyBoxSet = false;
+  // How the unload's sound fade waits between its steps (milliseconds);
+  // benchmarks put a function that returns at once.
+  static void (*sm_pfnLevelFadeSleep)(unsigned ms);
   float m_fClairvoyanceMaskValue = 0.0f;
   // Renderer memory sampled during a load: initial, level, scripts.
   float m_afLoadVertexBytes[3] = {};

@@ -1,5 +1,7 @@
 // Levels: requests, loading and unloading, the level pack, sky boxes and
 // the reboot of the script interpreter between levels.
+#include <SDL/SDL.h>
+
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
@@ -41,6 +43,12 @@
 #include "VERirezo/TextureManager.h"
 
 bool gbLevelJustLoaded = false;
+
+namespace {
+void LevelFadeSleep(unsigned ms) { SDL_Delay(ms); }
+}  // namespace
+
+void (*GameApp::sm_pfnLevelFadeSleep)(unsigned ms) = LevelFadeSleep;
 
 namespace {
 // A message without arguments, delivered at once.

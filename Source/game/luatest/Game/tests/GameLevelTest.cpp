@@ -30,6 +30,8 @@
 #include "VERirezo/LineParticleEntity.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/Scene.h"
+#include "VERirezo/Sprite.h"
+#include "VERirezo/FontWriter.h"
 
 namespace {
 
@@ -521,6 +523,30 @@ TEST_F(RunningLevels, TheLoadingScreenLivesFromStartUpToShutDown) {
   EXPECT_EQ(pFirst, ELoadingScreen::m_pLoadingScreen) << "a second start keeps the instance";
   // The one-shot frame draws and presents without a font.
   ELoadingScreen::DisplayLoadingTextOneshot();
+
+  // With a font of one opaque white glyph, the text of one letter is drawn
+  // 42 times: once on layer 6 in white, five shadows on layer 5 and 36
+  // outline copies on layer 4, all in opaque black, each at its place.
+  std::vector<uint32_t> pixels(8 * 8, 0xFFFFFFFFu);
+  ASSERT_TRUE(SaveBytes("WorkResource/loadfont_lin.twf", TwfFromGrid(pixels.data(), 8, 8, 8, 8, 'A', 6, 0)));
+  app->m_iMainFont = (int)app->LoadFont("loadfont.twf");
+  ASSERT_NE(0, app->m_iMainFont);
+  snprintf(ELoadingScreen::m_pLoadingScreen->m_szText, sizeof(ELoadingScreen::m_pLoadingScreen->m_szText), "A");
+  ELoadingScreen::DisplayLoadingTextOneshot();
+  ESpriteManager* sprites = app->m_pSpriteManager;
+  ASSERT_EQ(42, sprites->GetSortedCount());
+  int perLayer[8] = {};
+  for (int i = 0; i < sprites->GetSortedCount(); ++i) {
+    const ESprite* sprite = sprites->GetSpriteArray()->ElementGet(sprites->GetSortList()[i]);
+    ASSERT_NE(nullptr, sprite);
+    ASSERT_LT(sprite->m_dwLayer, 8u);
+    ++perLayer[sprite->m_dwLayer];
+    const uint32_t expected = sprite->m_dwLayer == 6 ? 0xFFFFFFFFu : 0xFF000000u;
+    EXPECT_EQ(expected, sprite->m_dwColor) << "layer " << sprite->m_dwLayer;
+  }
+  EXPECT_EQ(1, perLayer[6]);
+  EXPECT_EQ(5, perLayer[5]);
+  EXPECT_EQ(36, perLayer[4]);
   Stop(app);
   EXPECT_EQ(nullptr, ELoadingScreen::m_pLoadingScreen);
   EXPECT_TRUE(ELoadingScreen::DestroyLoadingScreen());
