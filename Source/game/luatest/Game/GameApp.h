@@ -66,6 +66,10 @@ class EDebugLineManager;
 class EDebugTriManager;
 class ELightManager;
 class EHaloManager;
+class EDecalManager;
+class ERenderPatchManager;
+class ERenderSplineManager;
+class EWaterManager;
 
 // The subsystem-initialised flags of the application.
 enum EGameSubsystem {
@@ -327,8 +331,11 @@ public:
   void ReturnToStartMenu();
   // Until levels load, loadLevel only clears the request and unloadLevel
   // does nothing.
-  void loadLevel() { m_bNewLevelRequested = false; }
-  void unloadLevel() {}
+  void loadLevel() {
+    m_bNewLevelRequested = false;
+    EffectStoresLevelLoaded();
+  }
+  void unloadLevel() { EffectStoresLevelUnloaded(); }
   char m_szCurrentLevelName[300] = "";
 
   // Profile options into the running game (GameGlobalInput.cpp).
@@ -659,6 +666,41 @@ public:
   EList<EMeshEntity*> m_lAuraEntities;
   EList<EMeshEntity*> m_lStencilCasters;
   EList<EMeshEntity*> m_lPostEffectEntities;
+  // The effect stores (GameEffects.cpp): decals, render patches and
+  // splines and water, made and released with rendering; the frame empties,
+  // prepares and draws them at fixed points.
+  void createEffectStores();
+  void releaseEffectStores();
+  void ResetEffectStores();
+  void PreprocessEffectStores();
+  // Scene-pass steps: the water portals before the opaque geometry; the
+  // splines and patches after it (again for the downsampled depth); the
+  // decals and the water before the transparent geometry; the glowing
+  // decals in the glare pass; the halos last.
+  void RenderWaterPortals();
+  void RenderSplinesAndPatches();
+  void RenderDecalsAndWater();
+  void RenderGlareDecals();
+  void RenderHalos();
+  // Level load shrinks the pools; level unload deletes every decal and
+  // forgets the water textures.
+  void EffectStoresLevelLoaded();
+  // Decals on entities that died go.
+  void CleanupEffectReferences();
+  void EffectStoresLevelUnloaded();
+  EDecalManager* GetDecalManager() const { return m_pDecalManager; }
+  ERenderPatchManager* GetRenderPatchManager() const { return m_pRenderPatchManager; }
+  ERenderSplineManager* GetRenderSplineManager() const { return m_pRenderSplineManager; }
+  EWaterManager* GetWaterManager() const { return m_pWaterManager; }
+  EDecalManager* m_pDecalManager = nullptr;
+  ERenderPatchManager* m_pRenderPatchManager = nullptr;
+  ERenderSplineManager* m_pRenderSplineManager = nullptr;
+  EWaterManager* m_pWaterManager = nullptr;
+  // The game texture of render splines given none, loaded on first use.
+  unsigned GetRopeTexture();
+  unsigned m_idRopeTexture = 0;
+  bool m_bGlowingDecals = false;     // written by the decal preprocess, read by the glare pass
+  bool m_bDrawingGlarePass = false;  // set while the glare pass draws
   // Shader passes of the sprites and the 3D text (GameShaderPasses.cpp):
   // the 640 x 480 sprite space mapped onto the target, the unit billboard
   // of 3D text, and the application's pixel shaders by name.

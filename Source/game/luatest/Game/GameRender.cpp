@@ -20,6 +20,7 @@
 #include "TWUtil/TWUnixCompat.h"
 #include "VERirezo/DebugLine.h"
 #include "VERirezo/Font.h"
+#include "VERirezo/MeshEntity.h"
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/ParticleManager.h"
 #include "VERirezo/ParticleRenderHooks.h"
@@ -190,6 +191,7 @@ bool GameApp::InitRender(void* data) {
   m_pParticleManager = new EParticleManager();
   m_pParticleManager->Init();
   ConnectParticleRenderHooks();
+  createEffectStores();
   return true;
 }
 
@@ -248,6 +250,7 @@ void GameApp::ShutdownRender() {
 
 void GameApp::releaseRenderResources() {
   m_lShadowCasters.RemoveAll();
+  releaseEffectStores();
   DeleteFonts();
   delete m_pMeshFragManager;
   m_pMeshFragManager = nullptr;
