@@ -188,8 +188,7 @@ void EWaterManager::MoveWater() {
   if (!pCamera) return;
   const EVec3& view = pCamera->GetViewVector();
   const float heading = atan2f(view.z, view.x) - watergrid::kHALF_PI;
-  EMat4 R;
-  R.RotateZ(heading);
+  const EMat4 R = MatrixRotateZ(heading * (180.0f / 3.1415927f));  // degrees
   const ESceneSettings& scene = effectscene::Settings();
   auto scaled = [&R](float s) { return R * MatrixScale(s, s, s); };
   m_matReflectionBump = m_matBase * scaled(scene.m_fReflectionBumpScale);

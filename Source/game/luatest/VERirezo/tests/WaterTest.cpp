@@ -125,6 +125,29 @@ TEST_F(Water, ReflectorsDrawOnlyFromAboveAndLevel) {
   m_pApp->GetCameraChannel(0).m_pCamera = nullptr;
 }
 
+// The bump matrices scale by the scene's values and turn with the camera's
+// heading; the reflection's also halves x last.
+TEST_F(Water, BumpMatricesTurnWithTheHeading) {
+  ECamera camera;
+  m_pApp->GetCameraChannel(0).m_pCamera = &camera;
+  struct Case {
+    EVec3 right, view;
+    EVec3 refraction;  // (1, 0, 0) through the refraction bump matrix
+  } cases[] = {{EVec3(1, 0, 0), EVec3(0, 0, -1), EVec3(-0.05f, 0, 0)},
+               {EVec3(0, 0, -1), EVec3(-1, 0, 0), EVec3(0, 0.05f, 0)}};
+  for (const Case& c : cases) {
+    camera.SetRotation(c.right, EVec3(0, 1, 0), c.view);
+    m_pWater->MoveWater();
+    EXPECT_NEAR(0, (m_pWater->GetMatRefractionBump().MulVec3(EVec3(1, 0, 0)) - c.refraction).Length(), 1e-5f);
+    const EVec3 fresnel = m_pWater->GetMatFresnelBump().MulVec3(EVec3(1, 0, 0));
+    EXPECT_NEAR(0.5f, fresnel.Length(), 1e-5f);
+    const EVec3 reflection = m_pWater->GetMatReflectionBump().MulVec3(EVec3(1, 0, 0));
+    EXPECT_NEAR(c.refraction.x * 0.5f, reflection.x, 1e-5f) << "halved along x";
+    EXPECT_NEAR(c.refraction.y, reflection.y, 1e-5f);
+  }
+  m_pApp->GetCameraChannel(0).m_pCamera = nullptr;
+}
+
 TEST_F(Water, TexturesFallBackToTheErrorTextureAndAreForgottenAtLevelEnd) {
   const unsigned error = GameTexture(0xFFFF00FFu), bump = GameTexture(0xFF808080u);
   m_pApp->m_idErrorTexture = error;
