@@ -262,4 +262,25 @@ TEST_F(DecalFixture, DrawStateAndProjection) {
   EXPECT_NEAR(1.0f, std::fabs(a - b), 1e-4f) << "the width spans the texture";
 }
 
+// The glare pass draws the glowing decals only; both passes skip fragments
+// not seen in this frame.
+TEST_F(DecalFixture, GlarePassDrawsGlowingDecalsOnVisibleFragments) {
+  EMesh* wall = Mesh({Frag({0, 0, 0, 1, 0, 0, 0, 1, 0, 0.5f, 0.5f, 0}, {0, 1, 2, 1, 3, 2}, false)});
+  const EVec4 glow(1, 1, 1, -0.5f);
+  Attach(wall, -1, 0, 0, &glow);
+  Attach(wall, -1, 0, 0);
+  m_pDecals->PreprocessAll();
+  ASSERT_EQ(2, m_pDecals->GetDrawCount());
+  m_pDecals->DrawAll(false);
+  EXPECT_EQ(0, m_pDecals->GetPolysDrawn()) << "the fragment was not seen this frame";
+  wall->GetMeshFrag(0)->m_iVisibleFrame = m_pApp->m_iFrameCount;
+  m_pDecals->DrawAll(true);
+  EXPECT_EQ(2, m_pDecals->GetPolysDrawn()) << "the glowing decal's two triangles";
+  m_pDecals->DrawAll(false);
+  EXPECT_EQ(6, m_pDecals->GetPolysDrawn()) << "then both decals";
+  const ERenderState& s = m_pRenderer->GetCachedRenderState();
+  EXPECT_EQ(14, s.m_byZBias);
+  EXPECT_FALSE(s.m_bZWriteEnable);
+}
+
 }  // namespace
