@@ -163,6 +163,10 @@ public:
   bool m_bDynamicDecals = true;
   bool m_bMonitors = true;
   bool m_bWaterEnabled = false;
+  bool m_bDebugDecals = false;    // reach spheres and reached triangles in red
+  bool m_bRenderPatches = true;   // off: "No Render Patches"
+  bool m_bRenderSplines = true;   // off: "No Render Splines"
+  bool m_bShowWireframe = false;  // "Render Wireframe": wire-frame passes are added
   bool m_bAuras = true;
   bool m_bDistortion = true;
   bool m_bDebugLights = false;

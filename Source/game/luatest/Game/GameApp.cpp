@@ -357,9 +357,10 @@ bool GameApp::InitFrame() {
 // What the frame queued for the 2D and 3D text passes is sorted and written
 // into the managers' buffers once the frame's producers have run.
 void GameApp::PreprocessRenderManagers() {
+  if (m_pParticleManager && m_DebugHooks.m_bScene) m_pParticleManager->PreprocessAll();
+  PreprocessEffectStores();
   if (m_pSpriteManager) m_pSpriteManager->PreprocessAll();
   if (m_pText3DManager) m_pText3DManager->PreprocessAll();
-  if (m_pParticleManager && m_DebugHooks.m_bScene) m_pParticleManager->PreprocessAll();
 }
 
 bool GameApp::InGameMenuInitFrame() {
@@ -526,6 +527,7 @@ void GameApp::CleanupReferences() {
   if (m_pGlobalEntity && m_pGlobalEntity->IsDead()) m_pGlobalEntity = nullptr;
   if (m_pCurrentEntity && m_pCurrentEntity->IsDead()) m_pCurrentEntity = nullptr;
   if (m_pCurrentScriptObject && m_pCurrentScriptObject->IsDead()) m_pCurrentScriptObject = nullptr;
+  CleanupEffectReferences();
 }
 
 void GameApp::SimulateFrame(EDomain* pDomain) {
@@ -590,6 +592,7 @@ void GameApp::ResetFrame() {
   if (m_pDebugTriManager) m_pDebugTriManager->ResetFrame();
   if (m_pMeshFragManager) m_pMeshFragManager->ResetFrame();
   if (m_pParticleManager) m_pParticleManager->ResetFrame();
+  ResetEffectStores();
 }
 
 void GameApp::ResetRenderStatistics() {}

@@ -68,6 +68,10 @@ class EDebugLineManager;
 class EDebugTriManager;
 class ELightManager;
 class EHaloManager;
+class EDecalManager;
+class ERenderPatchManager;
+class ERenderSplineManager;
+class EWaterManager;
 
 // The subsystem-initialised flags of the application.
 enum EGameSubsystem {
@@ -706,6 +710,40 @@ public:
   EList<EMeshEntity*> m_lAuraEntities;
   EList<EMeshEntity*> m_lStencilCasters;
   EList<EMeshEntity*> m_lPostEffectEntities;
+  // The effect stores (GameEffects.cpp): decals, render patches and
+  // splines and water, made and released with rendering; the frame empties,
+  // prepares and draws them at fixed points.
+  void createEffectStores();
+  void releaseEffectStores();
+  void ResetEffectStores();
+  void PreprocessEffectStores();
+  // Scene-pass steps: the water portals before the opaque geometry; the
+  // splines and patches after it (again for the downsampled depth); the
+  // decals and the water before the transparent geometry; the glowing
+  // decals in the glare pass; the halos last.
+  void RenderWaterPortals();
+  void RenderSplinesAndPatches();
+  void RenderDecalsAndWater();
+  void RenderGlareDecals();
+  void RenderHalos();
+  // Level load shrinks the pools (the unload clears the decals and ends the
+  // water's level itself).
+  void EffectStoresLevelLoaded();
+  // Decals on entities that died go.
+  void CleanupEffectReferences();
+  EDecalManager* GetDecalManager() const { return m_pDecalManager; }
+  ERenderPatchManager* GetRenderPatchManager() const { return m_pRenderPatchManager; }
+  ERenderSplineManager* GetRenderSplineManager() const { return m_pRenderSplineManager; }
+  EWaterManager* GetWaterManager() const { return m_pWaterManager; }
+  EDecalManager* m_pDecalManager = nullptr;
+  ERenderPatchManager* m_pRenderPatchManager = nullptr;
+  ERenderSplineManager* m_pRenderSplineManager = nullptr;
+  EWaterManager* m_pWaterManager = nullptr;
+  // The game texture of render splines given none, loaded on first use.
+  unsigned GetRopeTexture();
+  unsigned m_idRopeTexture = 0;
+  bool m_bGlowingDecals = false;     // written by the decal preprocess, read by the glare pass
+  bool m_bDrawingGlarePass = false;  // set while the glare pass draws
   // Shader passes of the sprites and the 3D text (GameShaderPasses.cpp):
   // the 640 x 480 sprite space mapped onto the target, the unit billboard
   // of 3D text, and the application's pixel shaders by name.

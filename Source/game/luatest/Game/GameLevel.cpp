@@ -16,6 +16,7 @@
 #include "Game/ScreenOverlays.h"
 #include "Game/UIMenu.h"
 #include "PathAI/PathAIManager.h"
+#include "ScriptVM/ScriptMessage.h"
 #include "ScriptVM/ScriptObject.h"
 #include "TWGraphics/Renderer.h"
 #include "TWMath/Matrix.h"
@@ -26,6 +27,8 @@
 #include "TWUtil/String.h"
 #include "VERirezo/AnimManager.h"
 #include "VERirezo/BucketAlloc.h"
+#include "VERirezo/Decal.h"
+#include "VERirezo/Water.h"
 #include "VERirezo/CollisionManager.h"
 #include "VERirezo/DebugLine.h"
 #include "VERirezo/Domain.h"
@@ -180,6 +183,7 @@ void GameApp::loadLevel() {
   if (m_pRenderer) m_pRenderer->RestoreSize();
   if (m_pSpriteManager) m_pSpriteManager->RestoreSize();
   if (m_pText3DManager) m_pText3DManager->RestoreSize();
+  EffectStoresLevelLoaded();
   if (m_pDebugLineManager) m_pDebugLineManager->RestoreSize();
   if (m_pDebugTriManager) m_pDebugTriManager->RestoreSize();
   if (m_pMeshFragManager) m_pMeshFragManager->CompactArrays(false);
@@ -340,6 +344,7 @@ void GameApp::unloadLevel() {
   if (m_bLevelLoaded) {
     m_bLevelUnloading = true;
     m_ScriptVM.SendStateMessageToAllScripts(kSSM_EndLevel);
+    if (m_pWaterManager) m_pWaterManager->EndLevel();
     if (m_pBlendAnimManager) m_pBlendAnimManager->FinishAsyncRequests();
     if (EAnimManager::IsCreated()) EAnimManager::Get()->onEndLevel();
     if (m_pLevelDomain) m_pLevelDomain->Clear();
@@ -372,6 +377,7 @@ void GameApp::unloadLevel() {
 
   if (m_pUIMenu && InControlHandler(kCONTROL_MENU)) SetControlHandler(kCONTROL_PLAYER, nullptr);
   if (m_pDebugManager && m_pDebugManager->Connected()) m_pDebugManager->SendEvent(2);
+  if (m_pDecalManager) m_pDecalManager->Clear();
   if (m_pRenderer) {
     m_pRenderer->ReleaseUnusedVertexPools();
     m_pRenderer->FlushVideoMem();

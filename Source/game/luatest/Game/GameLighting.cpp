@@ -26,7 +26,10 @@ unsigned LightFlags(const ELight& light) { return light.GetFlags(); }
 // the managers live.
 void GameApp::createLightManagers() {
   if (!m_pLightManager) m_pLightManager = new ELightManager();
-  if (!m_pHaloManager) m_pHaloManager = new EHaloManager();
+  if (!m_pHaloManager) {
+    m_pHaloManager = new EHaloManager();
+    m_pHaloManager->Init();
+  }
   EMeshLightHooks& hooks = GetMeshLightHooks();
   hooks.pfnAddLight = gamelighting::AddLight;
   hooks.pfnDeleteLight = gamelighting::DeleteLight;
@@ -40,6 +43,7 @@ void GameApp::releaseLightManagers() {
   GetMeshLightHooks() = EMeshLightHooks();
   delete m_pLightManager;
   m_pLightManager = nullptr;
+  if (m_pHaloManager) m_pHaloManager->Shutdown();
   delete m_pHaloManager;
   m_pHaloManager = nullptr;
 }

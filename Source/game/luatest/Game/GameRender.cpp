@@ -191,6 +191,7 @@ bool GameApp::InitRender(void* data) {
   m_pParticleManager = new EParticleManager();
   m_pParticleManager->Init();
   ConnectParticleRenderHooks();
+  createEffectStores();
   return true;
 }
 
@@ -249,6 +250,7 @@ void GameApp::ShutdownRender() {
 
 void GameApp::releaseRenderResources() {
   m_lShadowCasters.RemoveAll();
+  releaseEffectStores();
   DeleteFonts();
   delete m_pMeshFragManager;
   m_pMeshFragManager = nullptr;

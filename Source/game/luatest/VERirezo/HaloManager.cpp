@@ -1,39 +1,45 @@
 #include "VERirezo/HaloManager.h"
 
-EHaloManager::EHaloManager() : m_uNextSerial(1) {}
+#include "TWUtil/MemType.h"
 
-unsigned EHaloManager::AddHalo(unsigned hTexture, const EVec3& vPosition, float fSize, float fSecondSize,
-                               const EVec3* pDirection, EMesh* pMesh) {
-  if (!hTexture) return 0;
-  for (EHalo& h : m_aHalos) {
-    if (h.m_id) continue;
-    // Ids carry the slot in their low byte and a serial above it.
-    h.m_id = (m_uNextSerial++ << 8) | (unsigned)(&h - m_aHalos);
-    if (m_uNextSerial > 0xFFFFFF) m_uNextSerial = 1;
-    h.m_hTexture = hTexture;
-    h.m_vPosition = vPosition;
-    h.m_fSize = fSize;
-    h.m_fSecondSize = fSecondSize;
-    h.m_bHasDirection = pDirection != nullptr;
-    h.m_vDirection = pDirection ? *pDirection : EVec3(0, 0, 0);
-    h.m_pMesh = pMesh;
-    return h.m_id;
-  }
-  return 0;
+void EHaloManager::Init() {
+  if (m_pHaloArray) return;
+  m_pHaloArray = new EDataArray<EHalo>("Halos", kINITIAL_HALOS, kDATAARRAY_GROWABLE, kMEMTYPE_AppGraph);
+  m_pidDrawList = new uint32_t[kMAX_HALOS]();
+  m_iDrawCount = 0;
 }
 
-const EHalo* EHaloManager::GetHalo(unsigned id) const {
-  if (!id) return nullptr;
-  const EHalo& h = m_aHalos[(id & 0xFF) % kMAX_HALOS];
-  return h.m_id == id ? &h : nullptr;
+void EHaloManager::Shutdown() {
+  delete[] m_pidDrawList;
+  m_pidDrawList = nullptr;
+  delete m_pHaloArray;
+  m_pHaloArray = nullptr;
+  m_iDrawCount = 0;
 }
 
-void EHaloManager::DeleteHalo(unsigned id) {
-  if (const EHalo* h = GetHalo(id)) m_aHalos[h - m_aHalos] = EHalo();
+uint32_t EHaloManager::AddHalo(uint32_t hTexture, const EVec3& vPosition, float fSize, float fSecondSize,
+                               const EVec3* pColor, EMesh* pMesh) {
+  if (!hTexture || !m_pHaloArray || m_pHaloArray->GetNumUsed() >= kMAX_HALOS) return 0;
+  // A pool that cannot grow gives no element: no halo, rather than a stop.
+  const EDataId id = m_pHaloArray->ElementNew();
+  if (!id) return 0;
+  EHalo* h = m_pHaloArray->ElementGet(id);
+  h->m_hTexture = hTexture;
+  h->m_vPosition = vPosition;
+  h->m_fSize = fSize;
+  h->m_fSecondSize = fSecondSize;
+  h->m_vColor = pColor ? *pColor : EVec3(1, 1, 1);
+  h->m_pMesh = pMesh;
+  h->m_bWork = false;
+  return id;
 }
 
-int EHaloManager::GetHaloCount() const {
-  int n = 0;
-  for (const EHalo& h : m_aHalos) n += h.m_id != 0;
-  return n;
+void EHaloManager::DeleteHalo(uint32_t id) {
+  if (const EHalo* h = GetHalo(id)) m_pHaloArray->ElementDelete(const_cast<EHalo*>(h));
+}
+
+const EHalo* EHaloManager::GetHalo(uint32_t id) const {
+  // Any id may come back from a light: one past the pool names nothing.
+  if (!m_pHaloArray || !id || EDataArray<EHalo>::GetIndexFromDataId(id) >= m_pHaloArray->GetAllocCount()) return nullptr;
+  return m_pHaloArray->ElementTryToGet(id);
 }

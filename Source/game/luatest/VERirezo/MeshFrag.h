@@ -138,6 +138,9 @@ public:
   float GetShaderLODFactor(float fFull, float fNone) const;
   // This frame's flags and sort key; the rest of the frame's work builds on it.
   void Preprocess(float dt);
+  // Draws the fragment's geometry through the current shaders with the
+  // given index buffer as its triangle list.
+  void RenderBasic(bool bFlag, uint32_t hIndexBuffer);
 
   EModelFrag* m_pModelFrag;
   EMesh* m_pMesh;
@@ -194,6 +197,10 @@ public:
   EDataArray<EMeshFrag>* GetMeshFragArray() const { return m_pMeshFragArray; }
   // Whether a goes after b in a visible list.
   static bool SortCompare(EMeshFrag* a, EMeshFrag* b);
+  // An entity's meshes drawn into the stencil only (mode 0 marks, mode 2
+  // clears), or in one constant colour.
+  void DrawMeshEntityStencilOnly(EMeshEntity* pEntity, int eStencilOnlyMode, bool bFlag);
+  void DrawMeshEntityConstantColor(EMeshEntity* pEntity, const EVec4& vColor, int eConstantColorMode, bool bFlag);
 
 private:
   EMeshFragManager(const EMeshFragManager&) = delete;

@@ -31,6 +31,7 @@
 #include "VERirezo/ParticleEmitterEntity.h"
 #include "VERirezo/ParticleManager.h"
 #include "VERirezo/ParticleRenderHooks.h"
+#include "VERirezo/RenderSpline.h"
 
 namespace {
 
@@ -902,6 +903,45 @@ TEST_F(ShaderPassPictures, ParticlesDrawnByTheManager) {
     }
     gGameApp = nullptr;
   }
+}
+
+// A rope spline across the middle of the view, drawn by the spline store
+// through the application's lit pass over a mid-grey screen: the pixels
+// along its line change, those away from it keep the grey.
+TEST_F(ShaderPassPictures, ASplineChangesOnlyThePixelsAlongItsLine) {
+  PCGameApp app;
+  gGameApp = &app;
+  ECamera camera;
+  camera.SetPosition(EVec3(0, 0, 0));  // looking down +z
+  camera.SetViewportWidth(64);
+  camera.SetViewportHeight(64);
+  camera.UpdateMatrices();
+  app.SetRenderCamera(&camera);
+  app.m_pShaderPasses = p.get();
+  app.m_pShaderDrawState = &m_State;
+  app.m_pSceneShading = &m_Scene;
+  app.m_hWhiteTexture = res->m_hWhiteTexture;
+  app.m_DebugHooks.m_bDebugLights = true;  // the plain white texture
+  {
+    ERenderSplineManager splines;
+    const EVec3 points[2] = {EVec3(-300, 0, 100), EVec3(300, 0, 100)};
+    splines.AddSpline(points, 2, 3, 1, 0.02f, 4, kRENDERSPLINEFLAG_NO_SMOOTHING, kBLENDMODE_DECAL);
+    splines.PreprocessAll();
+    r->BeginRender();
+    r->ClearRenderTarget(EVec4(0.5f, 0.5f, 0.5f, 1), true, true, true, 1.0f);
+    splines.DrawAll();
+    End();
+    ASSERT_EQ(1, splines.GetLastDrawCount());
+  }
+  const float grey = Rgb(32, 5).x;
+  EXPECT_NEAR(128, grey, 2);
+  for (int x : {4, 20, 32, 44, 60}) EXPECT_GT(std::fabs(Rgb(x, 32).x - grey), 20) << "on the line at " << x;
+  for (int y : {5, 20, 44, 58}) ExpectRgb(32, y, grey, grey, grey, 1);
+  app.m_pShaderPasses = nullptr;
+  app.m_pShaderDrawState = nullptr;
+  app.m_pSceneShading = nullptr;
+  app.SetRenderCamera(nullptr);
+  gGameApp = nullptr;
 }
 
 }  // namespace
