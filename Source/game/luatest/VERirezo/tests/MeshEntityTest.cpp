@@ -308,7 +308,7 @@ TEST_F(MeshEntityTest, ChangesOfActionThatAreRefused) {
       {"no Init starts from state 0", Asd({{"A", "0"}, {"B", "0"}}, "[0,1]\n4\n"), "B", true, 1, "No Init state"},
       {"locked", Asd({{"Init", "1"}, {"B", "0"}}, "[0,1]\n4\n"), "B", false, 0, "Action 'Init' is Locked"},
       {"no transition", Asd({{"Init", "0"}, {"B", "0"}}, "[1,0]\n4\n"), "B", false, 0,
-       "SetNewAction: transition <Init> to <B> is undefined\n"},
+       "SetNewAction: transition <Init> to <B> is undefined"},
       {"unknown state", Asd({{"Init", "0"}}, "[0,0]\n4\n"), "Nowhere", false, -1,
        "SetNewAction: hero could not get index for 'Nowhere'"},
   };

@@ -284,6 +284,7 @@ protected:
     ECollide c(nullptr);
     c.InitSegment(start, end);
     c.dwFlags = kCOLLIDEFLAG_Physical;
+    c.fPushDist = 0.0f;
     if (spheres.size() == 0) {
       c.eSrcType = CPT_OneSphere;
       c.fRadius = 1.0f;
