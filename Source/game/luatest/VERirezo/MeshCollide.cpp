@@ -48,6 +48,18 @@ void ToModelSpace(ECollide& query, const EMat4& mInverse) {
   for (int i = 0; i < query.nSpheres && i < 3; ++i) query.aSpheres[i].centre = mInverse.Mul3Vec3(query.aSpheres[i].centre);
 }
 
+// Queries go into model space when the mesh is placed; a mesh that was
+// never given a scale has no model space to go to and is tested as it is.
+bool InModelSpace(EMesh& mesh) {
+  if (mesh.InclusiveTransIsIdentity()) return false;
+  const EMat4& m = mesh.GetInclusiveTrans();
+  const EVec3 a = m.Mul3Vec3(EVec3(1.0f, 0.0f, 0.0f));
+  const EVec3 b = m.Mul3Vec3(EVec3(0.0f, 1.0f, 0.0f));
+  const EVec3 c = m.Mul3Vec3(EVec3(0.0f, 0.0f, 1.0f));
+  const float fDet = a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x);
+  return fDet != 0.0f;
+}
+
 bool StartIsEnd(const ECollide& query) {
   return query.vStart == query.vEnd && !(query.dwFlags & kCOLLIDEFLAG_CheckPosition);
 }
@@ -57,7 +69,7 @@ bool StartIsEnd(const ECollide& query) {
 bool EMesh::CheckForCollision(ECollide& hit, uint32_t nGroupMask) {
   ECollisionTree* pTree = GetCollisionTree();
   if (!pTree) return false;
-  const bool bTransformed = !InclusiveTransIsIdentity();
+  const bool bTransformed = meshcollide::InModelSpace(*this);
   ECollide local(hit);
   ECollide& work = bTransformed ? local : hit;
   if (bTransformed) meshcollide::ToModelSpace(local, GetInvInclusiveTrans());
@@ -79,7 +91,7 @@ EHitResult* EMesh::CheckForCollision_new(ECollide& hit, EHitResult* pResult, uin
   if (!pTree) return nullptr;
   const EVec3 vSavedEnd = hit.vEnd;
   const float fSavedLength = hit.fLength;
-  const bool bTransformed = !InclusiveTransIsIdentity();
+  const bool bTransformed = meshcollide::InModelSpace(*this);
   ECollide local(hit);
   ECollide& work = bTransformed ? local : hit;
   if (bTransformed) meshcollide::ToModelSpace(local, GetInvInclusiveTrans());
