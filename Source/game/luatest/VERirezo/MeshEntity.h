@@ -139,6 +139,14 @@ public:
   void ResetIdleAnimationTimer();
   float GetIdlePlayTime() const { return m_fIdlePlayTime; }
 
+  // Per-frame detail, facial weight and voice fade (0..1) of the drawing.
+  float GetDetailValue() const { return m_fDetailValue; }
+  float GetFacialWeight() const { return m_fFacialWeight; }
+  float GetVoiceFade() const { return m_fVoiceFade; }
+  // The ground plane cached at the given frame (-1: none yet).
+  const EPlane& GetCachedGroundPlane() const { return m_GroundPlane; }
+  int GetGroundPlaneFrame() const { return m_iGroundPlaneFrame; }
+
   // ---- Render options ----
   float GetCurCameraAlpha() const { return m_pRenderOptionsRare->m_fCurCameraAlpha; }
   ECamera* GetShadowCamera() const { return m_pRenderOptionsRare->m_pShadowCamera; }
