@@ -503,3 +503,26 @@ TEST_F(MeshEntityTest, AnimationDeltasMoveThePhysicsOrAreRefused) {
     EXPECT_EQ(1, CountLines("hero: ignoring animation delta")) << AllLines();
   }
 }
+
+TEST_F(MeshEntityTest, AffectorPassesAndOneShotAlternateAnimations) {
+  CountingEntity* e = MakeAnimated();
+  for (const char* f : {"anims/wait.jan", "anims/walk.jan", "anims/alt.jan"}) WriteJan(f);
+  ASSERT_TRUE(Table(e, Asd({{"Init", "0"}, {"A", "0"}, {"B", "0"}},
+                           "[0,1]\n1 \"anims/wait.jan\" 0.0 3\n2 B\n"
+                           "[1,2]\n1 \"anims/walk.jan\" 0.0 0\n"
+                           "[2,1]\n1 \"anims/walk.jan\" 0.0 0\n")))
+      << AllLines();
+  // The waiting item asks for the pass after the affectors; its animation
+  // ends during them, so the go-to runs in the same frame.
+  ASSERT_TRUE(e->SetNewAction("A", false));
+  m_App.m_fSimDeltaTime = 2.0f;
+  e->RunAffectors();
+  EXPECT_STREQ("B", e->GetActionName()) << AllLines();
+
+  // A replacement name serves the first animation item after the change, once.
+  ASSERT_TRUE(e->SetNewActionEx("A", nullptr, true, "anims/alt.jan"));
+  EXPECT_NE(nullptr, e->IsPlayingAnim("alt.jan"));
+  EXPECT_EQ(nullptr, e->IsPlayingAnim("walk.jan"));
+  ASSERT_TRUE(e->SetNewAction("B", true));
+  EXPECT_NE(nullptr, e->IsPlayingAnim("walk.jan"));
+}
