@@ -51,9 +51,13 @@ public:
   // True while the player's controls are paused.
   static bool ControlsPaused() { return sm_bControlsPaused; }
   static void PauseControls(bool bPause, bool) { sm_bControlsPaused = bPause; }
+  // Stops (or restarts) running the control handlers.
+  static void DontRunControls(bool bStop) { sm_bDontRunControls = bStop; }
+  static bool ControlsDontRun() { return sm_bDontRunControls; }
 
 private:
   static bool sm_bControlsPaused;
+  static inline bool sm_bDontRunControls = false;
 };
 
 class EControlHandlerFactory {

@@ -197,6 +197,19 @@ public:
   bool m_bCaptureEnvMap = false;
   unsigned m_dwEnvMapSize = 128;
   float m_fEnvMapExponent = 0.0f;
+  // Mesh render requests: debug drawing, and feature toggles (set while the
+  // feature is on).
+  bool m_bDebugCameraAlpha = false;
+  bool m_bShowBoundingBoxes = false;
+  bool m_bShowSkeletons = false;
+  bool m_bShowSkeletonsOnly = false;
+  bool m_bShowCollisionWireframe = false;
+  bool m_bDecals = true;
+  bool m_bTransparentGeometry = true;
+  bool m_bBinaryAlpha = true;
+  bool m_bDistantGeometry = true;
+  // Static light blocks are recomputed every frame.
+  bool m_bRecomputeStaticLighting = false;
   bool m_bRefreshVertexShaders = false;
   bool m_bRefreshPixelShaders = false;
 

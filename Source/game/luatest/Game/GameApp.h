@@ -640,6 +640,13 @@ public:
   ESpriteManager* m_pSpriteManager = nullptr;
   EText3DManager* m_pText3DManager = nullptr;
   int m_iRenderMode = 0;  // a RENDERMODE: 0 the main view, 4 the psychedelic pass
+  // 1 while boxes are tested relative to the camera (the sky box), 0 in the
+  // main scene space, 3 for what reflectors show.
+  int m_iRenderSpace = 0;
+  // A render request asked for a camera channel this frame.
+  bool m_bChannelsWanted = false;
+  // Skinned top meshes with several fragments requested this frame.
+  int m_nSkinnedMeshes = 0;
 
   // The render state and resources of the scene passes (GameRender.cpp).
   unsigned m_dwRendererFlags = 0;

@@ -250,45 +250,6 @@ EHitResult** EHitResult::SortedInsert(EHitResult** ppHead, EHitResult* pHit) {
   return pp;
 }
 
-// --- Mesh tests --------------------------------------------------------------------------------
-
-bool EMesh::CheckForCollision(ECollide& hit, uint32_t nGroupMask) {
-  ECollisionTree* pTree = GetCollisionTree();
-  if (!pTree) return false;
-  EASSERT(hit.eSrcType == CPT_OneSphere);
-  ECollisionTreeHit th;
-  if (!pTree->CheckForCollision(hit.vStart, hit.vEnd, hit.fRadius, hit.dwFlags, nGroupMask, &th,
-                                           hit.fDepth))
-    return false;
-  hit.eCollisionType = collisionquery::HitKindOf(th.dwKind);
-  hit.iDstPrimitive = th.iPoly;
-  hit.iSubPrimitive = (int)th.iSubPrimitive;
-  hit.dwSurfaceFlags = th.dwSurfaceFlags;
-  hit.vNormal = th.vNormal;
-  hit.HitPlane = th.HitPlane;
-  hit.vPlaneNormal = th.HitPlane.n;
-  hit.pMesh = this;
-  hit.pEntity = nullptr;
-  if (hit.IsPositionCheck()) {
-    hit.fDepth = th.fDepth;
-  } else {
-    hit.vEnd = th.vEnd;
-    hit.fLength = (th.vEnd - hit.vStart).Length();
-    hit.ApplyPushDist();
-  }
-  return true;
-}
-
-EHitResult* EMesh::CheckForCollision_new(ECollide& hit, EHitResult* pResult, uint32_t nGroupMask) {
-  ECollide copy(hit);
-  if (!CheckForCollision(copy, nGroupMask)) return nullptr;
-  if (!pResult) pResult = reinterpret_cast<EHitResult*>(GetThreadLocalStack()->Push(sizeof(EHitResult), 8));
-  pResult->pLines = nullptr;
-  pResult->pNext = nullptr;
-  pResult->CopyResults(copy, hit.fLength);
-  return pResult;
-}
-
 // --- Manager queries --------------------------------------------------------------------------
 
 bool ECollisionManager::CheckCollision(ECollide& hit) {

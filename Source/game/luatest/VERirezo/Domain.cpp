@@ -64,6 +64,7 @@ EDomain* EDomain::FindDomain(const char* szName) {
 void EDomain::SetSleepFlag(bool bAsleep) {
   if (m_bSleeping != bAsleep) {
     m_bSleeping = bAsleep;
+    for (POSITION pos = m_lMeshes.GetHeadPosition(); pos;) m_lMeshes.GetNext(pos)->onDomainSleep(bAsleep);
     for (EEntityIter it(this); it; ++it) it->SetDomainIsSleeping(bAsleep);
   }
   for (POSITION pos = m_lChildDomains.GetHeadPosition(); pos;) m_lChildDomains.GetNext(pos)->SetSleepFlag(bAsleep);

@@ -28,11 +28,6 @@
 #include "VERirezo/Scene.h"
 #include "VERirezo/SceneRecord.h"
 
-void EMeshEntity::SetMesh(EMesh* pMesh, bool) {
-  m_pMesh = pMesh;
-  if (pMesh) pMesh->SetOwner(this);
-}
-
 struct EDomain::Placement {
   char* m_szName = nullptr;
   char* m_szClass = nullptr;

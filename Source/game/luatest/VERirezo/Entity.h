@@ -296,6 +296,12 @@ public:
 
   static EClassInfo sm_ClassInfo;
 
+protected:
+  // The automatic babble animation's cache reference, released when the
+  // babble ends.
+  void setAutoBlendAnimRef(EDynamicCacheFile* pFile) { m_pAutoBlendAnim = pFile; }
+  EDynamicCacheFile* getAutoBlendAnimRef() const { return m_pAutoBlendAnim; }
+
 private:
   friend class EEntityManager;
   friend class EPhysics;

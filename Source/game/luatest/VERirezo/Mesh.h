@@ -112,6 +112,13 @@ public:
   EDomain* GetOwnerDomain();
   void SetOwnerDomain(EDomain* pDomain) { onDomainChange(m_pOwnerDomain, pDomain); }
   void onDomainChange(EDomain* pOld, EDomain* pNew);
+  // Lights go dark while the domain sleeps.
+  void onDomainSleep(bool bSleeping);
+
+  // Queues the mesh tree's fragments for the current render pass.
+  void RequestRender();
+  // Draws a joint and its descendants as debug lines.
+  void DebugRenderJoint(EJoint* pJoint, bool bIsRoot);
 
   // Transforms.
   void SetPosition(const EVec3& v);
@@ -136,7 +143,7 @@ public:
   // The world box; attached entities' boxes join it once attachments exist.
   const EBox3& GetTransformedBoundingBoxIncludingAttachments() { return GetTransformedBoundingBox(); }
   // Renews the local box from the fragments' skinned boxes (with them).
-  void UpdateDynamicBoundingBox() {}
+  void UpdateDynamicBoundingBox();
   void InvalidateCachedPositions();
   void InvalidateCachedLights();
   void InvalidateCachedData();
@@ -225,6 +232,11 @@ public:
   // copy owns a copy of its own.
   ENavMesh* GetNavMesh() const { return m_pNavMesh; }
   void SetNavMesh(ENavMesh* pNavMesh);
+  // The model's collision tree has polygons, or a child's has.
+  bool HasCollision() const;
+  // Whether the world point lies inside the collision geometry.
+  bool CheckForContainment(const EVec3& vPoint, bool bFlag);
+  EBox3 GetTransformedCollisionBoundingBox();
   // Nearest hit of the query nearer than its current end, recorded in it.
   bool CheckForCollision(ECollide& hit, uint32_t nGroupMask = 1);
   // The hit as a record on the memory stack (or in pResult), or null.

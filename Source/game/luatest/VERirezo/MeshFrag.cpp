@@ -49,6 +49,8 @@ EMeshFrag::EMeshFrag()
 
 EMeshFrag::~EMeshFrag() {
   releaseBinding();
+  delete m_pVisibilityCache;
+  m_pVisibilityCache = nullptr;
   delete m_pTexAnimInfo;
   m_pTexAnimInfo = nullptr;
 }

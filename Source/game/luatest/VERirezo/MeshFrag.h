@@ -116,6 +116,9 @@ public:
   ETexAnimInfo* GetTexAnimInfo() const { return m_pTexAnimInfo; }
 
   EBox3 GetTransformedBoundingBox();
+  // Brings the skinned box up to date with the joints; the deformation code
+  // keeps it while it poses the fragment.
+  void updateDynamicBoundingBox() {}
   EBox3 GetUntransformedBoundingBox() const;
   void InvalidateCachedPositions();
   void InvalidateCachedLights() {}

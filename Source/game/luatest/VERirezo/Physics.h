@@ -188,6 +188,18 @@ public:
   virtual void SetMass(float fMass);
   virtual void SetupDefaultCollision();
 
+  // ---- Frame ----
+  // One step of the owner lasting fSeconds. The physics' own frame step
+  // fills this in; until then the step only records its length.
+  void ProcessFrame(float fSeconds) {
+    m_fLastStepSeconds = fSeconds;
+    ++m_nSteps;
+  }
+  float GetLastStepSeconds() const { return m_fLastStepSeconds; }
+  unsigned GetNumSteps() const { return m_nSteps; }
+  // The owner's mesh changed.
+  void onMeshChange() {}
+
   // ---- Life cycle ----
   // The new physics of an entity takes over from its old one.
   void InitFrom(EPhysics* pOther);
@@ -410,6 +422,8 @@ private:
   EVec3 m_vMoveToPosition;
   ESphere m_aCollideSpheres[3];
   int m_nNumCollideSpheres;
+  float m_fLastStepSeconds = 0.0f;
+  unsigned m_nSteps = 0;
 };
 
 // Enables the rotation step of orientation interpolation.

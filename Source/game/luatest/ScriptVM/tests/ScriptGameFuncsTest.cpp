@@ -141,7 +141,7 @@ TEST_F(ScriptGameFuncsTest, PauseScriptBuildQueriesAndTheYawValue) {
 }
 
 TEST_F(ScriptGameFuncsTest, MeshQueriesOnAnEntityWithoutAMeshGiveNothing) {
-  Make("hollow");
+  Make("hollow")->SetMesh(nullptr, false);  // mesh entities hold an empty mesh until they let it go
   ASSERT_TRUE(Run("function CountResults(...) return arg.n end"));
   const char* calls[] = {"GetEntityFeelCenter(gLSO.hollow)", "GetEntityFeelExtent(gLSO.hollow)",
                          "GetEntityLookCenter(gLSO.hollow)", "GetRootJointName(gLSO.hollow)",
