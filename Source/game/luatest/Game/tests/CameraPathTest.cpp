@@ -15,6 +15,7 @@
 #include "Game/GameApp.h"
 #include "TWMath/MathGeneral.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/DebugLine.h"
 #include "VERirezo/MeshEntity.h"
 
 namespace {
@@ -164,6 +165,22 @@ TEST(CameraPath, SegmentSearchMovesForwardOnly) {
   ASSERT_TRUE(cut.GetSegmentPosition(0.75f, 0, i0, i1, u));
   EXPECT_EQ(1, i0);
   EXPECT_EQ(0.0f, u);
+}
+
+TEST(CameraPath, DebugDrawingMarksTheEndsAndTheKeys) {
+  ECameraWaypoint* w = MakeWaypoints({{0, 0, 0, 60}, {100, 0, 0, 60}, {200, 0, 0, 60}, {300, 0, 0, 60}});
+  w[1].m_dwFlags = ECameraWaypoint::kKEY;
+  ECameraPath path;
+  ASSERT_TRUE(path.Init(w, 4, 1.0f, 0.0f, 0.0f));
+  EDebugLineManager sphere, lines;
+  sphere.AddSphere(EVec3(0.0f, 0.0f, 0.0f), 50.0f, nullptr);
+  const int perSphere = sphere.GetLineCount(0) + sphere.GetLineCount(1);
+  EDebugLineManager* pSaved = gDebugLine;
+  gDebugLine = &lines;
+  path.RequestRender(EVec4(1.0f, 0.0f, 0.0f, 1.0f));
+  gDebugLine = pSaved;
+  // Three segments; a sphere and a three-line arrow at waypoints 0, 1 and 3.
+  EXPECT_EQ(3 + 3 * (perSphere + 3), lines.GetLineCount(0) + lines.GetLineCount(1));
 }
 
 // ---- An application with the camera-path pool ----
