@@ -475,6 +475,18 @@ TEST_F(CameraPathFixture, RailRefusesShortPathsAndStopsOnDeletedOnes) {
   Pool().ElementDeleteByID(look);
   camera.Update(nullptr, 18.0f);
   EXPECT_EQ(at, camera.GetPosition());
+
+  const uint32_t look2 = AddPath({{0, 0, 0, 60}, {1000, 0, 0, 60}}, 1.0f);
+  ECamera other;
+  other.Init(kCAMERA_RAIL);
+  other.SetFixedTarget(EVec3(300.0f, 0.0f, 0.0f), false);
+  other.SetRailCameraPaths(pos, look2);
+  other.Update(nullptr, 18.0f);
+  const EVec3 otherAt = other.GetPosition();
+  other.SetFixedTarget(EVec3(900.0f, 0.0f, 0.0f), false);
+  Pool().ElementDeleteByID(pos);
+  other.Update(nullptr, 18.0f);
+  EXPECT_EQ(otherAt, other.GetPosition());
 }
 
 TEST_F(CameraPathFixture, RailAltitudeOverrideKeepsTheDistanceFromTheRaisedLookPoint) {
