@@ -27,6 +27,14 @@ enum CAMERATYPE : int {
   kCAMERA_SPHERE = 5,
 };
 
+// A step closing the gap d: k of it, bounded to lo..hi, never past it.
+float GetSimpleSpringVelocity(float d, float k, float lo, float hi);
+// Stick response of the fly camera: x limited to -1..1 and bent by
+// (exp(k |x|) - 1) / (exp(k) - 1), fine near the centre and 1 at full.
+float _AddDynamicRange(float x, float k);
+// 0 inside the zone, the rest stretched back over 0..1.
+float _KillDeadzone(float x, float zone);
+
 class ECamera {
 public:
   ECamera();
@@ -171,12 +179,39 @@ public:
   void UpdateRailCamera(const Input* pInput, float fStepMs);
   void UpdateMapCamera(const Input* pInput, float fStepMs);
   void UpdateSphereCamera(const Input* pInput, float fStepMs);
-  void MoveScriptCameraToIdeal() {}
+  void MoveScriptCameraToIdeal();
   void MoveChaseCameraToIdeal() {}
   // When set, runs in place of the mode update of every slice (tools that
   // drive a camera themselves).
   typedef void (*ModeUpdateHook)(ECamera* pCamera, const Input* pInput, float fStepMs);
   static ModeUpdateHook sm_pfnModeUpdateHook;
+
+  // Script camera paths (CameraScript.cpp): a path of the application's
+  // pool flown from its start, optionally moved by a transform; 0 stops.
+  void SetScriptCameraPath(uint32_t dwPathId, const EMat4* pTransform);
+  void ClearScriptCameraPath() { m_dwScriptPathId = 0; }
+  bool IsScriptCameraPathActive() const { return m_dwScriptPathId != 0; }
+  uint32_t GetScriptCameraPath() const { return m_dwScriptPathId; }
+
+  // Rail camera (CameraRail.cpp): rides the position path while looking at
+  // the look path, where the target is along the look path.
+  void SetRailCameraPaths(unsigned dwPositionPathId, unsigned dwLookPathId);
+  // The look path's parameter nearest to the target point.
+  float GetIdealT();
+  void SetRailCameraRadius(float fRadius) { m_vRailSpherical.x = fRadius; }
+  void SetRailCameraAltitude(float fAltitude) { m_vRailSpherical.z = fAltitude; }
+  float GetRailT() const { return m_fRailT; }
+  unsigned GetRailPositionPath() const { return m_dwRailPositionPath; }
+  unsigned GetRailLookPath() const { return m_dwRailLookPath; }
+
+  // Fly camera (CameraFly.cpp): the "3D" mode turns about the camera's own axes.
+  bool GetFreeRotation() const { return m_bFreeRotation; }
+  // The fly camera's status line for this input, at most 99 characters;
+  // it is drawn right-aligned at x 590, y 65 of the 640 x 480 screen.
+  void FormatFlyStatusLine(const Input& input, char* szOut, unsigned uSize) const;
+
+  // Sphere camera (CameraSphere.cpp): radius, azimuth and altitude around the target.
+  const EVec3& GetLastSpherical() const { return m_vLastSpherical; }
 
   // Targets.
   void SetPrimaryTarget(EMeshEntity* pEntity, bool bKeepCamera);
@@ -299,6 +334,7 @@ private:
   void settleGround();
   bool isCurrentCamera() const;
   void advanceShakeSprings(float fStepMs);
+  bool hasScriptTargets() const;
   EVec3 advanceTimedShakes(float fDeltaMs);
   bool checkShakeTimes(float fTotalSeconds, float fAccelSeconds, float fDecelSeconds) const;
   // Rebuilds the view, projection and frustum from the render position.
@@ -364,6 +400,20 @@ private:
   float m_fFovBlendDuration, m_fFovBlendElapsed, m_fFovBlendStart, m_fFovBlendEnd;  // ms, ms, degrees
   EInterpolator m_FovBlendCurve;
   float m_fHeldAzimuth;        // chase: azimuth kept while the frame turns
+  // Script camera path playback.
+  float m_fScriptPathElapsed;  // ms
+  bool m_bScriptPathFirstStep;
+  int m_iScriptPathSegment;  // waypoint where the segment search starts
+  bool m_bScriptPathTransformed;
+  EMat4 m_mScriptPathTransform;
+  // Rail camera.
+  uint32_t m_dwRailPositionPath, m_dwRailLookPath;
+  float m_fRailLookHeight;
+  EVec3 m_vRailSpherical;  // x radius, z altitude; 1e9 while unset
+  float m_fRailT;
+  // Fly and sphere cameras.
+  bool m_bFreeRotation;
+  EVec3 m_vLastSpherical;
   float m_fAltitudeInputTimer;  // chase
 
   static bool sm_bCameraShakeEnable;

@@ -87,6 +87,17 @@ void ECamera::initTrackingState() {
   m_FovBlendCurve = EInterpolator();
   m_fHeldAzimuth = 0.0f;
   m_fAltitudeInputTimer = 0.0f;
+  m_fScriptPathElapsed = 0.0f;
+  m_bScriptPathFirstStep = true;
+  m_iScriptPathSegment = 0;
+  m_bScriptPathTransformed = false;
+  m_mScriptPathTransform = EMat4();
+  m_dwRailPositionPath = m_dwRailLookPath = 0;
+  m_fRailLookHeight = 150.0f;
+  m_vRailSpherical = unset;
+  m_fRailT = 0.0f;
+  m_bFreeRotation = false;
+  m_vLastSpherical = zero;
 }
 
 const char* ECamera::GetTypeName(int eType) {
@@ -125,13 +136,10 @@ void ECamera::Init(CAMERATYPE eType) {
   setTargetFlag(kTARGET_Fixed | kTARGET_RotateToTarget, false);
 }
 
-// The mode initialisers and updates. The modes fill these in; until then a
-// camera in any mode stays where it is put.
-void ECamera::InitFlyCamera() { m_eType = kCAMERA_FLY; }
-void ECamera::InitScriptCamera() { m_eType = kCAMERA_SCRIPT; }
-void ECamera::InitRailCamera() { m_eType = kCAMERA_RAIL; }
+// The mode initialisers and updates; the fly, script, rail and sphere
+// modes live in their own files. Until a mode is filled in, a camera in it
+// stays where it is put.
 void ECamera::InitMapCamera() { m_eType = kCAMERA_MAP; }
-void ECamera::InitSphereCamera() { m_eType = kCAMERA_SPHERE; }
 void ECamera::InitChaseCamera() {
   m_eType = kCAMERA_CHASE;
   if (m_iPreviousType == kCAMERA_RAIL) {
@@ -144,12 +152,8 @@ void ECamera::InitChaseCamera() {
   EEntity* pPlayer = gGameApp ? gGameApp->GetPlayer() : nullptr;
   SetPrimaryTarget(pPlayer && pPlayer->IsMeshEntity() ? static_cast<EMeshEntity*>(pPlayer) : nullptr, false);
 }
-void ECamera::UpdateFlyCamera(const Input*, float) {}
-void ECamera::UpdateScriptCamera(const Input*, float) {}
 void ECamera::UpdateChaseCamera(const Input*, float) {}
-void ECamera::UpdateRailCamera(const Input*, float) {}
 void ECamera::UpdateMapCamera(const Input*, float) {}
-void ECamera::UpdateSphereCamera(const Input*, float) {}
 
 void ECamera::Update(const Input* pInput, float fDeltaMs) {
   using CameraUpdate::kUNSET;

@@ -8,6 +8,7 @@
 
 #include "DebugServer/DebugManager.h"
 #include "Game/Camera.h"
+#include "Game/CameraPath.h"
 #include "Game/DialogueManager.h"
 #include "Game/GameShaderPasses.h"
 #include "Game/RecordPlayback.h"
@@ -166,6 +167,8 @@ GameApp::~GameApp() {
     delete m_aCameras[i];
     m_aCameras[i] = nullptr;
   }
+  delete m_pCameraPaths;
+  m_pCameraPaths = nullptr;
   m_pControlHandler = nullptr;
   m_pUIControlHandler = nullptr;
   for (EControlHandler*& handler : m_aControlHandlers) {

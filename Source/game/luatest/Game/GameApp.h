@@ -27,6 +27,7 @@
 class E2DLinesManager;
 class EBlendAnimManager;
 class ECamera;
+class ECameraPath;
 enum CAMERATYPE : int;
 class EDebugManager;
 class EDialogueManager;
@@ -539,6 +540,8 @@ public:
   ECamera* m_pRenderCamera;
   ECameraChannel* m_pRenderChannel;
   ECamera* m_pMapCamera;
+  // The camera paths ("Camera Paths", 16 entries), made at start-up.
+  EDataArray<ECameraPath>* m_pCameraPaths = nullptr;
 
   // Per-frame and flag state.
   EString m_sLevelFilter;

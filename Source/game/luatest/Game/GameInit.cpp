@@ -10,6 +10,7 @@
 #include "DebugServer/TWConsole.h"
 #include "Event/EEventAnimManager.h"
 #include "Game/Camera.h"
+#include "Game/CameraPath.h"
 #include "Game/DialogueManager.h"
 #include "Game/LoadingScreen.h"
 #include "Game/RecordPlayback.h"
@@ -379,6 +380,8 @@ bool GameApp::StartUp(void* data) {
   m_dRealElapsedTime = m_dSimElapsedTime = 1.0f / 60.0f;
 
   m_Timing.StartSubTimer("Main", 2);
+
+  if (!m_pCameraPaths) m_pCameraPaths = CreateCameraPathPool();
 
   InitControlHandlers();
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "DebugServer/DebugManager.h"
+#include "Game/CameraPath.h"
 #include "Game/GameApp.h"
 #include "Game/GameLevelNames.h"
 #include "Game/GameplayLogger.h"
@@ -378,6 +379,7 @@ void GameApp::unloadLevel() {
   if (m_pUIMenu && InControlHandler(kCONTROL_MENU)) SetControlHandler(kCONTROL_PLAYER, nullptr);
   if (m_pDebugManager && m_pDebugManager->Connected()) m_pDebugManager->SendEvent(2);
   if (m_pDecalManager) m_pDecalManager->Clear();
+  if (m_pCameraPaths) DeleteUnkeptCameraPaths(*m_pCameraPaths);
   if (m_pRenderer) {
     m_pRenderer->ReleaseUnusedVertexPools();
     m_pRenderer->FlushVideoMem();

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "Game/Camera.h"
+#include "Game/CameraPath.h"
 #include "Game/GameLevelNames.h"
 #include "Game/LoadingScreen.h"
 #include "Game/PCGameApp.h"
@@ -458,8 +459,13 @@ TEST_F(RunningLevels, LoadsFromLooseFilesAndRebootsBetweenLevels) {
   ASSERT_NE(nullptr, app->m_pLevelDomain->FindMesh("Floor")) << "the scene was read into \"Level\"";
   EXPECT_EQ(0, Count("Removing Level Script")) << "the first load neither unloads nor reboots";
 
-  // The first level's globals go with the interpreter.
+  // The first level's globals go with the interpreter; of its camera
+  // paths only the kept one stays.
   ASSERT_TRUE(app->GetScriptVM()->RunLuaCommands("gFirstLevel = 1", nullptr, nullptr, 0));
+  ASSERT_NE(nullptr, app->m_pCameraPaths);
+  app->m_pCameraPaths->ElementNew();
+  app->m_pCameraPaths->ElementGet(app->m_pCameraPaths->ElementNew())->SetKeep(true);
+  ASSERT_EQ(2, app->m_pCameraPaths->GetNumUsed());
   s_notes.clear();
   Request(app, "workresource\\levels\\cagp.plb");
   EXPECT_EQ(1, Count("Removing Level Script"));
@@ -467,6 +473,7 @@ TEST_F(RunningLevels, LoadsFromLooseFilesAndRebootsBetweenLevels) {
   EXPECT_STREQ("CAGP", app->GetFullCurrentLevelName());
   EXPECT_EQ(1, Count("Level script not found. Using Global.DefaultLevelScript instead"));
   EXPECT_FALSE(Global(app, "if gFirstLevel == 1 then return 1 end return 0"));
+  EXPECT_EQ(1, app->m_pCameraPaths->GetNumUsed());
   EXPECT_EQ(3, app->GetLevelLoadedState());
 
   // A level whose scene is missing ends with no level loaded and the menus back.
