@@ -253,6 +253,9 @@ public:
   // Files the leaf the octree answered for the camera position; an empty
   // leaf counts as no leaf.
   void SetVisibilityLeaf(unsigned hLeaf, const ESSECube& cube);
+  // The visibility octree's leaf under the camera, looked up again when the
+  // camera left the leaf's cube.
+  void updateVisibilityLeaf();
   // The position the matrices are built from: the position with shakes.
   const EVec3& GetRenderPosition() const { return m_vRenderPosition; }
   // The orientation as Euler angles in the target frame, after the last update.

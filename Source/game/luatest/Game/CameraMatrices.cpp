@@ -2,6 +2,9 @@
 #include <cmath>
 
 #include "Game/Camera.h"
+#include "Game/GameApp.h"
+#include "VERirezo/Scene.h"
+#include "VERirezo/Visibility.h"
 #include "TWGraphics/Renderer.h"
 #include "TWMath/Intersect.h"
 #include "TWMath/MathGeneral.h"
@@ -72,6 +75,8 @@ void ECamera::UpdateMatricesFrom(const EVec3& vEye) {
 
 bool ECamera::BoxIntersectsFrustum(const EBox3& box, bool bRelative) const {
   if (!m_bVisibilityCheck) return true;
+  if (sm_pLockedVisCamera && sm_pLockedVisCamera != this && gGameApp && gGameApp->GetCurrentCamera() == this)
+    return sm_pLockedVisCamera->BoxIntersectsFrustum(box, bRelative);
   EBox3 world = box;
   if (bRelative) {
     world.vMin += m_vPosition;
@@ -80,8 +85,29 @@ bool ECamera::BoxIntersectsFrustum(const EBox3& box, bool bRelative) const {
   return TWMath::TestIntersection(world, m_ViewFrustum);
 }
 
-bool ECamera::BoxVisible(const EBox3& box, EVisibilityCache*, bool bRelative) const {
-  return BoxIntersectsFrustum(box, bRelative);
+bool ECamera::BoxVisible(const EBox3& box, EVisibilityCache* pCache, bool bRelative) const {
+  if (!m_bVisibilityCheck) return true;
+  if (sm_pLockedVisCamera && sm_pLockedVisCamera != this && gGameApp && gGameApp->GetCurrentCamera() == this)
+    return sm_pLockedVisCamera->BoxVisible(box, pCache, bRelative);
+  EBox3 world = box;
+  if (bRelative) {
+    world.vMin += m_vPosition;
+    world.vMax += m_vPosition;
+  }
+  if (m_hVisibilityLeaf != -1 && m_bInScene && gGameApp && gGameApp->m_DebugHooks.VisibilityTree) {
+    ESceneManager* pScenes = gGameApp->GetSceneManager();
+    EScene* pScene = pScenes ? pScenes->GetCurrentScene() : nullptr;
+    if (EVisibilityTree* pTree = pScene ? pScene->GetVisibilityTree() : nullptr) {
+      const uint32_t key = (uint32_t)m_hVisibilityLeaf;
+      bool bVisible = false;
+      if (!pCache || !pCache->FindResult(key, &bVisible)) {
+        bVisible = pTree->BoxVisible(world, key, m_VisibilityLeafCube);
+        if (pCache) pCache->StoreResult(key, bVisible);
+      }
+      if (!bVisible) return false;
+    }
+  }
+  return BoxIntersectsFrustum(world, false);
 }
 
 EVec3 ECamera::WorldCoordsToScreen(const EVec3& vPoint, bool bVirtualScreen) const {

@@ -8,6 +8,9 @@
 #include "Game/GameApp.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/MeshEntity.h"
+#include "VERirezo/Scene.h"
+#include "VERirezo/Visibility.h"
+#include "TWMath/Octree.h"
 
 namespace CameraUpdate {
 const float kUNSET = 1e9f;
@@ -286,6 +289,23 @@ void ECamera::Update(const Input* pInput, float fDeltaMs) {
 
   if (fDeltaMs != 0.0f && (vStartPosition - GetPosition()).LengthSquared() > 0.00001f)
     m_bInScene = TestSphereInScene(GetPosition(), 0.0f);
+  updateVisibilityLeaf();
+}
+
+void ECamera::updateVisibilityLeaf() {
+  ESceneManager* pScenes = gGameApp ? gGameApp->GetSceneManager() : nullptr;
+  EScene* pScene = pScenes ? pScenes->GetCurrentScene() : nullptr;
+  EVisibilityTree* pTree = pScene ? pScene->GetVisibilityTree() : nullptr;
+  if (!pTree || !pTree->GetOctree()) return;
+  const EVec3 position = GetPosition();
+  if (m_hVisibilityLeaf != -1 && m_VisibilityLeafCube.ContainsPoint(position)) return;
+  ESSECube cube(position, 0.0f);
+  const unsigned hLeaf = pTree->GetOctree()->FindNode(position, &cube);
+  // An empty leaf under the camera is a fault of the level's data: it is
+  // reported and the camera then sees without the tree.
+  if (hLeaf == 0x7FFFFFu)
+    g_ErrorManager.ErrorMessage(__FILE__, __LINE__, "m_hVisibilityLeaf != kOCTREE_EMPTY_LEAF", true);
+  SetVisibilityLeaf(hLeaf, cube);
 }
 
 void ECamera::SetFieldOfView(float fFov, float fSeconds, float fAccelSeconds, float fDecelSeconds) {
