@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "TWMath/BoundingBox.h"
+#include "TWMath/Matrix.h"
 #include "TWMath/Primitives.h"
 #include "TWMath/Vector.h"
 #include "TWUtil/Array.h"
@@ -13,6 +14,18 @@
 class EStream;
 class EOctree;
 class EMemStack;
+class EMesh;
+class ECollisionTree;
+struct RequestRenderData;
+
+// Debug draw styles of collision triangles.
+enum COLLISIONPOLYSTYLE {
+  COLLISIONPOLYSTYLE_Highlight = 0,       // the highlighted surface flag and the navigation triangles
+  COLLISIONPOLYSTYLE_ByTree = 1,          // level geometry apart from other trees, with collision groups
+  COLLISIONPOLYSTYLE_CameraPhysical = 2,  // camera and physical surfaces
+  COLLISIONPOLYSTYLE_Flat = 3,            // one colour, wireframe
+  COLLISIONPOLYSTYLE_Solid = 4,           // one colour, both sides, with a wireframe
+};
 
 // Surface flags: bits 0-19 single flags, 22-23 the collision group, 24-27
 // the material number, 28-31 the trigger number.
@@ -94,6 +107,8 @@ struct ECollisionPoly2 {
     m_aNavPoly[1] = (uint8_t)(w >> 16);
     m_aNavPoly[2] = (uint8_t)(w >> 24);
   }
+  // Queues the triangle for debug drawing.
+  void RequestRender(const RequestRenderData& d) const;
 };
 static_assert(sizeof(ECollisionPoly2) == 20, "collision polygon record is 20 bytes");
 
@@ -142,6 +157,23 @@ struct ECollisionTreeHit {
   EPlane HitPlane;
 };
 
+// The state of one debug draw of a tree.
+struct RequestRenderData {
+  ECollisionTree* pTree = nullptr;
+  EVec4 vColour;
+  EVec3 vCamera;  // the camera in model space
+  int eStyle = 0;
+  EMat4 mMatrix;
+  bool bIdentity = true;
+  EMesh* pMesh = nullptr;
+  uint32_t dwHighlightFlag = 0;
+  uint32_t dwHighlightValue = 0;
+  uint32_t dwSurfaceMask = 0;
+  uint32_t nGroupMask = 0;
+  bool bDrawCells = false;
+  uint16_t nStamp = 0;
+};
+
 class ECollisionTree {
 public:
   ECollisionTree();
@@ -183,6 +215,15 @@ public:
   // Triangles that use the vertex.
   void GetAdjacentPolies(uint16_t nVert, EArray<uint32_t>& aOut) const;
 
+  // Debug drawing: every triangle the style shows, carried by the matrix.
+  void RequestRender(const EMat4& mat, int eStyle, const EVec4& vColour, EMesh* pMesh);
+  // One triangle, without stamp or filters (pMat null: model space).
+  void RequestRenderPoly(int iPoly, const EMat4* pMat, int eStyle, const EVec4& vColour, EMesh* pMesh);
+  // Traces the tree's memory use.
+  void DebugDumpMem(const char* szName) const;
+  // The process-wide counts as lines of text, then a blank line.
+  static void DrawDebugText(void (*pfnPrintf)(void* pUser, const char* szLine), void* pUser);
+
   // Process-wide counts of every tree read.
   static int sm_iGlobalVertCount;
   static int sm_iGlobalPolyCount;
@@ -197,6 +238,7 @@ public:
 
   struct CapsuleWalk;
   struct SphereWalk;
+  struct DrawWalk;
 
 private:
   void Clear();
