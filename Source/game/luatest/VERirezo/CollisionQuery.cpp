@@ -30,14 +30,6 @@ const EPhysics* AttachRoot(const EPhysics* p) {
   return p;
 }
 
-int HitKindOf(uint32_t dwKind) {
-  switch (dwKind & kPOLYHIT_KindMask) {
-    case kPOLYHIT_Vertex: return CCT_Vertex;
-    case kPOLYHIT_Edge: return CCT_EdgeInterior;
-    default: return CCT_TriInterior;
-  }
-}
-
 EEntity* GlobalEntity() { return gGameApp ? gGameApp->GetGlobalEntity() : nullptr; }
 
 }  // namespace collisionquery
@@ -277,26 +269,8 @@ bool EMesh::CheckForCollision(ECollide& hit, uint32_t nGroupMask) {
   ECollisionTree* pTree = GetCollisionTree();
   if (!pTree) return false;
   EASSERT(hit.eSrcType == CPT_OneSphere);
-  ECollisionTreeHit th;
-  if (!pTree->CheckForCollision(hit.vStart, hit.vEnd, hit.fRadius, hit.dwFlags, nGroupMask, &th,
-                                           hit.fDepth))
-    return false;
-  hit.eCollisionType = collisionquery::HitKindOf(th.dwKind);
-  hit.iDstPrimitive = th.iPoly;
-  hit.iSubPrimitive = (int)th.iSubPrimitive;
-  hit.dwSurfaceFlags = th.dwSurfaceFlags;
-  hit.vNormal = th.vNormal;
-  hit.HitPlane = th.HitPlane;
-  hit.vPlaneNormal = th.HitPlane.n;
+  if (!pTree->CheckForCollision(&hit, nGroupMask)) return false;
   hit.pMesh = this;
-  hit.pEntity = nullptr;
-  if (hit.IsPositionCheck()) {
-    hit.fDepth = th.fDepth;
-  } else {
-    hit.vEnd = th.vEnd;
-    hit.fLength = (th.vEnd - hit.vStart).Length();
-    hit.ApplyPushDist();
-  }
   return true;
 }
 

@@ -15,6 +15,7 @@ class EStream;
 class EOctree;
 class EMemStack;
 class EMesh;
+class ECollide;
 class ECollisionTree;
 struct RequestRenderData;
 
@@ -201,11 +202,17 @@ public:
   // says which collision groups take part. Fills pHit on a hit.
   bool CheckForCollision(const EVec3& vStart, const EVec3& vEnd, float fRadius, uint32_t dwCollideFlags,
                          uint32_t nGroupMask, ECollisionTreeHit* pHit, float fDepth = 0.0f);
+  // The same for a query record already in model space: on a hit the record
+  // holds it (the motion cut at the contact, then pulled back by its push
+  // distance); pEntity is left for the caller.
+  bool CheckForCollision(ECollide* pHit, uint32_t nGroupMask);
   // Tests one triangle, without stamp or mask; stores the hit code in info.
   bool CheckForCollision(EPolyCapsuleCheckInfo& info, int iPoly) const;
   // Turns the best hit of info into a hit record, optionally carried by a matrix.
   void CopyResults(ECollisionTreeHit& hit, const EPolyCapsuleCheckInfo& info, int iPoly,
                    const EMat4* pMatrix = nullptr) const;
+  // The same into a query record: its motion is cut at the hit.
+  void CopyResults(ECollide& hit, const EPolyCapsuleCheckInfo& info, int iPoly, const EMat4* pMatrix = nullptr) const;
 
   // Whether a model-space point lies inside the closed geometry.
   bool CheckForContainment(const EVec3& p, bool bInvert, uint32_t nGroupMask);
