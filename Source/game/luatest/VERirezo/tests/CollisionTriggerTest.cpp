@@ -3,11 +3,13 @@
 // (swept and teleported), entities at rest, and the root domain's geometry.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "CollisionTreeWriter.h"
+#include "TWUtil/ByteOrder.h"
 #include "TWUtil/EMemStack.h"
 #include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
@@ -16,6 +18,7 @@
 #include "VERirezo/CollisionTree.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/EntityInitData.h"
 #include "VERirezo/Mesh.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/Model.h"
@@ -337,6 +340,48 @@ TEST_F(CollisionTriggers, TheRootDomainsCollisionMesh) {
   EXPECT_EQ(m_cm.GetRootDomain(), nullptr);
   EXPECT_EQ(m_cm.GetRootDomainCollision(), nullptr);
   EXPECT_EQ(m_cm.GetStaticCollisionTree(), nullptr);
+}
+
+// An entity with a line shape is a line collidee: entity walks pass it by and
+// the spline query looks at nothing else.
+TEST_F(CollisionTriggers, LineCollideesAreFiledApart) {
+  EMeshEntity* rail = Mover("rail", EVec3(0, 0, 0));
+  EMeshEntity* ball = Mover("ball", EVec3(20, 0, 0));
+  EEntityInitData data;
+  data.m_dwTag = 0x53504C4E;  // 'SPLN'
+  auto Put = [&data](uint32_t v) {
+    uint8_t b[4];
+    PutLE32(b, v);
+    for (uint8_t x : b) data.m_aData.AddData(x);
+  };
+  Put(0x504F534E);  // 'POSN'
+  Put(2);
+  for (float f : {-100.0f, 0.0f, 0.0f, 100.0f, 0.0f, 0.0f}) {
+    uint32_t w;
+    memcpy(&w, &f, 4);
+    Put(w);
+  }
+  Put(0x4E4F524D);  // 'NORM'
+  Put(0);
+  rail->ReadInitData(data);
+  ASSERT_NE(rail->GetLineCollision(), nullptr);
+  m_cm.Unregister(rail);
+  m_cm.Register(rail);
+  rail->GetPhysics()->SetCollisionType(CPT_Capsules);
+  m_cm.Update(rail);
+  EXPECT_EQ(m_cm.GetInfo(rail->GetCollisionIndex()).eType, (uint16_t)CM::kCollideeLines);
+  EXPECT_EQ(m_cm.GetInfo(ball->GetCollisionIndex()).eType, (uint16_t)CM::kCollideeEntity);
+  const EBox3 box = BoxAround(EVec3(0, 0, 0), 50.0f);
+  for (CM::ECollideeType eType : {CM::kCollideeEntity, CM::kCollideeLines}) {
+    std::vector<void*> found;
+    for (CM::CollideeInfo::Iter it(&m_cm, box, eType, m_stack); it; ++it) found.push_back(it->pObject);
+    EXPECT_EQ(found, std::vector<void*>{eType == CM::kCollideeLines ? (void*)rail : (void*)ball});
+  }
+  // The query leaves the stack as it found it when no shape answers.
+  const unsigned nUsed = m_stack.GetUsedBytes();
+  EXPECT_EQ(m_cm.CheckSplines(ESphere(EVec3(0, 5, 0), 10.0f), ball), nullptr);
+  EXPECT_EQ(m_stack.GetUsedBytes(), nUsed);
+  EXPECT_EQ(CM::sm_CM_dummy.CheckSplines(ESphere(EVec3(0, 5, 0), 10.0f), ball), nullptr);
 }
 
 }  // namespace
