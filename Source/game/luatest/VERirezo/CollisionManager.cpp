@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "Game/Camera.h"
@@ -373,12 +374,25 @@ void ECollisionManager::RequestRenderCell(int x, int y, int z) {
 
 ECollisionManager::CollideeInfo::Iter::Iter(ECollisionManager* pCM, const EBox3& box, ECollideeType eType,
                                             EMemStack& stack, uint32_t nStamp, bool bNoMark)
-    : m_pCM(pCM), m_aBuckets(stack), m_pSeen(nullptr), m_nSeen(0), m_eType(eType), m_bNoMark(bNoMark),
-      m_bSkipStamp(false), m_nStamp(0), m_eState(kFinished), m_iBucket(0), m_iHead(0), m_iFrag(0),
+    : m_pCM(pCM), m_pAfter(nullptr), m_aBuckets(stack), m_pSeen(nullptr), m_nSeen(0), m_eType(eType),
+      m_bNoMark(bNoMark), m_bSkipStamp(false), m_nStamp(0), m_eState(kFinished), m_iBucket(0), m_iHead(0), m_iFrag(0),
       m_iCurEntity(NULL_INDEX) {
-  if (!pCM->m_bDisabled) {
-    pCM->GetBucketsForQuery(box, m_aBuckets);
-    m_nSeen = (unsigned)pCM->m_aInfo.Num();
+  Init(box, stack, nStamp);
+}
+
+ECollisionManager::CollideeInfo::Iter::Iter(ECollisionManager* pCM, const EBox3& box, ECollideeType eType,
+                                            EMemStack& stack, const Iter* pAfter)
+    : m_pCM(pCM), m_pAfter(pAfter), m_aBuckets(stack), m_pSeen(nullptr), m_nSeen(0), m_eType(eType),
+      m_bNoMark(false), m_bSkipStamp(false), m_nStamp(0), m_eState(kFinished), m_iBucket(0), m_iHead(0), m_iFrag(0),
+      m_iCurEntity(NULL_INDEX) {
+  EASSERT(!pAfter || pAfter->m_pCM == pCM);
+  Init(box, stack, kFRESH_STAMP);
+}
+
+void ECollisionManager::CollideeInfo::Iter::Init(const EBox3& box, EMemStack& stack, uint32_t nStamp) {
+  if (!m_pCM->m_bDisabled) {
+    m_pCM->GetBucketsForQuery(box, m_aBuckets);
+    m_nSeen = (unsigned)m_pCM->m_aInfo.Num();
     m_pSeen = stack.Push(m_nSeen ? m_nSeen : 1, 1);
   }
   sg_iInhibitModification++;
@@ -391,6 +405,8 @@ void ECollisionManager::CollideeInfo::Iter::Reset(uint32_t nStamp) {
   m_bSkipStamp = nStamp != kFRESH_STAMP;
   m_nStamp = m_bSkipStamp ? nStamp : ++m_pCM->m_nQueryStamp;
   if (m_nSeen) memset(m_pSeen, 0, m_nSeen);
+  // The grid is frozen while both walks live, so both mark the same records.
+  if (m_pAfter && m_nSeen) memcpy(m_pSeen, m_pAfter->m_pSeen, m_nSeen < m_pAfter->m_nSeen ? m_nSeen : m_pAfter->m_nSeen);
   m_iBucket = 0;
   m_iCurEntity = NULL_INDEX;
   // A disabled manager has no buckets: the walk is over before it starts.

@@ -170,6 +170,9 @@ public:
 
   Iter(ECollisionManager* pCM, const EBox3& box, ECollideeType eType, EMemStack& stack,
        uint32_t nStamp = kFRESH_STAMP, bool bNoMark = false);
+  // A walk that also passes by every collidee pAfter (a living walk of the
+  // same manager) has returned so far, whatever walks ran in between.
+  Iter(ECollisionManager* pCM, const EBox3& box, ECollideeType eType, EMemStack& stack, const Iter* pAfter);
   ~Iter();
   Iter(const Iter&) = delete;
   Iter& operator=(const Iter&) = delete;
@@ -196,7 +199,10 @@ private:
   bool Seen(uint16_t i) const { return i < m_nSeen && m_pSeen[i] != 0; }
   void Mark(uint16_t i);
 
+  void Init(const EBox3& box, EMemStack& stack, uint32_t nStamp);
+
   ECollisionManager* m_pCM;
+  const Iter* m_pAfter;
   ETempArray<uint16_t> m_aBuckets;
   // Visited marks of this walk, one byte per record, on the stack after the bucket list.
   uint8_t* m_pSeen;

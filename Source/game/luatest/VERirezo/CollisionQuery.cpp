@@ -539,10 +539,9 @@ void ECollisionManager::CheckTriggers(const EVec3& vFrom, const EVec3& vTo, EEnt
   const EBox3 boxFrom = EBox3(q.vStart, q.vStart).GetInflatedBox(S.radius).GetUnion(extraBox);
   CollideeInfo::Iter first(this, boxFrom, kCollideeTrigger, stack);
   for (; first; ++first) static_cast<ETriggerBase*>(first->pObject)->ProcessIntersection(q, true);
-  // The second walk shares the first one's stamp, so a trigger near both ends
-  // is presented once.
-  CollideeInfo::Iter second(this, EBox3(vTo, vTo).GetInflatedBox(S.radius), kCollideeTrigger, stack,
-                            first.GetStamp());
+  // The second walk passes by what the first returned, so a trigger near
+  // both ends is presented once, even when a trigger walked the grid meanwhile.
+  CollideeInfo::Iter second(this, EBox3(vTo, vTo).GetInflatedBox(S.radius), kCollideeTrigger, stack, &first);
   for (; second; ++second) static_cast<ETriggerBase*>(second->pObject)->ProcessIntersection(q, true);
 }
 

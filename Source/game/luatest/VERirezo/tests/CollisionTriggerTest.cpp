@@ -48,6 +48,12 @@ public:
   EBox3 GetCollisionBoundingBox() const override { return m_Box; }
   void ProcessIntersection(const ESweepHitQuery& q, bool bAtRest) override {
     m_aCalls.push_back(Call{q.pCollider, bAtRest, q});
+    // A trigger that looks at its neighbours walks the grid in the middle of the query's walk.
+    if (m_bWalksTheGrid) {
+      const EBox3 all(EVec3(-1e5f, -1e5f, -1e5f), EVec3(1e5f, 1e5f, 1e5f));
+      for (CM::CollideeInfo::Iter it(m_pCM, all, CM::kCollideeTrigger, *GetThreadLocalStack()); it; ++it) {
+      }
+    }
   }
   void ProcessRemoval(EEntity* e) override { m_aRemoved.push_back(e); }
   void Reset() override { s_pResetOrder->push_back(this); }
@@ -62,6 +68,7 @@ public:
   std::vector<EEntity*> m_aRemoved;
   int m_nMoved = 0;
   EBox3 m_LastMoved;
+  bool m_bWalksTheGrid = false;
   static std::vector<RecordingTrigger*>* s_pResetOrder;
 };
 std::vector<RecordingTrigger*>* RecordingTrigger::s_pResetOrder = nullptr;
@@ -202,11 +209,13 @@ TEST_F(CollisionTriggers, MovesArePresentedOncePerTrigger) {
   struct Case {
     const char* szName;
     bool bTeleport;
+    bool bNestedWalks;          // the triggers walk the grid when presented
     std::vector<int> expected;  // calls per trigger: start, middle, end, both ends, far
   };
   const Case cases[] = {
-      {"swept", false, {1, 1, 1, 1, 0}},
-      {"teleport", true, {1, 0, 1, 1, 0}},
+      {"swept", false, false, {1, 1, 1, 1, 0}},
+      {"teleport", true, false, {1, 0, 1, 1, 0}},
+      {"teleport with nested walks", true, true, {1, 0, 1, 1, 0}},
   };
   const EVec3 vFrom(0, 0, 0), vTo(4000, 0, 0);
   for (const Case& c : cases) {
@@ -217,6 +226,7 @@ TEST_F(CollisionTriggers, MovesArePresentedOncePerTrigger) {
         Trigger(BoxAround(vFrom, 50.0f)), Trigger(BoxAround(EVec3(2000, 0, 0), 50.0f)),
         Trigger(BoxAround(vTo, 50.0f)), Trigger(EBox3(EVec3(-100, -100, -100), EVec3(4100, 100, 100))),
         Trigger(BoxAround(EVec3(0, 20000, 0), 50.0f))};
+    for (RecordingTrigger* t : aTrig) t->m_bWalksTheGrid = c.bNestedWalks;
     EMeshEntity* e = Mover(c.szName, vFrom);
     m_cm.CheckTriggers(vFrom, vTo, e, c.bTeleport, EBox3(vFrom, vFrom));
     for (int i = 0; i < 5; i++) {
