@@ -1,11 +1,25 @@
 // The collision manager's cell grid, registration and grid walks.
 #include "VERirezo/CollisionManager.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <new>
 
+#include "Game/Camera.h"
+#include "Game/GameApp.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/CollisionQuery.h"
+#include "VERirezo/CollisionTree.h"
+#include "VERirezo/DebugLine.h"
+#include "VERirezo/Domain.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/Font.h"
+#include "VERirezo/Mesh.h"
+#include "VERirezo/Model.h"
 #include "VERirezo/Physics.h"
+#include "VERirezo/TriCache.h"
+#include "VERirezo/Trigger.h"
 
 namespace collisiongrid {
 
@@ -13,6 +27,25 @@ const char* const kCM_FILE = "Source/game/luatest/VERirezo/CollisionManager";
 const float kCELL_OFFSET[3] = {0.0f, -128.0f, 0.0f};
 const float kCELL_SIZE = 1024.0f;
 const float kINV_CELL_SIZE = 1.0f / kCELL_SIZE;
+
+// The domain's current collision mesh: its first active own mesh whose model
+// has a collision tree.
+EMesh* DomainCollisionMesh(EDomain* d) {
+  const EList<EMesh*>& lMeshes = d->GetMeshes();
+  for (POSITION pos = lMeshes.GetHeadPosition(); pos;) {
+    EMesh* m = lMeshes.GetNext(pos);
+    if (m && m->GetActive() && m->GetCollisionTree()) return m;
+  }
+  return nullptr;
+}
+
+// The memory stack of the calling thread; threads without one (tools,
+// tests) share a small one.
+EMemStack& Stack() {
+  static EMemStack s_FallbackStack(1u << 12);
+  EMemStack* pStack = GetThreadLocalStack();
+  return pStack ? *pStack : s_FallbackStack;
+}
 
 }  // namespace collisiongrid
 
@@ -96,6 +129,10 @@ bool ECollisionManager::GetBucketsForInsert(EEntity* pEntity, ETempArray<uint16_
   return GetBucketsForInsert(pPhys->GetCollisionBoundingBox(nullptr), aBuckets);
 }
 
+bool ECollisionManager::GetBucketsForQuery(const ECollide& hit, ETempArray<uint16_t>& aBuckets) const {
+  return GetBucketsForQuery(hit.GetBoundingBox(), aBuckets);
+}
+
 bool ECollisionManager::GetBucketsForQuery(const EBox3& box, ETempArray<uint16_t>& aBuckets) const {
   if (!BucketsOfBox(box, aBuckets, kQUERY_LIMIT)) {
     EASSERT(aBuckets.Num() == 0);
@@ -110,11 +147,7 @@ bool ECollisionManager::GetBucketsForQuery(const EBox3& box, ETempArray<uint16_t
 
 void ECollisionManager::AddFragments(uint16_t iCollidee, const EBox3& box) {
   EASSERT(!sg_iInhibitModification);
-  EMemStack* pStack = GetThreadLocalStack();
-  // Threads without a stack of their own (tools, tests) share a small one.
-  static EMemStack s_FallbackStack(1u << 12);
-  if (!pStack) pStack = &s_FallbackStack;
-  ETempArray<uint16_t> aBuckets(*pStack);
+  ETempArray<uint16_t> aBuckets(collisiongrid::Stack());
   GetBucketsForInsert(box, aBuckets);
   for (unsigned i = 0; i < aBuckets.Num(); i++) {
     const uint16_t b = aBuckets[i];
@@ -168,8 +201,7 @@ void ECollisionManager::Register(EEntity* e) {
     g_ErrorManager.ErrorMessage(collisiongrid::kCM_FILE, __LINE__, "e->m_iCollisionIndex == NULL_INDEX", true);
     return;
   }
-  // Line collision shapes come with the line collision system; until then every entity is a plain collidee.
-  e->SetCollisionIndex(AllocInfo(kCollideeEntity, e));
+  e->SetCollisionIndex(AllocInfo(e->GetLineCollision() ? kCollideeLines : kCollideeEntity, e));
   Update(e);
 }
 
@@ -177,11 +209,16 @@ void ECollisionManager::Update(EEntity* e) {
   if (m_bDisabled || e->GetCollisionIndex() == NULL_INDEX) return;
   const EPhysics* pPhys = e->GetPhysics();
   if (!pPhys) return;
-  RemoveFragments(e->GetCollisionIndex());
-  // The triangle caches hear of collidee changes once they exist.
-  if (!pPhys->GetFlag(PHYSICS_COLLIDEE)) return;
+  const bool bHadFragments = RemoveFragments(e->GetCollisionIndex()) > 0;
+  const bool bTriangles = pPhys->GetCollisionType() == CPT_Triangles;
+  if (!pPhys->GetFlag(PHYSICS_COLLIDEE)) {
+    if (bHadFragments && bTriangles) ETriCache::NotifyNotCollidee(pPhys->GetOwnerME());
+    return;
+  }
   if (e->DomainIsSleeping()) return;
-  AddFragments(e->GetCollisionIndex(), pPhys->GetCollisionBoundingBox(nullptr));
+  const EBox3 box = pPhys->GetCollisionBoundingBox(nullptr);
+  AddFragments(e->GetCollisionIndex(), box);
+  if (!bHadFragments && bTriangles) ETriCache::NotifyCollidee(pPhys->GetOwnerME(), box);
 }
 
 void ECollisionManager::Unregister(EEntity* e) {
@@ -206,7 +243,10 @@ void ECollisionManager::Register(EDomain* d) {
 void ECollisionManager::Update(EDomain* d) {
   if (m_bDisabled) return;
   EASSERT(d == m_pRootDomain);
-  // The domain's collision mesh is read here once domains carry one.
+  EMesh* pMesh = collisiongrid::DomainCollisionMesh(d);
+  if (pMesh == m_pRootDomainCollision) return;
+  if (m_pRootDomainCollision) ETriCache::NotifyMeshUnloaded(m_pRootDomainCollision);
+  m_pRootDomainCollision = pMesh;
 }
 
 void ECollisionManager::Unregister(EDomain* d) {
@@ -216,16 +256,143 @@ void ECollisionManager::Unregister(EDomain* d) {
   m_pRootDomainCollision = nullptr;
 }
 
+ECollisionTree* ECollisionManager::GetStaticCollisionTree() const {
+  return m_pRootDomainCollision ? m_pRootDomainCollision->GetCollisionTree() : nullptr;
+}
+
+// --- Triggers ------------------------------------------------------------------------------
+
+void ECollisionManager::Register(ETriggerBase* pTrig) {
+  if (m_bDisabled) return;
+  if (pTrig->m_iCollisionIndex != NULL_INDEX) {
+    g_ErrorManager.ErrorMessage(collisiongrid::kCM_FILE, __LINE__, "pTrig->m_iCollisionIndex == NULL_INDEX", true);
+    return;
+  }
+  pTrig->m_iCollisionIndex = AllocInfo(kCollideeTrigger, pTrig);
+  Update(pTrig);
+}
+
+void ECollisionManager::Update(ETriggerBase* pTrig) {
+  if (m_bDisabled || pTrig->m_iCollisionIndex == NULL_INDEX) return;
+  RemoveFragments(pTrig->m_iCollisionIndex);
+  const EBox3 box = pTrig->GetCollisionBoundingBox();
+  AddFragments(pTrig->m_iCollisionIndex, box);
+  pTrig->NotifyMoved(box);
+}
+
+void ECollisionManager::Unregister(ETriggerBase* pTrig, int) {
+  if (m_bDisabled || pTrig->m_iCollisionIndex == NULL_INDEX) return;
+  RemoveFragments(pTrig->m_iCollisionIndex);
+  m_aInfo.Delete(pTrig->m_iCollisionIndex);
+  pTrig->m_iCollisionIndex = NULL_INDEX;
+}
+
+void ECollisionManager::ResetAllTriggers() {
+  for (int i = 0; i < m_aInfo.Num(); i++)
+    if (m_aInfo.IsUsed(i) && m_aInfo[i].eType == kCollideeTrigger)
+      static_cast<ETriggerBase*>(m_aInfo[i].pObject)->Reset();
+}
+
+void ECollisionManager::HACK_UpdateAllTriggers() {
+  for (int i = 0; i < m_aInfo.Num(); i++) {
+    if (!m_aInfo.IsUsed(i) || m_aInfo[i].eType != kCollideeTrigger) continue;
+    ETriggerBase* pTrig = static_cast<ETriggerBase*>(m_aInfo[i].pObject);
+    pTrig->NotifyMoved(pTrig->GetCollisionBoundingBox());
+  }
+}
+
+ECollisionManager::CollideeInfo* ECollisionManager::Hack_UpdateInfo(ETriggerBase* pTrigger) {
+  EASSERT(pTrigger->m_iCollisionIndex != NULL_INDEX);
+  CollideeInfo& info = m_aInfo[pTrigger->m_iCollisionIndex];
+  EASSERT(info.eType == kCollideeTrigger);
+  info.pObject = pTrigger;
+  return &info;
+}
+
+// --- Debug drawing ------------------------------------------------------------------------
+
+void ECollisionManager::RequestRender() {
+  if (m_bDisabled || !gGameApp) return;
+  const EDebugHooks& hooks = gGameApp->m_DebugHooks;
+  if (hooks.ShowTriggerVolumes)
+    for (int i = 0; i < m_aInfo.Num(); i++)
+      if (m_aInfo.IsUsed(i) && m_aInfo[i].eType == kCollideeTrigger)
+        static_cast<const ETriggerBase*>(m_aInfo[i].pObject)->RequestRender();
+  if (hooks.CollisionDisplay != 3) return;
+  ECamera* pCam = gGameApp->GetCurrentCamera();
+  if (!pCam) return;
+  const EVec3& p = pCam->GetPosition();
+  const FCellRange r(EBox3(p, p + EVec3(1.0f, 1.0f, 1.0f)).GetInflatedBox(2000.0f));
+  for (int32_t x = r.nMinX; x <= r.nMaxX; x++)
+    for (int32_t y = r.nMinY; y <= r.nMaxY; y++)
+      for (int32_t z = r.nMinZ; z <= r.nMaxZ; z++) RequestRenderCell(x, y, z);
+  // The player's triangle cache draws itself once caches keep triangles.
+}
+
+void ECollisionManager::RequestRenderCell(int x, int y, int z) {
+  if (m_bDisabled || !gGameApp) return;
+  const uint16_t b = BucketOf(x, y, z);
+  if (m_aFrag[b].iPrev == b) return;
+  const EVec3 vCentre((float)x * collisiongrid::kCELL_SIZE - collisiongrid::kCELL_OFFSET[0],
+                      (float)y * collisiongrid::kCELL_SIZE - collisiongrid::kCELL_OFFSET[1],
+                      (float)z * collisiongrid::kCELL_SIZE - collisiongrid::kCELL_OFFSET[2]);
+  EFont* pFont = gGameApp->GetFont(3);
+  const EVec4 white(1.0f, 1.0f, 1.0f, 1.0f);
+  bool bPlayer = false;
+  int n = 0;
+  for (uint16_t f = m_aFrag[b].iPrev; f != b; f = m_aFrag[f].iPrev, n++) {
+    const CollideeInfo& info = m_aInfo[m_aFrag[f].iCollidee];
+    char szLabel[51];
+    if (info.eType == kCollideeTrigger) {
+      char szDesc[51];
+      szDesc[0] = '\0';
+      static_cast<const ETriggerBase*>(info.pObject)->Describe(szDesc, (int)sizeof(szDesc));
+      snprintf(szLabel, sizeof(szLabel), "%2d: %s", n, szDesc);
+    } else {
+      const EEntity* e = static_cast<const EEntity*>(info.pObject);
+      if (e == gGameApp->GetPlayer()) bPlayer = true;
+      snprintf(szLabel, sizeof(szLabel), "%2d: %s", n, e->GetName() ? e->GetName() : "");
+    }
+    const float s = (n % 2 == 0) ? -1.0f : 1.0f;
+    if (pFont) pFont->Display3dText(vCentre, szLabel, 1.0f, 2000.0f, white, EVec2(0.0f, s * 20.0f * (float)((n + 1) / 2)), 0);
+  }
+  if (!gDebugLine) return;
+  const float h = 0.49f * collisiongrid::kCELL_SIZE;
+  const EBox3 box(vCentre - EVec3(h, h, h), vCentre + EVec3(h, h, h));
+  EVec4 colour(1.0f, 0.0f, 0.0f, 1.0f);
+  if (!bPlayer) {
+    const ECamera* pCam = gGameApp->GetCurrentCamera();
+    const float d = pCam ? (pCam->GetPosition() - vCentre).Length() : 0.0f;
+    float a = (1.0f - d / 2000.0f) * 0.8f + 0.2f;
+    a = a < 0.0f ? 0.0f : (a > 1.0f ? 1.0f : a);
+    colour = EVec4(1.0f, 1.0f, 0.0f, a);
+  }
+  gDebugLine->AddBox(box, nullptr, &colour, 0);
+}
+
 // --- Grid walks -----------------------------------------------------------------------------
 
 ECollisionManager::CollideeInfo::Iter::Iter(ECollisionManager* pCM, const EBox3& box, ECollideeType eType,
                                             EMemStack& stack, uint32_t nStamp, bool bNoMark)
-    : m_pCM(pCM), m_aBuckets(stack), m_pSeen(nullptr), m_nSeen(0), m_eType(eType), m_bNoMark(bNoMark),
-      m_bSkipStamp(false), m_nStamp(0), m_eState(kFinished), m_iBucket(0), m_iHead(0), m_iFrag(0),
+    : m_pCM(pCM), m_pAfter(nullptr), m_aBuckets(stack), m_pSeen(nullptr), m_nSeen(0), m_eType(eType),
+      m_bNoMark(bNoMark), m_bSkipStamp(false), m_nStamp(0), m_eState(kFinished), m_iBucket(0), m_iHead(0), m_iFrag(0),
       m_iCurEntity(NULL_INDEX) {
-  if (!pCM->m_bDisabled) {
-    pCM->GetBucketsForQuery(box, m_aBuckets);
-    m_nSeen = (unsigned)pCM->m_aInfo.Num();
+  Init(box, stack, nStamp);
+}
+
+ECollisionManager::CollideeInfo::Iter::Iter(ECollisionManager* pCM, const EBox3& box, ECollideeType eType,
+                                            EMemStack& stack, const Iter* pAfter)
+    : m_pCM(pCM), m_pAfter(pAfter), m_aBuckets(stack), m_pSeen(nullptr), m_nSeen(0), m_eType(eType),
+      m_bNoMark(false), m_bSkipStamp(false), m_nStamp(0), m_eState(kFinished), m_iBucket(0), m_iHead(0), m_iFrag(0),
+      m_iCurEntity(NULL_INDEX) {
+  EASSERT(!pAfter || pAfter->m_pCM == pCM);
+  Init(box, stack, kFRESH_STAMP);
+}
+
+void ECollisionManager::CollideeInfo::Iter::Init(const EBox3& box, EMemStack& stack, uint32_t nStamp) {
+  if (!m_pCM->m_bDisabled) {
+    m_pCM->GetBucketsForQuery(box, m_aBuckets);
+    m_nSeen = (unsigned)m_pCM->m_aInfo.Num();
     m_pSeen = stack.Push(m_nSeen ? m_nSeen : 1, 1);
   }
   sg_iInhibitModification++;
@@ -238,6 +405,8 @@ void ECollisionManager::CollideeInfo::Iter::Reset(uint32_t nStamp) {
   m_bSkipStamp = nStamp != kFRESH_STAMP;
   m_nStamp = m_bSkipStamp ? nStamp : ++m_pCM->m_nQueryStamp;
   if (m_nSeen) memset(m_pSeen, 0, m_nSeen);
+  // The grid is frozen while both walks live, so both mark the same records.
+  if (m_pAfter && m_nSeen) memcpy(m_pSeen, m_pAfter->m_pSeen, m_nSeen < m_pAfter->m_nSeen ? m_nSeen : m_pAfter->m_nSeen);
   m_iBucket = 0;
   m_iCurEntity = NULL_INDEX;
   // A disabled manager has no buckets: the walk is over before it starts.

@@ -17,6 +17,8 @@ class ECollide;
 class EHitResult;
 class EPhysics;
 class ESphere;
+class ETriggerBase;
+class ECollisionTree;
 
 class ECollisionManager {
 public:
@@ -66,6 +68,18 @@ public:
   void Update(EEntity* pEntity);
   void Unregister(EEntity* pEntity);
 
+  // Trigger collidees; the int is not used.
+  void Register(ETriggerBase* pTrigger);
+  // Re-files the trigger into its box and tells it so.
+  void Update(ETriggerBase* pTrigger);
+  void Unregister(ETriggerBase* pTrigger, int iUnused);
+  // Every trigger, in record order, empties its contents.
+  void ResetAllTriggers();
+  // Every trigger, in record order, recomputes its contents where it is filed.
+  void HACK_UpdateAllTriggers();
+  // Points the trigger's record at this trigger object.
+  CollideeInfo* Hack_UpdateInfo(ETriggerBase* pTrigger);
+
   // Files record iCollidee into the buckets of the box; the grid must not be walked meanwhile.
   void AddFragments(uint16_t iCollidee, const EBox3& box);
   // Removes every fragment of the record; returns how many.
@@ -74,6 +88,14 @@ public:
   bool GetBucketsForInsert(EEntity* pEntity, ETempArray<uint16_t>& aBuckets) const;
   bool GetBucketsForInsert(const EBox3& box, ETempArray<uint16_t>& aBuckets) const;
   bool GetBucketsForQuery(const EBox3& box, ETempArray<uint16_t>& aBuckets) const;
+  bool GetBucketsForQuery(const ECollide& hit, ETempArray<uint16_t>& aBuckets) const;
+
+  // The collision tree of the root collision mesh's model, or null.
+  ECollisionTree* GetStaticCollisionTree() const;
+  // Debug drawing of the triggers and of the grid cells around the camera.
+  void RequestRender();
+  // Draws one cell's box and the names of what is filed in its bucket.
+  void RequestRenderCell(int x, int y, int z);
 
   // ---- Queries (a disabled manager finds nothing) ----
   // Nearest hit of the query against the static geometry and the entities.
@@ -148,6 +170,9 @@ public:
 
   Iter(ECollisionManager* pCM, const EBox3& box, ECollideeType eType, EMemStack& stack,
        uint32_t nStamp = kFRESH_STAMP, bool bNoMark = false);
+  // A walk that also passes by every collidee pAfter (a living walk of the
+  // same manager) has returned so far, whatever walks ran in between.
+  Iter(ECollisionManager* pCM, const EBox3& box, ECollideeType eType, EMemStack& stack, const Iter* pAfter);
   ~Iter();
   Iter(const Iter&) = delete;
   Iter& operator=(const Iter&) = delete;
@@ -174,7 +199,10 @@ private:
   bool Seen(uint16_t i) const { return i < m_nSeen && m_pSeen[i] != 0; }
   void Mark(uint16_t i);
 
+  void Init(const EBox3& box, EMemStack& stack, uint32_t nStamp);
+
   ECollisionManager* m_pCM;
+  const Iter* m_pAfter;
   ETempArray<uint16_t> m_aBuckets;
   // Visited marks of this walk, one byte per record, on the stack after the bucket list.
   uint8_t* m_pSeen;

@@ -2,15 +2,19 @@
 // passes over the triangle cache, the level geometry and the entities.
 #include "VERirezo/CollisionQuery.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "Game/GameApp.h"
 #include "TWUtil/EMemStack.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/CollisionManager.h"
+#include "VERirezo/DebugLine.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/Entity.h"
+#include "VERirezo/LineCollision.h"
 #include "VERirezo/Mesh.h"
+#include "VERirezo/Trigger.h"
 
 ECollideStats g_CollideStats;
 int gProcessFrameNumColliders = 0;
@@ -24,14 +28,6 @@ const int32_t kTRAPEZE_TYPE = 6;
 const EPhysics* AttachRoot(const EPhysics* p) {
   while (p->GetAttachParent()) p = p->GetAttachParent();
   return p;
-}
-
-int HitKindOf(uint32_t dwKind) {
-  switch (dwKind & kPOLYHIT_KindMask) {
-    case kPOLYHIT_Vertex: return CCT_Vertex;
-    case kPOLYHIT_Edge: return CCT_EdgeInterior;
-    default: return CCT_TriInterior;
-  }
 }
 
 EEntity* GlobalEntity() { return gGameApp ? gGameApp->GetGlobalEntity() : nullptr; }
@@ -179,13 +175,19 @@ EMesh* ECollide::GetMesh() const {
   return pMesh;
 }
 
-// Meshes are not linked into hierarchies yet: a mesh is its own root.
-EMesh* ECollide::GetRootMesh() const { return GetMesh(); }
+EMesh* ECollide::GetRootMesh() const {
+  EMesh* m = GetMesh();
+  while (m && m->GetParent()) m = m->GetParent();
+  return m;
+}
 
 ETri3 ECollide::GetCollidePoly() const {
   EMesh* m = GetMesh();
   if (!m || !m->GetCollisionTree()) return ETri3();
-  return m->GetCollisionTree()->GetTri(iDstPrimitive);
+  ETri3 tri = m->GetCollisionTree()->GetTri(iDstPrimitive);
+  const EMat4& mat = m->GetInclusiveTrans();
+  if (mat == cg_mIdentity) return tri;
+  return ETri3(mat.TransformPoint(tri.p0), mat.TransformPoint(tri.p1), mat.TransformPoint(tri.p2));
 }
 
 void ECollide::GetNavPoly(unsigned& nNavMesh, unsigned& nNavPoly) const {
@@ -225,8 +227,19 @@ bool ECollide::GetInterpolatedNormal(unsigned dwMask, EVec3& vOut, bool (*pFilte
   return true;
 }
 
-// Query lines are drawn by the debug line manager once the renderer has one.
-void ECollide::DebugDraw() const {}
+void ECollide::DebugDraw() const {
+  if (!gGameApp || gGameApp->m_DebugHooks.CollisionDisplay != 1 || !gDebugLine) return;
+  const double t = gGameApp->GetSimElapsedTime() * 2.0;
+  const float f = (float)(t - std::floor(t));
+  if (eSrcType == CPT_Spheres) {
+    const EVec4 colour(f, f, 0.0f, 1.0f);
+    for (int i = 0; i < nSpheres; i++)
+      gDebugLine->AddLine(vStart + aSpheres[i].centre, vEnd + aSpheres[i].centre, &colour, 0);
+    return;
+  }
+  const EVec4 colour(f, f, f / 2.0f, 1.0f);
+  gDebugLine->AddLine(vStart, vEnd, &colour, 0);
+}
 
 // --- EHitResult ------------------------------------------------------------------------------
 
@@ -254,7 +267,8 @@ EHitResult** EHitResult::SortedInsert(EHitResult** ppHead, EHitResult* pHit) {
 
 bool ECollisionManager::CheckCollision(ECollide& hit) {
   if (m_bDisabled) return false;
-  // The collider's triangle cache is taken here once the physics keeps one.
+  if (!hit.pTriCache && hit.pCollider && hit.pCollider->GetPhysics())
+    hit.pTriCache = hit.pCollider->GetPhysics()->GetTriCache(false);
   if (hit.vStart == hit.vEnd && !hit.IsPositionCheck()) return false;
   int aRes[3] = {0, 0, 0};
   const uint32_t dwSaved = hit.dwFlags;
@@ -442,8 +456,91 @@ bool ECollisionManager::LineCheck(const EVec3& vStart, const EVec3& vEnd, EColli
   return CheckCollision(hit);
 }
 
-// Line collision shapes and trigger volumes answer through their own
-// classes; until those exist these queries find nothing.
-EHitResult* ECollisionManager::CheckSplines(const ESphere&, EEntity*) { return nullptr; }
-void ECollisionManager::CheckTriggers(const EVec3&, const EVec3&, EEntity*, bool, const EBox3&) {}
-void ECollisionManager::RefreshTriggersFor(EPhysics*, bool) {}
+EHitResult* ECollisionManager::CheckSplines(const ESphere& sphere, EEntity* pEntity) {
+  if (m_bDisabled) return nullptr;
+  EMemStack& stack = *GetThreadLocalStack();
+  EMemMark* pMark = stack.GetTopMark();
+  const EPhysics* pEntityPhys = pEntity ? pEntity->GetPhysics() : nullptr;
+  EEntity* pIgnore = pEntityPhys ? pEntityPhys->GetCollideIgnoreEntity() : nullptr;
+  // The line collidees near the sphere, with the sphere in each one's frame;
+  // they are tested once the walk is over, so the hits can stay on the stack.
+  struct LineCandidate {
+    ELineCollision* pLines;
+    ESphere local;
+  };
+  EArray<LineCandidate> aCand;
+  {
+    const EVec3 r(sphere.radius, sphere.radius, sphere.radius);
+    CollideeInfo::Iter it(this, EBox3(sphere.centre - r, sphere.centre + r), kCollideeLines, stack);
+    for (; it; ++it) {
+      EEntity* e = static_cast<EEntity*>(it->pObject);
+      if ((pEntityPhys && e == pIgnore) || e->DomainIsSleeping()) continue;
+      const EPhysics* pPhys = e->GetPhysics();
+      if (!pPhys || !e->GetLineCollision()) continue;
+      EASSERT(pPhys->GetCollisionType() == CPT_Capsules);
+      LineCandidate c;
+      c.pLines = e->GetLineCollision();
+      c.local = ESphere(pPhys->GetInvTrans().TransformPoint(sphere.centre), sphere.radius);
+      aCand.AddData(c);
+    }
+  }
+  EHitResult* pHead = nullptr;
+  for (int k = 0; k < aCand.Num(); k++) {
+    EHitResult* pHit = aCand[k].pLines->CheckForIntersection(aCand[k].local, nullptr);
+    if (!pHit) continue;
+    pHit->pNext = pHead;
+    pHead = pHit;
+  }
+  EASSERT(stack.GetTopMark() == pMark);
+  EASSERT(!pHead || stack.IsValidPointer(pHead));
+  return pHead;
+}
+
+void ECollisionManager::CheckTriggers(const EVec3& vFrom, const EVec3& vTo, EEntity* pEntity, bool bTeleport,
+                                      const EBox3& extraBox) {
+  if (m_bDisabled || !pEntity || pEntity->DomainIsSleeping()) return;
+  const EPhysics* pPhys = pEntity->GetPhysics();
+  const ESphere S = ETriggerBase::GetTriggeringSphere(pEntity);
+  const EVec3 vOffset = pPhys ? S.centre - pPhys->GetAbsPosition() : EVec3(0.0f, 0.0f, 0.0f);
+  ESweepHitQuery q;
+  q.pCollider = pEntity;
+  q.vStart = vFrom + vOffset;
+  q.vMove = vTo - vFrom;
+  q.fMaxT = 1.0f;
+  q.fRadius = S.radius;
+  EMemStack& stack = *GetThreadLocalStack();
+  if (!bTeleport) {
+    const EBox3 box = EBox3(vFrom.Min(vTo), vFrom.Max(vTo)).GetInflatedBox(S.radius).GetUnion(extraBox);
+    for (CollideeInfo::Iter it(this, box, kCollideeTrigger, stack); it; ++it)
+      static_cast<ETriggerBase*>(it->pObject)->ProcessIntersection(q, false);
+    return;
+  }
+  const EBox3 boxFrom = EBox3(q.vStart, q.vStart).GetInflatedBox(S.radius).GetUnion(extraBox);
+  CollideeInfo::Iter first(this, boxFrom, kCollideeTrigger, stack);
+  for (; first; ++first) static_cast<ETriggerBase*>(first->pObject)->ProcessIntersection(q, true);
+  // The second walk passes by what the first returned, so a trigger near
+  // both ends is presented once, even when a trigger walked the grid meanwhile.
+  CollideeInfo::Iter second(this, EBox3(vTo, vTo).GetInflatedBox(S.radius), kCollideeTrigger, stack, &first);
+  for (; second; ++second) static_cast<ETriggerBase*>(second->pObject)->ProcessIntersection(q, true);
+}
+
+void ECollisionManager::RefreshTriggersFor(EPhysics* pPhys, bool bEnter) {
+  if (m_bDisabled || !pPhys) return;
+  EEntity* pOwner = pPhys->GetOwner();
+  const EBox3 box = pPhys->GetCollisionBoundingBox(nullptr);
+  EMemStack& stack = *GetThreadLocalStack();
+  if (bEnter) {
+    const ESphere S = ETriggerBase::GetTriggeringSphere(pOwner);
+    ESweepHitQuery q;
+    q.pCollider = pOwner;
+    q.vStart = S.centre;
+    q.vMove = EVec3(0.0f, 0.0f, 0.0f);
+    q.fMaxT = 1.0f;
+    q.fRadius = S.radius;
+    for (CollideeInfo::Iter it(this, box, kCollideeTrigger, stack); it; ++it)
+      static_cast<ETriggerBase*>(it->pObject)->ProcessIntersection(q, true);
+  } else {
+    for (CollideeInfo::Iter it(this, box, kCollideeTrigger, stack); it; ++it)
+      static_cast<ETriggerBase*>(it->pObject)->ProcessRemoval(pOwner);
+  }
+}

@@ -10,6 +10,7 @@
 #include "TWUtil/EMemStack.h"
 #include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
+#include "VERirezo/CollisionQuery.h"
 
 namespace collisiontree {
 
@@ -47,6 +48,22 @@ bool ReadCount(EStream& s, unsigned size, uint32_t& n) {
   if ((uint64_t)n * size > 0x7FFFFFFFull) return false;
   unsigned nBytes = n * size;
   return s.BoundLength(nBytes) == nBytes && !s.Err();
+}
+
+// A tree hit into a query record: the hit fields, and the motion cut at the hit.
+void CopyTreeHit(ECollide& c, const ECollisionTreeHit& th) {
+  c.pEntity = nullptr;
+  c.HitPlane = th.HitPlane;
+  c.dwSurfaceFlags = th.dwSurfaceFlags;
+  c.iDstPrimitive = th.iPoly;
+  c.iSubPrimitive = (int)th.iSubPrimitive;
+  c.fLength *= th.fTime;
+  c.vEnd = c.vStart + c.vDir * c.fLength;
+  c.eCollisionType = th.dwKind == kPOLYHIT_Vertex ? CCT_Vertex : th.dwKind == kPOLYHIT_Edge ? CCT_EdgeInterior
+                                                                                           : CCT_TriInterior;
+  c.vNormal = th.vNormal;
+  c.fDepth = th.fDepth;
+  c.vPlaneNormal = th.HitPlane.n;
 }
 
 }  // namespace collisiontree
@@ -390,6 +407,22 @@ void ECollisionTree::CopyResults(ECollisionTreeHit& hit, const EPolyCapsuleCheck
     hit.vNormal = pMatrix->Mul3Vec3(hit.vNormal);
     hit.vEnd = pMatrix->MulVec3(hit.vEnd);
   }
+}
+
+void ECollisionTree::CopyResults(ECollide& hit, const EPolyCapsuleCheckInfo& info, int iPoly,
+                                 const EMat4* pMatrix) const {
+  ECollisionTreeHit th;
+  CopyResults(th, info, iPoly, pMatrix);
+  collisiontree::CopyTreeHit(hit, th);
+}
+
+bool ECollisionTree::CheckForCollision(ECollide* pHit, uint32_t nGroupMask) {
+  ECollisionTreeHit th;
+  if (!CheckForCollision(pHit->vStart, pHit->vEnd, pHit->fRadius, pHit->dwFlags, nGroupMask, &th, pHit->fDepth))
+    return false;
+  collisiontree::CopyTreeHit(*pHit, th);
+  pHit->ApplyPushDist();
+  return true;
 }
 
 // --- Containment, gather, adjacency --------------------------------------------

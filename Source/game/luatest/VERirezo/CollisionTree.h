@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "TWMath/BoundingBox.h"
+#include "TWMath/Matrix.h"
 #include "TWMath/Primitives.h"
 #include "TWMath/Vector.h"
 #include "TWUtil/Array.h"
@@ -13,6 +14,19 @@
 class EStream;
 class EOctree;
 class EMemStack;
+class EMesh;
+class ECollide;
+class ECollisionTree;
+struct RequestRenderData;
+
+// Debug draw styles of collision triangles.
+enum COLLISIONPOLYSTYLE {
+  COLLISIONPOLYSTYLE_Highlight = 0,       // the highlighted surface flag and the navigation triangles
+  COLLISIONPOLYSTYLE_ByTree = 1,          // level geometry apart from other trees, with collision groups
+  COLLISIONPOLYSTYLE_CameraPhysical = 2,  // camera and physical surfaces
+  COLLISIONPOLYSTYLE_Flat = 3,            // one colour, wireframe
+  COLLISIONPOLYSTYLE_Solid = 4,           // one colour, both sides, with a wireframe
+};
 
 // Surface flags: bits 0-19 single flags, 22-23 the collision group, 24-27
 // the material number, 28-31 the trigger number.
@@ -94,6 +108,8 @@ struct ECollisionPoly2 {
     m_aNavPoly[1] = (uint8_t)(w >> 16);
     m_aNavPoly[2] = (uint8_t)(w >> 24);
   }
+  // Queues the triangle for debug drawing.
+  void RequestRender(const RequestRenderData& d) const;
 };
 static_assert(sizeof(ECollisionPoly2) == 20, "collision polygon record is 20 bytes");
 
@@ -142,6 +158,23 @@ struct ECollisionTreeHit {
   EPlane HitPlane;
 };
 
+// The state of one debug draw of a tree.
+struct RequestRenderData {
+  ECollisionTree* pTree = nullptr;
+  EVec4 vColour;
+  EVec3 vCamera;  // the camera in model space
+  int eStyle = 0;
+  EMat4 mMatrix;
+  bool bIdentity = true;
+  EMesh* pMesh = nullptr;
+  uint32_t dwHighlightFlag = 0;
+  uint32_t dwHighlightValue = 0;
+  uint32_t dwSurfaceMask = 0;
+  uint32_t nGroupMask = 0;
+  bool bDrawCells = false;
+  uint16_t nStamp = 0;
+};
+
 class ECollisionTree {
 public:
   ECollisionTree();
@@ -169,11 +202,17 @@ public:
   // says which collision groups take part. Fills pHit on a hit.
   bool CheckForCollision(const EVec3& vStart, const EVec3& vEnd, float fRadius, uint32_t dwCollideFlags,
                          uint32_t nGroupMask, ECollisionTreeHit* pHit, float fDepth = 0.0f);
+  // The same for a query record already in model space: on a hit the record
+  // holds it (the motion cut at the contact, then pulled back by its push
+  // distance); pEntity is left for the caller.
+  bool CheckForCollision(ECollide* pHit, uint32_t nGroupMask);
   // Tests one triangle, without stamp or mask; stores the hit code in info.
   bool CheckForCollision(EPolyCapsuleCheckInfo& info, int iPoly) const;
   // Turns the best hit of info into a hit record, optionally carried by a matrix.
   void CopyResults(ECollisionTreeHit& hit, const EPolyCapsuleCheckInfo& info, int iPoly,
                    const EMat4* pMatrix = nullptr) const;
+  // The same into a query record: its motion is cut at the hit.
+  void CopyResults(ECollide& hit, const EPolyCapsuleCheckInfo& info, int iPoly, const EMat4* pMatrix = nullptr) const;
 
   // Whether a model-space point lies inside the closed geometry.
   bool CheckForContainment(const EVec3& p, bool bInvert, uint32_t nGroupMask);
@@ -182,6 +221,15 @@ public:
                                 uint32_t** ppOut, int* pCount);
   // Triangles that use the vertex.
   void GetAdjacentPolies(uint16_t nVert, EArray<uint32_t>& aOut) const;
+
+  // Debug drawing: every triangle the style shows, carried by the matrix.
+  void RequestRender(const EMat4& mat, int eStyle, const EVec4& vColour, EMesh* pMesh);
+  // One triangle, without stamp or filters (pMat null: model space).
+  void RequestRenderPoly(int iPoly, const EMat4* pMat, int eStyle, const EVec4& vColour, EMesh* pMesh);
+  // Traces the tree's memory use.
+  void DebugDumpMem(const char* szName) const;
+  // The process-wide counts as lines of text, then a blank line.
+  static void DrawDebugText(void (*pfnPrintf)(void* pUser, const char* szLine), void* pUser);
 
   // Process-wide counts of every tree read.
   static int sm_iGlobalVertCount;
@@ -197,6 +245,7 @@ public:
 
   struct CapsuleWalk;
   struct SphereWalk;
+  struct DrawWalk;
 
 private:
   void Clear();

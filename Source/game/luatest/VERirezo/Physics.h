@@ -216,6 +216,8 @@ public:
   const EMat4& GetAbsTrans() const { return m_mAbsTrans; }
   const EMat4& GetLastAbsTrans() const { return m_mAbsTrans; }
   const EVec3& GetAbsPosition() const { return m_mAbsTrans.GetTranslation(); }
+  // World to the object's own frame.
+  EMat4 GetInvTrans() const { return m_mAbsTrans.Inverse(); }
   // Stores the transform, moves the mesh, re-files the collision shape and
   // refreshes the axes.
   void SetRelTrans(const EMat4& mTrans, unsigned dwFlags);

@@ -18,3 +18,4 @@ void ETriCache::onDomainChange(EDomain* pOld, EDomain* pNew) {
 
 void ETriCache::NotifyCollidee(EMeshEntity*, const EBox3&) {}
 void ETriCache::NotifyNotCollidee(EMeshEntity*) {}
+void ETriCache::NotifyMeshUnloaded(const EMesh*) {}

@@ -6,6 +6,7 @@
 
 class ECollisionManager;
 class EDomain;
+class EMesh;
 class EMeshEntity;
 
 class ETriCache {
@@ -25,6 +26,8 @@ public:
   // A triangle entity started or stopped being a collidee.
   static void NotifyCollidee(EMeshEntity* pEntity, const EBox3& box);
   static void NotifyNotCollidee(EMeshEntity* pEntity);
+  // The level's collision mesh went away.
+  static void NotifyMeshUnloaded(const EMesh* pMesh);
 
 private:
   float m_fMaxRadius;

@@ -116,6 +116,7 @@ protected:
     EModel* model = new EModel();
     model->m_pCollisionTree = &m_tree;
     m_mesh.SetModel(model);
+    m_mesh.SetScale(EVec3(1, 1, 1));  // placed where its model is
     m_cm.SetRootDomainCollision(&m_mesh);
   }
   template <class T>
@@ -534,3 +535,36 @@ TEST_F(CollisionQuery, MultiCheckSortsAndHonoursTheSwitches) {
 }
 
 }  // namespace
+
+// A hit on a child mesh: the root is its top mesh and the triangle comes back in world space.
+TEST_F(CollisionQuery, HitAccessorsFollowTheMeshHierarchy) {
+  MakeFloor();
+  std::unique_ptr<EMesh> pParent(new EMesh());
+  EMesh* pChild = new EMesh();
+  EModel* pModel = new EModel();
+  pModel->m_pCollisionTree = &m_tree;
+  pChild->SetModel(pModel);
+  pParent->AddChild(pChild);
+  pParent->SetPosition(EVec3(10, 0, 0));
+  pChild->SetPosition(EVec3(0, 50, 0));
+  for (EMesh* m : {pParent.get(), pChild}) m->SetScale(EVec3(1, 1, 1));
+  ECollide c(nullptr);
+  c.eCollisionType = CCT_TriInterior;
+  c.iDstPrimitive = 1;
+  const ETri3 local = m_tree.GetTri(1);
+  struct Case {
+    EMesh* pMesh;
+    EMesh* pRoot;
+    EVec3 vOffset;
+  };
+  const Case cases[] = {{pChild, pParent.get(), EVec3(10, 50, 0)}, {&m_mesh, &m_mesh, EVec3(0, 0, 0)}};
+  for (const Case& k : cases) {
+    c.pMesh = k.pMesh;
+    EXPECT_EQ(c.GetMesh(), k.pMesh);
+    EXPECT_EQ(c.GetRootMesh(), k.pRoot);
+    const ETri3 t = c.GetCollidePoly();
+    EXPECT_EQ(t.p0, local.p0 + k.vOffset);
+    EXPECT_EQ(t.p1, local.p1 + k.vOffset);
+    EXPECT_EQ(t.p2, local.p2 + k.vOffset);
+  }
+}

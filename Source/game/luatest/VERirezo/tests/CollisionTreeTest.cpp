@@ -16,7 +16,9 @@
 #include "TWUtil/EMemStack.h"
 #include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
+#include "TWGraphics/Color.h"
 #include "VERirezo/CollisionTree.h"
+#include "VERirezo/DebugLine.h"
 
 namespace {
 
@@ -463,3 +465,106 @@ TEST(CollisionTree, SurfaceFlagNamesAndTheHighlightCycle) {
 }
 
 }  // namespace
+
+namespace {
+
+// The triangles a draw queued: flags and corner colours.
+struct QueuedTri {
+  uint32_t dwFlags;
+  uint32_t aColour[3];
+  bool operator==(const QueuedTri& o) const {
+    return dwFlags == o.dwFlags && aColour[0] == o.aColour[0] && aColour[1] == o.aColour[1] &&
+           aColour[2] == o.aColour[2];
+  }
+};
+
+std::vector<QueuedTri> DrawStyle(ECollisionTree& tree, int eStyle, const EVec4& c) {
+  EDebugTriManager tris;
+  EDebugTriManager* pOld = gDebugTri;
+  gDebugTri = &tris;
+  tree.RequestRender(cg_mIdentity, eStyle, c, nullptr);
+  gDebugTri = pOld;
+  std::vector<QueuedTri> out;
+  EDataArray<EDebugTri>& pool = *tris.GetPool();
+  for (int i = 0; i < pool.GetNumUsed(); i++)
+    out.push_back(QueuedTri{pool[i].m_dwFlags,
+                            {pool[i].m_aVerts[0].m_dwColor, pool[i].m_aVerts[1].m_dwColor,
+                             pool[i].m_aVerts[2].m_dwColor}});
+  return out;
+}
+
+QueuedTri Tri(uint32_t dwFlags, const EVec4& a, const EVec4& b, const EVec4& c) {
+  return QueuedTri{dwFlags, {ColorVectorToRGBA(a), ColorVectorToRGBA(b), ColorVectorToRGBA(c)}};
+}
+
+}  // namespace
+
+// Each style draws the triangles of its surfaces once, in its colours and draw modes.
+TEST(CollisionTree, DebugDrawStyles) {
+  std::vector<EVec3> v;
+  std::vector<Poly> p;
+  AddGrid(v, p, 2);  // eight triangles
+  const uint32_t aFlags[8] = {kSurfacePhysical | kSurfaceCamera, kSurfaceCamera, kSurfacePhysical, kSurfaceWater,
+                              kSurfaceWater, kSurfaceWater, kSurfaceWater,
+                              kSurfacePhysical | kSurfaceDoubleSided};
+  ASSERT_EQ(p.size(), 8u);
+  for (int i = 0; i < 8; i++) p[i].flags = aFlags[i];
+  // Small leaves list the triangles in several cells; each is still drawn once.
+  std::unique_ptr<ECollisionTree> tree = Build(v, p, 317, 1);
+  const EVec4 c(0.2f, 0.4f, 0.6f, 0.5f);
+  const EVec4 kLightBlue(0.25f, 0.25f, 1, 1), kPink(1, 0.25f, 0.25f, 1), kLightGreen(0.25f, 1, 0.25f, 1);
+  const EVec4 white(1, 1, 1, 1);
+  const EVec4 y0(1, 1, 0, 1), y1(1, 1, 0.33f, 1), y2(1, 1, 0.66f, 1);
+  auto Sorted = [](std::vector<QueuedTri> v) {
+    std::sort(v.begin(), v.end(), [](const QueuedTri& a, const QueuedTri& b) {
+      return a.dwFlags != b.dwFlags ? a.dwFlags < b.dwFlags : a.aColour[0] < b.aColour[0];
+    });
+    return v;
+  };
+  struct Case {
+    int eStyle;
+    std::vector<QueuedTri> expected;
+  };
+  const EVec4 m0((c.x + 1) / 2, (c.y + 0.7f) / 2, (c.z + 0.7f) / 2, c.w);
+  const EVec4 m1((c.x + 0.2f) / 2, (c.y + 1) / 2, (c.z + 0.2f) / 2, c.w);
+  const EVec4 g0(0, 0.8f, 0, 1), g1(0.33f, 0.8f, 0.33f, 1), g2(0.66f, 0.8f, 0.66f, 1);
+  const Case cases[] = {
+      // Physical triangles in the style colour mixes; a double-sided one also from behind in green.
+      {COLLISIONPOLYSTYLE_Highlight,
+       {Tri(0, m0, m1, c), Tri(0, m0, m1, c), Tri(0, m0, m1, c), Tri(2, g0, g1, g2)}},
+      // Camera triangles of a tree that is not the level's: yellow on both sides.
+      {COLLISIONPOLYSTYLE_ByTree, {Tri(0, y0, y1, y2), Tri(0, y0, y1, y2), Tri(0, y0, y1, y2), Tri(0, y0, y1, y2)}},
+      {COLLISIONPOLYSTYLE_CameraPhysical,
+       {Tri(2, kLightBlue, kLightBlue, kLightBlue), Tri(2, kPink, kPink, kPink),
+        Tri(2, kLightGreen, kLightGreen, kLightGreen), Tri(2, kLightGreen, kLightGreen, kLightGreen)}},
+      {COLLISIONPOLYSTYLE_Flat, {Tri(6, c, c, c), Tri(6, c, c, c), Tri(6, c, c, c), Tri(6, c, c, c)}},
+      {COLLISIONPOLYSTYLE_Solid,
+       {Tri(1, c, c, c), Tri(1, c, c, c), Tri(1, c, c, c), Tri(1, c, c, c), Tri(3, white, white, white),
+        Tri(3, white, white, white), Tri(3, white, white, white), Tri(3, white, white, white)}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.eStyle);
+    EXPECT_EQ(Sorted(DrawStyle(*tree, k.eStyle, c)), Sorted(k.expected));
+  }
+  // A tree without triangles draws nothing.
+  std::unique_ptr<ECollisionTree> empty = ReadTree(WriteCollisionTree(v, {}, 317), 317);
+  EXPECT_TRUE(DrawStyle(*empty, COLLISIONPOLYSTYLE_Flat, c).empty());
+}
+
+TEST(CollisionTree, StatisticsText) {
+  std::vector<EVec3> v;
+  std::vector<Poly> p;
+  AddGrid(v, p, 2);
+  std::unique_ptr<ECollisionTree> tree = Build(v, p);
+  std::vector<std::string> lines;
+  ECollisionTree::DrawDebugText(
+      [](void* pUser, const char* sz) { static_cast<std::vector<std::string>*>(pUser)->push_back(sz); }, &lines);
+  ASSERT_EQ(lines.size(), 4u);
+  char sz[64];
+  snprintf(sz, sizeof(sz), "Collision Verts/Polys = %d/%d", ECollisionTree::sm_iGlobalVertCount,
+           ECollisionTree::sm_iGlobalPolyCount);
+  EXPECT_EQ(lines[0], sz);
+  EXPECT_EQ(lines[1].rfind("Collision Node/Leaf = ", 0), 0u);
+  EXPECT_EQ(lines[2].rfind("Collision Primitives = ", 0), 0u);
+  EXPECT_EQ(lines[3], "");
+}
