@@ -5,6 +5,7 @@
 #include "NonTW/AudioDrv/AudioIAUD.h"
 #include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CRPController.h"
+#include "NonTW/IAUDEng/CSoundRandomizer.h"
 #include "NonTW/IAUDEng/IAUDContentBank.h"
 #include "NonTW/IAUDEng/IAUDContentObject.h"
 #include "NonTW/IAUDEng/IAUDMath.h"
@@ -15,6 +16,13 @@
 float g_flDistanceFactor = 1.0f;
 
 namespace {
+
+// The content as an interactive randomizer, or null.
+CSoundRandomizer* PlayerInteractive(IAUDContentObject* content) {
+  if (!content || content->GetObjectType() != IAUDFourCC("sdri")) return nullptr;
+  CSoundRandomizer* randomizer = static_cast<CSoundRandomizer*>(content);
+  return randomizer->IsInteractive() ? randomizer : nullptr;
+}
 
 // A content that keeps reporting that it is still stopping is stopped by
 // force after this many tries.
@@ -703,11 +711,25 @@ void CPlayer::UpdateGroupGain(CGroup* group) {
   if (m_pTransition && m_pTransitionVoice &&
       IAUDResourceManager::GetGroup((uint32_t)m_pTransition->GetGroupIndex()) == group)
     vc->SetVoiceGroupGain(m_pTransitionVoice);
+  if (CSoundRandomizer* layers = PlayerInteractive(m_pPrimary)) layers->UpdateVoicesGroupGain(m_pPrimaryInstance);
+  if (CSoundRandomizer* layers = PlayerInteractive(m_pTransition)) layers->UpdateVoicesGroupGain(m_pTransitionInstance);
 }
 
 // ------------------------------------------------ 3D state, mode and pitch
 
+// An interactive randomizer takes the level, cut toward zero, as its track.
 void CPlayer::SetRPCLevel(float level) {
+  CSoundRandomizer* layers = PlayerInteractive(m_pPrimary);
+  void* instance = m_pPrimaryInstance;
+  if (!layers) {
+    layers = PlayerInteractive(m_pTransition);
+    instance = m_pTransitionInstance;
+  }
+  if (layers) {
+    // Levels beyond the int range select no track.
+    layers->SetInteractiveTrack(level > -2147483648.0f && level < 2147483647.0f ? (int32_t)level : 0, instance);
+    return;
+  }
   if (!m_pRPC) return;
   m_flRPCLevel = level < 0.0f ? 0.0f : level > 1.0f ? 1.0f : level;
   if (m_nStatus == kPaused) {
