@@ -172,6 +172,20 @@ TEST_F(EntityTest, ConditionsJoinLeftToRightWithinParenthesesAndFireOnChange) {
   EXPECT_EQ(e->GetLocalVarState(hit), 1);
 }
 
+TEST_F(EntityTest, ResultsNamingNoPlayerOrVariableDoNothing) {
+  std::vector<Var> vars = {{"hit", {"no", "yes"}, 0}};
+  CSoundEntity* d = Definition(EntityList(0, "E", vars, {}, -1,
+                                          {{{Is(0, 0)},
+                                            {entitytest::Play(5, "snde", 0, 0), Res{1, 5, "u32 0*5"},
+                                             entitytest::Offset(3, 1.0f, 2.0f, 3.0f), Res{7, 9, "f32 2 u32 0*4"},
+                                             SetVar(0, 9, 1), SetVar(1, 9, 1), SetVar(2, 0, 1), Res{99, 0, "u32 0*5"},
+                                             SetVar(0, 0, 1)}}}));
+  CEntity* e = Instance(d);
+  EXPECT_EQ(e->GetNumPlayers(), 0u);
+  e->ActivateEntity(true);
+  EXPECT_EQ(e->GetLocalVarState(0u), 1) << "the results after them still run";
+}
+
 TEST_F(EntityTest, AGlobalChangeFiresOnceAndSetVariableResultsReachOnlyLaterActions) {
   std::vector<Var> globals = {{"G", {"zero", "one"}, 0}, {"H", {"zero", "one"}, 0}};
   std::vector<Var> locals = {{"a", {"f", "t"}, 0}, {"x", {"f", "t"}, 0}, {"hit", {"no", "yes"}, 0},
