@@ -255,6 +255,11 @@ TEST_F(EntityTest, PlayersArePlacedThroughTheEntityAndTheMasterFollowsActivation
 
   e->ActivateEntity(false);
   EXPECT_EQ(IAUDResourceManager::m_pMasterPlayer, nullptr);
+
+  // The player belongs to the entity's group, whatever its content's.
+  d->SetGroupIndex(3);
+  EXPECT_TRUE(player->IsContentInGroup(3));
+  EXPECT_FALSE(player->IsContentInGroup((unsigned long)-1));
 }
 
 TEST_F(EntityTest, PlayingWhatIsPlayingFromTheSameMarkerDoesNothing) {
