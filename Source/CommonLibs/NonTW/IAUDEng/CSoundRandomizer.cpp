@@ -269,6 +269,67 @@ int32_t CSoundRandomizer::SelectContentToPlay() {
   return -1;
 }
 
+// Equal chances share 100 out; otherwise a sum above 100 comes down, by one
+// item in turn for a single point, else one point an item at a time in
+// order, never from the excluded item.
+void CSoundRandomizer::CheckChancesInRange(int32_t excluded) {
+  const int32_t n = GetItemCount();
+  if (n <= 0) return;
+  auto chance = [this](int32_t i) -> uint32_t& { return m_aItems.GetElementMember(i)->dwChance; };
+  if (m_adwInfo[2]) {
+    for (int32_t i = 0; i < n; ++i) chance(i) = 100u / (uint32_t)n + ((uint32_t)i < 100u % (uint32_t)n ? 1 : 0);
+    return;
+  }
+  uint64_t sum = 0;
+  for (int32_t i = 0; i < n; ++i) sum += chance(i);
+  if (sum <= 100) return;
+  if (sum == 101) {
+    for (int32_t tries = 0; tries < n; ++tries) {
+      int32_t i = (int32_t)(m_dwChanceRotor++ % (uint32_t)n);
+      if (i != excluded && chance(i) > 0) {
+        --chance(i);
+        return;
+      }
+    }
+    return;
+  }
+  uint64_t excess = sum - 100;
+  while (excess > 0) {
+    bool took = false;
+    for (int32_t i = 0; i < n && excess > 0; ++i) {
+      if (i == excluded || chance(i) == 0) continue;
+      --chance(i);
+      --excess;
+      took = true;
+    }
+    if (!took) break;
+  }
+}
+
+// Order numbers become a permutation of 1..N that keeps every number
+// already in place: a missing number goes to the smallest number not yet
+// placed (the first such item on ties).
+void CSoundRandomizer::CheckOrderNumbersInRange() {
+  const int32_t n = GetItemCount();
+  std::vector<bool> done((size_t)n, false);
+  for (int32_t order = 1; order <= n; ++order) {
+    int32_t holder = -1, smallest = -1;
+    for (int32_t i = 0; i < n; ++i) {
+      if (done[(size_t)i]) continue;
+      if (GetItem(i)->dwOrder == (uint32_t)order) {
+        holder = i;
+        break;
+      }
+      if (smallest < 0 || GetItem(i)->dwOrder < GetItem(smallest)->dwOrder) smallest = i;
+    }
+    if (holder < 0) {
+      holder = smallest;
+      m_aItems.GetElementMember(holder)->dwOrder = (uint32_t)order;
+    }
+    done[(size_t)holder] = true;
+  }
+}
+
 // ---------------------------------------------------------------- instances
 
 void CSoundRandomizer::InitObject(void** ppInstance) {

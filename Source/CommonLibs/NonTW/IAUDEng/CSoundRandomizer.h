@@ -70,6 +70,11 @@ class CSoundRandomizer : public IAUDContentObject {
   void StopInteractiveContentVoices(void* instance);
   void UpdateVoicesGroupGain(void* instance);
 
+  // The sound event's rules for chances and order numbers on the one list;
+  // loading does not apply them.
+  void CheckChancesInRange(int32_t excluded);
+  void CheckOrderNumbersInRange();
+
   int32_t GetItemCount() const { return m_aItems.GetElementCount(); }
   const SOUNDRANDOMIZERCONTENT* GetItem(int32_t i) const;
   void AddItem(const SOUNDRANDOMIZERCONTENT& item) { m_aItems.AddElement(&item); }

@@ -240,6 +240,39 @@ TEST_F(RandomizerTest, TheMatrixMakesItInteractiveOnlyWhenItsSizeFitsTheItems) {
   EXPECT_EQ(iaudtest::Archive(again->GetSoundRandomizer(0)), first);
 }
 
+TEST_F(RandomizerTest, ChanceAndOrderRulesApplyOnRequestOnly) {
+  struct Case {
+    uint32_t equal;
+    std::vector<uint32_t> chances, orders;
+    int32_t excluded;
+    std::vector<uint32_t> chancesAfter, ordersAfter;
+  } cases[] = {
+      {0, {70, 50}, {2, 2}, -1, {60, 40}, {1, 2}},
+      {0, {70, 50, 10}, {5, 1, 9}, 0, {70, 30, 0}, {2, 1, 3}},
+      {0, {60, 41}, {1, 2}, -1, {59, 41}, {1, 2}},
+      {1, {0, 0, 0}, {3, 3, 3}, -1, {34, 33, 33}, {1, 2, 3}},
+  };
+  for (const Case& c : cases) {
+    std::vector<Item> items;
+    for (size_t i = 0; i < c.chances.size(); ++i) items.push_back(Item{"snde", 0, c.orders[i], c.chances[i]});
+    std::string list = RandomizerList(1, 0, items);
+    list.replace(list.find("info u32 1 50 1"), 15, "info u32 1 50 " + std::to_string(c.equal));
+    CSoundRandomizer* r = Randomizer({50}, list);
+    std::vector<uint32_t> stored;
+    for (int32_t i = 0; i < r->GetItemCount(); ++i) stored.push_back(r->GetItem(i)->dwChance);
+    EXPECT_EQ(stored, c.chances) << "loading keeps them";
+    r->CheckChancesInRange(c.excluded);
+    r->CheckOrderNumbersInRange();
+    std::vector<uint32_t> chances, orders;
+    for (int32_t i = 0; i < r->GetItemCount(); ++i) {
+      chances.push_back(r->GetItem(i)->dwChance);
+      orders.push_back(r->GetItem(i)->dwOrder);
+    }
+    EXPECT_EQ(chances, c.chancesAfter);
+    EXPECT_EQ(orders, c.ordersAfter);
+  }
+}
+
 // Three queue layers of long events; the player's level selects the track.
 class InteractiveTest : public RandomizerTest {
  protected:
