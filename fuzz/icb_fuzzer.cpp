@@ -1,15 +1,19 @@
 // Loads the input as a content bank file the way the loader does (parse,
 // then complete: the bank joins the bank list and rebuilds its index when
 // asked), looks titles and global variables up, edits the index, writes the
-// bank back and unloads it.
+// bank back and unloads it. Content plays without a runtime, randomizers
+// through their tracks, and entity definitions drive instances.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
+#include "NonTW/IAUDEng/CEntity.h"
 #include "NonTW/IAUDEng/CSequence.h"
+#include "NonTW/IAUDEng/CSoundEntity.h"
 #include "NonTW/IAUDEng/CSoundEvent.h"
 #include "NonTW/IAUDEng/CSoundQueue.h"
+#include "NonTW/IAUDEng/CSoundRandomizer.h"
 #include "NonTW/IAUDEng/CSoundTimeline.h"
 #include "NonTW/IAUDEng/IAUDContentBank.h"
 #include "NonTW/IAUDEng/IAUDResourceManager.h"
@@ -56,6 +60,43 @@ void RunSequence(CSequence* sequence) {
   sequence->ReleaseObject(inst);
 }
 
+// Runs an interactive randomizer through its tracks.
+void PlayLayers(CSoundRandomizer* randomizer) {
+  if (!randomizer || !randomizer->IsInteractive()) return;
+  randomizer->GetNumInteractiveTracks();
+  void* instance = nullptr;
+  randomizer->InitObject(&instance);
+  randomizer->StartObject(nullptr, nullptr, instance, 1, nullptr);
+  int32_t loops = 1;
+  for (int32_t track = -1; track < randomizer->GetItemCount() + 2; ++track) {
+    randomizer->SetInteractiveTrack(track, instance);
+    randomizer->CycleObject(nullptr, &loops, instance, nullptr);
+  }
+  randomizer->StopObject(nullptr, instance);
+  randomizer->ReleaseObject(instance);
+}
+
+// Two instances of a definition driven through every local state and every
+// global state of their bank.
+void DriveEntity(IAUDContentBank* bank, CSoundEntity* definition) {
+  if (!definition || !definition->IsValid()) return;
+  CEntity* first = new CEntity(definition);
+  CEntity* second = new CEntity(definition);
+  first->ActivateEntity(true);
+  second->ActivateEntity(true);
+  for (uint32_t v = 0; v < first->GetNumLocalVars() && v < 16; ++v)
+    for (int32_t s = first->GetNumLocalVarStates(v) - 1; s >= 0 && s < 16; --s) first->SetLocalVarState(v, (uint32_t)s);
+  for (uint32_t v = 0; v < bank->GetNumGlobalVars() && v < 16; ++v)
+    for (int32_t s = bank->GetNumGlobalVarStates(v) - 1; s >= 0 && s < 16; --s) bank->SetGlobalVarState(v, (uint32_t)s);
+  second->ResetEntityLocalVars();
+  bank->ResetEntityGlobalVars();
+  IAUDVector at{1, 2, 3};
+  first->SetPosition(at);
+  first->SetOrientation(10.0f, 20.0f, 30.0f);
+  delete first;
+  delete second;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -99,6 +140,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PlayContent(bank->GetSoundTimeline(i));
     PlayContent(bank->GetSequence(i));
     if (CSequence* sequence = bank->GetSequence(i)) RunSequence(sequence);
+    PlayContent(bank->GetSoundRandomizer(i));
+    PlayLayers(bank->GetSoundRandomizer(i));
+    DriveEntity(bank, bank->GetSoundEntity(i));
   }
 
   if (FILE* out = tmpfile()) {

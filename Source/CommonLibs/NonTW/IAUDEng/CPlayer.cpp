@@ -3,8 +3,10 @@
 #include <cstring>
 
 #include "NonTW/AudioDrv/AudioIAUD.h"
+#include "NonTW/IAUDEng/CEntity.h"
 #include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CRPController.h"
+#include "NonTW/IAUDEng/CSoundRandomizer.h"
 #include "NonTW/IAUDEng/IAUDContentBank.h"
 #include "NonTW/IAUDEng/IAUDContentObject.h"
 #include "NonTW/IAUDEng/IAUDMath.h"
@@ -15,6 +17,13 @@
 float g_flDistanceFactor = 1.0f;
 
 namespace {
+
+// The content as an interactive randomizer, or null.
+CSoundRandomizer* PlayerInteractive(IAUDContentObject* content) {
+  if (!content || content->GetObjectType() != IAUDFourCC("sdri")) return nullptr;
+  CSoundRandomizer* randomizer = static_cast<CSoundRandomizer*>(content);
+  return randomizer->IsInteractive() ? randomizer : nullptr;
+}
 
 // A content that keeps reporting that it is still stopping is stopped by
 // force after this many tries.
@@ -173,7 +182,8 @@ void* CPlayer::OpenVoice(IAUDContentObject* content, float level) {
   d.vTop = m_vTop;
   d.pCurves = m_pRPC;
   d.flCurveInput = m_flRPCLevel;
-  d.pGroup = IAUDResourceManager::GetGroup((uint32_t)content->GetGroupIndex());
+  // A player of an entity sounds in the entity's group.
+  d.pGroup = IAUDResourceManager::GetGroup((uint32_t)(m_pOwner ? m_pOwner->GetGroupIndex() : content->GetGroupIndex()));
   d.pContent = content;
   d.eaxSource = m_EAXSource;
   for (int s = 0; s < 4; ++s) d.eaxSends[s] = m_aEAXSends[s];
@@ -691,6 +701,7 @@ void CPlayer::GetStatus(SPlayerStatus* out) {
 }
 
 bool CPlayer::IsContentInGroup(unsigned long group) const {
+  if (m_pOwner) return (uint32_t)m_pOwner->GetGroupIndex() == (uint32_t)group;
   if (m_pPrimary && (uint32_t)m_pPrimary->GetGroupIndex() == (uint32_t)group) return true;
   return m_pTransition && (uint32_t)m_pTransition->GetGroupIndex() == (uint32_t)group;
 }
@@ -698,16 +709,33 @@ bool CPlayer::IsContentInGroup(unsigned long group) const {
 void CPlayer::UpdateGroupGain(CGroup* group) {
   IAUDVoiceController* vc = IAUDResourceManager::GetVoiceController();
   if (!vc || !group) return;
-  if (m_pPrimary && m_pPrimaryVoice && IAUDResourceManager::GetGroup((uint32_t)m_pPrimary->GetGroupIndex()) == group)
+  // The voices of an entity's player sound in the entity's group.
+  auto groupOf = [this](IAUDContentObject* content) {
+    return IAUDResourceManager::GetGroup((uint32_t)(m_pOwner ? m_pOwner->GetGroupIndex() : content->GetGroupIndex()));
+  };
+  if (m_pPrimary && m_pPrimaryVoice && groupOf(m_pPrimary) == group)
     vc->SetVoiceGroupGain(m_pPrimaryVoice);
-  if (m_pTransition && m_pTransitionVoice &&
-      IAUDResourceManager::GetGroup((uint32_t)m_pTransition->GetGroupIndex()) == group)
+  if (m_pTransition && m_pTransitionVoice && groupOf(m_pTransition) == group)
     vc->SetVoiceGroupGain(m_pTransitionVoice);
+  if (CSoundRandomizer* layers = PlayerInteractive(m_pPrimary)) layers->UpdateVoicesGroupGain(m_pPrimaryInstance);
+  if (CSoundRandomizer* layers = PlayerInteractive(m_pTransition)) layers->UpdateVoicesGroupGain(m_pTransitionInstance);
 }
 
 // ------------------------------------------------ 3D state, mode and pitch
 
+// An interactive randomizer takes the level, cut toward zero, as its track.
 void CPlayer::SetRPCLevel(float level) {
+  CSoundRandomizer* layers = PlayerInteractive(m_pPrimary);
+  void* instance = m_pPrimaryInstance;
+  if (!layers) {
+    layers = PlayerInteractive(m_pTransition);
+    instance = m_pTransitionInstance;
+  }
+  if (layers) {
+    // Levels beyond the int range select no track.
+    layers->SetInteractiveTrack(level > -2147483648.0f && level < 2147483647.0f ? (int32_t)level : 0, instance);
+    return;
+  }
   if (!m_pRPC) return;
   m_flRPCLevel = level < 0.0f ? 0.0f : level > 1.0f ? 1.0f : level;
   if (m_nStatus == kPaused) {

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "NonTW/IAUDEng/CSample.h"
+#include "NonTW/IAUDEng/CSoundRandomizer.h"
 #include "NonTW/IAUDEng/IAUDApi.h"
 #include "NonTW/IAUDEng/IAUDContentBank.h"
 #include "NonTW/IAUDEng/IAUDFile.h"
@@ -287,7 +288,11 @@ int32_t apiGetContentVoiceCount(void* content, int32_t* out) {
   if (!iaudapibanks::Open()) return kIAUD_NOT_STARTED;
   if (!out) return kIAUD_BAD_ARGUMENT;
   if (!content) return kIAUD_INVALID_HANDLE;
-  *out = (int32_t) static_cast<IAUDContentObject*>(content)->GetNumTracks();
+  IAUDContentObject* object = static_cast<IAUDContentObject*>(content);
+  if (object->GetObjectType() == IAUDFourCC("sdri") && static_cast<CSoundRandomizer*>(object)->IsInteractive())
+    *out = (int32_t) static_cast<CSoundRandomizer*>(object)->GetNumInteractiveTracks();
+  else
+    *out = (int32_t)object->GetNumTracks();
   return kIAUD_OK;
 }
 

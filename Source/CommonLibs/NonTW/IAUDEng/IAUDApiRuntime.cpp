@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "NonTW/AudioDrv/AudioIAUD.h"
+#include "NonTW/IAUDEng/CEntity.h"
 #include "NonTW/IAUDEng/CGroup.h"
 #include "NonTW/IAUDEng/CPlayer.h"
 #include "NonTW/IAUDEng/IAUDApi.h"
+#include "NonTW/IAUDEng/IAUDContentBank.h"
 #include "NonTW/IAUDEng/IAUDEAXEffect.h"
 #include "NonTW/IAUDEng/IAUDEntityApi.h"
 #include "NonTW/IAUDEng/IAUDFile.h"
@@ -101,9 +103,15 @@ int32_t RouteEAX(bool set, void* handle, const _GUID& propertySet, uint32_t id, 
       return (int32_t)(set ? SetEAX4Effect(slot, id, data, size) : GetEAX4Effect(slot, id, data, size));
   if (GuidEquals(propertySet, kEAX40Context))
     return (int32_t)(set ? SetEAX4Context(id, data, size) : GetEAX4Context(id, data, size));
-  // Entities carry their own sets too; none is live until they can be made.
+  // Entities and players carry their own sets.
   CPlayer* player = static_cast<CPlayer*>(handle);
-  if (apiIsValidEntityHandle(handle) != kIAUD_OK && apiIsValidPlayerHandle(player) == kIAUD_OK) {
+  if (apiIsValidEntityHandle(handle) == kIAUD_OK) {
+    CEntity* entity = static_cast<CEntity*>(handle);
+    if (set)
+      entity->SetEAXProperty(propertySet, id, data, size);
+    else
+      entity->GetEAXProperty(propertySet, id, data, size);
+  } else if (apiIsValidPlayerHandle(player) == kIAUD_OK) {
     if (set)
       player->SetEAXProperty(propertySet, id, data, size);
     else
@@ -210,12 +218,32 @@ int32_t apiSetDistanceFactor(float factor) {
     p->GetVelocity(&entry.velocity);
     placed.push_back(entry);
   }
+  struct PlacedEntity {
+    CEntity* entity;
+    IAUDVector position, velocity;
+  };
+  std::vector<PlacedEntity> entities;
+  auto readEntities = [&](IAUDContentBank* bank) {
+    for (CEntity* e = bank ? bank->GetFirstEntity() : nullptr; e; e = e->GetPostEntity()) {
+      PlacedEntity entry{e, {}, {}};
+      e->GetPosition(&entry.position);
+      e->GetVelocity(&entry.velocity);
+      entities.push_back(entry);
+    }
+  };
+  readEntities(IAUDResourceManager::GetFileObject());
+  for (IAUDContentBank* b = IAUDResourceManager::GetFirstContentBank(); b; b = b->GetPostContentBank())
+    readEntities(b);
   IAUDVector listener{};
   apiGetListenerPosition(&listener);
   g_flDistanceFactor = factor;
   for (Placed& entry : placed) {
     entry.player->SetPosition(entry.position);
     entry.player->SetVelocity(entry.velocity);
+  }
+  for (PlacedEntity& entry : entities) {
+    entry.entity->SetPosition(entry.position);
+    entry.entity->SetVelocity(entry.velocity);
   }
   apiSetListenerPosition(listener);
   return kIAUD_OK;

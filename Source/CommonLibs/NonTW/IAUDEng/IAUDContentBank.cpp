@@ -4,12 +4,15 @@
 #include <cstring>
 #include <vector>
 
+#include "NonTW/IAUDEng/CEntity.h"
 #include "NonTW/IAUDEng/CGlobalEffect.h"
 #include "NonTW/IAUDEng/CPath.h"
 #include "NonTW/IAUDEng/CRPController.h"
 #include "NonTW/IAUDEng/CSequence.h"
+#include "NonTW/IAUDEng/CSoundEntity.h"
 #include "NonTW/IAUDEng/CSoundEvent.h"
 #include "NonTW/IAUDEng/CSoundQueue.h"
+#include "NonTW/IAUDEng/CSoundRandomizer.h"
 #include "NonTW/IAUDEng/CSoundTimeline.h"
 #include "NonTW/IAUDEng/CTransition.h"
 #include "NonTW/IAUDEng/IAUDBankSlots.h"
@@ -80,8 +83,15 @@ IAUDContentBank::IAUDContentBank() {
   SetBank(this);
 }
 
-// The content goes first: its objects leave the index and clear their slots.
+// The entity instances go first (their players hold this bank's content),
+// then the content: its objects leave the index and clear their slots.
 IAUDContentBank::~IAUDContentBank() {
+  while (CEntity* head = m_pFirstEntity) {
+    CEntity* next = head->GetPostEntity();
+    delete head;
+    // An instance unlinks itself; never spin on one that did not.
+    if (m_pFirstEntity == head) m_pFirstEntity = next;
+  }
   RemoveAllChildren();
   FreeIndex();
   UnlinkFromBankList();
@@ -262,6 +272,8 @@ IAUDContentObject* IAUDContentBank::CreateContentObject(uint32_t type) {
   if (type == IAUDFourCC("sdqu")) return new CSoundQueue(this);
   if (type == IAUDFourCC("sdtl")) return new CSoundTimeline(this);
   if (type == IAUDFourCC("sqob")) return new CSequence(this);
+  if (type == IAUDFourCC("sdri")) return new CSoundRandomizer(this);
+  if (type == IAUDFourCC("ento")) return new CSoundEntity(this);
   return nullptr;
 }
 
@@ -384,6 +396,8 @@ void IAUDContentBank::ReIndexContent() {
   BankReIndex(m_aSoundQueues);
   BankReIndex(m_aSoundTimelines);
   BankReIndex(m_aSequences);
+  BankReIndex(m_aSoundRandomizers);
+  BankReIndex(m_aSoundEntities);
   m_bReIndex = false;
 }
 
@@ -489,15 +503,45 @@ int32_t IAUDContentBank::GetGlobalVarState(const uint16_t* name) {
   return GetGlobalVarState(var);
 }
 
-// The bank's sound-entity instances re-run their state machines on a change
-// once sound entities exist; until then only the state changes.
 bool IAUDContentBank::SetGlobalVarState(uint32_t var, uint32_t state) {
   if (var >= GetNumGlobalVars()) return false;
   CENTITYVARIABLE* v = m_aGlobalVars.GetElementMember((int32_t)var);
   if (state >= v->dwNumStates) return false;
   if (state == v->dwCurrentState) return true;
   v->dwCurrentState = state;
+  RunEntitiesOnGlobalChange(var, nullptr);
   return true;
+}
+
+void IAUDContentBank::SetGlobalVarStateFromEntity(uint32_t var, uint32_t state, CEntity* actor) {
+  if (var >= GetNumGlobalVars()) return;
+  m_aGlobalVars.GetElementMember((int32_t)var)->dwCurrentState = state;
+  RunEntitiesOnGlobalChange(var, actor);
+}
+
+// Newest instance first. An instance already running its actions (the
+// set-variable result that led here came from it, directly or through
+// another instance) does not run again: it keeps the mark instead.
+void IAUDContentBank::RunEntitiesOnGlobalChange(uint32_t var, CEntity* skip) {
+  for (CEntity* e = m_pFirstEntity; e; e = e->GetPostEntity()) {
+    if (var == 0xFFFFFFFFu)
+      e->MarkAllGlobalVars();
+    else
+      e->MarkGlobalVar(var);
+  }
+  for (CEntity* e = m_pFirstEntity; e; e = e->GetPostEntity()) {
+    if (e == skip || e->IsRunning()) continue;
+    e->RunStateMachine();
+    if (!e->IsSuspended()) e->ClearVarRefArrays();
+  }
+}
+
+void IAUDContentBank::SuspendAllEntities() {
+  for (CEntity* e = m_pFirstEntity; e; e = e->GetPostEntity()) e->SuspendEntity();
+}
+
+void IAUDContentBank::ProcessAllEntities() {
+  for (CEntity* e = m_pFirstEntity; e; e = e->GetPostEntity()) e->ProcessEntity();
 }
 
 bool IAUDContentBank::SetGlobalVarState(const uint16_t* name, const uint16_t* state) {
@@ -511,6 +555,7 @@ void IAUDContentBank::ResetEntityGlobalVars() {
     CENTITYVARIABLE* v = m_aGlobalVars.GetElementMember(i);
     v->dwCurrentState = v->dwInitialState;
   }
+  RunEntitiesOnGlobalChange(0xFFFFFFFFu, nullptr);
 }
 
 // ---------------------------------------------------------------- kind arrays
@@ -536,6 +581,24 @@ int32_t IAUDContentBank::AddNewTransition(CTransition* transition) { return iaud
 void IAUDContentBank::AddTransition(CTransition* transition, uint32_t index) {
   iaudslots::BankAddAt(m_aTransitions, transition, index);
 }
+int32_t IAUDContentBank::AddNewSoundRandomizer(CSoundRandomizer* randomizer) {
+  return iaudslots::BankAddNew(m_aSoundRandomizers, randomizer);
+}
+void IAUDContentBank::AddSoundRandomizer(CSoundRandomizer* randomizer, uint32_t index) {
+  iaudslots::BankAddAt(m_aSoundRandomizers, randomizer, index);
+}
+CSoundRandomizer* IAUDContentBank::GetSoundRandomizer(uint32_t index) {
+  return iaudslots::BankGet(m_aSoundRandomizers, index);
+}
+void IAUDContentBank::NullOutSoundRandomizer(uint32_t index) { iaudslots::BankNullOut(m_aSoundRandomizers, index); }
+
+int32_t IAUDContentBank::AddNewSoundEntity(CSoundEntity* entity) { return iaudslots::BankAddNew(m_aSoundEntities, entity); }
+void IAUDContentBank::AddSoundEntity(CSoundEntity* entity, uint32_t index) {
+  iaudslots::BankAddAt(m_aSoundEntities, entity, index);
+}
+CSoundEntity* IAUDContentBank::GetSoundEntity(uint32_t index) { return iaudslots::BankGet(m_aSoundEntities, index); }
+void IAUDContentBank::NullOutSoundEntity(uint32_t index) { iaudslots::BankNullOut(m_aSoundEntities, index); }
+
 CTransition* IAUDContentBank::GetTransition(uint32_t index) { return iaudslots::BankGet(m_aTransitions, index); }
 void IAUDContentBank::NullOutTransition(uint32_t index) { iaudslots::BankNullOut(m_aTransitions, index); }
 

@@ -8,6 +8,7 @@
 #include "NonTW/IAUDEng/Array/TCArray.h"
 #include "NonTW/IAUDEng/IAUDBankObject.h"
 
+class CEntity;
 class CGlobalEffect;
 class CPath;
 class CRPController;
@@ -96,7 +97,19 @@ class IAUDContentBank : public IAUDBankObject {
   int32_t GetGlobalVarState(const uint16_t* name);
   bool SetGlobalVarState(uint32_t var, uint32_t state);
   bool SetGlobalVarState(const uint16_t* name, const uint16_t* state);
+  // Every variable back to its initial state; every instance sees all of
+  // them changed and runs.
   void ResetEntityGlobalVars();
+  // A set-variable result of an entity: the state is stored and marked in
+  // every instance whether it changed or not, and every instance but the
+  // acting one runs.
+  void SetGlobalVarStateFromEntity(uint32_t var, uint32_t state, CEntity* actor);
+
+  // Sound-entity instances made from this bank's definitions, newest first.
+  CEntity* GetFirstEntity() const { return m_pFirstEntity; }
+  void SetFirstEntity(CEntity* entity) { m_pFirstEntity = entity; }
+  void SuspendAllEntities();
+  void ProcessAllEntities();
 
   // Kind arrays. The add-in-a-free-slot forms return the slot; the indexed
   // forms take away an object already in the slot and set the object's
@@ -130,6 +143,14 @@ class IAUDContentBank : public IAUDBankObject {
   void AddSequence(CSequence* sequence, uint32_t index);
   CSequence* GetSequence(uint32_t index);
   void NullOutSequence(uint32_t index);
+  int32_t AddNewSoundRandomizer(CSoundRandomizer* randomizer);
+  void AddSoundRandomizer(CSoundRandomizer* randomizer, uint32_t index);
+  CSoundRandomizer* GetSoundRandomizer(uint32_t index);
+  void NullOutSoundRandomizer(uint32_t index);
+  int32_t AddNewSoundEntity(CSoundEntity* entity);
+  void AddSoundEntity(CSoundEntity* entity, uint32_t index);
+  CSoundEntity* GetSoundEntity(uint32_t index);
+  void NullOutSoundEntity(uint32_t index);
   int32_t AddNewTransition(CTransition* transition);
   void AddTransition(CTransition* transition, uint32_t index);
   CTransition* GetTransition(uint32_t index);
@@ -145,6 +166,9 @@ class IAUDContentBank : public IAUDBankObject {
   void ReadIndexChunk(void* file, const RiffChunk& chunk);
   void ReadGlobalVarsChunk(void* file, const RiffChunk& chunk);
   void UnlinkFromBankList();
+  // Marks the global variable (every one for all bits set) changed in
+  // every instance, then runs every instance but skip.
+  void RunEntitiesOnGlobalChange(uint32_t var, CEntity* skip);
 
   IAUDContentBank* m_pPrevBank = nullptr;
   IAUDContentBank* m_pNextBank = nullptr;
@@ -162,4 +186,5 @@ class IAUDContentBank : public IAUDBankObject {
   TCArray<CTransition*> m_aTransitions;
   TCArray<CSoundEntity*> m_aSoundEntities;
   TCArray<CENTITYVARIABLE> m_aGlobalVars;
+  CEntity* m_pFirstEntity = nullptr;
 };

@@ -1,8 +1,11 @@
 // The runtime's sound-entity functions: live instances of the sound-entity
 // definitions of a bank, their variables, levels and spatial properties.
-// Until entity instances exist no handle is valid: creation finds no usable
-// entity (-6), the others answer -7 (-9 where a closed runtime is reported
-// first, -2 where a missing output is).
+// An entity handle is valid while it is in the entity list of the project
+// file or of a loaded content bank (-7 otherwise). A bank handle for global
+// variables names a loaded content bank, or the project file (null or its
+// own address). Variable and state lookups that fail answer -2. 8-bit names
+// are widened into buffers of 128 units (entity and level names) or 32
+// units (variable and state names); a name that does not fit names nothing.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +13,7 @@
 #include "NonTW/IAUDEng/IAUDTypes.h"
 
 class CEntity;
+class IAUDContentBank;
 
 // No bank searched holds a usable sound entity of the name.
 enum : int32_t { kIAUD_NO_ENTITY = -6 };
@@ -70,6 +74,9 @@ int32_t apiGetLocalVarStateNameShort(void* entity, uint32_t var, uint32_t state,
 int32_t apiGetLocalVarStateNameChar(void* entity, uint32_t var, uint32_t state, char* out, uint32_t size);
 int32_t apiGetGlobalVarStateNameShort(void* bank, uint32_t var, uint32_t state, uint16_t* out, uint32_t size);
 int32_t apiGetGlobalVarStateNameChar(void* bank, uint32_t var, uint32_t state, char* out, uint32_t size);
+
+// The bank a handle for global variables names, or null.
+IAUDContentBank* GetContentBank(void* handle);
 
 // Writes every entity of the list its own position and velocity again, so
 // that the driver receives them under the present distance factor.

@@ -75,6 +75,32 @@ long IAUDVoiceController::LinearToMillibels(float linear) {
   return (long)(2000.0 * std::log10((double)linear));
 }
 
+bool IAUDVoiceController::GetVoiceData(void* handle, SVoiceData* out) const {
+  if (!out || !IsHandleValid(handle)) return false;
+  const SVoice* v = static_cast<const SVoice*>(handle);
+  memset(out, 0, sizeof(*out));
+  out->dwNumTracks = v->dwNumTracks;
+  out->flLevel = v->flLevel;
+  out->flPitch = v->flPitch;
+  out->dwMode = v->dwMode;
+  out->vPosition = v->vPosition;
+  out->vVelocity = v->vVelocity;
+  out->vFront = v->vFront;
+  out->vTop = v->vTop;
+  out->pCurves = v->pCurves;
+  out->flCurveInput = v->flCurveInput;
+  out->pGroup = v->pGroup;
+  out->pContent = v->pContent;
+  out->eaxSource.lDirect = (int32_t)LinearToMillibels(v->flDirect);
+  out->eaxSource.lDirectHF = (int32_t)LinearToMillibels(v->flDirectHF);
+  for (int s = 0; s < 4; ++s) {
+    out->eaxSends[s].lSend = (int32_t)LinearToMillibels(v->aflSend[s]);
+    out->eaxSends[s].lSendHF = (int32_t)LinearToMillibels(v->aflSendHF[s]);
+  }
+  out->eaxActiveSlots = v->activeSlots;
+  return true;
+}
+
 float IAUDVoiceController::MillibelsToLinear(long millibels) { return std::exp((float)millibels * 0.0011513f); }
 
 IAUDVoiceController::IAUDVoiceController() {

@@ -100,6 +100,11 @@ class IAUDVoiceController : public IAUDResourceManager, public IAUDStreamTracks 
   void SetVoicePitch(void* handle, float pitch);
   void SetVoiceRPC(void* handle, CRPController* curves, float input);
   void SetVoiceEAXProp(void* handle, unsigned long id, void* data, unsigned long size);
+  // The voice's own settings as a request for another voice: track count,
+  // level, pitch, mode, 3D frame, curves, group and content; the direct and
+  // send levels in millibels and the active slots. The other EAX fields are
+  // zero. False for a handle that is not open.
+  bool GetVoiceData(void* handle, SVoiceData* out) const;
 
   // Unit conversions: linear 0 (or less) is -10000 mB.
   static long LinearToMillibels(float linear);
