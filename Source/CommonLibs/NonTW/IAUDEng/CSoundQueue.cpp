@@ -46,16 +46,7 @@ void CSoundQueue::AddItem(const SOUNDQUEUECONTENT& item) {
 
 IAUDContentObject* CSoundQueue::ItemObject(int32_t i) const {
   const SOUNDQUEUECONTENT* item = GetItem(i);
-  if (!item) return nullptr;
-  uint32_t type = item->dwType;
-  if (type == IAUDFourCC("samp") || type == IAUDFourCC("bfob")) return GetSample(item->dwIndex);
-  IAUDContentBank* bank = GetContentBank();
-  if (!bank) return nullptr;
-  if (type == IAUDFourCC("snde")) return bank->GetSoundEvent(item->dwIndex);
-  if (type == IAUDFourCC("sdtl")) return bank->GetSoundTimeline(item->dwIndex);
-  if (type == IAUDFourCC("sqob")) return bank->GetSequence(item->dwIndex);
-  if (type == IAUDFourCC("gbef")) return bank->GetGlobalEffect(item->dwIndex);
-  return nullptr;
+  return item ? ContentByType(item->dwType, item->dwIndex, false) : nullptr;
 }
 
 uint32_t CSoundQueue::GetNumTracks() {

@@ -86,17 +86,7 @@ const SOUNDRANDOMIZERCONTENT* CSoundRandomizer::GetItem(int32_t i) const {
 
 IAUDContentObject* CSoundRandomizer::ItemObject(int32_t i) const {
   const SOUNDRANDOMIZERCONTENT* item = GetItem(i);
-  if (!item) return nullptr;
-  uint32_t type = item->dwType;
-  if (type == IAUDFourCC("samp") || type == IAUDFourCC("bfob")) return GetSample(item->dwIndex);
-  IAUDContentBank* bank = GetContentBank();
-  if (!bank) return nullptr;
-  if (type == IAUDFourCC("snde")) return bank->GetSoundEvent(item->dwIndex);
-  if (type == IAUDFourCC("sdqu")) return bank->GetSoundQueue(item->dwIndex);
-  if (type == IAUDFourCC("sdtl")) return bank->GetSoundTimeline(item->dwIndex);
-  if (type == IAUDFourCC("sqob")) return bank->GetSequence(item->dwIndex);
-  if (type == IAUDFourCC("gbef")) return bank->GetGlobalEffect(item->dwIndex);
-  return nullptr;
+  return item ? ContentByType(item->dwType, item->dwIndex, true) : nullptr;
 }
 
 bool CSoundRandomizer::IsLayerKind(int32_t i) const {

@@ -151,6 +151,18 @@ uint32_t IAUDContentObject::GetObjectType() const {
   return ContentIsList(m_Chunk.dwChunkId) ? m_Chunk.dwFormType : m_Chunk.dwChunkId;
 }
 
+IAUDContentObject* IAUDContentObject::ContentByType(uint32_t type, uint32_t index, bool bQueues) const {
+  if (type == IAUDFourCC("samp") || type == IAUDFourCC("bfob")) return GetSample(index);
+  IAUDContentBank* bank = GetContentBank();
+  if (!bank) return nullptr;
+  if (type == IAUDFourCC("snde")) return bank->GetSoundEvent(index);
+  if (bQueues && type == IAUDFourCC("sdqu")) return bank->GetSoundQueue(index);
+  if (type == IAUDFourCC("sdtl")) return bank->GetSoundTimeline(index);
+  if (type == IAUDFourCC("sqob")) return bank->GetSequence(index);
+  if (type == IAUDFourCC("gbef")) return bank->GetGlobalEffect(index);
+  return nullptr;
+}
+
 IAUDContentBank* IAUDContentObject::GetContentBank() const {
   if (!m_pBank) return nullptr;
   uint32_t type = m_pBank->GetObjectType();

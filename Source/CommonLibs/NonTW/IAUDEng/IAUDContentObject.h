@@ -104,6 +104,10 @@ class IAUDContentObject : public IAUDResourceManager {
   IAUDContentObject* CreateChildFolder();
   uint32_t GetObjectType() const;
   IAUDContentBank* GetContentBank() const;
+  // The content an item of a container names by its type and index
+  // (samples, events, timelines, sequences, global effects and, where the
+  // container allows them, queues); null for another type.
+  IAUDContentObject* ContentByType(uint32_t type, uint32_t index, bool bQueues) const;
   CGlobalEffect* GetContentGlobalEffect() const;
   const RiffChunk& GetChunk() const { return m_Chunk; }
 
