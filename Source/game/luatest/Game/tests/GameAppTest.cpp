@@ -15,6 +15,7 @@
 #include "Game/PCGameApp.h"
 #include "Game/UIMenu.h"
 #include "TWGraphics/Renderer.h"
+#include "TWSound/SoundManager.h"
 #include "ScriptVM/ScriptObject.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
