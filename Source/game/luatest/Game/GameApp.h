@@ -363,7 +363,6 @@ public:
   // Hold the music and the ambient effects until the delayed start runs out.
   void SetDelayedStartMusic();
   void SetDelayedStartAmbFx();
-  void LoadSoundData(const char* szLevel, bool bUnused1, bool bUnused2);
   void ShowDebugMemory();
   void ShowMemoryDumpInfo();
   bool m_bSkyBoxSet = false;
@@ -501,6 +500,17 @@ public:
   double m_dPlayTimeBase;
   ERenderer* m_pRenderer;
   ESoundManager* m_pSoundManager;
+  // Sound start-up (GameSound.cpp): the manager, the bank files of
+  // "WorkResource\Sounds", the banks of a level, the cues engine code plays.
+  void InitSound(void* pData);
+  void InitSoundFiles(void* pData);
+  void LoadSoundData(const char* szLevel, bool bLoad, bool bBySubstring);
+  void ShutdownSound();
+  EArray<EString> m_aWaveBankFiles;
+  EArray<EString> m_aSoundBankFiles;
+  enum { kNUM_STARTUP_SOUND_CUES = 40 };
+  // In the order of GameSound.cpp's cue table ("DoubleJumpBubble" first).
+  unsigned m_auStartupSoundCues[kNUM_STARTUP_SOUND_CUES] = {};
   ESceneManager* m_pSceneManager;
   EFreezeManager* m_pFreezeManager;
   ELanguageInfo* m_pLanguageInfo;

@@ -369,8 +369,13 @@ bool GameApp::StartUp(void* data) {
 
   InitShaders();
   if (m_pRenderer) CreateScreenTargetTextures();
+  InitSound(data);
 
   EProfileOneShot postInstall("GameApp::StartUp Post-Install total");
+  {
+    EProfileOneShot scope("GameApp::StartUp InitSoundFiles()");
+    InitSoundFiles(data);
+  }
 
   if (m_pSceneManager && m_pSceneManager->GetCurrentScene()) m_pSceneManager->GetCurrentScene()->Reset();
   if (m_pDialogueManager) m_pDialogueManager->setSoundManager(m_pSoundManager);
@@ -590,6 +595,8 @@ bool GameApp::Shutdown() {
   m_pEventAnimManager = nullptr;
   m_pDialogueManager = nullptr;
   m_pPathAIManager = nullptr;
+
+  ShutdownSound();
 
   if (m_Prefs.m_bStartLog) SingletonTWConsole::StopLogFile();
   SingletonTWConsole::ShutdownConsole();

@@ -15,6 +15,7 @@
 #include "Game/PCGameApp.h"
 #include "Game/UIMenu.h"
 #include "TWGraphics/Renderer.h"
+#include "TWSound/SoundManager.h"
 #include "ScriptVM/ScriptObject.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
@@ -332,7 +333,7 @@ TEST_F(StartUpShutDown, RendererFailureEndsStartUpAndShutDownTouchesNothingMissi
 
 TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
-  WritePrefs("debug_server 0\nmain_menu 1\nbuildtext 1\nrendering_cutscene 1\n");
+  WritePrefs("debug_server 0\nmain_menu 1\nbuildtext 1\nrendering_cutscene 1\nsound 0\n");
   PCGameApp* app = new PCGameApp();
   testing::internal::CaptureStderr();
   bool started = app->StartUp(nullptr);
@@ -362,6 +363,8 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
 
   EXPECT_EQ(app, gGameApp);
   EXPECT_TRUE(app->StartUpComplete());
+  ASSERT_NE(nullptr, app->m_pSoundManager) << "made with sound off";
+  EXPECT_FALSE(app->m_pSoundManager->IsActive());
   EXPECT_TRUE(app->IsInitialized(kSUBSYSTEM_Lua | kSUBSYSTEM_Entity | kSUBSYSTEM_UIMenu | kSUBSYSTEM_ControlHandler));
   EXPECT_STREQ("P0602", app->GetBuildString());
   EXPECT_FALSE(app->m_DebugHooks.ShowBuildText) << "main_menu switches the build text off";
@@ -434,6 +437,7 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   testing::internal::CaptureStderr();
   EXPECT_TRUE(app->Shutdown());
   testing::internal::GetCapturedStderr();
+  EXPECT_EQ(nullptr, app->m_pSoundManager);
   EXPECT_EQ(nullptr, app->m_pRenderer);
   EXPECT_EQ(nullptr, g_pCurrentRenderer);
   EXPECT_FALSE(app->IsInitialized(kSUBSYSTEM_Lua));

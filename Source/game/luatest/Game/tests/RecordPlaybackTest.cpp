@@ -528,8 +528,8 @@ TEST(RecordingTheRunningGame, PlaysBackWithoutMismatch) {
     std::ofstream boot("WorkResource/scripts/boot.lua");
     boot << "function run_hook(name) end\nfunction SetupLevelMenu() end\n";
     std::ofstream prefs1(dir + "/quillomar.ini"), prefs2(dir + "/run/quillomar.ini");
-    prefs1 << "debug_server 0\n";
-    prefs2 << "debug_server 0\n";
+    prefs1 << "debug_server 0\nsound 0\n";
+    prefs2 << "debug_server 0\nsound 0\n";
   }
   const char* xdg = getenv("XDG_DATA_HOME");
   const std::string oldXdg = xdg ? xdg : "";
