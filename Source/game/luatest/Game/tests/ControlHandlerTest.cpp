@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
 #include "Game/PlayerControlHandler.h"
+#include "VERirezo/BlendAnim.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/Mesh.h"
 
@@ -434,6 +436,10 @@ TEST_F(Controls, TheBlinkLoadsOnceUnlessTheLevelIsMental) {
     EXPECT_EQ(0, m_H.BlendAnimCount(EControlHandler::kBlinkAnim));
     pMode->UpdateHeadAnims();
     EXPECT_EQ(c.loads, m_H.BlendAnimCount(EControlHandler::kBlinkAnim));
+    if (EBlendAnim* pBlink = m_H.FindBlendAnim(EControlHandler::kBlinkAnim)) {
+      EXPECT_FALSE(pBlink->IsLooping());
+      EXPECT_FALSE(pBlink->IsAutoBlend()) << "weight 0: no fade in";
+    }
     pMode->m_fBlinkTimer = -1.0f;
     pMode->UpdateHeadAnims();
     EXPECT_EQ(c.loads, m_H.BlendAnimCount(EControlHandler::kBlinkAnim)) << "never twice";
@@ -592,8 +598,8 @@ TEST_F(Controls, AModeThatSwitchesInItsFrameOrAStillFrameGetsNoPostHandling) {
   EXPECT_EQ(1, pTrapeze->m_nPostHandled);
 
   // The bubble runs while the world stands still, without post handling.
-  ASSERT_TRUE(m_H.App().SetControlHandler(kCONTROL_BUBBLE, (void*)kCONTROL_TRAPEZE));
-  EXPECT_EQ((void*)kCONTROL_TRAPEZE, pBubble->m_pLastData);
+  ASSERT_TRUE(m_H.App().SetControlHandler(kCONTROL_BUBBLE, (void*)(intptr_t)kCONTROL_TRAPEZE));
+  EXPECT_EQ((void*)(intptr_t)kCONTROL_TRAPEZE, pBubble->m_pLastData);
   m_H.Frame(Stick(0, 0), 0.0f);
   EXPECT_EQ(1, pBubble->m_nHandled);
   EXPECT_EQ(0, pBubble->m_nPostHandled);

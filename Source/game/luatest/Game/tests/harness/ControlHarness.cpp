@@ -15,6 +15,7 @@
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/Profiler.h"
+#include "VERirezo/BlendAnim.h"
 #include "VERirezo/BlendAnimController.h"
 #include "VERirezo/EBlendAnimManager.h"
 #include "VERirezo/Mesh.h"
@@ -311,19 +312,37 @@ EMesh* ControlHarness::GiveMesh() {
   return pMesh;
 }
 
-int ControlHarness::BlendAnimCount(const char* szName) const {
-  EMesh* pMesh = m_pPlayer->GetMesh();
+namespace {
+
+// Calls f with each blend-animation instance of the name on the mesh.
+template <class F>
+void HarnessEachBlendAnim(EPlayerEntity* pPlayer, const char* szName, F f) {
+  EMesh* pMesh = pPlayer->GetMesh();
   EBlendAnimController* pController = pMesh ? pMesh->GetBlendAnimController() : nullptr;
-  if (!pController) return 0;
   const char* szFull = gFile->GetFullPath(szName, kFILELOC_AsGiven);
-  int n = 0;
+  if (!pController || !szFull) return;
   for (EStaticListIter<EBlendAnim*> it(pController->GetList()); !it.isDone(); it.next()) {
     EBlendAnimShared* pShared = it.item()->m_pShared;
-    if (pShared && pShared->getCacheRef() && pShared->getCacheRef()->filename() && szFull &&
+    if (pShared && pShared->getCacheRef() && pShared->getCacheRef()->filename() &&
         strcasecmp(pShared->getCacheRef()->filename(), szFull) == 0)
-      ++n;
+      f(it.item());
   }
+}
+
+}  // namespace
+
+int ControlHarness::BlendAnimCount(const char* szName) const {
+  int n = 0;
+  HarnessEachBlendAnim(m_pPlayer, szName, [&](EBlendAnim*) { ++n; });
   return n;
+}
+
+EBlendAnim* ControlHarness::FindBlendAnim(const char* szName) const {
+  EBlendAnim* pFound = nullptr;
+  HarnessEachBlendAnim(m_pPlayer, szName, [&](EBlendAnim* pAnim) {
+    if (!pFound) pFound = pAnim;
+  });
+  return pFound;
 }
 
 // ---- Scripts ----

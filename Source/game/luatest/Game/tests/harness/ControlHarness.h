@@ -18,6 +18,7 @@
 #include "TWMath/Vector.h"
 #include "TWSound/SoundManager.h"
 
+class EBlendAnim;
 class ECamera;
 class EFileManager;
 class EMesh;
@@ -111,8 +112,10 @@ public:
   // Gives the player a mesh with a blend-animation player; the blink file
   // of the handlers exists under the bench's folder.
   EMesh* GiveMesh();
-  // How many instances of the named blend animation play on the mesh.
+  // How many instances of the named blend animation play on the mesh, and
+  // the newest of them (null when none).
   int BlendAnimCount(const char* szName) const;
+  EBlendAnim* FindBlendAnim(const char* szName) const;
 
   // ---- Scripts ----
   // Runs script text with self = the object (null: no self).
