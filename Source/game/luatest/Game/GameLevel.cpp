@@ -245,6 +245,7 @@ void GameApp::loadLevel() {
     m_pPlayer->GetPhysics()->SetGravityDir(EVec3(0.0f, 1.0f, 0.0f));
   }
   SetControlHandler(kCONTROL_NONE, nullptr);
+  EControlHandler::StaticInit();
   for (EControlHandler* pHandler : m_aControlHandlers)
     if (pHandler) pHandler->LevelInit();
 

@@ -82,9 +82,9 @@ public:
 
 class NoteHandler : public EControlHandler {
 public:
-  explicit NoteHandler(CONTROL_HANDLER_TYPE eType) : m_eType(eType) {}
+  explicit NoteHandler(CONTROL_HANDLER_TYPE eType) : EControlHandler(nullptr) { m_eType = eType; }
   CONTROL_HANDLER_TYPE Type() override { return m_eType; }
-  CONTROL_HANDLER_TYPE m_eType;
+  void HandleControls_Internal(Input&) override {}
 };
 
 std::vector<std::string>* s_pLevelLines = nullptr;

@@ -83,6 +83,7 @@ public:
 // three ends elsewhere.
 class MoverHandler : public EControlHandler {
 public:
+  MoverHandler() : EControlHandler(nullptr) {}
   CONTROL_HANDLER_TYPE Type() override { return kCONTROL_PLAYER; }
   void HandleControls_Internal(Input& in) override {
     const float dt = gGameApp->GetSimDeltaTime();
@@ -121,6 +122,8 @@ protected:
     Profile_SetClock(FakeClock);
     ASSERT_TRUE(m_app.m_Timing.StartSubTimer("Main", 2));
     m_app.m_pRecordPlayback = new ERecordPlayback();
+    m_handler.m_pGameApp = &m_app;
+    m_handler.Activate(nullptr);
     m_app.m_pControlHandler = &m_handler;
     gGameApp = &m_app;
   }
@@ -494,7 +497,9 @@ TEST_F(Recording, FilesThatCannotBeOpenedOrCreated) {
 
 TEST_F(Recording, MenuFramesAreRecordedToo) {
   struct Slideshow : EControlHandler {
+    Slideshow() : EControlHandler(nullptr) {}
     CONTROL_HANDLER_TYPE Type() override { return kCONTROL_SLIDESHOW; }
+    void HandleControls_Internal(Input&) override {}
   } slideshow;
   Rec().InitRecord("demo", nullptr);
   Frame(10.0);
@@ -550,6 +555,8 @@ TEST(RecordingTheRunningGame, PlaysBackWithoutMismatch) {
 
   // Something that moves with the frame time and the random numbers.
   MoverHandler mover;
+  mover.m_pGameApp = app;
+  mover.Activate(nullptr);
   app->m_pControlHandler = &mover;
   ASSERT_NE(nullptr, app->m_pPlayer) << "start-up creates the player";
   std::vector<std::string> lines;
