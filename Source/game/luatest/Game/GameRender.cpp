@@ -20,6 +20,7 @@
 #include "TWUtil/TWUnixCompat.h"
 #include "VERirezo/DebugLine.h"
 #include "VERirezo/Font.h"
+#include "VERirezo/MeshEntity.h"
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/ParticleManager.h"
 #include "VERirezo/ParticleRenderHooks.h"

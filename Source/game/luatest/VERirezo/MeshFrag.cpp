@@ -253,22 +253,6 @@ float EMeshFrag::GetShaderLODFactor(float fFull, float fNone) const {
   return 1.0f - (range != 0.0f ? (fFull - m_fLODFactor) / range : 0.0f);
 }
 
-void EMeshFrag::Preprocess(float) {
-  m_dwFlags &= kMESHFRAGFLAG_KEPT;
-  if (!IsDecal() && (IsAlphaBlended() || IsAdditiveBlended() || IsDistortion()))
-    m_dwFlags |= kMESHFRAGFLAG_TRANSPARENT;
-  if (m_dwFlags & kMESHFRAGFLAG_TRANSPARENT) {
-    ECamera* pCamera = gGameApp ? gGameApp->GetRenderCamera() : nullptr;
-    if (pCamera) {
-      const EVec3 far = GetTransformedBoundingBox().FurthestPosition(pCamera->GetPosition());
-      m_fSortKey = (far - pCamera->GetPosition()).Length();
-    }
-  } else {
-    const unsigned second = m_pModelFrag ? m_pModelFrag->m_aTextures[1] : 0;
-    m_fSortKey = (float)((GetBaseTexture() + second) & 0xFFF);
-  }
-}
-
 // ---------------------------------------------------------------------------
 
 EMeshFragManager::EMeshFragManager()
