@@ -56,6 +56,7 @@ void SetTransforms(EMeshFrag& f, bool bLightFromWorld) {
   if (Material(f) & (kMATERIALFLAG_BILLBOARD | kMATERIALFLAG_FLATBILLBOARD))
     f.generateBillboardMatrices(r.m_mModelToWorld, r.m_mWorldToModel, f.GetTransformedBoundingBox().GetCenter());
   if (!gGameApp) return;
+  if (gGameApp->m_pShaderDrawState) gGameApp->m_pShaderDrawState->m_iRenderDomain = gGameApp->m_eRenderDomain;
   gGameApp->SetModelToWorld(r.m_mModelToWorld);
   gGameApp->SetWorldToModel(r.m_mWorldToModel);
   gGameApp->SetLightToModel((bLightFromWorld || !f.m_pMesh) ? r.m_mWorldToModel : f.m_pMesh->GetLightToModelTrans());
