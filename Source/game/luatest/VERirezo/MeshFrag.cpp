@@ -49,6 +49,10 @@ EMeshFrag::EMeshFrag()
 
 EMeshFrag::~EMeshFrag() {
   releaseBinding();
+  // The light blocks the draws made for the fragment are its own.
+  delete m_pStaticLightBlock;
+  delete m_pDynamicLightBlock;
+  m_pStaticLightBlock = m_pDynamicLightBlock = nullptr;
   delete m_pTexAnimInfo;
   m_pTexAnimInfo = nullptr;
 }

@@ -19,6 +19,8 @@
 #include "TWGraphics/tests/WindowedRenderer.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/tests/FileTestSupport.h"
+#include "VERirezo/Light.h"
+#include "VERirezo/LightManager.h"
 #include "VERirezo/Mesh.h"
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/MeshFragFacts.h"
@@ -130,6 +132,7 @@ protected:
     for (EModelFrag* f : m_ModelFrags) EModelFragManager::ModelFragDelete(f);
     m_ModelFrags.clear();
     SetMeshFragSceneSettings(nullptr);
+    m_pApp->releaseLightManagers();
     m_pApp->GetCameraChannel(0).m_pCamera = nullptr;
     m_pApp->SetRenderCamera(nullptr);
     m_pApp->m_pGameTextureManager = nullptr;
@@ -276,6 +279,29 @@ TEST_F(FragPictures, BinaryAlphaLeavesTheBackgroundUnderTheThreshold) {
     ExpectRgb(40, y, 0, 255, 0, 1);
     ExpectRgb(56, y, 0, 255, 0, 1);
   }
+}
+
+TEST_F(FragPictures, ADirectionalLightFacingTheQuadLightsTexelTimesItsColour) {
+  m_pApp->m_DebugHooks.m_bLights = true;
+  m_pApp->createLightManagers();
+  ELight* light = m_pApp->GetLightManager()->AddLight();
+  light->m_eType = kLIGHTTYPE_DIRECTIONAL;
+  light->m_dwFlags |= kLIGHTFLAG_ENABLED;
+  light->m_vColor = EVec3(0.5f, 1, 1);
+  light->m_fIntensity = 1;
+  light->m_vDirection = EVec3(0, 0, -1);
+  m_pApp->GetLightManager()->RegisterLight(light);
+  EMeshFragManager manager;
+  EMesh mesh;
+  EMeshFrag* f = Frag(manager, Quad(-100, 0, Texture(0xFF80C0FFu, 0xFF80C0FFu), EVec4(1, 1, 1, 1)), &mesh);
+  manager.PreprocessAll(0);
+  Begin();
+  manager.DrawAllDefault(kRENDERDOMAIN_SCENE);
+  End();
+  ASSERT_NE(nullptr, f->m_pStaticLightBlock);
+  EXPECT_EQ(1, f->m_pStaticLightBlock->GetLightCount());
+  for (int at : {8, 32, 56}) ExpectRgb(at, at, 64, 192, 255, 3);
+  m_pApp->GetLightManager()->DeleteLight(light);
 }
 
 }  // namespace
