@@ -560,9 +560,10 @@ TEST_F(FragDraw, ReflectorsDrawOnlyInTheReflectionPass) {
 
 TEST_F(FragDraw, PerEntityDrawsTakeOnlyThisFramesFragments) {
   EMeshFragManager manager;
-  EMesh* pMesh = new EMesh();
+  EMesh mesh;
+  EMesh* pMesh = &mesh;
   EMeshEntity entity(nullptr, "entity");
-  entity.SetMesh(pMesh, true);
+  entity.SetMesh(pMesh, false);
   EMeshFrag* seen = Frag(manager, ModelFrag(0, 1));
   EMeshFrag* unseen = Frag(manager, ModelFrag(0, 1), false);
   EMeshFrag* stale = Frag(manager, ModelFrag(0, 1), false);
