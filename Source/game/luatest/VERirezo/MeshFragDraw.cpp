@@ -312,8 +312,18 @@ void EMeshFrag::Render() {
   const ERenderFragmentInfo info = ERenderFragmentInfo::FromMeshFrag(*this);
   if (r.m_byBlendFlags & kRENDERBLEND_LIT) fragpasses::renderAddLightingPasses(info);
   if (((m_dwFlags & kMESHFRAGFLAG_SHADOW_RECEIVER) || (r.m_byBlendFlags & kRENDERBLEND_LIT) || bGlare) &&
-      mode != kRENDERMODE_REFLECTION)
-    fragpasses::renderAddShadowPasses(info, nullptr, 0);
+      mode != kRENDERMODE_REFLECTION) {
+    // The frame's shadow casters with their shadow cameras and textures.
+    static EShadowCasterInfo s_aCasters[32];
+    int nCasters = 0;
+    EMeshFragEntityFacts& facts = MeshFragEntityFacts();
+    for (EListIter<EMeshEntity*> it(gGameApp->m_lShadowCasters); it && nCasters < 32; ++it) {
+      EMeshEntity* pCaster = *it;
+      if (!pCaster) continue;
+      s_aCasters[nCasters++] = EShadowCasterInfo{pCaster, facts.pfnShadowCamera(pCaster), facts.pfnShadowTexture(pCaster)};
+    }
+    fragpasses::renderAddShadowPasses(info, s_aCasters, nCasters);
+  }
   // 17. Render state.
   ERenderState& rs = r.m_RenderState;
   rs.Reset();

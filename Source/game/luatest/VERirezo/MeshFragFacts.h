@@ -7,6 +7,7 @@
 #include "TWMath/BoundingBox.h"
 #include "TWMath/Vector.h"
 
+class ECamera;
 class EMeshEntity;
 class ESceneSettings;
 
@@ -23,6 +24,9 @@ struct EMeshFragEntityFacts {
   EBox3 (*pfnTransformedBox)(EMeshEntity*);
   // The owner of the player's mesh, or null.
   EMeshEntity* (*pfnPlayer)();
+  // A shadow caster's shadow camera (null: none yet) and shadow texture.
+  ECamera* (*pfnShadowCamera)(const EMeshEntity*);
+  unsigned (*pfnShadowTexture)(const EMeshEntity*);
 };
 
 // The table in use; its defaults give an opaque white entity with detail 1,

@@ -44,6 +44,8 @@ EBox3 DefaultBox(EMeshEntity* p) {
   return EBox3(EVec3(0, 0, 0), EVec3(0, 0, 0));
 }
 EMeshEntity* DefaultPlayer() { return nullptr; }
+ECamera* DefaultShadowCamera(const EMeshEntity*) { return nullptr; }
+unsigned DefaultShadowTexture(const EMeshEntity*) { return 0; }
 
 EMeshFragEntityFacts s_Facts = MeshFragDefaultEntityFacts();
 ESceneSettings* s_pScene = nullptr;
@@ -63,6 +65,8 @@ EMeshFragEntityFacts MeshFragDefaultEntityFacts() {
   f.pfnCombinedIrradiance = DefaultIrradiance;
   f.pfnTransformedBox = DefaultBox;
   f.pfnPlayer = DefaultPlayer;
+  f.pfnShadowCamera = DefaultShadowCamera;
+  f.pfnShadowTexture = DefaultShadowTexture;
   return f;
 }
 
@@ -526,8 +530,19 @@ void EMeshFrag::Preprocess(float) {
         }
       }
     }
-    // Projected shadows: the casters' shadow cameras come with the shadow
-    // pass; a caster without one is passed over.
+    if (!(FragFlags(*this) & 0x8) && !IsAdditiveBlended() && (!pOwner || facts.pfnCompoundAlpha(pOwner) >= 1.0f) &&
+        hooks.m_bShadows && gGameApp) {
+      for (EListIter<EMeshEntity*> it(gGameApp->m_lShadowCasters); it; ++it) {
+        EMeshEntity* pCaster = *it;
+        if (!pCaster || ((mat & 0x80000) && !pCaster->GetEntityFlag(ENTITY_LIT_SHADOW))) continue;
+        ECamera* pShadowCamera = facts.pfnShadowCamera(pCaster);
+        if (pShadowCamera && pShadowCamera->GetPrimaryTarget() != pOwner &&
+            pShadowCamera->BoxVisible(work, m_pVisibilityCache, false)) {
+          m_dwFlags |= kMESHFRAGFLAG_SHADOW_RECEIVER;
+          break;
+        }
+      }
+    }
   }
   // 10. Debug views.
   const unsigned hBase = GetBaseTexture();

@@ -399,11 +399,34 @@ void EMeshFrag::renderExecutePasses() {
           }
           break;
         }
-        case kRENDERPASS_PROJECTEDSHADOW:
-          // The caster's shadow camera and texture come with the shadow pass.
-          pPasses->SetShaderProjectedShadow(nullptr, 0);
+        case kRENDERPASS_PROJECTEDSHADOW: {
+          EMeshEntity* pCaster = r.m_apCasters[k];
+          EMeshFragEntityFacts& facts = MeshFragEntityFacts();
+          ECamera* pShadowCamera = pCaster ? facts.pfnShadowCamera(pCaster) : nullptr;
+          if (pShadowCamera) {
+            EShadowCaster caster;
+            caster.m_vCameraPosition = pShadowCamera->GetPosition();
+            caster.m_vCameraView = pShadowCamera->GetViewVector();
+            caster.m_vCameraTarget = pShadowCamera->GetLastBoundedTargetPosition();
+            caster.m_dwViewportWidth = pShadowCamera->GetViewportWidth();
+            caster.m_dwViewportHeight = pShadowCamera->GetViewportHeight();
+            caster.m_vEntityPosition = pCaster->GetPosition();
+            caster.m_bPlayer = pCaster == facts.pfnPlayer();
+            caster.m_bSolidShadow = pCaster->GetEntityFlag(ENTITY_SOLID_SHADOW);
+            caster.m_fShadowAlpha = facts.pfnCompoundAlpha(pCaster);
+            caster.m_hShadowTexture = facts.pfnShadowTexture(pCaster);
+            pPasses->SetShaderProjectedShadow(&caster, 0);
+            if (hooks.m_bLightScissor) {
+              const EFrustum frustum = pShadowCamera->GetViewFrustum();
+              ScissorTo(EBox3(frustum.m_aCorners, EFrustum::kNUM_CORNERS));
+              bScissor = true;
+            }
+          } else {
+            pPasses->SetShaderProjectedShadow(nullptr, 0);
+          }
           s.abStreams[kSTREAM_TEXCOORD] = false;
           break;
+        }
         case kRENDERPASS_LAYERED_FOG: {
           const unsigned t =
               ((r.m_byFragmentFlags & kRENDERFRAG_BLENDED) || bBinary || HasActiveAnims()) ? r.m_ahBaseTextures[0] : 0;

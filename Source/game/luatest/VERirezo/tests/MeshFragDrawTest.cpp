@@ -249,6 +249,64 @@ TEST_F(FragDraw, GeomShaderFollowsTheAnimation) {
   m_pApp->m_DebugHooks.m_bNoBlendShapes = false;
 }
 
+ECamera* s_pShadowCamera = nullptr;
+ECamera* TestShadowCamera(const EMeshEntity*) { return s_pShadowCamera; }
+
+TEST_F(FragDraw, ShadowReceiversNeedACasterWhoseCameraSeesThem) {
+  MeshFragEntityFacts().pfnShadowCamera = TestShadowCamera;
+  EMeshFragManager manager;
+  EMeshEntity caster(nullptr, "caster"), lit(nullptr, "lit");
+  lit.SetEntityFlag(ENTITY_LIT_SHADOW, true);
+  struct Case {
+    uint32_t material, fragFlags;
+    EMeshEntity* pCaster;
+    bool bCamera, bShadows, receiver;
+  } cases[] = {
+      {0, 0, &caster, true, true, true},
+      {0, 0, &caster, false, true, false},   // no shadow camera yet
+      {0, 0, &caster, true, false, false},   // "Shadows" off
+      {0, 0x8, &caster, true, true, false},  // skinned
+      {kMATERIALFLAG_ADDITIVE_BLENDING, 0, &caster, true, true, false},
+      {0x80000, 0, &caster, true, true, false},
+      {0x80000, 0, &lit, true, true, true},
+  };
+  // The shadow camera looks at the caster, from where the render camera is.
+  ECamera shadow;
+  shadow.SetPosition(EVec3(0, 0, 0));
+  shadow.SetRotation(EVec3(1, 0, 0), EVec3(0, 1, 0), EVec3(0, 0, -1));
+  shadow.UpdateMatrices();
+  for (const Case& c : cases) {
+    m_pApp->m_lShadowCasters.RemoveAll();
+    m_pApp->m_lShadowCasters.AddTail(c.pCaster);
+    shadow.SetPrimaryTarget(c.pCaster, false);
+    s_pShadowCamera = c.bCamera ? &shadow : nullptr;
+    m_pApp->m_DebugHooks.m_bShadows = c.bShadows;
+    EModelFrag* m = ModelFrag(c.material, 1);
+    m->m_dwFragFlags = c.fragFlags;
+    EMeshFrag* f = Frag(manager, m);
+    f->Preprocess(0);
+    EXPECT_EQ(c.receiver, (f->m_dwFlags & kMESHFRAGFLAG_SHADOW_RECEIVER) != 0)
+        << std::hex << c.material << " " << c.fragFlags << " camera " << c.bCamera;
+  }
+  // A fragment of the caster itself receives no shadow from it.
+  EMesh mesh;
+  caster.SetMesh(&mesh, false);
+  shadow.SetPrimaryTarget(&caster, false);
+  s_pShadowCamera = &shadow;
+  m_pApp->m_lShadowCasters.RemoveAll();
+  m_pApp->m_lShadowCasters.AddTail(&caster);
+  EMeshFrag* own = Frag(manager, ModelFrag(0, 1));
+  own->m_pMesh = &mesh;
+  mesh.SetScale(EVec3(1, 1, 1));
+  own->Preprocess(0);
+  EXPECT_EQ(&caster, own->m_pOwnerEntity);
+  EXPECT_EQ(0u, own->m_dwFlags & kMESHFRAGFLAG_SHADOW_RECEIVER);
+  shadow.SetPrimaryTarget(nullptr, false);
+  m_pApp->m_lShadowCasters.RemoveAll();
+  m_pApp->m_DebugHooks.m_bShadows = true;
+  s_pShadowCamera = nullptr;
+}
+
 // ---------------------------------------------------------------------------
 // Execution of the pass list.
 
