@@ -664,7 +664,7 @@ public:
   // Mesh-fragment drawing (GameMeshFragViews.cpp): over channel 0 and the
   // enabled channels with a camera, the nearest distance from a camera that
   // sees the box into its frustum (1e9 when none does) and the largest screen
-  // diagonal of the box in pixels (0 when none).
+  // diagonal of the box in pixels as those cameras see it (0 when none does).
   float NearestViewDistance(const EBox3& box);
   float LargestPixelDiagonal(const EBox3& box);
   // A channel's monitor texture; 0 while monitors sample nothing.

@@ -1,5 +1,6 @@
 // What the fragment preparation asks of the application's views: how near
-// the nearest camera that sees a box is, and how large the box looks.
+// the nearest camera that sees a box is, and how large the box looks to the
+// cameras that see it.
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
 #include "Game/ShaderConstants.h"
@@ -38,7 +39,7 @@ float GameApp::LargestPixelDiagonal(const EBox3& box) {
   float largest = 0.0f;
   for (int i = 0; i < kNUM_CAMERA_CHANNELS; ++i) {
     ECamera* pCamera = gamefragviews::ViewCamera(*this, i);
-    if (!pCamera) continue;
+    if (!pCamera || !pCamera->BoxIntersectsFrustum(box, false)) continue;
     const float p = pCamera->CalculateScreenDiagonal(box);
     if (p > largest) largest = p;
   }

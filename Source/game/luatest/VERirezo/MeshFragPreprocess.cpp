@@ -3,6 +3,7 @@
 // the deformation of its vertices on the processor; and the shader
 // blend-shape streams and single-vertex skinning that other code uses.
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "Game/Camera.h"
@@ -14,6 +15,7 @@
 #include "TWUtil/EMemStack.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/DebugLine.h"
+#include "VERirezo/Font.h"
 #include "VERirezo/Joint.h"
 #include "VERirezo/Light.h"
 #include "VERirezo/LightManager.h"
@@ -631,6 +633,13 @@ void EMeshFrag::Preprocess(float) {
     gDebugLine->AddBox(GetUntransformedBoundingBox(), &m_pMesh->GetInclusiveTrans(), &colour, 0);
   }
   if (hooks.m_bShowNormals || hooks.m_bShowBases || hooks.m_bShowLightVectors) requestRenderMeshVectors();
+  if (hooks.m_bDebugInfluences && HasActiveAnims() && gGameApp && m && m->m_pAnimInfo) {
+    if (EFont* pFont = gGameApp->GetFont(3)) {
+      char szCount[16];
+      snprintf(szCount, sizeof(szCount), "%i", (int)m->m_pAnimInfo->m_nPaletteSize);
+      pFont->Display3dText(work.GetCenter(), szCount, 0.3f, 5000.0f, EVec4(1, 1, 1, 1), EVec2(50, 4), 0);
+    }
+  }
   if (hooks.m_bDebugSoftwareVerts && HasActiveAnims() && pOwner && pOwner == facts.pfnPlayer())
     debugDrawSoftwareVerts();
   // 20. The frame's summary.

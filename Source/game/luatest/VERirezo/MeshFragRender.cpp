@@ -448,8 +448,9 @@ void EMeshFrag::renderExecutePasses() {
     int count = 0;
     for (int kind = 0; kind < 5; ++kind) {
       if (!s.abStreams[kind]) continue;
-      s_phVB[count] = StreamHandle(*this, kind);
-      if (pRenderer) EASSERT(s_phVB[count]);
+      const int iStreamCount = count;
+      s_phVB[iStreamCount] = StreamHandle(*this, kind);
+      if (pRenderer) EASSERT(s_phVB[iStreamCount]);
       ++count;
     }
     if (m_pModelFrag && (m_pModelFrag->m_dwFragFlags & 0x1)) setDynamicStreams(s_phVB, count);

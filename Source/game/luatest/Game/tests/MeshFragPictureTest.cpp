@@ -374,6 +374,18 @@ TEST_F(FragPictures, ProcessorAndShaderSkinningDrawTheSameTurnedStrip) {
     f->m_pAnimInfo->m_ppJointTable[1] = &turned;
     manager.PreprocessAll(0);
     EXPECT_EQ(bShader ? kVSGEOM_HWSKIN : kVSGEOM_PROJECT, f->GetGeomShader(false));
+    if (bShader) {
+      // One vertex skinned on the processor from the shader's streams.
+      VERTEX_NOTEX_NORM v;
+      VERTEX_STREAM_BASIS b;
+      ASSERT_TRUE(f->SoftwareBindSingleVert(5, &v, nullptr));
+      EXPECT_NEAR(10.0f, v.vPos.x, 1e-3f);
+      EXPECT_NEAR(60.0f, v.vPos.y, 1e-3f);
+      EXPECT_NEAR(1.0f, v.vNormal.z, 1e-5f);
+      EXPECT_TRUE(f->SoftwareBindSingleVert(7, &v, nullptr)) << "the last vertex";
+      EXPECT_FALSE(f->SoftwareBindSingleVert(8, &v, nullptr));
+      EXPECT_FALSE(f->SoftwareBindSingleVert(0, &v, &b)) << "no basis stream";
+    }
     Begin();
     manager.DrawAllDefault(kRENDERDOMAIN_SCENE);
     std::vector<unsigned char> px(64 * 64 * 4);

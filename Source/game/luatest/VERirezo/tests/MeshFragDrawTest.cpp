@@ -112,6 +112,7 @@ TEST_F(FragDraw, ViewDistanceAndPixelDiagonalOverTheSeeingCameras) {
   EXPECT_NEAR(999.0f, m_pApp->NearestViewDistance(ahead), 0.01f);
   EXPECT_GT(m_pApp->LargestPixelDiagonal(ahead), 0.0f);
   EXPECT_EQ(1e9f, m_pApp->NearestViewDistance(behind));
+  EXPECT_EQ(0.0f, m_pApp->LargestPixelDiagonal(behind));
   m_pApp->GetCameraChannel(0).m_pCamera = nullptr;
   EXPECT_EQ(1e9f, m_pApp->NearestViewDistance(ahead)) << "no camera sees it";
   EXPECT_EQ(0.0f, m_pApp->LargestPixelDiagonal(ahead));
