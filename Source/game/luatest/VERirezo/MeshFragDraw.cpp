@@ -220,9 +220,6 @@ void EMeshFrag::Render() {
   r.m_byFragmentFlags &= ~(uint8_t)kRENDERFRAG_CAMERA_ALPHA_TESTED;
   if (EMeshEntity* pOwner = m_pOwnerEntity) {
     if (renderInlineEntityEffect()) return;
-    if (mode == kRENDERMODE_OCCLUSION_QUERY) {
-      // The channel's query entity is drawn by the query itself.
-    }
     if (pOwner->GetTransientFlag(ENTITYTRANSIENT_HIDES_PLAYER) && !(m_dwFlags & kMESHFRAGFLAG_CAMERA_ALPHA_TEST) &&
         !bGlare && (mode == kRENDERMODE_MAIN || mode == kRENDERMODE_INLINE_TRANSLUCENCE) && runVisibilityTest(0))
       r.m_byFragmentFlags |= kRENDERFRAG_CAMERA_ALPHA_TESTED;
