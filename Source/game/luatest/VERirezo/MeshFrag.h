@@ -22,7 +22,7 @@ class EJoint;
 struct ETexAnimInfo;
 struct VERTEX_NOTEX_NORM;
 struct VERTEX_STREAM_BASIS;
-class EParticleAssembly;
+struct EParticleAssembly;
 class ESceneSettings;
 
 // Depth handling of a constant-colour draw.
