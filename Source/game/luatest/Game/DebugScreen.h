@@ -4,7 +4,9 @@
 
 #include <cstdio>
 
-class EDebugHooks {
+#include "Game/RenderDebugSwitches.h"
+
+class EDebugHooks : public ERenderDebugSwitches {
 public:
   EDebugHooks()
       : DebugDisplay(0),

@@ -67,6 +67,8 @@ class EMeshEntity;
 class EMeshFragManager;
 class EDebugLineManager;
 class EDebugTriManager;
+class EMeshFrag;
+class ELightTrailManager;
 class ELightManager;
 class EHaloManager;
 class EDecalManager;
@@ -782,6 +784,27 @@ public:
   unsigned m_idRopeTexture = 0;
   bool m_bGlowingDecals = false;     // written by the decal preprocess, read by the glare pass
   bool m_bDrawingGlarePass = false;  // set while the glare pass draws
+  // Mesh-fragment drawing (GameMeshFragViews.cpp): over channel 0 and the
+  // enabled channels with a camera, the nearest distance from a camera that
+  // sees the box into its frustum (1e9 when none does) and the largest screen
+  // diagonal of the box in pixels as those cameras see it (0 when none does).
+  float NearestViewDistance(const EBox3& box);
+  float LargestPixelDiagonal(const EBox3& box);
+  // A channel's monitor texture; 0 while monitors sample nothing.
+  unsigned GetMonitorChannelTexture(int iChannel);
+  void SetLightToModel(const EMat4& m);
+  // The frame's facts gathered by the fragment preprocess; the frame clears
+  // them when it starts.
+  int m_eGlareMode = -1;  // the GLAREMODE being drawn, -1 outside the glare pass
+  EMeshFrag* m_pGlareSunFrag = nullptr;
+  bool m_bMonitorView = false;
+  bool m_bTranslucentEntities = false;
+  bool m_bDistortionFrame = false;
+  bool m_bVolumeFogValid = false;
+  EBox3 m_VolumeFogBox = EBox3(EVec3(0, 0, 0), EVec3(0, 0, 0));
+  bool m_bGlareMeshFrags = false;
+  bool m_bLoadingScreen = false;
+  ELightTrailManager* m_pLightTrailManager = nullptr;
   // Shader passes of the sprites and the 3D text (GameShaderPasses.cpp):
   // the 640 x 480 sprite space mapped onto the target, the unit billboard
   // of 3D text, and the application's pixel shaders by name.

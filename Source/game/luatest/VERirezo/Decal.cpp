@@ -47,19 +47,6 @@ const EMat4& MeshTransform(EMesh* pMesh) {
 
 }  // namespace decalstore
 
-// The plain draw of a fragment's triangles through the current shaders: its
-// position stream (the model fragment's, else its own) with the given
-// triangle list. The scene drawing supplies the full fragment draw.
-__attribute__((weak)) void EMeshFrag::RenderBasic(bool, uint32_t hIndexBuffer) {
-  ERenderer* r = g_pCurrentRenderer;
-  if (!r || !hIndexBuffer || !m_pModelFrag) return;
-  uint32_t hVB = m_pModelFrag->m_phVertBuffer[kMODELFRAGSTREAM_GEOM];
-  if (!hVB) hVB = m_hDynamicGeomStream;
-  if (!hVB) return;
-  r->DrawIndexedVertexBuffers(kVBDRAWMODE_TRIANGLELIST, 1, &hVB, hIndexBuffer, r->GetIndexBufferCount(hIndexBuffer),
-                              0);
-}
-
 EDecal::EDecal()
     : m_idTexture(0), m_dwSortKey(0), m_dwColor(0), m_vPos(0, 0, 0), m_vNormal(0, 0, 0), m_vUp(0, 0, 0),
       m_vRight(0, 0, 0), m_pEntity(nullptr), m_pMesh(nullptr), m_aPolyRefs(kMEMTYPE_AppGraph), m_iPolyRefCount(0),

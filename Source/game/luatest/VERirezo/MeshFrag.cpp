@@ -51,6 +51,10 @@ EMeshFrag::~EMeshFrag() {
   releaseBinding();
   delete m_pVisibilityCache;
   m_pVisibilityCache = nullptr;
+  // The light blocks the draws made for the fragment are its own.
+  delete m_pStaticLightBlock;
+  delete m_pDynamicLightBlock;
+  m_pStaticLightBlock = m_pDynamicLightBlock = nullptr;
   delete m_pTexAnimInfo;
   m_pTexAnimInfo = nullptr;
 }
@@ -253,22 +257,6 @@ float EMeshFrag::GetShaderLODFactor(float fFull, float fNone) const {
   if (m_fLODFactor > fFull) return 1.0f;
   const float range = fFull - fNone;
   return 1.0f - (range != 0.0f ? (fFull - m_fLODFactor) / range : 0.0f);
-}
-
-void EMeshFrag::Preprocess(float) {
-  m_dwFlags &= kMESHFRAGFLAG_KEPT;
-  if (!IsDecal() && (IsAlphaBlended() || IsAdditiveBlended() || IsDistortion()))
-    m_dwFlags |= kMESHFRAGFLAG_TRANSPARENT;
-  if (m_dwFlags & kMESHFRAGFLAG_TRANSPARENT) {
-    ECamera* pCamera = gGameApp ? gGameApp->GetRenderCamera() : nullptr;
-    if (pCamera) {
-      const EVec3 far = GetTransformedBoundingBox().FurthestPosition(pCamera->GetPosition());
-      m_fSortKey = (far - pCamera->GetPosition()).Length();
-    }
-  } else {
-    const unsigned second = m_pModelFrag ? m_pModelFrag->m_aTextures[1] : 0;
-    m_fSortKey = (float)((GetBaseTexture() + second) & 0xFFF);
-  }
 }
 
 // ---------------------------------------------------------------------------

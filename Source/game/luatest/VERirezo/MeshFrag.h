@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "Game/GameRender.h"
+#include "Game/LinkedShaders.h"
 #include "TWMath/BoundingBox.h"
 #include "TWMath/Vector.h"
 #include "TWUtil/Array.h"
@@ -19,6 +20,42 @@ class EVisibilityCache;
 class ELightBlock;
 class EJoint;
 struct ETexAnimInfo;
+struct VERTEX_NOTEX_NORM;
+struct VERTEX_STREAM_BASIS;
+struct EParticleAssembly;
+class ESceneSettings;
+
+// Depth handling of a constant-colour draw.
+enum CONSTANTCOLORMODE {
+  kCONSTANTCOLORMODE_DEPTH_TEST = 0,  // tested, not written
+  kCONSTANTCOLORMODE_NO_DEPTH = 1,    // neither tested nor written
+  kCONSTANTCOLORMODE_DEPTH_BIAS = 2,  // tested, not written, bias 1
+};
+// What a stencil-only draw marks.
+enum STENCILONLYMODE {
+  kSTENCILONLYMODE_VISIBLE = 0,     // the visible pixels get 1
+  kSTENCILONLYMODE_SILHOUETTE = 1,  // the whole silhouette gets 1
+  kSTENCILONLYMODE_CLEAR = 2,       // depth written always, bit 1 cleared
+};
+// The steps of a fog volume's draw; a negative mode draws every fragment.
+enum VOLUMEFOGMODE {
+  kVOLUMEFOGMODE_ALL = -1,
+  kVOLUMEFOGMODE_MARK = 0,
+  kVOLUMEFOGMODE_BACK = 1,
+  kVOLUMEFOGMODE_RECEIVERS = 2,
+};
+enum GLAREMODE { kGLAREMODE_NONE = -1, kGLAREMODE_GLARE = 0 };
+
+// Triangles drawn by fragments, by the group of their pass and by the kind
+// of geometry; the frame's statistics read and clear them.
+struct EMeshFragTriangleStats {
+  unsigned m_dwBaseTexture = 0;
+  unsigned m_dwAdditiveLight = 0;
+  unsigned m_dwShadows = 0;
+  unsigned m_dwFog = 0;
+  unsigned m_dwSkinned = 0;
+  unsigned m_dwOther = 0;
+};
 
 // Bits of a mesh fragment's own flag word.
 enum {
@@ -139,11 +176,65 @@ public:
   bool IsSkinned() const;
   bool IsTranslucentEntity() const { return (m_dwFlags & kMESHFRAGFLAG_TRANSLUCENT_ENTITY) != 0; }
   float GetShaderLODFactor(float fFull, float fNone) const;
-  // This frame's flags and sort key; the rest of the frame's work builds on it.
+  // This frame's flags, colour, detail factor, sort key, lights and shadows,
+  // debug views and deformed vertices (MeshFragPreprocess.cpp).
   void Preprocess(float dt);
-  // Draws the fragment's geometry through the current shaders with the
-  // given index buffer as its triangle list.
-  void RenderBasic(bool bFlag, uint32_t hIndexBuffer);
+  // Skinned and animated this frame (the owner's animating flag).
+  bool HasActiveAnims() const;
+  bool HasActiveBlendAnims() const;
+  // The geometry module of the vertex shader; with bBasis its variant with
+  // a tangent basis.
+  VSGEOM GetGeomShader(bool bBasis) const;
+  // Processor skinning into the fragment's geometry (and basis) stream; null
+  // sources are the bind pose.
+  void bindVertsToJoints(VERTEX_NOTEX_NORM* pSource, VERTEX_STREAM_BASIS* pBasisSource);
+  // Processor blend shapes (then skinning when animated).
+  void blendVerts();
+  // Appends the shader blend-shape streams (four) to phVB.
+  void setDynamicStreams(uint32_t* phVB, int& iCount);
+  // One vertex skinned on the processor; either output may be null.
+  bool SoftwareBindSingleVert(unsigned iVertex, VERTEX_NOTEX_NORM* pVertex, VERTEX_STREAM_BASIS* pBasis);
+  EVec2 GetTexCoordTransVel() const;
+  EVec2 GetTexCoordTrans() const;
+  void debugDrawSoftwareVerts();
+
+  // Drawing (MeshFragDraw.cpp): the full multi-pass draw and the
+  // single-pass variants.
+  void Render();
+  // Draws with the shader the caller has set: texture coordinates only with
+  // bTexcoords; hIndexBuffer 0 means the fragment's own indices.
+  void RenderBasic(bool bTexcoords, unsigned hIndexBuffer);
+  void RenderConstantColor(const EVec4& vColor, CONSTANTCOLORMODE eMode);
+  void RenderZBufferOnly();
+  void RenderStencilOnly(STENCILONLYMODE eMode);
+  void RenderVolumeFog(VOLUMEFOGMODE eMode);
+  void RenderDistortion(unsigned dwFlags, int eStencilMode, uint8_t byRef);
+  void RenderCoyote() {}
+  float GetGlareIntensity() const;
+  unsigned GetReflectionTexture() const;
+  void renderApplyDebugModes();
+  // Whether the LOD of the mesh for the render camera lets it be drawn.
+  bool PassesLODTest() const;
+
+  // Execution of the pass list (MeshFragRender.cpp).
+  void renderExecutePasses();
+  // ePass is a RENDERPASS; hIndexBuffer 0 draws the fragment's own indices.
+  void renderLowLevel(uint32_t* phVB, int iStreamCount, int ePass, unsigned hIndexBuffer, unsigned iIndexCount);
+  void renderWireframe();
+  EVec4 getDebugModeColor();
+  EVec4 getDebugColor() const;
+  EVec4 getDebugTextureColor() const;
+  static EMeshFragTriangleStats sm_TriangleStats;
+
+  // Billboards, visibility tests, inline entity effects and debug vectors of
+  // the frame: with the least behaviour until the frame's code fills them.
+  void generateBillboardMatrices(EMat4& mModelToWorld, EMat4& mWorldToModel, const EVec3& vCentre);
+  bool runVisibilityTest(int iQueryBase);
+  bool renderInlineEntityEffect() { return false; }
+  bool testValidMonitorFragment() { return true; }
+  void requestRenderMeshVectors() {}
+  // Inline distortion of a distortion fragment.
+  void RenderInlineDistortion(bool bTextures);
 
   EModelFrag* m_pModelFrag;
   EMesh* m_pMesh;
@@ -200,10 +291,30 @@ public:
   EDataArray<EMeshFrag>* GetMeshFragArray() const { return m_pMeshFragArray; }
   // Whether a goes after b in a visible list.
   static bool SortCompare(EMeshFrag* a, EMeshFrag* b);
-  // An entity's meshes drawn into the stencil only (mode 0 marks, mode 2
-  // clears), or in one constant colour.
-  void DrawMeshEntityStencilOnly(EMeshEntity* pEntity, int eStencilOnlyMode, bool bFlag);
-  void DrawMeshEntityConstantColor(EMeshEntity* pEntity, const EVec4& vColor, int eConstantColorMode, bool bFlag);
+
+  // Drawing of a domain's visible list (MeshFragDraw.cpp); each stores the
+  // domain as the one being drawn.
+  void DrawAllDefault(RENDERDOMAIN eDomain);
+  // Draws up to the first transparent fragment and returns its index (the
+  // count when there is none).
+  int DrawAllOpaque(RENDERDOMAIN eDomain);
+  // Transparent fragments, particle emitters and light trails back to
+  // front, from the caller's running state.
+  void DrawAllTransparent(RENDERDOMAIN eDomain, int& iIndex, EMeshFrag*& pFrag, int& iEmitter,
+                          EParticleAssembly*& pEmitter, int& iEmitterA, int& iEmitterB);
+  void DrawAllZBufferOnly(RENDERDOMAIN eDomain);
+  void DrawAllGlare(RENDERDOMAIN eDomain, GLAREMODE eMode);
+  void DrawAllVolumeFog(RENDERDOMAIN eDomain, VOLUMEFOGMODE eMode);
+  void DrawAllDistortion(RENDERDOMAIN eDomain);
+  // The fragments of the entity's own mesh visible this frame.
+  void DrawMeshEntity(EMeshEntity* pEntity);
+  void DrawMeshEntityBasic(EMeshEntity* pEntity);
+  void DrawMeshEntityConstantColor(EMeshEntity* pEntity, const EVec4& vColor, CONSTANTCOLORMODE eMode,
+                                   bool bSkipAlpha);
+  void DrawMeshEntityZBufferOnly(EMeshEntity* pEntity);
+  void DrawMeshEntityStencilOnly(EMeshEntity* pEntity, STENCILONLYMODE eMode, bool bSkipAlpha);
+  void DrawMeshEntityDistortion(EMeshEntity* pEntity, unsigned dwFlags, int eStencilMode, uint8_t byRef);
+  void DrawMeshEntityCoyote(EMeshEntity* pEntity);
 
 private:
   EMeshFragManager(const EMeshFragManager&) = delete;

@@ -31,30 +31,6 @@ static_assert(sizeof(Vertex) == 16, "vertex format 1");
 const float kHALF_PI = 1.5707964f;
 const float kFAR_Z = 12500.0f;
 
-// Every fragment of a mesh tree, drawn with its own triangles under its
-// mesh's transform through the current state and shaders.
-void DrawMeshTree(EMesh* pMesh, void (*pfnShader)(const EVec4&), const EVec4& vColor) {
-  ERenderer* r = g_pCurrentRenderer;
-  if (!pMesh || !r || !gGameApp) return;
-  gGameApp->SetModelToWorld(pMesh->GetInclusiveTrans());
-  gGameApp->SetWorldToModel(pMesh->GetInvInclusiveTrans());
-  pfnShader(vColor);
-  for (int i = 0; i < pMesh->GetNumMeshFrags(); ++i) {
-    EModelFrag* pModel = pMesh->GetMeshFrag(i)->m_pModelFrag;
-    if (!pModel || !pModel->m_hIndexBuffer) continue;
-    uint32_t hVB = pModel->m_phVertBuffer[kMODELFRAGSTREAM_GEOM];
-    if (!hVB) hVB = pMesh->GetMeshFrag(i)->m_hDynamicGeomStream;
-    if (!hVB) continue;
-    const bool bStrip = (pModel->m_dwMaterialFlags & kMATERIALFLAG_TRISTRIP) != 0;
-    r->DrawIndexedVertexBuffers(bStrip ? kVBDRAWMODE_TRIANGLESTRIP : kVBDRAWMODE_TRIANGLELIST, 1, &hVB,
-                                pModel->m_hIndexBuffer, r->GetIndexBufferCount(pModel->m_hIndexBuffer), 0);
-  }
-  for (int i = 0; i < pMesh->GetNumChildren(); ++i)
-    if (pMesh->GetChild(i)->GetActive()) DrawMeshTree(pMesh->GetChild(i), pfnShader, vColor);
-}
-
-void ConstantColour(const EVec4& v) { gGameApp->SetShaderConstantColor(v); }
-
 // A game texture id kept in an entity's script field, or 0.
 uint32_t ScriptId(EMeshEntity* pEntity, const char* szField) {
   EScriptObject* pObject = pEntity ? pEntity->GetScriptObject() : nullptr;
@@ -82,32 +58,6 @@ uint32_t HandleOr(uint32_t id) {
 }
 
 }  // namespace watergrid
-
-// The plain drawing of an entity's meshes for the stencil and constant-colour
-// modes; the scene drawing supplies the full one.
-__attribute__((weak)) void EMeshFragManager::DrawMeshEntityStencilOnly(EMeshEntity* pEntity, int eMode, bool) {
-  ERenderer* r = g_pCurrentRenderer;
-  if (!pEntity || !r) return;
-  ERenderState state;
-  state.m_eBlendMode = kBLENDMODE_NO_COLOR_WRITE;
-  state.m_bZWriteEnable = false;
-  state.m_eCullMode = kCULL_NONE;
-  state.m_bAlphaTestEnable = false;
-  state.m_eStencilMode = kSTENCILMODE_WRITE;
-  state.m_byStencilRef = eMode == 2 ? 0 : 1;
-  r->SetRenderState(&state);
-  watergrid::DrawMeshTree(pEntity->GetMesh(), watergrid::ConstantColour, EVec4(1, 1, 1, 1));
-}
-
-__attribute__((weak)) void EMeshFragManager::DrawMeshEntityConstantColor(EMeshEntity* pEntity, const EVec4& vColor,
-                                                                         int, bool) {
-  ERenderer* r = g_pCurrentRenderer;
-  if (!pEntity || !r) return;
-  ERenderState state;
-  state.m_eCullMode = kCULL_NONE;
-  r->SetRenderState(&state);
-  watergrid::DrawMeshTree(pEntity->GetMesh(), watergrid::ConstantColour, vColor);
-}
 
 EWaterManager::EWaterManager()
     : m_fFieldOfView(60.0f), m_fAspectRatio(4.0f / 3.0f), m_matBase(MatrixScale(0.5f, 1.0f, 1.0f)),
@@ -242,9 +192,9 @@ void EWaterManager::DrawAll() {
     if (bAny) r->ClearRenderTarget(EVec4(0, 0, 0, 0), false, false, true, 1.0f);
     bAny = true;
     if (pFrags) {
-      pFrags->DrawMeshEntityStencilOnly(pReflector, 0, false);
+      pFrags->DrawMeshEntityStencilOnly(pReflector, kSTENCILONLYMODE_VISIBLE, false);
       const EList<EMeshEntity*>& casters = gGameApp->m_lStencilCasters;
-      for (POSITION c = casters.GetHeadPosition(); c;) pFrags->DrawMeshEntityStencilOnly(casters.GetNext(c), 2, false);
+      for (POSITION c = casters.GetHeadPosition(); c;) pFrags->DrawMeshEntityStencilOnly(casters.GetNext(c), kSTENCILONLYMODE_CLEAR, false);
     }
     ERenderState state;
     state.m_eCullMode = kCULL_NONE;
@@ -300,6 +250,6 @@ void EWaterManager::DrawMirrors() {
     EMesh* pMesh = pReflector->GetMesh();
     if (!pMesh || !pCamera->BoxIntersectsFrustum(pMesh->GetTransformedBoundingBox(), false)) continue;
     if (watergrid::ScriptNumber(pReflector, "bPortal") != 0.0f)
-      pFrags->DrawMeshEntityConstantColor(pReflector, EVec4(0, 0, 0, 1), 1, false);
+      pFrags->DrawMeshEntityConstantColor(pReflector, EVec4(0, 0, 0, 1), kCONSTANTCOLORMODE_NO_DEPTH, false);
   }
 }
