@@ -9,6 +9,13 @@ class EPlayerEntity : public EMeshEntity {
   DECLARE_ENTITY_CLASS(EPlayerEntity)
 public:
   EPlayerEntity(EDomain* pDomain, const char* szName) : EMeshEntity(pDomain, szName) {}
+
+  // The control handlers read it to mix up the player's powers.
+  void SetConfused(bool bConfused) { m_bConfused = bConfused; }
+  bool IsConfused() const { return m_bConfused; }
+
+private:
+  bool m_bConfused = false;
 };
 
 class EThoughtBubbleEntity : public EMeshEntity {

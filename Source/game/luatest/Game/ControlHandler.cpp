@@ -1,5 +1,6 @@
 #include "Game/ControlHandler.h"
 #include "Game/LadderControlHandler.h"
+#include "Game/PlayerControlHandler.h"
 
 bool EControlHandler::sm_bControlsPaused = false;
 
@@ -19,6 +20,7 @@ private:
 
 EControlHandler* EControlHandlerFactory::Create(GameApp*, int iType) {
   if (iType < 0 || iType >= kCONTROL_NUMTYPES) return nullptr;
+  if (iType == kCONTROL_PLAYER) return new EPlayerControlHandler();
   if (iType == kCONTROL_LADDER) return new ELadderControlHandler();
   return new EPlainControlHandler((CONTROL_HANDLER_TYPE)iType);
 }
