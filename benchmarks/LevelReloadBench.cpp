@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
   if (system(("mkdir -p " + root + "/run/WorkResource/scripts/ca " + root + "/run/WorkResource/Levels").c_str()) != 0)
     return 1;
   if (chdir((root + "/run").c_str()) != 0) return 1;
-  LevelBenchWrite(root + "/quillomar.ini", "debug_server 0\n");
+  LevelBenchWrite(root + "/quillomar.ini", "debug_server 0\nsound 0\n");
   LevelBenchWrite("WorkResource/scripts/boot.lua", "function run_hook(name) end\nfunction SetupLevelMenu() end\n");
   LevelBenchWrite("WorkResource/scripts/ca/CAKC.lua",
                   "function CAKC()\n  local o = CreateObject(nil)\n"

@@ -128,6 +128,18 @@ foreach(tdir ${TEST_DIRS})
   endforeach()
 endforeach()
 
+# The bench of the input-mode and camera tests: a library beside the Game
+# tests, kept out of the engine and linked by the Game test program.
+set(CONTROL_HARNESS_DIR ${PROJECT_SOURCE_DIR}/Source/game/luatest/Game/tests/harness)
+if(TARGET Game_tests AND EXISTS ${CONTROL_HARNESS_DIR})
+  file(GLOB control_harness_srcs CONFIGURE_DEPENDS ${CONTROL_HARNESS_DIR}/*.cpp)
+  add_library(quillomar_control_harness STATIC ${control_harness_srcs})
+  quillomar_engine_headers(quillomar_control_harness)
+  target_compile_options(quillomar_control_harness PRIVATE ${QUILLOMAR_TEST_OPT})
+  target_include_directories(quillomar_control_harness PUBLIC ${CONTROL_HARNESS_DIR})
+  target_link_libraries(Game_tests PRIVATE quillomar_control_harness)
+endif()
+
 if(EXISTS ${PROJECT_SOURCE_DIR}/tools/CMakeLists.txt)
   add_subdirectory(tools)
 endif()

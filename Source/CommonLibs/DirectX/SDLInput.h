@@ -31,8 +31,20 @@ enum INPUT_BUTTON {
   kBUTTON_NUMBUTTONS = 12
 };
 
+// The buttons a control handler buffers and tests.
+enum { NUM_JOY_BUTTONS = kBUTTON_NUMBUTTONS };
+
 // One frame of controller input. Recordings store it whole, so its layout is
 // fixed (128 bytes, checked below).
+//
+// The handlers' names for the fields:
+//   leftStickY  m_nMoveY           rightStickX  m_nLookX
+//   rightStickY m_nLookY           leftStickX   m_nMoveX
+//   buttonValue m_aAnalogButton    buttonHeld   m_aButtonDown
+//   buttonPressed / buttonReleased m_aButtonPressed / m_aButtonReleased
+//   buttonHeldLast                 m_aButtonPrevDown
+//   pov / povLast / povChanged     m_aPOV / m_aPrevPOV / m_aPOVChanged
+//   mouseMoved                     m_bMouseMoved
 class Input {
 public:
   Input() { Clear(); }

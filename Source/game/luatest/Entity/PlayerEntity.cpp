@@ -4,3 +4,4 @@
 IMPLEMENT_ENTITY_CLASS(EPlayerEntity, "EPlayerEntity", EntityType_NameOnly, EMeshEntity)
 IMPLEMENT_ENTITY_CLASS(EThoughtBubbleEntity, "EntityType_ThoughtBubble", EntityType_ThoughtBubble, EMeshEntity)
 IMPLEMENT_ENTITY_CLASS(EBallTrailEntity, "EBallTrailEntity", EntityType_NameOnly, EMeshEntity)
+

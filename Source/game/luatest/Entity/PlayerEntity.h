@@ -10,9 +10,14 @@ class EPlayerEntity : public EMeshEntity {
 public:
   EPlayerEntity(EDomain* pDomain, const char* szName) : EMeshEntity(pDomain, szName) {}
 
-  // The control handlers read it to mix up the player's powers.
-  void SetConfused(bool bConfused) { m_bConfused = bConfused; }
+  // Confusion (the power's effect on the player): the on-foot and ball
+  // modes reverse the movement stick while it lasts.
   bool IsConfused() const { return m_bConfused; }
+  void SetConfused(bool bConfused) { m_bConfused = bConfused; }
+  // The footstep dust; the player has none to switch.
+  void EnableDust(bool) {}
+  // Puts the player in an action (a kAS_ value) without running it.
+  void SetCurrentAction(int iAction) { SetCurActionNumber(iAction); }
 
 private:
   bool m_bConfused = false;

@@ -49,6 +49,9 @@ public:
   const EVec3& GetViewVector() const { return m_vView; }
   void SetVisibilityCheck(bool bOn) { m_bVisibilityCheck = bOn; }
   bool GetVisibilityCheck() const { return m_bVisibilityCheck; }
+  // The vertical lock the chase camera keeps while the player locks on.
+  void SetZLock(bool bLock) { m_byLockFlags = bLock ? 1 : 0; }
+  bool GetZLock() const { return m_byLockFlags != 0; }
 
   // --- Matrices, frustum and screen tests (CameraMatrices.cpp) ---
   // Rebuilds the view, projection, view-projection and billboard matrices
@@ -117,6 +120,7 @@ private:
   EVec3 m_vUp;
   EVec3 m_vView;
   bool m_bVisibilityCheck;
+  uint8_t m_byLockFlags = 0;
 
   // ---- Modes, targets, the sub-stepped update, tracking and shakes ----
 public:

@@ -18,6 +18,7 @@
 #include "PathAI/PathAIManager.h"
 #include "ScriptVM/ScriptObject.h"
 #include "TWGraphics/Renderer.h"
+#include "TWSound/SoundManager.h"
 #include "TWUtil/Array.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/EMemStack.h"
@@ -353,9 +354,18 @@ bool GameApp::InitFrame() {
 
   if (m_pScreenFade) m_pScreenFade->PreProcess();
 
+  if (m_pSoundManager) {
+    m_pSoundManager->CommitListenerSettings();
+    m_pSoundManager->DoWork(m_fRealDeltaTime);
+  }
+
   if (m_fDelayedStartTime > 0.0f) {
     m_fDelayedStartTime -= m_fRealDeltaTime;
-    if (m_fDelayedStartTime <= 0.0f) m_fDelayedStartTime = 0.0f;
+    if (m_fDelayedStartTime <= 0.0f) {
+      m_fDelayedStartTime = 0.0f;
+      if (m_pSoundManager && m_bDelayedMusicStart) m_pSoundManager->ResumeCategory(kSOUNDCAT_MUSIC);
+      if (m_pSoundManager && m_bDelayedAmbienceStart) m_pSoundManager->ResumeCategory(kSOUNDCAT_AMBFX);
+    }
   }
 
   if (m_pBlendAnimManager) m_pBlendAnimManager->DoWork(m_fRealDeltaTime);
@@ -423,6 +433,7 @@ bool GameApp::InGameMenuInitFrame() {
   if (m_pScreenFade) m_pScreenFade->PreProcess();
   if (m_p2DLinesManager) m_p2DLinesManager->RequestRender();
   if (m_pSaveLoadInterface) m_pSaveLoadInterface->Frame();
+  if (m_pSoundManager) m_pSoundManager->DoWork(m_fRealDeltaTime);
   PreprocessRenderManagers();
   return true;
 }

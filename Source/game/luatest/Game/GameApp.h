@@ -73,6 +73,13 @@ class EDecalManager;
 class ERenderPatchManager;
 class ERenderSplineManager;
 class EWaterManager;
+class EBubbleControlHandler;
+class ETKControlHandler;
+class EProfileControlHandler;
+class EMenuControlHandler;
+class EFigmentControlHandler;
+class EDialogChoiceControlHandler;
+class ESlideshowControlHandler;
 
 // The subsystem-initialised flags of the application.
 enum EGameSubsystem {
@@ -150,6 +157,9 @@ public:
   bool SetControlHandler(CONTROL_HANDLER_TYPE eType, void* pData);
   void SetUIControlHandler(CONTROL_HANDLER_TYPE eType);
   EControlHandler* GetControlHandlerByType(CONTROL_HANDLER_TYPE eType);
+  // The active main handler, and the user-interface handler; null when none.
+  EControlHandler* GetControlHandler() { return m_pControlHandler; }
+  EControlHandler* GetUIControlHandler() { return m_pUIControlHandler; }
   // Pauses the controls under the fly, script and map cameras.
   void SetControlsFromCurrentCamera();
   virtual bool InitInput(void* data);
@@ -363,7 +373,6 @@ public:
   // Hold the music and the ambient effects until the delayed start runs out.
   void SetDelayedStartMusic();
   void SetDelayedStartAmbFx();
-  void LoadSoundData(const char* szLevel, bool bUnused1, bool bUnused2);
   void ShowDebugMemory();
   void ShowMemoryDumpInfo();
   bool m_bSkyBoxSet = false;
@@ -501,6 +510,17 @@ public:
   double m_dPlayTimeBase;
   ERenderer* m_pRenderer;
   ESoundManager* m_pSoundManager;
+  // Sound start-up (GameSound.cpp): the manager, the bank files of
+  // "WorkResource\Sounds", the banks of a level, the cues engine code plays.
+  void InitSound(void* pData);
+  void InitSoundFiles(void* pData);
+  void LoadSoundData(const char* szLevel, bool bLoad, bool bBySubstring);
+  void ShutdownSound();
+  EArray<EString> m_aWaveBankFiles;
+  EArray<EString> m_aSoundBankFiles;
+  enum { kNUM_STARTUP_SOUND_CUES = 40 };
+  // In the order of GameSound.cpp's cue table ("DoubleJumpBubble" first).
+  unsigned m_auStartupSoundCues[kNUM_STARTUP_SOUND_CUES] = {};
   ESceneManager* m_pSceneManager;
   EFreezeManager* m_pFreezeManager;
   ELanguageInfo* m_pLanguageInfo;
@@ -535,6 +555,14 @@ public:
   // Control and cameras.
   EControlHandler* m_aControlHandlers[kCONTROL_NUMTYPES];
   EControlHandler* m_pUIControlHandler;
+  // Shortcuts into m_aControlHandlers, taken by InitControlHandlers.
+  EBubbleControlHandler* m_pBubbleControlHandler = nullptr;
+  ETKControlHandler* m_pTKControlHandler = nullptr;
+  EProfileControlHandler* m_pProfileControlHandler = nullptr;
+  EMenuControlHandler* m_pMenuControlHandler = nullptr;
+  EDialogChoiceControlHandler* m_pDialogChoiceControlHandler = nullptr;
+  ESlideshowControlHandler* m_pSlideshowControlHandler = nullptr;
+  EFigmentControlHandler* m_pFigmentControlHandler = nullptr;
   ECamera* m_aCameras[kNUM_CAMERAS];
   ECameraChannel m_aCameraChannels[kNUM_CAMERA_CHANNELS];
   ECamera* m_pRenderCamera;

@@ -9,13 +9,19 @@
 #include "DebugServer/DebugManager.h"
 #include "DebugServer/TWConsole.h"
 #include "Event/EEventAnimManager.h"
+#include "Game/BubbleControlHandler.h"
 #include "Game/Camera.h"
 #include "Game/CameraPath.h"
+#include "Game/DialogChoiceControlHandler.h"
+#include "Game/FigmentControlHandler.h"
+#include "Game/MenuControlHandler.h"
+#include "Game/ProfileControlHandler.h"
+#include "Game/SlideshowControlHandler.h"
+#include "Game/TKControlHandler.h"
 #include "Game/DialogueManager.h"
 #include "Game/LoadingScreen.h"
 #include "Game/RecordPlayback.h"
 #include "Game/GameApp.h"
-#include "Game/LoadingScreen.h"
 #include "Game/SaveLoadGame.h"
 #include "Game/ScreenOverlays.h"
 #include "Game/UIMenu.h"
@@ -371,8 +377,13 @@ bool GameApp::StartUp(void* data) {
 
   InitShaders();
   if (m_pRenderer) CreateScreenTargetTextures();
+  InitSound(data);
 
   EProfileOneShot postInstall("GameApp::StartUp Post-Install total");
+  {
+    EProfileOneShot scope("GameApp::StartUp InitSoundFiles()");
+    InitSoundFiles(data);
+  }
 
   if (m_pSceneManager && m_pSceneManager->GetCurrentScene()) {
     EScene* pScene = m_pSceneManager->GetCurrentScene();
@@ -503,6 +514,17 @@ void GameApp::InitControlHandlers() {
   }
   m_pControlHandler = nullptr;
   m_pUIControlHandler = nullptr;
+  m_pBubbleControlHandler = static_cast<EBubbleControlHandler*>(m_aControlHandlers[kCONTROL_BUBBLE]);
+  m_pBubbleControlHandler->InitializeInventory();
+  m_pTKControlHandler = static_cast<ETKControlHandler*>(m_aControlHandlers[kCONTROL_TELEKINESIS]);
+  m_pProfileControlHandler = static_cast<EProfileControlHandler*>(m_aControlHandlers[kCONTROL_PROFILE]);
+  m_pProfileControlHandler->Startup();
+  m_pMenuControlHandler = static_cast<EMenuControlHandler*>(m_aControlHandlers[kCONTROL_MENU]);
+  m_pDialogChoiceControlHandler =
+      static_cast<EDialogChoiceControlHandler*>(m_aControlHandlers[kCONTROL_DIALOGCHOICE]);
+  m_pSlideshowControlHandler = static_cast<ESlideshowControlHandler*>(m_aControlHandlers[kCONTROL_SLIDESHOW]);
+  m_pSlideshowControlHandler->Startup();
+  m_pFigmentControlHandler = static_cast<EFigmentControlHandler*>(m_aControlHandlers[kCONTROL_FIGMENT]);
   SetInitialized(kSUBSYSTEM_ControlHandler, true);
 }
 
@@ -548,6 +570,9 @@ bool GameApp::Shutdown() {
   ELoadingScreen::DestroyLoadingScreen();
 
   // The entities of the game's domains go while the script host still runs.
+  // The collision world lets go of the level before its domain goes.
+  if (m_pLevelDomain && ECollisionManager::sm_CM.GetRootDomain() == m_pLevelDomain)
+    ECollisionManager::sm_CM.Unregister(m_pLevelDomain);
   if (m_pMainDomain) m_pMainDomain->Clear();
   m_pLevelDomain = nullptr;  // it went with "MainGame"
   if (m_pInvItemsDomain) m_pInvItemsDomain->Clear();
@@ -601,6 +626,8 @@ bool GameApp::Shutdown() {
   m_pEventAnimManager = nullptr;
   m_pDialogueManager = nullptr;
   m_pPathAIManager = nullptr;
+
+  ShutdownSound();
 
   if (m_Prefs.m_bStartLog) SingletonTWConsole::StopLogFile();
   SingletonTWConsole::ShutdownConsole();

@@ -20,6 +20,7 @@
 #include "ScriptVM/ScriptMessage.h"
 #include "ScriptVM/ScriptObject.h"
 #include "TWGraphics/Renderer.h"
+#include "TWSound/SoundManager.h"
 #include "TWMath/Matrix.h"
 #include "TWUtil/EFile.h"
 #include "TWUtil/EFileManager.h"
@@ -244,6 +245,7 @@ void GameApp::loadLevel() {
     m_pPlayer->GetPhysics()->SetGravityDir(EVec3(0.0f, 1.0f, 0.0f));
   }
   SetControlHandler(kCONTROL_NONE, nullptr);
+  EControlHandler::StaticInit();
   for (EControlHandler* pHandler : m_aControlHandlers)
     if (pHandler) pHandler->LevelInit();
 
@@ -507,10 +509,36 @@ void GameApp::SetDelayedStartMusic() { m_bDelayedMusicStart = true; }
 
 void GameApp::SetDelayedStartAmbFx() { m_bDelayedAmbienceStart = true; }
 
-void GameApp::stopMenuMusic() {}
+void GameApp::stopMenuMusic() {
+  if (!m_pSoundManager) return;
+  const uint32_t uCue = m_pSoundManager->GetSoundCue("Janitor'sSacredHall");
+  if (m_pSoundManager->SoundCueIsPlaying(uCue)) m_pSoundManager->StopSoundCue(uCue, 0, 0);
+}
 
-void GameApp::fadeOutLevelSound() {}
+void GameApp::fadeOutLevelSound() {
+  if (!m_pSoundManager) return;
+  m_pSoundManager->MuteCategory(kSOUNDCAT_ALL, 0.49f);
+  for (int i = 0; i < 50; ++i) {
+    sm_pfnLevelFadeSleep(10);
+    m_pSoundManager->DoWork(0.01f);
+  }
+  m_pSoundManager->StopAll();
+}
 
-void GameApp::purgeLevelSound() {}
-
-void GameApp::LoadSoundData(const char*, bool, bool) {}
+void GameApp::purgeLevelSound() {
+  if (!m_pSoundManager) return;
+  m_pSoundManager->DumpConcurrency();
+  if (m_Prefs.m_bManageSounds) {
+    // The coming level's banks stay; with no level coming every unkept bank goes.
+    char szLevel[301] = "";
+    if (m_bNewLevelRequested) {
+      levelnames::FullLevelName(m_szRequestedLevel, szLevel, sizeof(szLevel));
+      for (char* p = szLevel; *p; ++p) *p = (char)tolower((unsigned char)*p);
+    }
+    m_pSoundManager->PurgeBanks(szLevel[0] ? szLevel : nullptr, "_night", false);
+  }
+  m_pSoundManager->PauseAll();
+  m_pSoundManager->ResumeAll();
+  m_pSoundManager->UnmuteCategory(kSOUNDCAT_ALL);
+  m_pSoundManager->ClearConcurrency();
+}

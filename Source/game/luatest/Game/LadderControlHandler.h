@@ -1,6 +1,6 @@
-// The ladder input mode (type 15). The climbing itself comes with the
-// traversal modes; what the cameras read of it is the up direction the
-// player had before it mounted the ladder.
+// The ladder input mode (type 15): climbing up and down a ladder. What the
+// cameras read of it is the up direction the player had before he mounted
+// the ladder.
 #pragma once
 
 #include "Game/ControlHandler.h"
@@ -8,8 +8,11 @@
 
 class ELadderControlHandler : public EControlHandler {
 public:
+  explicit ELadderControlHandler(GameApp* pGameApp);
+  ~ELadderControlHandler() override;
   CONTROL_HANDLER_TYPE Type() override { return kCONTROL_LADDER; }
   const char* Name() override { return "Ladder"; }
+  void HandleControls_Internal(Input& in) override;
 
   // The desired up vector kept from before the mount; the camera holds its
   // frame on it while the player climbs.

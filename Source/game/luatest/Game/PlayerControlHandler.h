@@ -1,6 +1,4 @@
-// The on-foot input mode of the player (type 0). The walking, jumping and
-// climbing frames come with the player's movement code; scripts may force
-// a jump from the ground through it.
+// The on-foot mode: the player walks, jumps and fights.
 #pragma once
 
 #include "Game/ControlHandler.h"
@@ -8,12 +6,15 @@
 
 class EPlayerControlHandler : public EControlHandler {
 public:
+  explicit EPlayerControlHandler(GameApp* pGameApp);
+  ~EPlayerControlHandler() override;
   CONTROL_HANDLER_TYPE Type() override { return kCONTROL_PLAYER; }
-  const char* Name() override { return "Player"; }
+  const char* Name() override { return "player"; }
+  void HandleControls_Internal(Input& in) override;
 
   // Starts a jump from the ground; a forced jump plays the named jump
-  // animation (none: the usual one). The jump runs with the next frame.
-  virtual void TransitionToJump(bool bForced, const char* szJumpAnim) {
+  // animation (null: the usual one). The jump runs with the next frame.
+  void TransitionToJump(bool bForced, const char* szJumpAnim) {
     m_bJumpPending = true;
     m_bJumpForced = bForced;
     m_sJumpAnim = szJumpAnim;

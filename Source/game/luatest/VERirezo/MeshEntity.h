@@ -156,6 +156,10 @@ public:
   // fading comes with the mesh-entity drawing.
   float GetCompoundAlpha() const { return 1.0f; }
 
+protected:
+  // Sets the action number without running any action list.
+  void SetCurActionNumber(int iAction) { m_iCurAction = iAction; }
+
 private:
   void SetMEFlag(uint8_t byFlag, bool bOn) { m_byMEFlags = (uint8_t)(bOn ? (m_byMEFlags | byFlag) : (m_byMEFlags & ~byFlag)); }
   // Ledge animations are played from a fixed root placement.

@@ -15,6 +15,7 @@
 #include "Game/PCGameApp.h"
 #include "Game/UIMenu.h"
 #include "TWGraphics/Renderer.h"
+#include "TWSound/SoundManager.h"
 #include "ScriptVM/ScriptObject.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
@@ -64,13 +65,17 @@ public:
   int m_iInputReads = 0;
 };
 
+// An active handler that counts its frames.
 class TestHandler : public EControlHandler {
 public:
-  explicit TestHandler(CONTROL_HANDLER_TYPE eType) : m_eType(eType) {}
-  CONTROL_HANDLER_TYPE Type() override { return m_eType; }
+  TestHandler(GameApp* pApp, CONTROL_HANDLER_TYPE eType) : EControlHandler(pApp), m_eOwnType(eType) {
+    m_eType = eType;
+    Activate(nullptr);
+  }
+  CONTROL_HANDLER_TYPE Type() override { return m_eOwnType; }
   void HandleControls_Internal(Input&) override { ++m_iHandled; }
-  void PostHandleControls(Input&) override { ++m_iPostHandled; }
-  CONTROL_HANDLER_TYPE m_eType;
+  void PostHandleControls_Internal(Input&) override { ++m_iPostHandled; }
+  CONTROL_HANDLER_TYPE m_eOwnType;
   int m_iHandled = 0;
   int m_iPostHandled = 0;
 };
@@ -217,7 +222,7 @@ TEST_F(FrameTiming, MenuFramesFreezeSimulatedTime) {
   const float simStep = m_app.GetSimDeltaTime();
   const double real = m_app.GetRealElapsedTime();
 
-  TestHandler slideshow(kCONTROL_SLIDESHOW);
+  TestHandler slideshow(&m_app, kCONTROL_SLIDESHOW);
   m_app.m_pControlHandler = &slideshow;
   Frame(40.0);
   EXPECT_TRUE(m_app.m_bMenuFrame);
@@ -229,13 +234,13 @@ TEST_F(FrameTiming, MenuFramesFreezeSimulatedTime) {
   EXPECT_EQ(3, m_app.m_iInputReads);
   EXPECT_EQ(0, slideshow.m_iHandled) << "the world's handler gets no controls in a menu frame";
 
-  TestHandler figment(kCONTROL_FIGMENT);
+  TestHandler figment(&m_app, kCONTROL_FIGMENT);
   m_app.m_pControlHandler = &figment;
   Frame(10.0);
   EXPECT_TRUE(m_app.m_bMenuFrame);
   EXPECT_EQ(sim, m_app.GetSimElapsedTime());
 
-  TestHandler player(kCONTROL_PLAYER);
+  TestHandler player(&m_app, kCONTROL_PLAYER);
   m_app.m_pControlHandler = &player;
   Frame(10.0);
   EXPECT_FALSE(m_app.m_bMenuFrame);
@@ -245,10 +250,10 @@ TEST_F(FrameTiming, MenuFramesFreezeSimulatedTime) {
 }
 
 TEST_F(FrameTiming, NoPostHandlingOnAFrameWithoutSimulatedTime) {
-  TestHandler player(kCONTROL_PLAYER);
+  TestHandler player(&m_app, kCONTROL_PLAYER);
   m_app.m_pControlHandler = &player;
   Frame(0.0);
-  EXPECT_EQ(1, player.m_iHandled);
+  EXPECT_EQ(0, player.m_iHandled) << "the on-foot mode stands still with the world";
   EXPECT_EQ(0, player.m_iPostHandled);
 }
 
@@ -355,7 +360,7 @@ TEST_F(StartUpShutDown, RendererFailureEndsStartUpAndShutDownTouchesNothingMissi
 
 TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";
-  WritePrefs("debug_server 0\nmain_menu 1\nbuildtext 1\nrendering_cutscene 1\n");
+  WritePrefs("debug_server 0\nmain_menu 1\nbuildtext 1\nrendering_cutscene 1\nsound 0\n");
   PCGameApp* app = new PCGameApp();
   testing::internal::CaptureStderr();
   bool started = app->StartUp(nullptr);
@@ -385,6 +390,8 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
 
   EXPECT_EQ(app, gGameApp);
   EXPECT_TRUE(app->StartUpComplete());
+  ASSERT_NE(nullptr, app->m_pSoundManager) << "made with sound off";
+  EXPECT_FALSE(app->m_pSoundManager->IsActive());
   EXPECT_TRUE(app->IsInitialized(kSUBSYSTEM_Lua | kSUBSYSTEM_Entity | kSUBSYSTEM_UIMenu | kSUBSYSTEM_ControlHandler));
   EXPECT_STREQ("P0602", app->GetBuildString());
   EXPECT_FALSE(app->m_DebugHooks.ShowBuildText) << "main_menu switches the build text off";
@@ -457,6 +464,7 @@ TEST_F(StartUpShutDown, StartsEverythingInOrderAndTakesItDown) {
   testing::internal::CaptureStderr();
   EXPECT_TRUE(app->Shutdown());
   testing::internal::GetCapturedStderr();
+  EXPECT_EQ(nullptr, app->m_pSoundManager);
   EXPECT_EQ(nullptr, app->m_pRenderer);
   EXPECT_EQ(nullptr, g_pCurrentRenderer);
   EXPECT_FALSE(app->IsInitialized(kSUBSYSTEM_Lua));

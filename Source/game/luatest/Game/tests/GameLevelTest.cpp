@@ -25,6 +25,7 @@
 #include "PlbWriter.h"
 #include "PpfWriter.h"
 #include "ScriptVM/ScriptObject.h"
+#include "TWSound/SoundManager.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/Domain.h"
@@ -81,9 +82,9 @@ public:
 
 class NoteHandler : public EControlHandler {
 public:
-  explicit NoteHandler(CONTROL_HANDLER_TYPE eType) : m_eType(eType) {}
+  explicit NoteHandler(CONTROL_HANDLER_TYPE eType) : EControlHandler(nullptr) { m_eType = eType; }
   CONTROL_HANDLER_TYPE Type() override { return m_eType; }
-  CONTROL_HANDLER_TYPE m_eType;
+  void HandleControls_Internal(Input&) override {}
 };
 
 std::vector<std::string>* s_pLevelLines = nullptr;
@@ -445,7 +446,7 @@ protected:
 std::string RunningLevels::s_notes;
 
 TEST_F(RunningLevels, LoadsFromLooseFilesAndRebootsBetweenLevels) {
-  WritePrefs("debug_server 0\n");
+  WritePrefs("debug_server 0\nsound 0\n");
   PCGameApp* app = Start();
   s_notes.clear();
   Request(app, "workresource\\levels\\cakc.plb");
@@ -487,7 +488,7 @@ TEST_F(RunningLevels, LoadsFromLooseFilesAndRebootsBetweenLevels) {
 }
 
 TEST_F(RunningLevels, LoadsFromALevelPack) {
-  WritePrefs("debug_server 0\n");
+  WritePrefs("debug_server 0\nsound 0\n");
   // The pack holds the scene; no loose scene exists for this level.
   ASSERT_TRUE(SaveBytes("WorkResource/PCLevelPackFiles/CAPK.ppf",
                         MakeLevelPack(EmptyTextureSection(), EmptyMeshSection(), EmptyScriptSection(), m_scene)));
@@ -518,8 +519,72 @@ TEST_F(RunningLevels, LoadsFromALevelPack) {
   Stop(app);
 }
 
+// Records what the level sequence asks of the sound manager.
+class SoundRecorder : public ESoundManager {
+ public:
+  std::string calls;
+  int works = 0;
+  bool menuMusicPlaying = false;
+  uint32_t GetSoundCue(const char* szName) override { return std::string(szName) == "Janitor'sSacredHall" ? 29 : 0; }
+  bool SoundCueIsPlaying(uint32_t uCue) override { return uCue == 29 && menuMusicPlaying; }
+  void StopSoundCue(uint32_t uCue, uint32_t uSource, uint32_t uInstance) override {
+    calls += "stop" + std::to_string(uCue) + "," + std::to_string(uSource) + "," + std::to_string(uInstance) + ";";
+  }
+  void MuteCategory(SOUNDCATEGORY eCategory, float fFade) override {
+    calls += "mute" + std::to_string((int)eCategory) + "," + std::to_string(fFade).substr(0, 4) + ";";
+  }
+  void DoWork(float fSeconds) override {
+    if (fSeconds == 0.01f) ++works;
+  }
+  void StopAll() override { calls += "stopall;"; }
+  void PurgeBanks(const char* szLevel, const char* szVariant, bool bAll) override {
+    calls += std::string("purge ") + (szLevel ? szLevel : "null") + "," + szVariant + "," + (bAll ? "1" : "0") + ";";
+  }
+  void PauseAll() override { calls += "pause;"; }
+  void ResumeAll() override { calls += "resume;"; }
+  void UnmuteCategory(SOUNDCATEGORY eCategory) override { calls += "unmute" + std::to_string((int)eCategory) + ";"; }
+};
+
+int g_levelFadeSleeps = 0;
+void CountLevelFadeSleep(unsigned ms) { g_levelFadeSleeps += ms == 10; }
+
+TEST_F(RunningLevels, TheUnloadFadesTheSoundAndPurgesAllButTheComingLevelsBanks) {
+  WritePrefs("debug_server 0\nsound 0\n");
+  PCGameApp* app = Start();
+  Request(app, "workresource\\levels\\cakc.plb");
+  ASSERT_TRUE(app->LevelLoaded());
+
+  SoundRecorder recorder;
+  ESoundManager* pOwn = app->m_pSoundManager;
+  app->m_pSoundManager = &recorder;
+  void (*pfnSleep)(unsigned) = GameApp::sm_pfnLevelFadeSleep;
+  GameApp::sm_pfnLevelFadeSleep = CountLevelFadeSleep;
+  g_levelFadeSleeps = 0;
+  const bool bManage = app->m_Prefs.m_bManageSounds;
+  app->m_Prefs.m_bManageSounds = true;
+  recorder.menuMusicPlaying = true;
+
+  Request(app, "workresource\\levels\\cagp.plb");
+  EXPECT_EQ("mute11,0.49;stopall;purge cagp,_night,0;pause;resume;unmute11;stop29,0,0;", recorder.calls)
+      << "fade, then purge keeping the coming level's banks, then the menu music stops at the load";
+  EXPECT_EQ(50, recorder.works);
+  EXPECT_EQ(50, g_levelFadeSleeps);
+
+  // Without manage_sounds no bank is purged; the rest of the sequence stays.
+  recorder.calls.clear();
+  recorder.menuMusicPlaying = false;
+  app->m_Prefs.m_bManageSounds = false;
+  Request(app, "workresource\\levels\\cakc.plb");
+  EXPECT_EQ("mute11,0.49;stopall;pause;resume;unmute11;", recorder.calls);
+
+  app->m_Prefs.m_bManageSounds = bManage;
+  GameApp::sm_pfnLevelFadeSleep = pfnSleep;
+  app->m_pSoundManager = pOwn;
+  Stop(app);
+}
+
 TEST_F(RunningLevels, TheLoadingScreenLivesFromStartUpToShutDown) {
-  WritePrefs("debug_server 0\n");
+  WritePrefs("debug_server 0\nsound 0\n");
   PCGameApp* app = Start();
   ASSERT_NE(nullptr, ELoadingScreen::m_pLoadingScreen);
   EXPECT_FALSE(ELoadingScreen::IsRunning());

@@ -32,15 +32,18 @@ public:
 // A handler that records its activations and may refuse them.
 class SwitchHandler : public EControlHandler {
 public:
-  explicit SwitchHandler(CONTROL_HANDLER_TYPE eType) : m_eType(eType) {}
-  CONTROL_HANDLER_TYPE Type() override { return m_eType; }
+  explicit SwitchHandler(CONTROL_HANDLER_TYPE eType) : EControlHandler(nullptr), m_eOwnType(eType) {}
+  CONTROL_HANDLER_TYPE Type() override { return m_eOwnType; }
   bool Activate(void*) override {
     ++m_iActivated;
     return !m_bRefuse;
   }
-  void Deactivate() override { ++m_iDeactivated; }
+  bool Deactivate() override {
+    ++m_iDeactivated;
+    return true;
+  }
   void HandleControls_Internal(Input&) override { ++m_iHandled; }
-  CONTROL_HANDLER_TYPE m_eType;
+  CONTROL_HANDLER_TYPE m_eOwnType;
   bool m_bRefuse = false;
   int m_iActivated = 0, m_iDeactivated = 0, m_iHandled = 0;
 };

@@ -83,6 +83,7 @@ public:
 // three ends elsewhere.
 class MoverHandler : public EControlHandler {
 public:
+  MoverHandler() : EControlHandler(nullptr) {}
   CONTROL_HANDLER_TYPE Type() override { return kCONTROL_PLAYER; }
   void HandleControls_Internal(Input& in) override {
     const float dt = gGameApp->GetSimDeltaTime();
@@ -121,6 +122,8 @@ protected:
     Profile_SetClock(FakeClock);
     ASSERT_TRUE(m_app.m_Timing.StartSubTimer("Main", 2));
     m_app.m_pRecordPlayback = new ERecordPlayback();
+    m_handler.m_pGameApp = &m_app;
+    m_handler.Activate(nullptr);
     m_app.m_pControlHandler = &m_handler;
     gGameApp = &m_app;
   }
@@ -494,7 +497,9 @@ TEST_F(Recording, FilesThatCannotBeOpenedOrCreated) {
 
 TEST_F(Recording, MenuFramesAreRecordedToo) {
   struct Slideshow : EControlHandler {
+    Slideshow() : EControlHandler(nullptr) {}
     CONTROL_HANDLER_TYPE Type() override { return kCONTROL_SLIDESHOW; }
+    void HandleControls_Internal(Input&) override {}
   } slideshow;
   Rec().InitRecord("demo", nullptr);
   Frame(10.0);
@@ -528,8 +533,8 @@ TEST(RecordingTheRunningGame, PlaysBackWithoutMismatch) {
     std::ofstream boot("WorkResource/scripts/boot.lua");
     boot << "function run_hook(name) end\nfunction SetupLevelMenu() end\n";
     std::ofstream prefs1(dir + "/quillomar.ini"), prefs2(dir + "/run/quillomar.ini");
-    prefs1 << "debug_server 0\n";
-    prefs2 << "debug_server 0\n";
+    prefs1 << "debug_server 0\nsound 0\n";
+    prefs2 << "debug_server 0\nsound 0\n";
   }
   const char* xdg = getenv("XDG_DATA_HOME");
   const std::string oldXdg = xdg ? xdg : "";
@@ -550,6 +555,8 @@ TEST(RecordingTheRunningGame, PlaysBackWithoutMismatch) {
 
   // Something that moves with the frame time and the random numbers.
   MoverHandler mover;
+  mover.m_pGameApp = app;
+  mover.Activate(nullptr);
   app->m_pControlHandler = &mover;
   ASSERT_NE(nullptr, app->m_pPlayer) << "start-up creates the player";
   std::vector<std::string> lines;

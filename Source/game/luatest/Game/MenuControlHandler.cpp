@@ -1,0 +1,5 @@
+#include "Game/MenuControlHandler.h"
+
+EMenuControlHandler::EMenuControlHandler(GameApp* pGameApp) : EPlayerControlHandler(pGameApp) {}
+
+EMenuControlHandler::~EMenuControlHandler() {}

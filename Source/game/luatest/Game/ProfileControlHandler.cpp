@@ -1,0 +1,7 @@
+#include "Game/ProfileControlHandler.h"
+
+EProfileControlHandler::EProfileControlHandler(GameApp* pGameApp) : EControlHandler(pGameApp) {}
+
+EProfileControlHandler::~EProfileControlHandler() {}
+
+void EProfileControlHandler::HandleControls_Internal(Input&) {}

@@ -1,0 +1,7 @@
+#include "Game/ScriptControlHandler.h"
+
+EScriptControlHandler::EScriptControlHandler(GameApp* pGameApp) : EControlHandler(pGameApp) {}
+
+EScriptControlHandler::~EScriptControlHandler() {}
+
+void EScriptControlHandler::HandleControls_Internal(Input&) {}
