@@ -38,6 +38,7 @@
 #include "VERirezo/ParticleManager.h"
 #include "VERirezo/Physics.h"
 #include "VERirezo/Scene.h"
+#include "VERirezo/SceneSettings.h"
 #include "VERirezo/Sprite.h"
 #include "VERirezo/Text3D.h"
 
@@ -294,6 +295,8 @@ bool GameApp::InitFrame() {
   }
 
   if (m_pSaveLoadInterface) m_pSaveLoadInterface->Frame();
+  if (EScene* pScene = m_pSceneManager ? m_pSceneManager->GetCurrentScene() : nullptr)
+    pScene->Update(GetRealDeltaTimeMS(), GetSimDeltaTimeMS());
 
   EDomain* pActive = m_pSceneManager ? m_pSceneManager->GetActiveDomain() : nullptr;
   if (m_bLevelLoaded && pActive) SimulateFrame(pActive);
@@ -308,6 +311,10 @@ bool GameApp::InitFrame() {
   if (m_bLevelLoaded) {
     for (ECamera* camera : m_aCameras) {
       if (!camera) continue;
+      if (EScene* pScene = m_pSceneManager ? m_pSceneManager->GetCurrentScene() : nullptr) {
+        camera->SetViewportNearZ(pScene->GetSettings().m_fNearClip);
+        camera->SetViewportFarZ(pScene->GetSettings().m_fFarClip);
+      }
       static const Input s_NoInput = Input();
       const bool bFly = camera->GetType() == kCAMERA_FLY;
       const Input* input = camera == GetCurrentCamera() ? &m_Input : &s_NoInput;

@@ -46,6 +46,8 @@
 #include "VERirezo/EntityManager.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/Scene.h"
+#include "VERirezo/SceneSettings.h"
+#include "VERirezo/TextureManager.h"
 #include "VERirezo/MeshManager.h"
 
 EPrefs::EPrefs()
@@ -383,7 +385,16 @@ bool GameApp::StartUp(void* data) {
     InitSoundFiles(data);
   }
 
-  if (m_pSceneManager && m_pSceneManager->GetCurrentScene()) m_pSceneManager->GetCurrentScene()->Reset();
+  if (m_pSceneManager && m_pSceneManager->GetCurrentScene()) {
+    EScene* pScene = m_pSceneManager->GetCurrentScene();
+    if (m_pGameTextureManager) {
+      const unsigned idSwirl =
+          m_pGameTextureManager->AddTexture("WorkResource\\Textures\\FXTextures\\Distortion\\Swirl.dds", 0, nullptr);
+      pScene->GetSettings().SetDefaultTextures(m_pGameTextureManager->GetTextureHandle(idSwirl),
+                                               m_pGameTextureManager->GetTextureHandle(GetRopeTexture()));
+    }
+    pScene->Reset();
+  }
   if (m_pDialogueManager) m_pDialogueManager->setSoundManager(m_pSoundManager);
   m_DialogManager.Init(m_pSceneManager);
 

@@ -1,11 +1,14 @@
 // Natives that reach engine objects directly: the camera, entity movement,
-// build queries, the domain tree, the gameplay logger and script pausing.
+// build queries, the domain tree, the gameplay logger, script pausing, the
+// clairvoyance cloud and the player's confusion and jumps.
 #include <cstring>
 
 #include "Entity/KnapsackConstants.h"
+#include "Entity/PlayerEntity.h"
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
 #include "Game/GameplayLogger.h"
+#include "Game/PlayerControlHandler.h"
 #include "ScriptVM/LuaHelper.h"
 #include "ScriptVM/ScriptObject.h"
 #include "ScriptVM/ScriptVM.h"
@@ -18,6 +21,7 @@
 #include "VERirezo/Mesh.h"
 #include "VERirezo/FreezeManager.h"
 #include "VERirezo/MeshEntity.h"
+#include "VERirezo/MeshEntityActions.h"
 #include "VERirezo/Physics.h"
 #include "VERirezo/Scene.h"
 #include "VERirezo/Skeleton.h"
@@ -178,13 +182,11 @@ LUA_NATIVE(FreezeManager_SetInstaThaw) {
 
 namespace script_game {
 // The box of the collision tree of the mesh's model in the tree's own
-// coordinates; a mesh without a tree has a zero box.
+// coordinates; without a tree, the mesh's world-space collision box (a
+// zero box), so that the centre and the extent come from one box.
 EBox3 FeelBox(EMesh* pMesh) {
   ECollisionTree* pTree = pMesh->GetCollisionTree();
-  if (pTree) return pTree->GetBoundingBox();
-  EBox3 box;
-  box.vMin = box.vMax = EVec3(0, 0, 0);
-  return box;
+  return pTree ? pTree->GetBoundingBox() : pMesh->GetTransformedCollisionBoundingBox();
 }
 }  // namespace script_game
 
@@ -254,4 +256,88 @@ LUA_NATIVE(GetKnapsackConstant) {
   }
   lua_pushnumber(L, GetKnapsackConstant((KNAPSACK_CONSTANT)i));
   return 1;
+}
+
+LUA_NATIVE(SetViewCone) {
+  if (!_lh_checkArgs(L, 2, 2)) return 0;
+  EMeshEntity* pEntity = Lua_LSOToMeshEntity(L, LuaArg(1), false);
+  if (!pEntity) return 0;
+  pEntity->SetViewCone(Lua_ToNumberStrict(L, 2, false));
+  return 0;
+}
+
+LUA_NATIVE(SetEntityAnimationMovementScale) {
+  if (!_lh_checkArgs(L, 2, 2)) return 0;
+  EMeshEntity* pEntity = Lua_LSOToMeshEntity(L, LuaArg(1), false);
+  if (!pEntity) return 0;
+  pEntity->SetAnimationMovementScale(Lua_ToNumberStrict(L, 2, false));
+  return 0;
+}
+
+// Levitate(entity, height, unused): lifts the entity by height.
+LUA_NATIVE(Levitate) {
+  if (!_lh_checkArgs(L, 3, 3)) return 0;
+  EMeshEntity* pEntity = Lua_LSOToMeshEntity(L, LuaArg(1), false);
+  if (!pEntity) return 0;
+  const float fHeight = Lua_ToNumberStrict(L, 2, false);
+  Lua_ToNumberStrict(L, 3, false);
+  EPhysics* pPhysics = pEntity->GetPhysics();
+  pPhysics->SetAbsPosition(pPhysics->GetAbsPosition() + EVec3(0, fHeight, 0), 0);
+  return 0;
+}
+
+// SetEditableLightMode(mode): any mode but 0 hides the meshes' precomputed
+// lighting.
+LUA_NATIVE(SetEditableLightMode) {
+  if (!_lh_checkArgs(L, 1, 1)) return 0;
+  const int iMode = (int)Lua_ToNumberStrict(L, 1, false);
+  if (gGameApp) gGameApp->m_DebugHooks.m_bPrecomputedLighting = iMode == 0;
+  return 0;
+}
+
+// EnterClairvoyanceCloud([red, green, blue, alpha]): 0 to 255 each.
+LUA_NATIVE(EnterClairvoyanceCloud) {
+  if (!_lh_checkArgs(L, 0, 4)) return 0;
+  const float aDefaults[4] = {252, 103, 0, 51};
+  float aColour[4];
+  for (int i = 0; i < 4; ++i)
+    aColour[i] = (lua_gettop(L) > i ? Lua_ToNumberStrict(L, i + 1, true) : aDefaults[i]) / 255.0f;
+  if (gGameApp) gGameApp->InitClairvoyanceCloud(EVec4(aColour[0], aColour[1], aColour[2], aColour[3]));
+  return 0;
+}
+
+LUA_NATIVE(ExitClairvoyanceCloud) {
+  if (!_lh_checkArgs(L, 0, 0)) return 0;
+  if (gGameApp) gGameApp->ExitClairvoyanceCloud();
+  return 0;
+}
+
+namespace script_game {
+EPlayerEntity* Player() {
+  EEntity* pPlayer = gGameApp ? gGameApp->GetPlayer() : nullptr;
+  return pPlayer && pPlayer->IsA(EPlayerEntity::StaticClass()) ? static_cast<EPlayerEntity*>(pPlayer) : nullptr;
+}
+}  // namespace script_game
+
+LUA_NATIVE(SetPlayerIsConfused) {
+  if (!_lh_checkArgs(L, 1, 1)) return 0;
+  const bool bConfused = Lua_ToNumberStrict(L, 1, false) != 0.0f;
+  if (EPlayerEntity* pPlayer = script_game::Player()) pPlayer->SetConfused(bConfused);
+  return 0;
+}
+
+// ForceZolJump(jump name): the player jumps from where it stands, on foot.
+LUA_NATIVE(ForceZolJump) {
+  if (!_lh_checkArgs(L, 1, 1)) return 0;
+  const char* szJump = Lua_ToStringStrict(L, 1, false);
+  EPlayerEntity* pPlayer = script_game::Player();
+  if (!pPlayer) return 0;
+  EControlHandler* pHandler = gGameApp->GetControlHandler(kCONTROL_PLAYER);
+  if (pHandler && gGameApp->GetControlHandlerType() != kCONTROL_PLAYER)
+    gGameApp->SetControlHandler(kCONTROL_PLAYER, nullptr);
+  pPlayer->SetNewActionEx(kAS_Stand, nullptr, true, nullptr);
+  pPlayer->SetPhysicsStateFlag(PHYSICSSTATE_ONWALKABLEGROUND);
+  if (pHandler && pHandler->Type() == kCONTROL_PLAYER)
+    static_cast<EPlayerControlHandler*>(pHandler)->TransitionToJump(true, szJump);
+  return 0;
 }

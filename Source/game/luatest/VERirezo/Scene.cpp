@@ -56,6 +56,8 @@ void EScene::Reset() {
   m_pSettings->Reset();
 }
 
+void EScene::Update(float fRealMs, float fSimMs) { m_pSettings->Update(fRealMs, fSimMs); }
+
 void EScene::AddRuntimeReferenceToList(EDomain* pDomain, const char* szFile) {
   SceneRuntimeReference* pRef = new SceneRuntimeReference(pDomain, szFile);
   pRef->m_iGeneration = m_bLoadingReferences ? m_iReferenceGeneration + 1 : 0;

@@ -81,6 +81,9 @@ public:
   // Forgets the scene flags and the visibility tree, and puts every render
   // setting back to its level-start value.
   void Reset();
+  // Once per frame before the simulation: blends the motion blur in real
+  // and the psychedelic overlay in simulated milliseconds.
+  void Update(float fRealMs, float fSimMs);
   // The clip, fog, blur and overlay settings of the scene.
   ESceneSettings& GetSettings() { return *m_pSettings; }
   // Set while the level loader reads the scene from a level pack.

@@ -26,6 +26,7 @@
 #include "VERirezo/Domain.h"
 #include "VERirezo/EntityManager.h"
 #include "VERirezo/Scene.h"
+#include "VERirezo/SceneSettings.h"
 #include "TWUtil/Profiler.h"
 #include "VERirezo/AnimManager.h"
 #include "VERirezo/EBlendAnimManager.h"
@@ -172,6 +173,28 @@ TEST_F(FrameTiming, CamerasTakeTheirInputAndStep) {
   ASSERT_EQ(expected1.size(), steps1.size());
   for (size_t i = 0; i < expected0.size(); ++i) EXPECT_NEAR(expected0[i], steps0[i], 1e-3f);
   for (size_t i = 0; i < expected1.size(); ++i) EXPECT_NEAR(expected1[i], steps1[i], 1e-3f);
+}
+
+// Before the simulation the scene blends its motion blur on the real step
+// and its psychedelic overlay on the simulated one; each camera takes the
+// scene's clip distances.
+TEST_F(FrameTiming, TheSceneBlendsItsSettingsAndClipsTheCamerasEachFrame) {
+  m_app.BuildDomainTree();
+  ESceneSettings& settings = m_app.GetSceneManager()->GetCurrentScene()->GetSettings();
+  settings.SetMotionBlurState(kMOTIONBLURSTATE_FADE_TO_BLACK, 1000);
+  settings.m_fPsychedelicAlphaTarget = 0.5f;
+  settings.m_fPsychedelicBlendMs = 2000;
+  settings.m_fNearClip = 20;
+  settings.m_fFarClip = 900;
+  m_app.m_aCameras[0] = new ECamera();
+  m_app.m_bLevelLoaded = true;
+  m_app.m_DebugHooks.m_fRelativeGameSpeed = 0.25f;
+  Frame(40.0);
+  m_app.m_bLevelLoaded = false;
+  EXPECT_NEAR(settings.m_fMotionBlurCurrentOutput, 0.04f, 1e-5f);
+  EXPECT_NEAR(settings.m_fPsychedelicAlpha, 0.5f * 10.0f / 2000.0f, 1e-6f);
+  EXPECT_EQ(m_app.m_aCameras[0]->GetViewportNearZ(), 20.0f);
+  EXPECT_EQ(m_app.m_aCameras[0]->GetViewportFarZ(), 900.0f);
 }
 
 TEST_F(FrameTiming, OneTickIsTakenOnceAsItIs) {

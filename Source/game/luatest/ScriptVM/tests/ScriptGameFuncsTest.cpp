@@ -3,12 +3,16 @@
 #include <cmath>
 
 #include "Entity/KnapsackConstants.h"
+#include "Entity/PlayerEntity.h"
 #include "Game/GameplayLogger.h"
+#include "Game/PlayerControlHandler.h"
 #include "Game/PCGameApp.h"
 #include "ScriptVMTestUtil.h"
+#include "TWGraphics/Color.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/EntityManager.h"
 #include "VERirezo/MeshEntity.h"
+#include "VERirezo/MeshEntityActions.h"
 #include "VERirezo/Physics.h"
 #include "VERirezo/Scene.h"
 
@@ -176,4 +180,72 @@ TEST_F(ScriptGameFuncsTest, KnapsackConstantsBetweenZeroAndFive) {
     EXPECT_EQ(CountLines(c.trace), 1) << c.call << "\n" << AllLines();
   }
   for (int i = 0; i < KNAPSACK_NUM_CONSTANTS; ++i) EXPECT_NE(GetKnapsackConstant((KNAPSACK_CONSTANT)i), 1.0f);
+}
+
+TEST_F(ScriptGameFuncsTest, EntitySettersLevitationAndLightMode) {
+  EMeshEntity* e = Make("prop");
+  e->GetPhysics()->SetAbsPosition(EVec3(1, 2, 3), 0);
+  ASSERT_TRUE(Run("SetViewCone(gLSO.prop, 0.25) SetEntityAnimationMovementScale('prop', 3)"));
+  EXPECT_EQ(e->GetViewCone(), 0.25f);
+  EXPECT_EQ(e->GetAnimationMovementScale(), 3.0f);
+  ASSERT_TRUE(Run("Levitate(gLSO.prop, 40, 99)"));
+  const EVec3 p = e->GetPhysics()->GetAbsPosition();
+  EXPECT_EQ(p.x, 1.0f);
+  EXPECT_EQ(p.y, 42.0f);
+  EXPECT_EQ(p.z, 3.0f);
+  ASSERT_TRUE(Run("Levitate(gLSO.prop, 40)"));  // the count is checked
+  EXPECT_EQ(e->GetPhysics()->GetAbsPosition().y, 42.0f);
+  EXPECT_EQ(CountLines("invalid # of arguments (need 3)"), 1) << AllLines();
+
+  const struct {
+    const char* call;
+    bool on;
+  } modes[] = {{"SetEditableLightMode(1)", false}, {"SetEditableLightMode(0.5)", true},
+               {"SetEditableLightMode(-2)", false}, {"SetEditableLightMode(0)", true}};
+  for (const auto& c : modes) {
+    ASSERT_TRUE(Run(c.call)) << c.call;
+    EXPECT_EQ(app.m_DebugHooks.m_bPrecomputedLighting, c.on) << c.call;
+  }
+}
+
+TEST_F(ScriptGameFuncsTest, TheClairvoyanceCloudTintsWithTheScriptsColour) {
+  const struct {
+    const char* call;
+    EVec4 colour;
+  } cases[] = {
+      {"EnterClairvoyanceCloud()", EVec4(252 / 255.0f, 103 / 255.0f, 0, 51 / 255.0f)},
+      {"EnterClairvoyanceCloud(255, 0)", EVec4(1, 0, 0, 51 / 255.0f)},
+      {"EnterClairvoyanceCloud(0, 255, 255, 255)", EVec4(0, 1, 1, 1)},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(Run(c.call)) << c.call;
+    EXPECT_TRUE(app.m_bClairvoyanceActive) << c.call;
+    EXPECT_EQ(app.m_aClairvoyanceTint[0].diffuse, ColorVectorToRGBA(c.colour)) << c.call;
+    ASSERT_TRUE(Run("ExitClairvoyanceCloud()"));
+    EXPECT_FALSE(app.m_bClairvoyanceActive) << c.call;
+  }
+}
+
+TEST_F(ScriptGameFuncsTest, ThePlayerIsConfusedAndForcedIntoAJumpOnFoot) {
+  app.InitControlHandlers();
+  EPlayerEntity* zol = EPlayerEntity::Create(app.m_pLevelDomain, "zol");
+  ASSERT_TRUE(zol->AttachScript("test.Thing", "zol", nullptr, false, true, false));
+  app.m_pPlayer = zol;
+  ASSERT_TRUE(app.SetControlHandler(kCONTROL_LADDER, nullptr));
+
+  ASSERT_TRUE(Run("SetPlayerIsConfused(1)"));
+  EXPECT_TRUE(zol->IsConfused());
+  ASSERT_TRUE(Run("SetPlayerIsConfused(0)"));
+  EXPECT_FALSE(zol->IsConfused());
+
+  zol->UnsetPhysicsStateFlag(PHYSICSSTATE_ONWALKABLEGROUND);
+  ASSERT_TRUE(Run("ForceZolJump('JumpHigh')"));
+  EXPECT_EQ(app.GetControlHandlerType(), kCONTROL_PLAYER);
+  EXPECT_TRUE(zol->GetPhysicsStateFlag(PHYSICSSTATE_ONWALKABLEGROUND));
+  auto* pHandler = static_cast<EPlayerControlHandler*>(app.GetControlHandler(kCONTROL_PLAYER));
+  EXPECT_TRUE(pHandler->IsJumpPending());
+  EXPECT_TRUE(pHandler->IsJumpForced());
+  EXPECT_STREQ(pHandler->GetJumpAnim(), "JumpHigh");
+  app.m_pControlHandler = nullptr;
+  app.m_pPlayer = nullptr;
 }
