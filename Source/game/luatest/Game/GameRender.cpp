@@ -229,9 +229,31 @@ unsigned GameApp::GetIdealRendererFlags() {
   return flags;
 }
 
+// The frame shown once while a long linked-shader build runs: the text in
+// the first font over black; the closing frame is black alone.
+namespace GameRenderShaderProgress {
+void ShowFrame(EGameShaders* pShaders, bool bShowText) {
+  ERenderer* pRenderer = pShaders->GetRenderer();
+  ESpriteManager* pSprites = gGameApp ? gGameApp->m_pSpriteManager : nullptr;
+  if (!bShowText || !pSprites || !gGameApp->GetFont(1)) {
+    EGameShaders::PresentClearedFrame(pRenderer);
+    return;
+  }
+  pSprites->ResetFrame();
+  gGameApp->DisplayText(1, 50, 435, "Assembling Shaders...");
+  pSprites->PreprocessAll();
+  pRenderer->BeginRender();
+  pRenderer->ClearRenderTarget(EVec4(0, 0, 0, 0), true, true, true, 1.0f);
+  pSprites->DrawAll();
+  pRenderer->EndRender();
+  pRenderer->Present(false);
+}
+}  // namespace GameRenderShaderProgress
+
 bool GameApp::InitShaders() {
   if (!m_pRenderer) return true;
   if (!m_pGameShaders) m_pGameShaders = new EGameShaders(m_pRenderer);
+  m_pGameShaders->m_pfnProgressFrame = GameRenderShaderProgress::ShowFrame;
   m_Timing.StartSubTimer("InitShaders", 0);
   m_pGameShaders->InitVertexShaders();
   m_pGameShaders->InitPixelShaders();

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "Game/Camera.h"
 #include "Game/CameraPath.h"
 #include "Game/GameLevelNames.h"
+#include "Game/GameShaders.h"
 #include "Game/LoadingScreen.h"
 #include "Game/PCGameApp.h"
 #include "Game/SaveLoadGame.h"
@@ -557,6 +559,39 @@ TEST_F(RunningLevels, TheLoadingScreenLivesFromStartUpToShutDown) {
   Stop(app);
   EXPECT_EQ(nullptr, ELoadingScreen::m_pLoadingScreen);
   EXPECT_TRUE(ELoadingScreen::DestroyLoadingScreen());
+}
+
+// A long shader build shows "Assembling Shaders..." in the first font from
+// (50, 435) over a black frame: each of its 20 letters and its shadow.
+TEST_F(RunningLevels, ShaderBuildProgressFrameShowsItsText) {
+  WritePrefs("debug_server 0\n");
+  PCGameApp* app = Start();
+  EGameShaders* shaders = app->GetGameShaders();
+  ASSERT_NE(nullptr, shaders);
+  std::vector<uint32_t> pixels(8 * 8, 0xFFFFFFFFu);
+  ASSERT_TRUE(SaveBytes("WorkResource/progressfont_lin.twf", TwfFromGrid(pixels.data(), 8, 8, 8, 8, 'A', 6, 0)));
+  const unsigned font = app->LoadFont("progressfont.twf");
+  ASSERT_EQ(nullptr, app->GetFont(font - 1));  // the only font, so the first
+  ASSERT_NE(nullptr, app->GetFont(font));
+  shaders->m_pfnProgressFrame(shaders, true);
+  ESpriteManager* sprites = app->m_pSpriteManager;
+  const int kSprites = 2 * 20;
+  ASSERT_EQ(kSprites, sprites->GetSortedCount());
+  float left = 1e9f, top = 1e9f;
+  for (int i = 0; i < sprites->GetSortedCount(); ++i) {
+    const ESprite* sprite = sprites->GetSpriteArray()->ElementGet(sprites->GetSortList()[i]);
+    ASSERT_NE(nullptr, sprite);
+    for (const EVec2& corner : sprite->m_avCorners) {
+      left = std::min(left, corner.x);
+      top = std::min(top, corner.y);
+    }
+  }
+  EXPECT_NEAR(50.0f, left, 0.5f);
+  EXPECT_NEAR(435.0f, top, 8.0f);
+  // A second text frame starts from no sprites.
+  shaders->m_pfnProgressFrame(shaders, true);
+  EXPECT_EQ(kSprites, sprites->GetSortedCount());
+  Stop(app);
 }
 
 }  // namespace
