@@ -24,6 +24,8 @@
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/ParticleManager.h"
 #include "VERirezo/ParticleRenderHooks.h"
+#include "VERirezo/Scene.h"
+#include "VERirezo/SceneSettings.h"
 #include "VERirezo/Sprite.h"
 #include "VERirezo/Text3D.h"
 #include "VERirezo/TextureManager.h"
@@ -213,6 +215,16 @@ void GameApp::SyncShaderDrawState() {
     s.m_mCameraView = m_pRenderCamera->GetViewMatrix();
     s.m_mCameraProjection = m_pRenderCamera->GetProjectionMatrix();
     s.m_vCameraPosition = m_pRenderCamera->GetPosition();
+  }
+  // The layered fog of the current scene: distance fog is layer 1, height
+  // fog layer 2.
+  EScene* pScene = m_pSceneManager ? m_pSceneManager->GetCurrentScene() : nullptr;
+  if (m_pSceneShading && pScene) {
+    const ESceneSettings& settings = pScene->GetSettings();
+    m_pSceneShading->m_aFogLayers[0] = {settings.m_bDistanceFog, settings.m_fDistanceFogStart,
+                                        settings.m_fDistanceFogEnd};
+    m_pSceneShading->m_aFogLayers[1] = {settings.m_bHeightFog, settings.m_fHeightFogStart,
+                                        settings.m_fHeightFogEnd};
   }
 }
 

@@ -33,6 +33,8 @@
 #include "VERirezo/LineParticleEntity.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/Scene.h"
+#include "VERirezo/SceneSettings.h"
+#include "Game/ShaderConstants.h"
 #include "VERirezo/Sprite.h"
 #include "VERirezo/FontWriter.h"
 
@@ -559,6 +561,37 @@ TEST_F(RunningLevels, TheLoadingScreenLivesFromStartUpToShutDown) {
   Stop(app);
   EXPECT_EQ(nullptr, ELoadingScreen::m_pLoadingScreen);
   EXPECT_TRUE(ELoadingScreen::DestroyLoadingScreen());
+}
+
+// The current scene's distance and height fog reach the shader setters as
+// fog layers 1 and 2, and pick the layered fog module.
+TEST_F(RunningLevels, SceneFogReachesTheShaderLayers) {
+  WritePrefs("debug_server 0\n");
+  PCGameApp* app = Start();
+  ASSERT_NE(nullptr, app->m_pSceneShading);
+  ESceneSettings& settings = app->GetSceneManager()->GetCurrentScene()->GetSettings();
+  const struct {
+    bool distance, height;
+    int fragment;
+  } cases[] = {{false, false, 0}, {true, false, 1}, {false, true, 1}, {true, true, 1}};
+  for (const auto& c : cases) {
+    settings.m_bDistanceFog = c.distance;
+    settings.m_bHeightFog = c.height;
+    settings.m_fDistanceFogStart = 2000;
+    settings.m_fDistanceFogEnd = 20000;
+    settings.m_fHeightFogStart = 300;
+    settings.m_fHeightFogEnd = -3000;
+    app->SyncShaderDrawState();
+    const ESceneShading& shading = *app->m_pSceneShading;
+    EXPECT_EQ(c.fragment, shading.GetFogShaderFragment());
+    EXPECT_EQ(c.distance, shading.m_aFogLayers[0].m_bOn);
+    EXPECT_EQ(c.height, shading.m_aFogLayers[1].m_bOn);
+    EXPECT_EQ(2000.0f, shading.m_aFogLayers[0].m_fStart);
+    EXPECT_EQ(20000.0f, shading.m_aFogLayers[0].m_fEnd);
+    EXPECT_EQ(300.0f, shading.m_aFogLayers[1].m_fStart);
+    EXPECT_EQ(-3000.0f, shading.m_aFogLayers[1].m_fEnd);
+  }
+  Stop(app);
 }
 
 // A long shader build shows "Assembling Shaders..." in the first font from
