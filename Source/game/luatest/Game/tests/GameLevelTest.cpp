@@ -594,6 +594,25 @@ TEST_F(RunningLevels, SceneFogReachesTheShaderLayers) {
   Stop(app);
 }
 
+// A script's refresh request waits for the next frame's drawing, which
+// serves it and leaves the other table's request alone.
+TEST_F(RunningLevels, ScriptShaderRefreshIsServedByTheNextFrame) {
+  WritePrefs("debug_server 0\n");
+  PCGameApp* app = Start();
+  EGameShaders* shaders = app->GetGameShaders();
+  ASSERT_NE(nullptr, shaders);
+  ASSERT_TRUE(app->GetScriptVM()->RunLuaCommands("RefreshVertexShaders()", nullptr, nullptr, 0));
+  EXPECT_TRUE(shaders->IsVertexShaderRefreshRequested());
+  EXPECT_FALSE(shaders->IsPixelShaderRefreshRequested());
+  m_lines.clear();
+  app->RenderFrame();
+  EXPECT_FALSE(shaders->IsVertexShaderRefreshRequested());
+  // The vertex shaders were looked for again, the pixel shaders were not.
+  EXPECT_GT(Count("Couldn't load shader source: Workresource\\VertexShaders\\XRay.vsh"), 0);
+  EXPECT_EQ(0, Count("Couldn't load shader source: Workresource\\PixelShaders"));
+  Stop(app);
+}
+
 // A long shader build shows "Assembling Shaders..." in the first font from
 // (50, 435) over a black frame: each of its 20 letters and its shadow.
 TEST_F(RunningLevels, ShaderBuildProgressFrameShowsItsText) {
