@@ -1,6 +1,6 @@
-// Rebuilding the table of linked vertex shaders from a warm shader cache,
-// against creating the same 445 shaders straight from byte code already in
-// memory. Needs an X display with OpenGL, for example:
+// Rebuilding the table of linked vertex shaders of the game's own module
+// files from a warm shader cache, against creating the same 445 shaders
+// straight from byte code already in memory. Needs an X display with OpenGL, for example:
 //   xvfb-run -a -s "-screen 0 640x480x24 +extension GLX" build/benchmarks/LinkedShaderBench
 #include <benchmark/benchmark.h>
 
@@ -36,12 +36,15 @@ void MakeDirs(const std::string& path) {
     if (i == path.size() || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
 }
 
-void WriteModule(const char* name, const char* text) {
+// The text of one module file as the build joins it.
+std::string ModuleText(const char* name) {
   std::string path = s_root + "/Workresource/VertexShaders/" + name;
   for (char& c : path)
     if (c == '\\') c = '/';
-  MakeDirs(path.substr(0, path.rfind('/')));
-  std::ofstream(path, std::ios::binary) << text;
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
 }
 
 // Each cached byte code of the linked shaders, with the formats it reads.
@@ -94,11 +97,13 @@ int main(int argc, char** argv) {
   if (!mkdtemp(tmpl)) return 1;
   s_root = tmpl;
   if (chdir(tmpl) != 0) return 1;
-  for (int g = 0; g < kNUM_VSGEOM; ++g) WriteModule(GeomModuleFile(g), "m4x4 oPos, v0, c6\n");
-  for (int d = 0; d < kNUM_VSDIFFUSE; ++d) WriteModule(DiffuseModuleFile(d), "mov oD0, c2\n");
-  for (int f = 0; f < kNUM_VSFOG; ++f) WriteModule(FogModuleFile(f), "");
-  for (int t = 0; t < kNUM_VSTEXTURE; ++t) WriteModule(TextureModuleFile(t), "mov oT0, c5\n");
   MakeDirs(s_root + "/Workresource/VertexShaders/cache");
+  const std::string copy = std::string("cp -r '") + QUILLOMAR_SHADER_DATA + "/VertexShaders/Modules' '" + s_root +
+                           "/Workresource/VertexShaders/'";
+  if (system(copy.c_str()) != 0) {
+    fprintf(stderr, "Could not copy the shader modules.\n");
+    return 1;
+  }
   EFileManager files;
   files.AddReadPath("Workresource", false);
   files.SetWritePath("Workresource");
@@ -129,7 +134,8 @@ int main(int argc, char** argv) {
           for (const VBFORMAT* fm = c.formats; *fm != kVBFORMAT_END; ++fm)
             for (const char* const* line = GetVertexDeclaration(*fm); line && *line; ++line)
               key += std::string(*line) + "\n";
-          key += "m4x4 oPos, v0, c6\nmov oD0, c2\nmov oT0, c5\n";
+          key += ModuleText(GeomModuleFile(g)) + ModuleText(DiffuseModuleFile(d)) + ModuleText(FogModuleFile(f)) +
+                 ModuleText(TextureModuleFile(t));
           unsigned h0 = HashString(key.c_str(), 0x811c9dc5u);
           unsigned h1 = HashString(key.c_str(), h0);
           unsigned h2 = HashString(key.c_str(), h1);

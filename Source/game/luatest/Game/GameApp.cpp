@@ -445,6 +445,7 @@ bool GameApp::RenderFrame() {
   m_pRenderCamera = m_aCameras[0];
   if (m_pRenderer) {
     if (m_pGameShaders) m_pGameShaders->ServiceRefresh();
+    SyncShaderDrawState();  // the camera and the scene's fog of this frame
     if (m_pShaderPasses) m_pShaderPasses->m_dSimElapsedTime = m_dSimElapsedTime;
     m_pRenderer->RestoreRenderTarget();
     m_pRenderer->BeginRender();

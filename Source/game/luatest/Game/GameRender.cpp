@@ -24,6 +24,8 @@
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/ParticleManager.h"
 #include "VERirezo/ParticleRenderHooks.h"
+#include "VERirezo/Scene.h"
+#include "VERirezo/SceneSettings.h"
 #include "VERirezo/Sprite.h"
 #include "VERirezo/Text3D.h"
 #include "VERirezo/TextureManager.h"
@@ -214,6 +216,16 @@ void GameApp::SyncShaderDrawState() {
     s.m_mCameraProjection = m_pRenderCamera->GetProjectionMatrix();
     s.m_vCameraPosition = m_pRenderCamera->GetPosition();
   }
+  // The layered fog of the current scene: distance fog is layer 1, height
+  // fog layer 2.
+  EScene* pScene = m_pSceneManager ? m_pSceneManager->GetCurrentScene() : nullptr;
+  if (m_pSceneShading && pScene) {
+    const ESceneSettings& settings = pScene->GetSettings();
+    m_pSceneShading->m_aFogLayers[0] = {settings.m_bDistanceFog, settings.m_fDistanceFogStart,
+                                        settings.m_fDistanceFogEnd};
+    m_pSceneShading->m_aFogLayers[1] = {settings.m_bHeightFog, settings.m_fHeightFogStart,
+                                        settings.m_fHeightFogEnd};
+  }
 }
 
 // The procedural textures and unit buffers are made by the render-resource
@@ -229,9 +241,31 @@ unsigned GameApp::GetIdealRendererFlags() {
   return flags;
 }
 
+// The frame shown once while a long linked-shader build runs: the text in
+// the first font over black; the closing frame is black alone.
+namespace GameRenderShaderProgress {
+void ShowFrame(EGameShaders* pShaders, bool bShowText) {
+  ERenderer* pRenderer = pShaders->GetRenderer();
+  ESpriteManager* pSprites = gGameApp ? gGameApp->m_pSpriteManager : nullptr;
+  if (!bShowText || !pSprites || !gGameApp->GetFont(1)) {
+    EGameShaders::PresentClearedFrame(pRenderer);
+    return;
+  }
+  pSprites->ResetFrame();
+  gGameApp->DisplayText(1, 50, 435, "Assembling Shaders...");
+  pSprites->PreprocessAll();
+  pRenderer->BeginRender();
+  pRenderer->ClearRenderTarget(EVec4(0, 0, 0, 0), true, true, true, 1.0f);
+  pSprites->DrawAll();
+  pRenderer->EndRender();
+  pRenderer->Present(false);
+}
+}  // namespace GameRenderShaderProgress
+
 bool GameApp::InitShaders() {
   if (!m_pRenderer) return true;
   if (!m_pGameShaders) m_pGameShaders = new EGameShaders(m_pRenderer);
+  m_pGameShaders->m_pfnProgressFrame = GameRenderShaderProgress::ShowFrame;
   m_Timing.StartSubTimer("InitShaders", 0);
   m_pGameShaders->InitVertexShaders();
   m_pGameShaders->InitPixelShaders();

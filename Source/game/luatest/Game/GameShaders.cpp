@@ -58,8 +58,8 @@ bool IsScreenWipe(int i) { return i == kGPS_ScreenWipeSub || i == kGPS_ScreenWip
 unsigned DefaultTicks() { return SDL_GetTicks(); }
 
 void DefaultProgressFrame(EGameShaders* pShaders, bool) {
-  // The progress text joins the frame once the sprite and font managers are
-  // there; until then the frame is cleared and presented.
+  // Outside the application (which shows its text in its own frame) the
+  // frame is cleared and presented.
   EGameShaders::PresentClearedFrame(pShaders->GetRenderer());
 }
 

@@ -77,6 +77,8 @@ public:
   // frame's drawing.
   void RequestVertexShaderRefresh() { m_bRefreshVertexShaders = true; }
   void RequestPixelShaderRefresh() { m_bRefreshPixelShaders = true; }
+  bool IsVertexShaderRefreshRequested() const { return m_bRefreshVertexShaders; }
+  bool IsPixelShaderRefreshRequested() const { return m_bRefreshPixelShaders; }
   void ServiceRefresh();
 
   unsigned GetVertexShader(EGameVertexShader which) const { return m_ahVertexShaders[which]; }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "Game/Camera.h"
 #include "Game/CameraPath.h"
 #include "Game/GameLevelNames.h"
+#include "Game/GameShaders.h"
 #include "Game/LoadingScreen.h"
 #include "Game/PCGameApp.h"
 #include "Game/SaveLoadGame.h"
@@ -32,6 +34,8 @@
 #include "VERirezo/LineParticleEntity.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/Scene.h"
+#include "VERirezo/SceneSettings.h"
+#include "Game/ShaderConstants.h"
 #include "VERirezo/Sprite.h"
 #include "VERirezo/FontWriter.h"
 
@@ -622,6 +626,89 @@ TEST_F(RunningLevels, TheLoadingScreenLivesFromStartUpToShutDown) {
   Stop(app);
   EXPECT_EQ(nullptr, ELoadingScreen::m_pLoadingScreen);
   EXPECT_TRUE(ELoadingScreen::DestroyLoadingScreen());
+}
+
+// The current scene's distance and height fog reach the shader setters as
+// fog layers 1 and 2, and pick the layered fog module.
+TEST_F(RunningLevels, SceneFogReachesTheShaderLayers) {
+  WritePrefs("debug_server 0\n");
+  PCGameApp* app = Start();
+  ASSERT_NE(nullptr, app->m_pSceneShading);
+  ESceneSettings& settings = app->GetSceneManager()->GetCurrentScene()->GetSettings();
+  const struct {
+    bool distance, height;
+    int fragment;
+  } cases[] = {{false, false, 0}, {true, false, 1}, {false, true, 1}, {true, true, 1}};
+  for (const auto& c : cases) {
+    settings.m_bDistanceFog = c.distance;
+    settings.m_bHeightFog = c.height;
+    settings.m_fDistanceFogStart = 2000;
+    settings.m_fDistanceFogEnd = 20000;
+    settings.m_fHeightFogStart = 300;
+    settings.m_fHeightFogEnd = -3000;
+    app->SyncShaderDrawState();
+    const ESceneShading& shading = *app->m_pSceneShading;
+    EXPECT_EQ(c.fragment, shading.GetFogShaderFragment());
+    EXPECT_EQ(c.distance, shading.m_aFogLayers[0].m_bOn);
+    EXPECT_EQ(c.height, shading.m_aFogLayers[1].m_bOn);
+    EXPECT_EQ(2000.0f, shading.m_aFogLayers[0].m_fStart);
+    EXPECT_EQ(20000.0f, shading.m_aFogLayers[0].m_fEnd);
+    EXPECT_EQ(300.0f, shading.m_aFogLayers[1].m_fStart);
+    EXPECT_EQ(-3000.0f, shading.m_aFogLayers[1].m_fEnd);
+  }
+  Stop(app);
+}
+
+// A script's refresh request waits for the next frame's drawing, which
+// serves it and leaves the other table's request alone.
+TEST_F(RunningLevels, ScriptShaderRefreshIsServedByTheNextFrame) {
+  WritePrefs("debug_server 0\n");
+  PCGameApp* app = Start();
+  EGameShaders* shaders = app->GetGameShaders();
+  ASSERT_NE(nullptr, shaders);
+  ASSERT_TRUE(app->GetScriptVM()->RunLuaCommands("RefreshVertexShaders()", nullptr, nullptr, 0));
+  EXPECT_TRUE(shaders->IsVertexShaderRefreshRequested());
+  EXPECT_FALSE(shaders->IsPixelShaderRefreshRequested());
+  m_lines.clear();
+  app->RenderFrame();
+  EXPECT_FALSE(shaders->IsVertexShaderRefreshRequested());
+  // The vertex shaders were looked for again, the pixel shaders were not.
+  EXPECT_GT(Count("Couldn't load shader source: Workresource\\VertexShaders\\XRay.vsh"), 0);
+  EXPECT_EQ(0, Count("Couldn't load shader source: Workresource\\PixelShaders"));
+  Stop(app);
+}
+
+// A long shader build shows "Assembling Shaders..." in the first font from
+// (50, 435) over a black frame: each of its 20 letters and its shadow.
+TEST_F(RunningLevels, ShaderBuildProgressFrameShowsItsText) {
+  WritePrefs("debug_server 0\n");
+  PCGameApp* app = Start();
+  EGameShaders* shaders = app->GetGameShaders();
+  ASSERT_NE(nullptr, shaders);
+  std::vector<uint32_t> pixels(8 * 8, 0xFFFFFFFFu);
+  ASSERT_TRUE(SaveBytes("WorkResource/progressfont_lin.twf", TwfFromGrid(pixels.data(), 8, 8, 8, 8, 'A', 6, 0)));
+  const unsigned font = app->LoadFont("progressfont.twf");
+  ASSERT_EQ(nullptr, app->GetFont(font - 1));  // the only font, so the first
+  ASSERT_NE(nullptr, app->GetFont(font));
+  shaders->m_pfnProgressFrame(shaders, true);
+  ESpriteManager* sprites = app->m_pSpriteManager;
+  const int kSprites = 2 * 20;
+  ASSERT_EQ(kSprites, sprites->GetSortedCount());
+  float left = 1e9f, top = 1e9f;
+  for (int i = 0; i < sprites->GetSortedCount(); ++i) {
+    const ESprite* sprite = sprites->GetSpriteArray()->ElementGet(sprites->GetSortList()[i]);
+    ASSERT_NE(nullptr, sprite);
+    for (const EVec2& corner : sprite->m_avCorners) {
+      left = std::min(left, corner.x);
+      top = std::min(top, corner.y);
+    }
+  }
+  EXPECT_NEAR(50.0f, left, 0.5f);
+  EXPECT_NEAR(435.0f, top, 8.0f);
+  // A second text frame starts from no sprites.
+  shaders->m_pfnProgressFrame(shaders, true);
+  EXPECT_EQ(kSprites, sprites->GetSortedCount());
+  Stop(app);
 }
 
 }  // namespace

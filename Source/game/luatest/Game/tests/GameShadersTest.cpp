@@ -288,6 +288,27 @@ TEST_F(GameShaders, VertexRefreshRenewsVertexShadersOnly) {
   EXPECT_EQ(0, CountShaderTraces("Building PS cache"));
 }
 
+// Sources and joined modules longer than 16 KB reach the assembler whole:
+// the instructions after the padding still count.
+TEST_F(GameShaders, LongSourcesAndJoinedModulesAssembleWhole) {
+  WriteVertexShaders();
+  std::string padding;
+  while (padding.size() < 20000) padding += "// padding line of a long shader source, all comment\n";
+  WriteFile(VS(EGameShaders::VertexShaderFile(kGVS_XRay)), padding + "mov oPos, v0\nmov oD0, c1\n");
+  WriteFile(VS(GeomModuleFile(0)), padding.substr(0, 9000) + "m4x4 oPos, v0, c6\n");
+  WriteFile(VS(TextureModuleFile(1)), padding.substr(0, 9000) + "mov oT0, v1\n");
+  ASSERT_TRUE(m_pShaders->InitVertexShaders());
+  EXPECT_NE(0u, m_pShaders->GetVertexShader(kGVS_XRay));
+  EXPECT_NE(0u, m_pShaders->GetLinkedShader(0, 0, 0, 1));  // 18 KB joined
+  EXPECT_EQ(140, LinkedCount(0));
+  EXPECT_EQ(0, CountShaderTraces("error shader"));
+  WriteFile(m_dir / "Workresource/PixelShaders/Preprocessed_win32/Long.psh", padding + "mov r0, v0\n");
+  const unsigned pixel = m_pShaders->LoadPixelShader("Long.psh");
+  EXPECT_NE(0u, pixel);
+  m_pRenderer->DeletePixelShader(pixel);
+  EXPECT_EQ(0, CountShaderTraces("error shader"));
+}
+
 // The shared setters, read back from the renderer's constant cache.
 class ShaderConstantsTest : public GameShaders {
 protected:
