@@ -18,6 +18,7 @@ class EHitResult;
 class EPhysics;
 class ESphere;
 class ETriggerBase;
+class ETriCache;
 class ECollisionTree;
 
 class ECollisionManager {
@@ -116,8 +117,10 @@ public:
   int Collide_OneSphere_Entities(ECollide& hit);
   int Collide_Spheres_Domain(ECollide& hit);
   int Collide_Spheres_Entities(ECollide& hit);
-  int Collide_OneSphere_Cache(ECollide& hit);
-  int Collide_Spheres_Cache(ECollide& hit);
+  // The cache passes; bAnswered tells that the cache covered the whole
+  // motion for the static geometry.
+  int Collide_OneSphere_Cache(ECollide& hit, ETriCache* pCache, bool& bAnswered);
+  int Collide_Spheres_Cache(ECollide& hit, ETriCache* pCache, bool& bAnswered);
   EHitResult* MultiCollide_Entities(ECollide& hit, EHitResult* pHead);
   EHitResult* MultiCollide_Domain(ECollide& hit, EHitResult* pHead);
 
