@@ -126,7 +126,8 @@ public:
 
   // The scene's collision groups (bit n: group n takes part).
   uint32_t GetCollisionGroupMask() const { return m_nGroupMask; }
-  void SetCollisionGroupMask(uint32_t nMask) { m_nGroupMask = nMask; }
+  // A switch of the groups empties the triangle caches, which hold the old groups' triangles.
+  void SetCollisionGroupMask(uint32_t nMask);
   // Sets the root domain's collision geometry (tests; the level load sets it with the domain).
   void SetRootDomainCollision(EMesh* pMesh) { m_pRootDomainCollision = pMesh; }
 

@@ -153,3 +153,8 @@ int ECollisionManager::Collide_Spheres_Cache(ECollide& hit, ETriCache* pCache, b
   hit.iSrcPrimitive = iHit;
   return 2;
 }
+
+void ECollisionManager::SetCollisionGroupMask(uint32_t nMask) {
+  if (nMask != m_nGroupMask) ETriCache::EmptyAll();
+  m_nGroupMask = nMask;
+}

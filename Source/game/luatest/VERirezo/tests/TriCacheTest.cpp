@@ -286,6 +286,14 @@ TEST_F(TriCacheLevel, NotificationsEmptyTheCache) {
   ETriCache::EmptyAll();
   EXPECT_EQ(0, a.GetNumTris());
   EXPECT_EQ(0.0f, a.GetSphere().radius);
+  // A switch of the collision groups empties the caches; the same mask does not.
+  a.Fill(ESphere(EVec3(0, 0, 0), 80.0f));
+  m_cm.SetCollisionGroupMask(m_cm.GetCollisionGroupMask());
+  EXPECT_GT(a.GetNumTris(), 0);
+  const uint32_t nMask = m_cm.GetCollisionGroupMask();
+  m_cm.SetCollisionGroupMask(nMask ^ 2u);
+  EXPECT_EQ(0, a.GetNumTris());
+  m_cm.SetCollisionGroupMask(nMask);
 
   // A child mesh with collision under a parent without: unloading the
   // parent drops the child's triangles; deleting a cached mesh empties too.
