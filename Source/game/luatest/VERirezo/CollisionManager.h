@@ -18,6 +18,7 @@ class EHitResult;
 class EPhysics;
 class ESphere;
 class ETriggerBase;
+class ETriCache;
 class ECollisionTree;
 
 class ECollisionManager {
@@ -116,14 +117,17 @@ public:
   int Collide_OneSphere_Entities(ECollide& hit);
   int Collide_Spheres_Domain(ECollide& hit);
   int Collide_Spheres_Entities(ECollide& hit);
-  int Collide_OneSphere_Cache(ECollide& hit);
-  int Collide_Spheres_Cache(ECollide& hit);
+  // The cache passes; bAnswered tells that the cache covered the whole
+  // motion for the static geometry.
+  int Collide_OneSphere_Cache(ECollide& hit, ETriCache* pCache, bool& bAnswered);
+  int Collide_Spheres_Cache(ECollide& hit, ETriCache* pCache, bool& bAnswered);
   EHitResult* MultiCollide_Entities(ECollide& hit, EHitResult* pHead);
   EHitResult* MultiCollide_Domain(ECollide& hit, EHitResult* pHead);
 
   // The scene's collision groups (bit n: group n takes part).
   uint32_t GetCollisionGroupMask() const { return m_nGroupMask; }
-  void SetCollisionGroupMask(uint32_t nMask) { m_nGroupMask = nMask; }
+  // A switch of the groups empties the triangle caches, which hold the old groups' triangles.
+  void SetCollisionGroupMask(uint32_t nMask);
   // Sets the root domain's collision geometry (tests; the level load sets it with the domain).
   void SetRootDomainCollision(EMesh* pMesh) { m_pRootDomainCollision = pMesh; }
 

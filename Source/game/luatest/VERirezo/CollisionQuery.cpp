@@ -272,13 +272,14 @@ bool ECollisionManager::CheckCollision(ECollide& hit) {
   if (hit.vStart == hit.vEnd && !hit.IsPositionCheck()) return false;
   int aRes[3] = {0, 0, 0};
   const uint32_t dwSaved = hit.dwFlags;
+  bool bAnswered = false;
   if (hit.eSrcType == CPT_OneSphere) {
-    if (hit.pTriCache) aRes[0] = Collide_OneSphere_Cache(hit);
-    aRes[1] = Collide_OneSphere_Domain(hit);
+    if (hit.pTriCache) aRes[0] = Collide_OneSphere_Cache(hit, hit.pTriCache, bAnswered);
+    if (!bAnswered) aRes[1] = Collide_OneSphere_Domain(hit);
     aRes[2] = Collide_OneSphere_Entities(hit);
   } else if (hit.eSrcType == CPT_Spheres) {
-    if (hit.pTriCache) aRes[0] = Collide_Spheres_Cache(hit);
-    aRes[1] = Collide_Spheres_Domain(hit);
+    if (hit.pTriCache) aRes[0] = Collide_Spheres_Cache(hit, hit.pTriCache, bAnswered);
+    if (!bAnswered) aRes[1] = Collide_Spheres_Domain(hit);
     aRes[2] = Collide_Spheres_Entities(hit);
   } else {
     EPhysics* phys = hit.pCollider ? hit.pCollider->GetPhysics() : nullptr;
@@ -302,9 +303,6 @@ bool ECollisionManager::CheckCollision(ECollide& hit) {
   return aRes[0] == 2 || aRes[1] == 2 || aRes[2] == 2;
 }
 
-// The triangle cache answers once the physics keeps one: not applicable until then.
-int ECollisionManager::Collide_OneSphere_Cache(ECollide&) { return 0; }
-int ECollisionManager::Collide_Spheres_Cache(ECollide&) { return 0; }
 
 int ECollisionManager::Collide_OneSphere_Domain(ECollide& hit) {
   if (!(hit.dwFlags & kCOLLIDEFLAG_GeometryMask) || (hit.dwFlags & kCOLLIDEFLAG_IgnoreStaticGeometry)) return 0;

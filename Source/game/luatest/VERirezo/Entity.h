@@ -268,6 +268,8 @@ public:
 
   // ---- Line collision ----
   ELineCollision* GetLineCollision() const { return m_pLineCollision; }
+  // Makes pLines the entity's line collision, deleting the one it replaces.
+  void SetLineCollision(ELineCollision* pLines);
   // Tests against the line collision in the entity's local space.
   EHitResult* CheckForIntersection(const ESphere& sphere, EHitResult* pResult = nullptr);
   EHitResult* CheckForIntersection(const ESeg3& line, EHitResult* pResult = nullptr);

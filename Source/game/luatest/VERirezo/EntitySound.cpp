@@ -204,6 +204,12 @@ void EEntity::ReadInitData(const EEntityInitData& data) {
 
 // ---- Line-collision queries -------------------------------------------------------------------
 
+void EEntity::SetLineCollision(ELineCollision* pLines) {
+  if (pLines == m_pLineCollision) return;
+  delete m_pLineCollision;
+  m_pLineCollision = pLines;
+}
+
 EHitResult* EEntity::CheckForIntersection(const ESphere& sphere, EHitResult* pResult) {
   EASSERT(m_pPhysics && m_pPhysics->GetCollisionType() == CPT_Capsules);
   if (!m_pLineCollision) return nullptr;
@@ -219,7 +225,7 @@ EHitResult* EEntity::CheckForIntersection(const ESeg3& line, EHitResult* pResult
   if (!m_pLineCollision) return nullptr;
   const EMat4 mInv = m_pPhysics->GetAbsTrans().Inverse();
   EHitResult* pHit = m_pLineCollision->CheckForIntersection(
-      ESeg3(mInv.TransformPoint(line.start), mInv.TransformPoint(line.end)), pResult);
+      ELine3(mInv.TransformPoint(line.start), mInv.TransformPoint(line.end), TagPOINTS()), pResult);
   if (pHit) pHit->iSrcPrimitive = 0;
   return pHit;
 }

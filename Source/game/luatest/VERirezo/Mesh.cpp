@@ -16,6 +16,7 @@
 #include "VERirezo/SkelAnim.h"
 #include "VERirezo/SkelAnimInstance.h"
 #include "VERirezo/Skeleton.h"
+#include "VERirezo/TriCache.h"
 
 int EMesh::sm_iTotalMeshCount = 0;
 
@@ -49,6 +50,7 @@ EMesh::EMesh(EMesh& source) {
 ECollisionTree* EMesh::GetCollisionTree() const { return m_pModel ? m_pModel->m_pCollisionTree : nullptr; }
 
 EMesh::~EMesh() {
+  ETriCache::NotifyMeshUnloaded(this);
   DestroyBlendAnimController();
   EMeshFragManager* pFrags = MeshFragPool();
   for (int i = 0; i < m_aMeshFrags.Num(); ++i) {

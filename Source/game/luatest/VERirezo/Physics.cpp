@@ -11,6 +11,7 @@
 #include "VERirezo/CollisionManager.h"
 #include "VERirezo/CollisionTree.h"
 #include "VERirezo/Domain.h"
+#include "VERirezo/LineCollision.h"
 #include "VERirezo/Entity.h"
 #include "VERirezo/Mesh.h"
 #include "VERirezo/MeshEntity.h"
@@ -397,7 +398,8 @@ EBox3 EPhysics::GetCollisionBoundingBox(const EMat4* pMat) const {
       return EBox3(aCorners, 8);
     }
     case CPT_Capsules:
-      // The line collision's box comes with the line shapes; until then the position.
+      if (const ELineCollision* pLines = m_pOwner ? m_pOwner->GetLineCollision() : nullptr)
+        return pLines->GetTransformedCollisionBoundingBox(&m);
       return EBox3(m_mAbsTrans.GetTranslation(), m_mAbsTrans.GetTranslation());
     default: physicsobj::Fatal(__LINE__, "false"); return EBox3(vZero, vZero);
   }

@@ -387,10 +387,19 @@ TEST_F(CollisionTriggers, LineCollideesAreFiledApart) {
     for (CM::CollideeInfo::Iter it(&m_cm, box, eType, m_stack); it; ++it) found.push_back(it->pObject);
     EXPECT_EQ(found, std::vector<void*>{eType == CM::kCollideeLines ? (void*)rail : (void*)ball});
   }
-  // The query leaves the stack as it found it when no shape answers.
+  // The query leaves the stack as it found it when no shape answers: the
+  // rail's capsules (radius 70) end 80 from its axis for this sphere.
   const unsigned nUsed = m_stack.GetUsedBytes();
-  EXPECT_EQ(m_cm.CheckSplines(ESphere(EVec3(0, 5, 0), 10.0f), ball), nullptr);
+  EXPECT_EQ(m_cm.CheckSplines(ESphere(EVec3(0, 85, 0), 10.0f), ball), nullptr);
   EXPECT_EQ(m_stack.GetUsedBytes(), nUsed);
+  // A sphere that reaches the rail gets its hit on the stack.
+  EHitResult* pHit = m_cm.CheckSplines(ESphere(EVec3(50, 5, 0), 10.0f), ball);
+  ASSERT_NE(pHit, nullptr);
+  EXPECT_EQ(pHit->pLines, rail->GetLineCollision());
+  EXPECT_EQ(pHit->eType, CCT_CapsuleEdge);
+  EXPECT_NEAR(pHit->fDstT, 0.75f, 1e-5f);
+  EXPECT_EQ(pHit->pNext, nullptr);
+  EXPECT_GT(m_stack.GetUsedBytes(), nUsed);
   EXPECT_EQ(CM::sm_CM_dummy.CheckSplines(ESphere(EVec3(0, 5, 0), 10.0f), ball), nullptr);
 }
 
