@@ -265,7 +265,9 @@ void ETriggerWithContents::CleanupReferences() {
 void ETriggerWithContents::NotifyMoved(const EBox3& box) {
   if (!m_pCM) return;
   EMemStack& stack = *GetThreadLocalStack();
-  ETempArray<EEntity*> aInside(stack);
+  // The walk keeps its marks on the memory stack as it goes, so the list
+  // it fills lives elsewhere.
+  EArray<EEntity*> aInside(kMEMTYPE_Trigger);
   {
     ECollisionManager::CollideeInfo::Iter it(m_pCM, box, ECollisionManager::kCollideeEntity, stack);
     for (; it; ++it) {
@@ -278,7 +280,7 @@ void ETriggerWithContents::NotifyMoved(const EBox3& box) {
   for (int i = 0; i < m_aContents.Num();) {
     EEntity* pEntity = m_aContents[i];
     bool bStays = false;
-    for (unsigned j = 0; j < aInside.Num(); ++j) {
+    for (int j = 0; j < aInside.Num(); ++j) {
       if (aInside[j] == pEntity) {
         aInside[j] = nullptr;
         bStays = true;
@@ -292,7 +294,7 @@ void ETriggerWithContents::NotifyMoved(const EBox3& box) {
     m_aContents.RemoveSwap(i, 1);
     BroadcastEnterExit(sm_szExitMessage, pEntity, nullptr);
   }
-  for (unsigned j = 0; j < aInside.Num(); ++j) {
+  for (int j = 0; j < aInside.Num(); ++j) {
     if (!aInside[j]) continue;
     m_aContents.AddData(aInside[j]);
     BroadcastEnterExit(sm_szEnterMessage, aInside[j], nullptr);
