@@ -62,7 +62,9 @@ void WritePlbMesh(std::vector<uint8_t>& out, const PlbMeshDesc& m, uint32_t vers
   PlbVec(out, m.scale);
   PlbVec(out, m.boxMin);
   PlbVec(out, m.boxMax);
-  PlbU32(out, m.triggerCount);
+  // Raw trigger records, or a bare count (damaged data) when there are none.
+  PlbU32(out, m.triggers.empty() ? m.triggerCount : (uint32_t)m.triggers.size());
+  for (const auto& t : m.triggers) PlbBytes(out, t);
   PlbU32(out, m.recordFlags);
   if (m.recordFlags & 1) {
     PlbText(out, m.scriptClass);

@@ -45,7 +45,9 @@ struct PlbMeshDesc {
   std::vector<PlbAffectorDesc> affectors;
   std::vector<uint8_t> collisionTree;  // a record; empty for none
   std::vector<PlbMeshDesc> children;
-  // Written as the trigger count with no records (for damaged data).
+  // Each trigger record whole (see tools/triggerwriter).
+  std::vector<std::vector<uint8_t>> triggers;
+  // Without records: written as the trigger count alone (for damaged data).
   uint32_t triggerCount = 0;
 };
 

@@ -36,6 +36,7 @@
 #include "VERirezo/FreezeManager.h"
 #include "VERirezo/MeshFrag.h"
 #include "VERirezo/ParticleManager.h"
+#include "VERirezo/Trigger.h"
 #include "VERirezo/Physics.h"
 #include "VERirezo/Scene.h"
 #include "VERirezo/SceneSettings.h"
@@ -523,6 +524,7 @@ void GameApp::CleanupDestroyedEntities(bool) {
 
   // Nothing may point at a dead object once it is freed.
   EPhysics::StaticCleanupReferences();
+  ETriggerBase::StaticCleanupReferences();
   CleanupReferences();
   for (EEntityIter it(nullptr); it; ++it) it->CleanupReferences();
   // The running script host (the application's own in the game).

@@ -46,6 +46,7 @@
 #include "VERirezo/Sprite.h"
 #include "VERirezo/Text3D.h"
 #include "VERirezo/TextureManager.h"
+#include "VERirezo/Trigger.h"
 
 bool gbLevelJustLoaded = false;
 
@@ -372,10 +373,12 @@ void GameApp::unloadLevel() {
     m_bLevelUnloading = false;
     CleanupDestroyedEntities(false);
     purgeLevelSound();
-    if (EMeshManager* pMeshes = EMeshManager::GetMeshManager()) {
-      pMeshes->PurgeCache(false);
-      if (g_ErrorManager.IsEnabled(TT_Developer4) && !m_DebugHooks.SparseDebug) pMeshes->DumpDebugInfo();
-    }
+    // Mesh triggers let go of their meshes before the purge; every other trigger goes after it.
+    ETriggerBase::onUnloadLevel1();
+    EMeshManager* pMeshes = EMeshManager::GetMeshManager();
+    if (pMeshes) pMeshes->PurgeCache(false);
+    ETriggerBase::onUnloadLevel2();
+    if (pMeshes && g_ErrorManager.IsEnabled(TT_Developer4) && !m_DebugHooks.SparseDebug) pMeshes->DumpDebugInfo();
   }
 
   if (m_pUIMenu && InControlHandler(kCONTROL_MENU)) SetControlHandler(kCONTROL_PLAYER, nullptr);

@@ -17,6 +17,8 @@
 #include "VERirezo/SkelAnimInstance.h"
 #include "VERirezo/Skeleton.h"
 #include "VERirezo/TriCache.h"
+#include "VERirezo/Domain.h"
+#include "VERirezo/TriggerShapes.h"
 
 int EMesh::sm_iTotalMeshCount = 0;
 
@@ -71,6 +73,8 @@ EMesh::~EMesh() {
   // A copy's navigation mesh is its own copy, deleted here as an original's is.
   delete m_pNavMesh;
   m_pNavMesh = nullptr;
+  // Its triggers go with it: nothing may be left filed that points at the mesh or its model.
+  DeleteTriggers();
   if ((IsOriginal() || IsEntityMesh()) && m_pModel != GetEmptyModel()) {
     if (m_bOwnsCollisionTree) delete m_pModel->m_pCollisionTree;
     delete m_pModel;
@@ -141,6 +145,7 @@ EMesh& EMesh::operator=(EMesh& source) {
   }
   if (source.m_pNavMesh) SetNavMesh(new ENavMesh(*source.m_pNavMesh));
   if (source.m_pBlendAnimController) CreateBlendAnimController();
+  CopyTriggersFrom(source);
   return *this;
 }
 
@@ -171,6 +176,7 @@ void EMesh::DestroyInstance() {
   if (IsOriginal()) {
     DecRefCount();
     m_pOwner = nullptr;
+    RenewTriggers();
   } else {
     GetOriginal()->DecRefCount();
   }
@@ -234,6 +240,20 @@ EDomain* EMesh::GetOwnerDomain() {
 
 void EMesh::onDomainChange(EDomain*, EDomain* pNew) {
   if (!GetOwner()) m_pOwnerDomain = pNew;
+  // A trigger never wakes in a manager it is leaving, nor sleeps in one it is joining.
+  ECollisionManager* pCM = pNew ? pNew->GetCollisionManager() : nullptr;
+  const bool bSleeping = pNew ? pNew->IsSleeping() : true;
+  for (int i = 0; i < m_aTriggerHandles.Num(); ++i) {
+    ETriggerOBB* pTrigger = GetTrigger(i);
+    if (!pTrigger) continue;
+    if (bSleeping) {
+      pTrigger->SetSleeping(true);
+      pTrigger->SetCollisionManager(pCM);
+    } else {
+      pTrigger->SetCollisionManager(pCM);
+      pTrigger->SetSleeping(false);
+    }
+  }
   for (int i = 0; i < m_aChildren.Num(); ++i) m_aChildren[i]->onDomainChange(nullptr, pNew);
 }
 
@@ -365,6 +385,7 @@ int EMesh::GetLODForCamera(ECamera* pCamera) {
 bool EMesh::RunAffectors(float dt) {
   for (int i = 0; i < m_aAffectors.Num(); ++i) m_aAffectors[i]->Run(this, dt);
   if (m_byFlags & kFLAG_FrameAnimEnd) m_byFlags &= ~(kFLAG_FrameAnimRunning | kFLAG_FrameAnimEnd);
+  if (m_byFlags & kFLAG_FrameAnimRunning) UpdateTriggers();
   bool bRunning = (m_byFlags & kFLAG_FrameAnimRunning) && m_aAffectors.Num() > 0;
   for (int i = 0; i < m_aChildren.Num(); ++i) bRunning |= m_aChildren[i]->RunAffectors(dt);
   return bRunning;

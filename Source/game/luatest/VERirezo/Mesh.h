@@ -28,6 +28,7 @@ class EJoint;
 class ESkelAnim;
 class ESkeleton;
 class ELight;
+class ETriggerOBB;
 struct ELoadAnimArgs;
 
 // What a top-level mesh record says about the entity it stands for: its
@@ -110,6 +111,8 @@ public:
   // Takes ownership of the model (an original's or an entity's own).
   void SetModel(EModel* pModel) { m_pModel = pModel; }
   EDomain* GetOwnerDomain();
+  // The owner domain, null when there is none.
+  EDomain* PeekOwnerDomain() const { return m_pOwnerDomain; }
   void SetOwnerDomain(EDomain* pDomain) { onDomainChange(m_pOwnerDomain, pDomain); }
   void onDomainChange(EDomain* pOld, EDomain* pNew);
   // Lights go dark while the domain sleeps.
@@ -226,6 +229,15 @@ public:
 
   static int sm_iTotalMeshCount;
 
+  // Trigger instances, one per trigger shape of the model. An instance
+  // deleted elsewhere (the level unload's pass) reads as null.
+  int GetNumTriggers() const { return m_aTriggerHandles.Num(); }
+  ETriggerOBB* GetTrigger(int i) const;
+  // This mesh's first trigger of the name, then depth first in the children.
+  ETriggerOBB* FindTrigger(const char* szName);
+  // Re-files every trigger after the mesh moved.
+  void UpdateTriggers();
+
   // The collision geometry of the mesh's model (owned by the model), or null.
   ECollisionTree* GetCollisionTree() const;
   // The navigation mesh the scene reader attached; the mesh owns it, and a
@@ -245,6 +257,12 @@ public:
 private:
   // Gives the lights back to the light pool.
   void ReleaseLights();
+  // Deletes the trigger instances still alive.
+  void DeleteTriggers();
+  // Fresh instances copied from the current ones (no listeners, no contents).
+  void RenewTriggers();
+  // One instance per trigger of the source, copied from it.
+  void CopyTriggersFrom(const EMesh& source);
 
   EMesh* m_pParent;
   EMeshEntity* m_pOwner;
@@ -272,6 +290,8 @@ private:
   EBox3 m_TransformedBox;
   EBlendAnimController* m_pBlendAnimController = nullptr;
   EArray<ELight*> m_aLights;
+  // Handles of the trigger instances: the triggers' registry may delete them first.
+  EArray<unsigned int> m_aTriggerHandles;
   EVisibilityCache m_VisibilityCache;
   // The model's collision tree came from this mesh's record.
   bool m_bOwnsCollisionTree;

@@ -19,6 +19,8 @@
 #include "VERirezo/ModelFrag.h"
 #include "VERirezo/SceneRecord.h"
 #include "VERirezo/Skeleton.h"
+#include "VERirezo/TriggerShapes.h"
+#include "VERirezo/MeshManager.h"
 
 EMeshLightHooks& GetMeshLightHooks() {
   static EMeshLightHooks s_Hooks;
@@ -99,16 +101,31 @@ bool EMesh::Read(EStream& s, unsigned uVersion, const EArray<unsigned>& aTexture
   pModel->m_mRotation =
       MatrixRotateEuler(EEuler(vRotation.x * 57.29578f, vRotation.y * 57.29578f, vRotation.z * 57.29578f));
 
-  // 6-7: trigger volumes. Their records need the trigger code.
+  // 6-7: trigger volumes: a shape kept by the model and an instance kept by the mesh for each.
   uint32_t nTriggers = 0;
   s << nTriggers;
   if (s.Err()) return false;
-  if (nTriggers) {
-    g_ErrorManager.TraceMessagef(TT_Warning, "Mesh '%s' holds %u trigger records, which this build cannot read",
-                                 GetName(), nTriggers);
-    return false;
+  for (uint32_t i = 0; i < nTriggers; ++i) {
+    EModelTriggerOBB* pShape = new EModelTriggerOBB();
+    pModel->m_apTriggerShapes.AddData(pShape);
+    pModel->m_iNumTriggers = pModel->m_apTriggerShapes.Num();
+    ETriggerOBB* pTrigger = new ETriggerOBB();
+    pTrigger->SetModelTrigger(pShape);
+    m_aTriggerHandles.AddData(pTrigger->GetHandle());
+    if (!pTrigger->Init(this, s)) return false;
   }
-  pModel->m_iNumTriggers = 0;
+  if (nTriggers && eDataType == kDATATYPE_COMMON) {
+    for (int i = 0; i < m_aTriggerHandles.Num(); ++i) {
+      const ETriggerOBB* pTrigger = GetTrigger(i);
+      const char* szTrigger = pTrigger ? pTrigger->GetName() : nullptr;
+      g_ErrorManager.TraceMessagef(TT_Warning, "Removing trigger '%s' from common mesh '%s'",
+                                   szTrigger ? szTrigger : "", GetName());
+    }
+    DeleteTriggers();
+    for (int i = 0; i < pModel->m_apTriggerShapes.Num(); ++i) delete pModel->m_apTriggerShapes[i];
+    pModel->m_apTriggerShapes.Empty();
+    pModel->m_iNumTriggers = 0;
+  }
 
   // 8-11: record flags, script binding, levels of detail.
   s << m_dwRecordFlags;

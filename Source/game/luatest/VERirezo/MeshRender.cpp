@@ -17,6 +17,7 @@
 #include "VERirezo/Model.h"
 #include "VERirezo/ModelFrag.h"
 #include "VERirezo/Skeleton.h"
+#include "VERirezo/TriggerShapes.h"
 
 namespace meshrender {
 
@@ -51,6 +52,9 @@ bool BoxMoved(const EBox3& a, const EBox3& b) {
 
 void EMesh::onDomainSleep(bool bSleeping) {
   for (int i = 0; i < m_aLights.Num(); ++i) m_aLights[i]->SetEnabled(!bSleeping);
+  for (int i = 0; i < m_aTriggerHandles.Num(); ++i) {
+    if (ETriggerOBB* pTrigger = GetTrigger(i)) pTrigger->SetSleeping(bSleeping);
+  }
 }
 
 void EMesh::RequestRender() {

@@ -1,5 +1,7 @@
 #include "VERirezo/Model.h"
 
+#include "VERirezo/TriggerShapes.h"
+
 EModel::EModel()
     : m_vPosition(0.0f, 0.0f, 0.0f),
       m_vScale(1.0f, 1.0f, 1.0f),
@@ -10,6 +12,12 @@ EModel::EModel()
       m_iNumLODs(0) {}
 
 EModel::EModel(bool) : EModel() {}
+
+EModel::~EModel() {
+  for (int i = 0; i < m_apTriggerShapes.Num(); ++i) delete m_apTriggerShapes[i];
+  m_apTriggerShapes.Empty();
+  m_iNumTriggers = 0;
+}
 
 void EModel::SetLODs(const float* pDistances, int iNumDistances) {
   m_aLODDistances.Empty();

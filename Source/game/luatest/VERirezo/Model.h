@@ -10,13 +10,15 @@
 #include "VERirezo/BlendShapeController.h"
 
 class ECollisionTree;
+class EModelTriggerOBB;
 
 class EModel {
 public:
   EModel();
   // The shared empty model of meshes that have none.
   explicit EModel(bool bEmpty);
-  ~EModel() {}
+  // Deletes the trigger shapes.
+  ~EModel();
 
   // "" while the model has no name.
   const char* GetName() const {
@@ -43,6 +45,8 @@ public:
   ECollisionTree* m_pCollisionTree;
   EBlendShapeController m_BlendShapeController;
   int32_t m_iNumTriggers;
+  // The trigger shapes read with the model (owned), one per trigger record.
+  EArray<EModelTriggerOBB*> m_apTriggerShapes;
   uint8_t m_byHasBlendShape;
   // The DATATYPE the model was loaded with.
   int32_t m_eDataType = 0;

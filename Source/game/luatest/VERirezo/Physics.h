@@ -373,6 +373,8 @@ protected:
   bool m_bIsPlayer;
 
 private:
+  // Triggers link themselves into m_pAttachedTriggers.
+  friend class ETriggerBase;
   void _SetFlag(uint32_t dwBit);
   void _UnsetFlag(uint32_t dwBit);
   // Tells the triangle caches when the object starts or stops being a triangle collidee.
