@@ -157,7 +157,7 @@ protected:
     EPhysics* phys = Make(szName)->GetPhysics();
     const ESphere s(EVec3(0, 0, 0), 10.0f);
     phys->SetCollision(&s, 1);
-    phys->SetAbsPosition(p, SRT_Teleport);
+    phys->SetAbsPosition(p, true);
     return phys;
   }
 
@@ -461,7 +461,7 @@ TEST_F(PhysicsWorld, MessagesBothWaysAndAnimationMoves) {
   EXPECT_EQ(p->GetRelAnimMove(), EVec3(1, 0, 2));
   p->ZeroRelAnimMove();
   EMat4 turned = MatrixRotateY(90.0f);
-  b->GetPhysics()->SetAbsTrans(turned, SRT_Rotation);
+  b->GetPhysics()->SetAbsTrans(turned, SRT_Rotation | SRT_Teleport);
   ASSERT_TRUE(a->AttachToParent(b, nullptr, nullptr));
   p->ApplyAnimTranslation(EVec3(1, 0, 0), nullptr);
   const EVec3 expect = turned.Transpose().Mul3Vec3(EVec3(1, 0, 0));
@@ -706,7 +706,7 @@ TEST_F(PhysicsWorld, GroundProbeWithoutGround) {
   Build(g);
   EPhysics* p = Mover("falling", EVec3(0, 0, 0));
   EMat4 tilted = MatrixRotateX(20.0f);
-  p->SetAbsTrans(tilted, SRT_Rotation);
+  p->SetAbsTrans(tilted, SRT_Rotation | SRT_Teleport);
   EPhysics::ECollideEx x(p->GetOwner());
   EVec3 pos(0, 0, 0);
   EXPECT_FALSE(p->Collide_FindGround(false, pos, x));
@@ -828,7 +828,7 @@ TEST_F(PhysicsWorld, SafePositionsAndSphereCounts) {
   EXPECT_FALSE(p->PointCheck(p->GetAbsTrans(), nullptr, nullptr));
   // A sphere sunk 35 units deep is refused and the count kept.
   const ESphere deep[2] = {ESphere(EVec3(0, 0, 0), 10.0f), ESphere(EVec3(0, -25, 0), 30.0f)};
-  p->SetAbsPosition(EVec3(0, 20, 0), SRT_Teleport);
+  p->SetAbsPosition(EVec3(0, 20, 0), true);
   p->SetCollision(deep, 2);
   p->SetNumCollideSpheres(1);
   EXPECT_FALSE(p->SafeSetNumCollideSpheres(2));
