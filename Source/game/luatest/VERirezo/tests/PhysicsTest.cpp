@@ -1220,3 +1220,31 @@ TEST_F(PhysicsScene, TheSameSceneGivesBitIdenticalFrames) {
   for (size_t i = 0; i < a.size(); i++) nDiff += a[i] != b[i];
   EXPECT_EQ(nDiff, 0u);
 }
+
+TEST_F(PhysicsWorld, AStuckPassengerRollsThePlatformBackUnlessForced) {
+  // A passenger squeezed between a floor and a ceiling has no free place to go.
+  PhysGeo g;
+  g.Floor(0);
+  g.Quad(EVec3(0, 15, 0), EVec3(0, -1, 0), EVec3(2000, 0, 0), EVec3(0, 0, 2000));
+  Build(g);
+  for (bool bForce : {false, true}) {
+    StandRecorder* platform = Solid("platform");
+    EPhysics* P = platform->GetPhysics();
+    P->SetAbsPosition(EVec3(0, -500, 0), true);
+    EPhysics* R = Mover("squeezed", EVec3(0, 7.5f, 0));
+    R->SetFlag(PHYSICS_COLLIDER | PHYSICS_COLLIDEE, true);
+    R->SetBase(P, false);
+    const EMat4 rBefore = R->GetAbsTrans();
+    EMat4 m = P->GetAbsTrans();
+    m.SetTranslation(EVec3(20, -500, 0));
+    EXPECT_EQ(P->SetRelTrans(m, SRT_Position | SRT_Sweep, bForce), bForce);
+    if (bForce) {
+      EXPECT_EQ(P->GetAbsPosition(), EVec3(20, -500, 0));
+    } else {
+      EXPECT_EQ(P->GetAbsPosition(), EVec3(0, -500, 0)) << "the platform stays";
+      EXPECT_EQ(R->GetAbsTrans(), rBefore) << "the passenger is put back";
+    }
+    R->SetBase(nullptr, false);
+    R->SetFlag(PHYSICS_COLLIDER | PHYSICS_COLLIDEE, false);
+  }
+}
