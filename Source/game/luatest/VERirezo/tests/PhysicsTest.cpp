@@ -1248,3 +1248,21 @@ TEST_F(PhysicsWorld, AStuckPassengerRollsThePlatformBackUnlessForced) {
     R->SetFlag(PHYSICS_COLLIDER | PHYSICS_COLLIDEE, false);
   }
 }
+
+TEST_F(PhysicsWorld, ForcedMovesPassThroughWallsAndUnforcedOnesStop) {
+  PhysGeo g;
+  g.Quad(EVec3(100, 0, 0), EVec3(-1, 0, 0), EVec3(0, 500, 0), EVec3(0, 0, 500));
+  Build(g);
+  EPhysics* a = Mover("runner", EVec3(0, 0, 0));
+  a->SetFlag(PHYSICS_COLLIDER, true);
+  a->MoveToPosition(EVec3(300, 0, 0), false);
+  a->ProcessFrame(1.0f / 30.0f);
+  EXPECT_LT(a->GetAbsPosition().x, 100.0f);
+  EXPECT_TRUE(a->CollidedWithDomain());
+  EXPECT_TRUE(a->GetStateFlag(PHYSICSSTATE_COLLIDED));
+  a->MoveToPosition(EVec3(300, 0, 0), true);
+  a->ProcessFrame(1.0f / 30.0f);
+  EXPECT_EQ(a->GetAbsPosition(), EVec3(300, 0, 0));
+  EXPECT_FALSE(a->CollidedWithDomain()) << "a forced move never counts as a collision";
+  EXPECT_FALSE(a->GetFlag(PHYSICS_MOVETOPOSITION | PHYSICS_MOVETOFORCED));
+}
