@@ -75,6 +75,9 @@ public:
     m_szLastImportantMessage[0] = '\0';
   }
 
+  // Times every collider of the next simulated frame; cleared after it.
+  bool DumpActiveColliders = false;
+
   // Starts the on-screen notice that a problem was written to the log.
   void ShowCheckMessageLogMessage() { m_iImportantMessageFrames = 500; }
   // Keeps at most 127 characters of the text.

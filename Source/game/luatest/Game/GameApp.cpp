@@ -44,6 +44,7 @@
 #include "VERirezo/Text3D.h"
 
 GameApp* gGameApp = nullptr;
+EMemMark* g_pAffectorMark = nullptr;
 
 namespace {
 // The frame-rate of movie capture.
@@ -597,6 +598,7 @@ void GameApp::SimulateFrame(EDomain* pDomain) {
   {
     // The frame's temporary allocations go above the array.
     EMemMark frameMark(*GetThreadLocalStack());
+    g_pAffectorMark = &frameMark;
     for (unsigned i = 0; i < simulated.Num(); ++i) {
       EEntity* pEntity = simulated[i];
       if (pEntity->GetFrameCount() == (uint32_t)m_iFrameCount) continue;
@@ -604,7 +606,9 @@ void GameApp::SimulateFrame(EDomain* pDomain) {
     }
     m_pCurrentEntity = nullptr;
     EPhysics::StaticPostProcess();
+    g_pAffectorMark = nullptr;
   }
+  m_DebugHooks.DumpActiveColliders = false;
 
   if (EAnimManager::IsCreated()) EAnimManager::Get()->ProcessFrame(m_fSimDeltaTime);
 }

@@ -820,3 +820,6 @@ protected:
 };
 
 extern GameApp* gGameApp;
+// The mark of the simulated frame's scratch memory while the entities run; null otherwise.
+class EMemMark;
+extern EMemMark* g_pAffectorMark;

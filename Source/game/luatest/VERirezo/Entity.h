@@ -293,6 +293,8 @@ public:
 
   // The spline controller, made on first use.
   ESplineController* getSplineController();
+  // The spline controller when one was made, else null.
+  ESplineController* GetSplineControllerIfAny() const { return m_pSplineController; }
   // Fatal when the physics belongs to another entity.
   void Debug_CheckPhysics();
 

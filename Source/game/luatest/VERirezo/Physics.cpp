@@ -34,7 +34,7 @@ const char* NameOf(const EEntity* e) { return e ? e->GetName() : "(null)"; }
 
 // Meshes carry no skeleton and no backwards flag yet: neither rule applies.
 bool MeshHasSkeleton(const EMesh*) { return false; }
-bool MeshIsBackwards(const EMesh*) { return false; }
+bool MeshIsBackwards(const EMeshEntity* me) { return me && me->IsMeshBackwards(); }
 
 // Animations carry no velocity flags yet: none hands its velocity over.
 bool TakeAnimCarryVelocity(ESkelAnim*) { return false; }
@@ -71,6 +71,8 @@ EPhysics::EPhysics(EEntity* pOwner)
       m_bCollidedWithDomain(0),
       m_bAddAnimVelocity(0),
       m_nNavGroup(0),
+      m_nRotateCount(0),
+      m_pTempTouchHead(nullptr),
       m_pGroundEntity(nullptr),
       m_pAttach(nullptr),
       m_pAttachSibling(nullptr),
@@ -209,39 +211,9 @@ bool EPhysics::IsDomainSleeping() const { return m_pOwner && m_pOwner->DomainIsS
 
 // ---------------------------------------------------------------- transform
 
-void EPhysics::RefreshAxes() {
-  m_vRight = EVec3(m_mAbsTrans.m[0], m_mAbsTrans.m[1], m_mAbsTrans.m[2]);
-  m_vUp = EVec3(m_mAbsTrans.m[4], m_mAbsTrans.m[5], m_mAbsTrans.m[6]);
-  m_vForward = -EVec3(m_mAbsTrans.m[8], m_mAbsTrans.m[9], m_mAbsTrans.m[10]);
-  EMeshEntity* me = GetOwnerME();
-  if (me && physicsobj::MeshIsBackwards(me->GetMesh())) {
-    m_vRight = -m_vRight;
-    m_vForward = -m_vForward;
-  }
-}
-
-void EPhysics::SetRelTrans(const EMat4& mTrans, unsigned dwFlags) {
-  m_mAbsTrans = mTrans;
-  EMeshEntity* me = GetOwnerME();
-  if (me && me->GetMesh()) me->GetMesh()->InvalidateCachedPositions();
-  if (dwFlags & SRT_Rotation) RefreshAxes();
-  UpdateCollision();
-}
-
-void EPhysics::SetAbsPosition(const EVec3& vPos, unsigned dwFlags) {
-  EMat4 m = m_mAbsTrans;
-  m.SetTranslation(vPos);
-  SetRelTrans(m, (dwFlags | SRT_Position) & ~SRT_Rotation);
-}
-
-void EPhysics::InitPosition(const EVec3& vPosition) {
-  SetAbsPosition(vPosition, SRT_Teleport);
-  m_vVelocity = EVec3(0.0f, 0.0f, 0.0f);
-}
-
 EMat4 EPhysics::FromFRU(const EVec3& F, const EVec3& R, const EVec3& U) const {
   EMeshEntity* me = GetOwnerME();
-  if (me && physicsobj::MeshIsBackwards(me->GetMesh())) return EMat4(-R, U, F, EVec3(0.0f, 0.0f, 0.0f));
+  if (physicsobj::MeshIsBackwards(me)) return EMat4(-R, U, F, EVec3(0.0f, 0.0f, 0.0f));
   return EMat4(R, U, -F, EVec3(0.0f, 0.0f, 0.0f));
 }
 
@@ -517,7 +489,7 @@ void EPhysics::SetMass(float fMass) { m_fMass = fMass > 0.001f ? fMass : 0.001f;
 
 void EPhysics::MoveToPosition(const EVec3& p, bool bForce) {
   if (GetFlag(PHYSICS_NOPHYSICS)) {
-    if (bForce) SetAbsPosition(p, SRT_Teleport);
+    if (bForce) SetAbsPosition(p, true);
     return;
   }
   m_vMoveToPosition = p;
@@ -538,11 +510,6 @@ void EPhysics::AddEffectiveAnimationVelocity() {
   m_vVelocity = m_vVelocity + m_vRelAnimVel;
 }
 
-// ---------------------------------------------------------------- messages and pushing
-
-bool EPhysics::CanPush(EPhysics*) const { return false; }
-void EPhysics::onPushed(EPhysics*, const EVec3&, float) {}
-
 void EPhysics::SendMessage_BiDir(EEntity* pOther, const char* szMsg, const EVec3* v) {
   SendMessage_BiDir(pOther, szMsg, szMsg, v);
 }
@@ -558,39 +525,4 @@ void EPhysics::SendMessage_BiDir(EEntity* pOther, const char* szMsgSelf, const c
     if (v) pThem->SendMessagef(szMsgOther, pSelf, 0, "fff", (double)-v->x, (double)-v->y, (double)-v->z);
     else pThem->SendMessagef(szMsgOther, pSelf, 0, nullptr);
   }
-}
-
-// ---------------------------------------------------------------- attachment
-
-bool EPhysics::AttachToParent(EPhysics* pParent, const EMat4* pOffset, const char*) {
-  if (!pParent || pParent == this) return false;
-  DetachFromParent();
-  m_pAttach = new AttachInfo();
-  m_pAttach->m_mRelTrans = pOffset ? *pOffset : EMat4();
-  m_pAttach->m_pParent = pParent;
-  m_pAttachSibling = pParent->m_pAttachChild;
-  pParent->m_pAttachChild = this;
-  m_dwFlags |= PHYSICS_ISATTACHED;
-  if (m_pOwner) m_pOwner->m_pParentEntity = pParent->m_pOwner;
-  return true;
-}
-
-void EPhysics::UnlinkAttach() {
-  EPhysics* pParent = m_pAttach->m_pParent;
-  for (EPhysics** pp = &pParent->m_pAttachChild; *pp; pp = &(*pp)->m_pAttachSibling) {
-    if (*pp != this) continue;
-    *pp = m_pAttachSibling;
-    break;
-  }
-  m_pAttachSibling = nullptr;
-}
-
-void EPhysics::DetachFromParent() {
-  if (m_pAttach) {
-    UnlinkAttach();
-    delete m_pAttach;
-    m_pAttach = nullptr;
-  }
-  m_dwFlags &= ~PHYSICS_ISATTACHED;
-  if (m_pOwner) m_pOwner->m_pParentEntity = nullptr;
 }

@@ -13,6 +13,9 @@
 #include "TWUtil/Array.h"
 
 class ECollide;
+class EHitResult;
+template <class T>
+class ETempArray;
 class ECollisionManager;
 class EDomain;
 class EEntity;
@@ -152,8 +155,20 @@ enum ECollideBehavior { kCOLLIDE_Stop = 0, kCOLLIDE_Bounce = 1, kCOLLIDE_Slide =
 
 class EPhysics;
 
-// The attachment of a physics object to its parent.
+// The attachment of a physics object to its parent, optionally at a joint
+// of the parent's mesh. m_mRelTrans places the child in the parent frame.
 struct AttachInfo {
+  // Keeps the child where childAbs puts it in the world; a joint that is
+  // missing is traced and the parent itself is used.
+  AttachInfo(EPhysics* pParent, const EMat4& childAbs, const char* szJoint);
+  // The parent frame: the parent's transform, or its mesh transform times the joint's.
+  EMat4 GetParentTrans() const;
+  EMat4 GetInvParentTrans() const;
+  // The child's absolute transform.
+  EMat4 GetFullTrans() const;
+  // Finds the joint again by id after the parent's mesh changed.
+  void UpdatePointers();
+
   EMat4 m_mRelTrans;
   EPhysics* m_pParent = nullptr;
   EJoint* m_pJoint = nullptr;
@@ -164,6 +179,23 @@ class EPhysics {
 public:
   // A collision query for the owner with what a sweep carries and reports.
   class ECollideEx;
+
+  // A touched entity, and this frame's record of one with its contact normal
+  // (pointing from the other object toward this one).
+  struct Touch {
+    EEntity* pEntity;
+  };
+  struct TempTouch : Touch {
+    EVec3 vNormal;
+    TempTouch* pNext;
+    bool bUsed;
+  };
+  // One object moved along by a transform change, to put back on rollback.
+  struct RollbackData {
+    EPhysics* m_pPhysics;
+    EMat4 m_mRelTrans;
+    uint32_t m_dwFlags;
+  };
 
   // Navigation mesh number (255 none), polygon and group mask.
   struct NavInfo {
@@ -189,16 +221,29 @@ public:
   virtual void SetupDefaultCollision();
 
   // ---- Frame ----
-  // One step of the owner lasting fSeconds. The physics' own frame step
-  // fills this in; until then the step only records its length.
-  void ProcessFrame(float fSeconds) {
-    m_fLastStepSeconds = fSeconds;
-    ++m_nSteps;
-  }
+  // One step of the owner lasting fSeconds.
+  void ProcessFrame(float fSeconds);
   float GetLastStepSeconds() const { return m_fLastStepSeconds; }
   unsigned GetNumSteps() const { return m_nSteps; }
-  // The owner's mesh changed.
-  void onMeshChange() {}
+  virtual void Begin(float dt);
+  // Fills m with the moved transform; returns the SRT_ bits of what changed.
+  virtual unsigned Move(EMat4& m, float dt);
+  // Sweeps from mOld toward mNew and places the object; true on a hit.
+  virtual bool Collide_Internal(const EMat4& mOld, EMat4& mNew, bool bPushed);
+  virtual void End(float dt);
+  unsigned Move_Animation(EMat4& m, float dt, bool bSaveVelocity, bool bKeepVelocity);
+  unsigned Move_GenericAir(EMat4& m, float dt);
+  unsigned Move_GenericGround(EMat4& m, float dt);
+  unsigned Move_External(EMat4& m, float dt);
+  void SaveRelAnimVel(const EVec3& v);
+  void Collide(const EMat4& mOld, EMat4& mNew, bool bPushed);
+  void handleGroundCollide(const ECollideEx& c);
+  void Collide_UnsetFlags();
+  void Collide_UnsetAttachFlags();
+  // Registers for this frame's post-process, once.
+  void RegisterPostprocess();
+  // The owner's mesh changed: new shape, joints found again, children replaced.
+  void onMeshChange();
 
   // ---- Life cycle ----
   // The new physics of an entity takes over from its old one.
@@ -206,8 +251,8 @@ public:
   void Shutdown();
   // Every dead entity leaves the gravity list.
   static void StaticCleanupReferences();
-  // The frame's post-process; the frame step fills it.
-  static void StaticPostProcess() {}
+  // Ends the frame of every object registered for the post-process.
+  static void StaticPostProcess();
 
   // ---- Owner and transform ----
   EEntity* GetOwner() const { return m_pOwner; }
@@ -218,15 +263,25 @@ public:
   const EVec3& GetAbsPosition() const { return m_mAbsTrans.GetTranslation(); }
   // World to the object's own frame.
   EMat4 GetInvTrans() const { return m_mAbsTrans.Inverse(); }
-  // Stores the transform, moves the mesh, re-files the collision shape and
-  // refreshes the axes.
-  void SetRelTrans(const EMat4& mTrans, unsigned dwFlags);
-  void SetAbsTrans(const EMat4& mTrans, unsigned dwFlags) { SetRelTrans(mTrans, dwFlags); }
-  void SetAbsPosition(const EVec3& vPos, unsigned dwFlags);
-  // Moves the position alone, re-filing nothing (the caller re-files).
-  void SetPosition(const EVec3& vPosition) { m_mAbsTrans.SetTranslation(vPosition); }
+  // The transform relative to the parent frame (the absolute one when unattached).
+  const EMat4& GetRelTrans() const { return m_pAttach ? m_pAttach->m_mRelTrans : m_mAbsTrans; }
+  // Every transform change: stores it, moves the mesh, re-files the shape,
+  // carries passengers, obstacles, children and triggers along and checks the
+  // triggers crossed. False when refused or rolled back (bForce: blocked
+  // passengers and obstacles do not cancel it).
+  bool SetRelTrans(const EMat4& mTrans, unsigned dwFlags, bool bForce = false);
+  bool SetAbsTrans(const EMat4& mTrans, unsigned dwFlags);
+  bool SetAbsPosition(const EVec3& vPos, bool bTeleport);
+  bool SetRelPosition(const EVec3& vPos, bool bTeleport);
+  void SetPosition(const EVec3& vPosition) { SetRelPosition(vPosition, true); }
   // Places the object at rest.
   void InitPosition(const EVec3& vPosition);
+  // Moves by v with a sweep; the new relative position.
+  EVec3 AddRelPosition(const EVec3& v);
+  bool SetAbsRotation(const EMat4& r, bool bTeleport);
+  // Right axis a, forward axis b, up axis c.
+  bool SetAbsRotation(const EVec3& a, const EVec3& b, const EVec3& c, bool bTeleport);
+  bool SetRelRotation(const EMat4& r, bool bTeleport);
   const EVec3& GetForward() const { return m_vForward; }
   const EVec3& GetRight() const { return m_vRight; }
   const EVec3& GetUp() const { return m_vUp; }
@@ -317,9 +372,23 @@ public:
     m_pCollideIgnoreEntity = pEntity;
     m_fCollideIgnoreTime = fSeconds;
   }
-  // Pushing: nothing is pushed until the pushing rules exist.
+  // Whether this object may push the other (push levels).
   bool CanPush(EPhysics* pOther) const;
+  // This object is pushed by pPusher along vDir by at most fLength.
   void onPushed(EPhysics* pPusher, const EVec3& vDir, float fLength);
+  // Collision callbacks for the hit a sweep ended on; may clear bOnGround.
+  void SendCollideNotification(ECollideEx& c, bool& bOnGround);
+  // Records a touch on both objects of a sweep's hit / of a forced move's hit.
+  static void ProcessTouch(const ECollide& hit);
+  static void ProcessTouch(const EHitResult& hit, EEntity* pCollider);
+  void InsertTouch(EEntity* pOther, const EVec3& vNormal);
+  // Ends this frame's touches: exits for the lost, messages for the new.
+  void End_ProcessTouch();
+  const TempTouch* GetTempTouches() const { return m_pTempTouchHead; }
+  // Bends the gravity of every orient-to-gravity object toward the box.
+  static void DoCubeGravity(const EBox3& box, float fRadius);
+  // Keeps a navigation-bound object on its navigation group; may put p back.
+  void handleNavigationConstraints(float dt, const EMat4& mOld, EVec3& vNormal, EVec3& p);
   // Queues msgSelf to this owner's script from the other's, and msgOther the
   // other way; with v, the first carries v and the second -v.
   void SendMessage_BiDir(EEntity* pOther, const char* szMsg, const EVec3* v);
@@ -330,9 +399,15 @@ public:
   const AttachInfo* GetAttachInfo() const { return m_pAttach; }
   bool HasParentTrans() const { return GetFlag(PHYSICS_ISATTACHED); }
   bool IsAttachedToJoint() const { return m_pAttach && m_pAttach->m_pJoint; }
-  // Attaches to the parent physics at an offset; false for a null parent or this object.
-  bool AttachToParent(EPhysics* pParent, const EMat4* pOffset, const char* szJoint);
+  EPhysics* GetFirstChild() const { return m_pAttachChild; }
+  EPhysics* GetNextSibling() const { return m_pAttachSibling; }
+  // Attaches to the parent (at a joint of its mesh when named), keeping the
+  // world placement, or placed at pRel in the parent frame. False for a null
+  // parent, this object, or a second parent (traced).
+  bool AttachToParent(EPhysics* pParent, const EMat4* pRel, const char* szJoint);
+  // Leaves the parent, flying on with its motion.
   void DetachFromParent();
+  void DetachAllChildren();
 
   // ---- Collision shape ----
   ECollisionPrimitiveType GetCollisionType() const { return m_eCollisionType; }
@@ -375,11 +450,16 @@ protected:
 private:
   // Triggers link themselves into m_pAttachedTriggers.
   friend class ETriggerBase;
+  friend struct AttachInfo;
   void _SetFlag(uint32_t dwBit);
   void _UnsetFlag(uint32_t dwBit);
+  void SRT_UpdatePosition(const EMat4& m, unsigned dwFlags);
+  void SRT_CalculateFRU();
+  bool SRT_MovePassengers(const EMat4& mOldAbs, ETempArray<RollbackData>& aRollback, bool bForce);
+  bool SRT_MoveObstacles(const EMat4& mOldRel, ETempArray<RollbackData>& aRollback, bool bForce);
+  bool SRT_MoveAttachments(unsigned dwFlags);
   // Tells the triangle caches when the object starts or stops being a triangle collidee.
   void NotifyTriCaches(ECollisionPrimitiveType eOld, ECollisionPrimitiveType eNew);
-  void RefreshAxes();
   void UnlinkAttach();
 
   EMat4 m_mAbsTrans;
@@ -401,7 +481,9 @@ private:
   unsigned m_bCollidedWithDomain : 1;
   unsigned m_bAddAnimVelocity : 1;
   unsigned m_nNavGroup : 3;
+  uint8_t m_nRotateCount;
   EEntity* m_apTouching[2];
+  TempTouch* m_pTempTouchHead;
   EEntity* m_pGroundEntity;
   AttachInfo* m_pAttach;
   EPhysics* m_pAttachSibling;

@@ -352,7 +352,7 @@ bool EPhysics::FindSafePosition(EVec3& vOut, const EVec3& p, unsigned short nTri
 bool EPhysics::SafeSetAbsPosition(const EVec3& p, unsigned short nTries, bool bFailIfStuck) {
   EVec3 vOut;
   if (!FindSafePosition(vOut, p, nTries, bFailIfStuck, nullptr)) return false;
-  SetAbsPosition(vOut, SRT_Teleport);
+  SetAbsPosition(vOut, true);
   return true;
 }
 
@@ -367,7 +367,7 @@ bool EPhysics::SafeSetNumCollideSpheres(int n) {
   }
   EVec3 vOut;
   if (FindSafePosition(vOut, GetAbsPosition(), 3, true, nullptr)) {
-    SetAbsPosition(vOut, SRT_Teleport);
+    SetAbsPosition(vOut, true);
     return true;
   }
   m_nNumCollideSpheres = nOld;

@@ -157,7 +157,7 @@ protected:
     EPhysics* phys = Make(szName)->GetPhysics();
     const ESphere s(EVec3(0, 0, 0), 10.0f);
     phys->SetCollision(&s, 1);
-    phys->SetAbsPosition(p, SRT_Teleport);
+    phys->SetAbsPosition(p, true);
     return phys;
   }
 
@@ -461,7 +461,7 @@ TEST_F(PhysicsWorld, MessagesBothWaysAndAnimationMoves) {
   EXPECT_EQ(p->GetRelAnimMove(), EVec3(1, 0, 2));
   p->ZeroRelAnimMove();
   EMat4 turned = MatrixRotateY(90.0f);
-  b->GetPhysics()->SetAbsTrans(turned, SRT_Rotation);
+  b->GetPhysics()->SetAbsTrans(turned, SRT_Rotation | SRT_Teleport);
   ASSERT_TRUE(a->AttachToParent(b, nullptr, nullptr));
   p->ApplyAnimTranslation(EVec3(1, 0, 0), nullptr);
   const EVec3 expect = turned.Transpose().Mul3Vec3(EVec3(1, 0, 0));
@@ -706,7 +706,7 @@ TEST_F(PhysicsWorld, GroundProbeWithoutGround) {
   Build(g);
   EPhysics* p = Mover("falling", EVec3(0, 0, 0));
   EMat4 tilted = MatrixRotateX(20.0f);
-  p->SetAbsTrans(tilted, SRT_Rotation);
+  p->SetAbsTrans(tilted, SRT_Rotation | SRT_Teleport);
   EPhysics::ECollideEx x(p->GetOwner());
   EVec3 pos(0, 0, 0);
   EXPECT_FALSE(p->Collide_FindGround(false, pos, x));
@@ -828,7 +828,7 @@ TEST_F(PhysicsWorld, SafePositionsAndSphereCounts) {
   EXPECT_FALSE(p->PointCheck(p->GetAbsTrans(), nullptr, nullptr));
   // A sphere sunk 35 units deep is refused and the count kept.
   const ESphere deep[2] = {ESphere(EVec3(0, 0, 0), 10.0f), ESphere(EVec3(0, -25, 0), 30.0f)};
-  p->SetAbsPosition(EVec3(0, 20, 0), SRT_Teleport);
+  p->SetAbsPosition(EVec3(0, 20, 0), true);
   p->SetCollision(deep, 2);
   p->SetNumCollideSpheres(1);
   EXPECT_FALSE(p->SafeSetNumCollideSpheres(2));
@@ -854,4 +854,415 @@ TEST_F(PhysicsWorld, DebugCheckReportsAnObjectPutIntoTheFloor) {
   m_Lines.clear();
   p->DebugCheckCollision("SetPosition %d", 8);
   EXPECT_EQ(CountLines("fell"), 0) << "a free object stays put";
+}
+
+// ---------------------------------------------------------------- the frame step
+
+
+TEST_F(PhysicsWorld, FallingFromRestFollowsGravityMovingBeforeItAccelerates) {
+  struct {
+    float fGravity;
+    float fDrop;
+  } cases[] = {{-1500.0f, 75.0f}, {-750.0f, 37.5f}};
+  const float fOld = GetPhysicsConstant(PHYSICS_GRAVITY);
+  for (const auto& c : cases) {
+    SetPhysicsConstant(PHYSICS_GRAVITY, c.fGravity);
+    EPhysics* p = Mover("dropped", EVec3(0, 500, 0));
+    p->SetFlag(PHYSICS_APPLYGRAVITY, true);
+    for (int i = 0; i < 10; i++) p->ProcessFrame(1.0f / 30.0f);
+    EXPECT_NEAR(p->GetAbsPosition().y, 500.0f - c.fDrop, 1e-3f) << c.fGravity;
+    EXPECT_NEAR(p->GetVelocity().y, c.fGravity / 3.0f, 1e-3f) << c.fGravity;
+    p->SetFlag(PHYSICS_APPLYGRAVITY, false);
+  }
+  SetPhysicsConstant(PHYSICS_GRAVITY, fOld);
+}
+
+TEST_F(PhysicsWorld, AFallingColliderLandsOnWalkableGround) {
+  PhysGeo g;
+  g.Floor(0);
+  Build(g);
+  EPhysics* p = Mover("lander", EVec3(0, 100, 0));
+  p->SetFlag(PHYSICS_COLLIDER | PHYSICS_APPLYGRAVITY, true);
+  for (int i = 0; i < 40; i++) p->ProcessFrame(1.0f / 30.0f);
+  EXPECT_TRUE(p->GetStateFlag(PHYSICSSTATE_ONGROUND));
+  EXPECT_TRUE(p->GetStateFlag(PHYSICSSTATE_ONWALKABLEGROUND));
+  EXPECT_NEAR(p->GetAbsPosition().y, 10.5f, 1.0f) << "resting on the floor";
+  // A walking velocity moves it once and is then dropped by the ground move.
+  p->SetVelocity(EVec3(300, 0, 0));
+  const float x = p->GetAbsPosition().x;
+  p->ProcessFrame(1.0f / 30.0f);
+  p->ProcessFrame(1.0f / 30.0f);
+  EXPECT_NEAR(p->GetAbsPosition().x, x + 10.0f, 1e-3f);
+  EXPECT_EQ(p->GetVelocity().x, 0.0f);
+  p->SetFlag(PHYSICS_APPLYGRAVITY, false);
+}
+
+TEST_F(PhysicsWorld, GroundMovesBrakeOrSlideByTheSurface) {
+  EPhysics* p = Mover("standing", EVec3(0, 0, 0));
+  p->SetFlag(PHYSICS_APPLYGRAVITY, true);
+  // Steep ground: four gravities' worth after one frame.
+  p->SetStateFlag(PHYSICSSTATE_ONGROUND);
+  p->ProcessFrame(1.0f / 30.0f);
+  EXPECT_NEAR(p->GetVelocity().y, -200.0f, 1e-3f);
+  EXPECT_EQ(p->GetVelocity().x, 0.0f);
+  // Walkable ground: a handed-over animation velocity is braked without reversing.
+  p->SetVelocity(EVec3(0, 0, 0));
+  p->SetStateFlag(PHYSICSSTATE_ONWALKABLEGROUND);
+  p->ProcessFrame(1.0f / 30.0f);
+  EXPECT_EQ(p->GetVelocity(), EVec3(0, 0, 0));
+  p->SetFlag(PHYSICS_APPLYGRAVITY, false);
+}
+
+TEST_F(PhysicsWorld, StepsThatDoNothing) {
+  StandRecorder* ignored = Make("ignored");
+  // No physics and no children: not even Begin runs (the ignore timer stays).
+  EPhysics* still = Mover("still", EVec3(1, 2, 3));
+  still->SetFlag(PHYSICS_NOPHYSICS | PHYSICS_APPLYGRAVITY, true);
+  still->SetCollideIgnoreEntity(ignored, 0.01f);
+  still->SetVelocity(EVec3(0, -100, 0));
+  still->ProcessFrame(1.0f / 30.0f);
+  EXPECT_EQ(still->GetCollideIgnoreEntity(), ignored);
+  EXPECT_EQ(still->GetAbsPosition(), EVec3(1, 2, 3));
+  // The same without NOPHYSICS runs Begin, which lets the ignored entity go.
+  still->SetFlag(PHYSICS_NOPHYSICS, false);
+  still->ProcessFrame(1.0f / 30.0f);
+  EXPECT_EQ(still->GetCollideIgnoreEntity(), nullptr);
+  still->SetFlag(PHYSICS_APPLYGRAVITY, false);
+
+  // An attached collider never steps itself.
+  EPhysics* parent = Mover("parent", EVec3(0, 0, 0));
+  EPhysics* child = Mover("child", EVec3(50, 0, 0));
+  child->SetFlag(PHYSICS_COLLIDER | PHYSICS_APPLYGRAVITY, true);
+  ASSERT_TRUE(child->AttachToParent(parent, nullptr, nullptr));
+  child->SetVelocity(EVec3(0, 100, 0));
+  child->ProcessFrame(1.0f / 30.0f);
+  EXPECT_EQ(child->GetAbsPosition(), EVec3(50, 0, 0));
+  EXPECT_EQ(child->GetVelocity(), EVec3(0, 100, 0));
+  // Its NOPHYSICS parent still carries it along.
+  parent->SetFlag(PHYSICS_NOPHYSICS, true);
+  EMat4 m = parent->GetAbsTrans();
+  m.SetTranslation(EVec3(0, 0, 30));
+  parent->SetAbsTrans(m, SRT_Position | SRT_Teleport);
+  parent->ProcessFrame(1.0f / 30.0f);
+  EXPECT_EQ(child->GetAbsPosition(), EVec3(50, 0, 30));
+  child->DetachFromParent();
+  child->SetFlag(PHYSICS_APPLYGRAVITY, false);
+}
+
+TEST_F(PhysicsWorld, ASphereMoverIsTracedOnceAndThenMovesAsAnyObject) {
+  EPhysics* p = Mover("wrongmover", EVec3(0, 0, 0));
+  p->SetFlag(PHYSICS_MOVINGGEOMETRY, true);
+  m_Lines.clear();
+  p->SetVelocity(EVec3(30, 0, 0));
+  p->ProcessFrame(1.0f / 30.0f);
+  p->ProcessFrame(1.0f / 30.0f);
+  EXPECT_EQ(CountLines("wrongmover: Non-triangle entity treated as mover!"), 1);
+  EXPECT_FALSE(p->GetFlag(PHYSICS_MOVINGGEOMETRY));
+  EXPECT_NEAR(p->GetAbsPosition().x, 2.0f, 1e-5f);
+}
+
+// ---------------------------------------------------------------- platforms
+
+TEST_F(PhysicsWorld, APlatformCarriesItsPassengerUpright) {
+  struct {
+    const char* what;
+    EMat4 turn;
+    EVec3 move;
+  } cases[] = {{"slide", EMat4(), EVec3(40, 0, 0)},
+               {"yaw", MatrixRotateY(90.0f), EVec3(0, 0, 0)},
+               {"tilt", MatrixRotateX(30.0f), EVec3(0, 10, 0)}};
+  for (const auto& c : cases) {
+    StandRecorder* platform = Solid("platform");
+    StandRecorder* rider = Make("rider");
+    EPhysics* P = platform->GetPhysics();
+    EPhysics* R = rider->GetPhysics();
+    R->SetAbsPosition(EVec3(100, 20, 0), true);
+    R->SetBase(P, false);
+    EMat4 m = c.turn;
+    m.SetTranslation(c.move);
+    ASSERT_TRUE(P->SetAbsTrans(m, SRT_Position | SRT_Rotation | SRT_Sweep)) << c.what;
+    const EVec3 expect = m.TransformPoint(EVec3(100, 20, 0));
+    EXPECT_NEAR((R->GetAbsPosition() - expect).Length(), 0.0f, 1e-3f) << c.what;
+    EXPECT_NEAR(R->GetUp().y, 1.0f, 1e-5f) << c.what << ": the passenger stays upright";
+    // Its forward turns by the platform's yaw alone.
+    EVec3 f = m.Mul3Vec3(EVec3(0, 0, 1));
+    f.y = 0.0f;
+    f = f.SafeGetNormal();
+    EXPECT_NEAR(R->GetForward().Dot(-f), 1.0f, 1e-4f) << c.what;
+    R->SetBase(nullptr, false);
+  }
+}
+
+TEST_F(PhysicsWorld, ATeleportLeavesPassengersAndKeepsTheGroupMask) {
+  StandRecorder* platform = Solid("platform");
+  StandRecorder* rider = Make("rider");
+  EPhysics* P = platform->GetPhysics();
+  EPhysics* R = rider->GetPhysics();
+  R->SetAbsPosition(EVec3(0, 20, 0), true);
+  R->SetBase(P, false);
+  P->SetNavGroup(3);
+  P->SetNavInfo(2, 7);
+  EXPECT_TRUE(P->SetAbsPosition(EVec3(500, 0, 0), true));
+  EXPECT_EQ(R->GetAbsPosition(), EVec3(0, 20, 0));
+  unsigned nMesh = 0, nPoly = 0;
+  P->GetNavInfo(nMesh, nPoly);
+  EXPECT_EQ(nMesh, 255u);
+  EXPECT_EQ(P->GetNavInfoRecord().nGroupMask, (1u << 3) | 1u);
+  R->SetBase(nullptr, false);
+}
+
+// ---------------------------------------------------------------- attachment
+
+TEST_F(PhysicsWorld, AttachingKeepsOrSetsThePlacementAndRefusesASecondParent) {
+  EPhysics* parent = Mover("parent", EVec3(100, 0, 0));
+  EPhysics* other = Mover("other", EVec3(0, 0, 0));
+  parent->SetAbsRotation(MatrixRotateY(90.0f), true);
+  EPhysics* kept = Mover("kept", EVec3(10, 20, 30));
+  const EMat4 before = kept->GetAbsTrans();
+  ASSERT_TRUE(kept->AttachToParent(parent, nullptr, nullptr));
+  for (int i = 0; i < 16; i++) EXPECT_NEAR(kept->GetAbsTrans().m[i], before.m[i], 1e-4f) << i;
+  EMat4 rel = MatrixTranslate(EVec3(0, 0, 50));
+  EPhysics* placed = Mover("placed", EVec3(0, 0, 0));
+  ASSERT_TRUE(placed->AttachToParent(parent, &rel, nullptr));
+  const EVec3 want = parent->GetAbsTrans().TransformPoint(EVec3(0, 0, 50));
+  EXPECT_NEAR((placed->GetAbsPosition() - want).Length(), 0.0f, 1e-3f);
+  EXPECT_EQ(parent->GetFirstChild(), placed) << "the newest child comes first";
+  EXPECT_EQ(placed->GetNextSibling(), kept);
+
+  m_Lines.clear();
+  EXPECT_TRUE(kept->AttachToParent(parent, nullptr, nullptr)) << "the same parent again";
+  EXPECT_TRUE(m_Lines.empty());
+  EXPECT_FALSE(kept->AttachToParent(other, nullptr, nullptr));
+  EXPECT_EQ(CountLines("<kept> already has a parent <parent>; ignoring <other>"), 1);
+  EPhysics* jointless = Mover("jointless", EVec3(0, 0, 0));
+  EXPECT_TRUE(jointless->AttachToParent(parent, nullptr, "Hand"));
+  EXPECT_EQ(CountLines("Couldn't find joint <Hand> on <parent."), 1);
+  EXPECT_FALSE(jointless->IsAttachedToJoint());
+
+  // The parent carries its children; a detached child flies on with the parent's motion.
+  parent->SetVelocity(EVec3(5, 0, 0));
+  parent->SetAbsPosition(EVec3(100, 0, 40), false);
+  EXPECT_NEAR((placed->GetAbsPosition() - parent->GetAbsTrans().TransformPoint(EVec3(0, 0, 50))).Length(), 0.0f,
+              1e-3f);
+  placed->DetachFromParent();
+  EXPECT_EQ(placed->GetVelocity(), EVec3(5, 0, 0));
+  EXPECT_FALSE(placed->HasParentTrans());
+  parent->DetachAllChildren();
+  EXPECT_EQ(parent->GetFirstChild(), nullptr);
+  EXPECT_EQ(kept->GetOwner()->GetParentEntity(), nullptr);
+}
+
+// ---------------------------------------------------------------- touches and pushing
+
+TEST_F(PhysicsWorld, TouchesSendNewAndExitMessagesAndKeepTwo) {
+  WriteClass("test.Toucher", "");
+  StandRecorder* a = Make("a");
+  StandRecorder* others[3] = {Make("b"), Make("c"), Make("d")};
+  a->SetScriptObject(vm.CreateScriptObject("test.Toucher", "a", a, nullptr, false, true, false, false));
+  for (StandRecorder* e : {a, others[0], others[1], others[2]}) e->SetTransientFlag(ENTITYTRANSIENT_SIMULATED, true);
+  EMemMark frame(*GetThreadLocalStack());
+  g_pAffectorMark = &frame;
+  EPhysics* p = a->GetPhysics();
+  auto Names = [&]() {
+    std::string s;
+    EList<EScriptMessage*>& q = a->GetScriptObject()->GetMessageQueue();
+    for (POSITION pos = q.GetHeadPosition(); pos;) s += std::string(q.GetNext(pos)->GetName()) + ";";
+    return s;
+  };
+  // Frame 1: three touch at once; the third is dropped.
+  for (StandRecorder* e : others) p->InsertTouch(e, EVec3(0, 1, 0));
+  EPhysics::StaticPostProcess();
+  EXPECT_EQ(p->GetNumTouching(), 2);
+  EXPECT_TRUE(p->GetFlag(PHYSICS_HASTOUCHES));
+  EXPECT_EQ(Names(), "NewMoveCollide;NewMoveCollide;");
+  EXPECT_EQ(a->GetScriptObject()->GetMessageQueue().GetHead()->m_aArgs[1].f, 1.0f);
+  // Frame 2: the same two continue: nothing new.
+  p->ProcessFrame(0.0f);
+  p->InsertTouch(p->GetTouching(0), EVec3(0, 1, 0));
+  p->InsertTouch(p->GetTouching(1), EVec3(0, 1, 0));
+  EPhysics::StaticPostProcess();
+  EXPECT_EQ(a->GetScriptObject()->GetMessageQueue().GetCount(), 2);
+  // Frame 3: no touches: both exit.
+  p->ProcessFrame(0.0f);
+  EPhysics::StaticPostProcess();
+  EXPECT_EQ(Names(), "NewMoveCollide;NewMoveCollide;NewMoveCollideExit;NewMoveCollideExit;");
+  EXPECT_EQ(p->GetNumTouching(), 0);
+  EXPECT_FALSE(p->GetFlag(PHYSICS_HASTOUCHES));
+  g_pAffectorMark = nullptr;
+  a->DetachScript();
+}
+
+TEST_F(PhysicsWorld, PushLevelsDecideWhoPushesWhom) {
+  struct {
+    unsigned pusher, pushed;
+    bool bCan;
+  } cases[] = {{3, 1, true}, {3, 2, true}, {3, 3, true}, {2, 1, true}, {2, 2, false},
+               {2, 3, false}, {0, 1, false}, {1, 0, false}, {1, 1, true}};
+  EPhysics* a = Mover("pusher", EVec3(0, 0, 0));
+  EPhysics* b = Mover("pushed", EVec3(100, 0, 0));
+  b->SetFlag(PHYSICS_COLLIDER, true);
+  for (const auto& c : cases) {
+    a->SetPushParams(c.pusher, 100);
+    b->SetPushParams(c.pushed, 100);
+    EXPECT_EQ(a->CanPush(b), c.bCan) << c.pusher << " vs " << c.pushed;
+  }
+  a->SetPushParams(3, 100);
+  b->SetPushParams(1, 100);
+  EPhysics* parent = Mover("parent", EVec3(0, 0, 0));
+  ASSERT_TRUE(b->AttachToParent(parent, nullptr, nullptr));
+  EXPECT_FALSE(a->CanPush(b)) << "attached objects are never pushed";
+  b->DetachFromParent();
+  b->SetVelocity(EVec3(0, 0, 0));
+
+  WriteClass("test.Pushed", "");
+  b->GetOwner()->SetScriptObject(vm.CreateScriptObject("test.Pushed", "pushed", b->GetOwner(), nullptr, false, true,
+                                                       false, false));
+  b->onPushed(a, EVec3(1, 0, 0), 1000.0f);
+  EXPECT_NEAR(b->GetAbsPosition().x, 100.0f + 100.0f / 30.0f, 1e-3f) << "at most push speed times dt";
+  // "Pushed" is delivered at once rather than queued.
+  EXPECT_EQ(b->GetOwner()->GetScriptObject()->GetMessageQueue().GetCount(), 0);
+  b->GetOwner()->DetachScript();
+}
+
+TEST_F(PhysicsWorld, CubeGravityPullsTowardTheBox) {
+  const EBox3 box(EVec3(-100, -100, -100), EVec3(100, 100, 100));
+  const float k = 0.70710677f;
+  struct {
+    const char* what;
+    EVec3 p, g0;
+    float radius;
+    EVec3 g;
+  } cases[] = {
+      {"face", EVec3(0, 300, 0), EVec3(0, 1, 0), 50, EVec3(0, 1, 0)},
+      {"side face", EVec3(300, 0, 0), EVec3(0, 1, 0), 50, EVec3(1, 0, 0)},
+      {"edge, aligned, outside radius", EVec3(200, 200, 0), EVec3(0, 1, 0), 50, EVec3(0, 1, 0)},
+      {"edge, aligned, inside radius", EVec3(110, 110, 0), EVec3(0, 1, 0), 50, EVec3(k, k, 0)},
+      {"edge, not aligned", EVec3(200, 200, 0), EVec3(0.6f, 0.8f, 0), 0, EVec3(k, k, 0)},
+      {"corner", EVec3(200, 200, 200), EVec3(0, 1, 0), 0, EVec3(0.57735026f, 0.57735026f, 0.57735026f)},
+      {"inside", EVec3(0, 0, 0), EVec3(0, 0, 1), 50, EVec3(0, 0, 1)},
+  };
+  EPhysics* p = Mover("orbiter", EVec3(0, 0, 0));
+  p->SetFlag(PHYSICS_APPLYGRAVITY | PHYSICS_ORIENTTOGRAVITY, true);
+  EPhysics* q = Mover("plain", EVec3(0, 300, 0));
+  q->SetFlag(PHYSICS_APPLYGRAVITY, true);
+  for (const auto& c : cases) {
+    p->SetAbsPosition(c.p, true);
+    p->SetGravityDir(c.g0);
+    q->SetGravityDir(EVec3(0, 0, 1));
+    EPhysics::DoCubeGravity(box, c.radius);
+    EXPECT_NEAR((p->GetGravityDir() - c.g).Length(), 0.0f, 1e-5f) << c.what;
+    EXPECT_EQ(q->GetGravityDir(), EVec3(0, 0, 1)) << "only orient-to-gravity objects";
+  }
+  p->SetFlag(PHYSICS_APPLYGRAVITY | PHYSICS_ORIENTTOGRAVITY, false);
+  q->SetFlag(PHYSICS_APPLYGRAVITY, false);
+}
+
+// ---------------------------------------------------------------- determinism
+
+
+class PhysicsScene : public PhysicsWorld {
+public:
+  // Mixed spheres with gravity and push levels, some sliding, some thrown at each other.
+  std::vector<EPhysics*> MakeMixed(int n) {
+    std::vector<EPhysics*> v;
+    for (int i = 0; i < n; i++) {
+      std::string name = "obj" + std::to_string(i);
+      EPhysics* p = Make(name.c_str())->GetPhysics();
+      const float r = 8.0f + (float)(i % 4) * 3.0f;
+      ESphere s[2] = {ESphere(EVec3(0, 0, 0), r), ESphere(EVec3(0, r, 0), r * 0.5f)};
+      p->SetCollision(s, i % 3 == 0 ? 2 : 1);
+      p->SetFlag(PHYSICS_COLLIDEE | PHYSICS_COLLIDER | PHYSICS_APPLYGRAVITY, true);
+      if (i % 2) p->SetFlag(PHYSICS_SLIDEONCOLLIDE, true);
+      p->SetPushParams((unsigned)(i % 4), 200);
+      p->SetAbsPosition(EVec3((float)((i * 37) % 400) - 200.0f, 30.0f + (float)(i % 7) * 25.0f,
+                              (float)((i * 53) % 400) - 200.0f),
+                        true);
+      p->SetVelocity(EVec3((float)((i * 17) % 9) * 40.0f - 160.0f, 0.0f, (float)((i * 29) % 7) * 50.0f - 150.0f));
+      v.push_back(p);
+    }
+    // A few ride on others.
+    for (int i = 1; i < n; i += 10) v[i]->SetBase(v[i - 1], false);
+    return v;
+  }
+
+  // Positions and velocities of every object, bit for bit, after every frame.
+  std::vector<uint32_t> RunScene(int nFrames) {
+    std::vector<EPhysics*> objs = MakeMixed(50);
+    std::vector<uint32_t> out;
+    for (int f = 0; f < nFrames; f++) {
+      for (EPhysics* p : objs) p->ProcessFrame(1.0f / 30.0f);
+      EPhysics::StaticPostProcess();
+      for (EPhysics* p : objs) {
+        const EVec3& x = p->GetAbsPosition();
+        const EVec3& v = p->GetVelocity();
+        for (float c : {x.x, x.y, x.z, v.x, v.y, v.z}) out.push_back(Bits(c));
+      }
+    }
+    for (EPhysics* p : objs) {
+      p->SetBase(nullptr, false);
+      p->SetFlag(PHYSICS_APPLYGRAVITY | PHYSICS_COLLIDER | PHYSICS_COLLIDEE, false);
+      p->SetAbsPosition(EVec3(0, -100000, 0), true);
+    }
+    return out;
+  }
+};
+
+TEST_F(PhysicsScene, TheSameSceneGivesBitIdenticalFrames) {
+  PhysGeo g;
+  g.Floor(0);
+  g.Quad(EVec3(300, 100, 0), EVec3(-1, 0, 0), EVec3(0, 100, 0), EVec3(0, 0, 400));
+  g.Quad(EVec3(-300, 100, 0), EVec3(1, 0, 0), EVec3(0, 100, 0), EVec3(0, 0, 400));
+  Build(g);
+  const std::vector<uint32_t> a = RunScene(600);
+  const std::vector<uint32_t> b = RunScene(600);
+  ASSERT_EQ(a.size(), b.size());
+  size_t nDiff = 0;
+  for (size_t i = 0; i < a.size(); i++) nDiff += a[i] != b[i];
+  EXPECT_EQ(nDiff, 0u);
+}
+
+TEST_F(PhysicsWorld, AStuckPassengerRollsThePlatformBackUnlessForced) {
+  // A passenger squeezed between a floor and a ceiling has no free place to go.
+  PhysGeo g;
+  g.Floor(0);
+  g.Quad(EVec3(0, 15, 0), EVec3(0, -1, 0), EVec3(2000, 0, 0), EVec3(0, 0, 2000));
+  Build(g);
+  for (bool bForce : {false, true}) {
+    StandRecorder* platform = Solid("platform");
+    EPhysics* P = platform->GetPhysics();
+    P->SetAbsPosition(EVec3(0, -500, 0), true);
+    EPhysics* R = Mover("squeezed", EVec3(0, 7.5f, 0));
+    R->SetFlag(PHYSICS_COLLIDER | PHYSICS_COLLIDEE, true);
+    R->SetBase(P, false);
+    const EMat4 rBefore = R->GetAbsTrans();
+    EMat4 m = P->GetAbsTrans();
+    m.SetTranslation(EVec3(20, -500, 0));
+    EXPECT_EQ(P->SetRelTrans(m, SRT_Position | SRT_Sweep, bForce), bForce);
+    if (bForce) {
+      EXPECT_EQ(P->GetAbsPosition(), EVec3(20, -500, 0));
+    } else {
+      EXPECT_EQ(P->GetAbsPosition(), EVec3(0, -500, 0)) << "the platform stays";
+      EXPECT_EQ(R->GetAbsTrans(), rBefore) << "the passenger is put back";
+    }
+    R->SetBase(nullptr, false);
+    R->SetFlag(PHYSICS_COLLIDER | PHYSICS_COLLIDEE, false);
+  }
+}
+
+TEST_F(PhysicsWorld, ForcedMovesPassThroughWallsAndUnforcedOnesStop) {
+  PhysGeo g;
+  g.Quad(EVec3(100, 0, 0), EVec3(-1, 0, 0), EVec3(0, 500, 0), EVec3(0, 0, 500));
+  Build(g);
+  EPhysics* a = Mover("runner", EVec3(0, 0, 0));
+  a->SetFlag(PHYSICS_COLLIDER, true);
+  a->MoveToPosition(EVec3(300, 0, 0), false);
+  a->ProcessFrame(1.0f / 30.0f);
+  EXPECT_LT(a->GetAbsPosition().x, 100.0f);
+  EXPECT_TRUE(a->CollidedWithDomain());
+  EXPECT_TRUE(a->GetStateFlag(PHYSICSSTATE_COLLIDED));
+  a->MoveToPosition(EVec3(300, 0, 0), true);
+  a->ProcessFrame(1.0f / 30.0f);
+  EXPECT_EQ(a->GetAbsPosition(), EVec3(300, 0, 0));
+  EXPECT_FALSE(a->CollidedWithDomain()) << "a forced move never counts as a collision";
+  EXPECT_FALSE(a->GetFlag(PHYSICS_MOVETOPOSITION | PHYSICS_MOVETOFORCED));
 }
