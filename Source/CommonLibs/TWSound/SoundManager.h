@@ -8,6 +8,9 @@
 
 class EEntity;
 
+// Sound categories the game asks about.
+enum : int { kSOUNDCAT_VOICE = 4 };
+
 class ESoundManager {
 public:
   virtual ~ESoundManager() {}
@@ -36,6 +39,11 @@ public:
     return 0;
   }
   virtual void SetSoundSourceEcho(uint32_t uiSource, bool bEcho) { (void)uiSource; (void)bEcho; }
+  // Whether a sound of the category plays that the owner started.
+  virtual bool IsEntityPlayingCategory(const void* pOwner, int iCategory) {
+    (void)pOwner; (void)iCategory;
+    return false;
+  }
   // Services streams and fades for a step of that many seconds; blocking
   // loops (movies) call it between their own frames.
   virtual void DoWork(float fSeconds) { (void)fSeconds; }

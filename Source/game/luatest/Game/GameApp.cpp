@@ -589,6 +589,7 @@ void GameApp::SimulateFrame(EDomain* pDomain) {
 }
 
 void GameApp::ResetFrame() {
+  ResetFrameEntityLists();
   if (m_pSpriteManager) m_pSpriteManager->ResetFrame();
   if (m_pText3DManager) m_pText3DManager->ResetFrame();
   if (m_pDebugLineManager) m_pDebugLineManager->ResetFrame();
