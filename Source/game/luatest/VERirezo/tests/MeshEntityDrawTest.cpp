@@ -7,16 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "CollisionTreeWriter.h"
 #include "Game/Camera.h"
 #include "Game/PCGameApp.h"
 #include "TWUtil/EMemStack.h"
+#include "TWUtil/EStream.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/CollisionManager.h"
 #include "VERirezo/CollisionQuery.h"
+#include "VERirezo/CollisionTree.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/Mesh.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/MeshFrag.h"
+#include "VERirezo/Model.h"
 #include "VERirezo/Physics.h"
 #include "VERirezo/Scene.h"
 #include "VERirezo/SceneSettings.h"
@@ -27,6 +31,14 @@ std::vector<std::string>* s_pDrawLines = nullptr;
 void DrawCaptureLine(const char* text) {
   if (s_pDrawLines) s_pDrawLines->push_back(text ? text : "");
 }
+
+class GroundTreeReader : public EMemReader {
+public:
+  GroundTreeReader(const std::vector<uint8_t>& b, unsigned version) : EMemReader(b.data(), (unsigned)b.size()) {
+    SetVersion(version);
+  }
+  const char* GetName() override { return "ground.col"; }
+};
 
 template <class T>
 bool Listed(const EList<T*>& list, const T* p) {
@@ -540,4 +552,67 @@ TEST_F(MeshEntityLookTest, TheMostInterestingCandidateAheadIsChosen) {
   distant->SetMaxLookDistance(800.0f);
   EXPECT_EQ(distant, third->FindNextInterestingTarget(nullptr, nullptr, 0));
   m_App.m_DebugHooks.m_bLookTargetVisibility = true;
+}
+
+TEST_F(MeshEntityCollideTest, GroundIsAskedForOnceAFrame) {
+  EScene* pScene = m_App.m_pSceneManager->GetCurrentScene();
+  pScene->ActiveDomain(m_pDomain);
+  EMeshEntity* e = Make("walker", EVec3(0, 50, 0));
+  const uint32_t nBefore = g_CollideStats.nWorldTests;
+  EPlane plane(EVec3(1, 0, 0), 7.0f);
+  // Nothing below: no ground, the plane passed in is left alone.
+  EXPECT_FALSE(e->GetGroundPlane(plane));
+  EXPECT_FALSE(e->GetGroundPlane(plane));
+  EXPECT_EQ(nBefore + 1, g_CollideStats.nWorldTests);
+  EXPECT_EQ(7.0f, plane.d);
+  EXPECT_EQ(m_App.m_iFrameCount, e->GetGroundPlaneFrame());
+  ++m_App.m_iFrameCount;
+  EXPECT_FALSE(e->GetGroundPlane(plane));
+  EXPECT_EQ(nBefore + 2, g_CollideStats.nWorldTests);
+  pScene->ActiveDomain(nullptr);
+}
+
+TEST_F(MeshEntityCollideTest, SteepGroundIsNoGround) {
+  EScene* pScene = m_App.m_pSceneManager->GetCurrentScene();
+  struct {
+    float fSlope;  // rise over run along x
+    bool bGround;
+  } cases[] = {{0.0f, true}, {0.5f, true}, {3.7115f, false}};  // the last: normal . up about 0.26
+  for (const auto& c : cases) {
+    using collisionwriter::Poly;
+    std::vector<EVec3> v = {EVec3(-10, -10 * c.fSlope, -10), EVec3(10, 10 * c.fSlope, -10),
+                            EVec3(-10, -10 * c.fSlope, 10), EVec3(10, 10 * c.fSlope, 10)};
+    Poly a, b;
+    a.v[0] = 0, a.v[1] = 1, a.v[2] = 2, a.flags = kSurfacePhysical;
+    b.v[0] = 1, b.v[1] = 3, b.v[2] = 2, b.flags = kSurfacePhysical;
+    const std::vector<uint8_t> bytes = collisionwriter::WriteCollisionTree(v, {a, b}, 317);
+    GroundTreeReader reader(bytes, 317);
+    ECollisionTree tree;
+    ASSERT_TRUE(tree.Read(reader));
+    ECollisionManager cm(false);
+    EDomain* pGround = new EDomain(nullptr, &cm);
+    EMesh* pMesh = new EMesh();
+    EModel* pModel = new EModel();
+    pModel->m_pCollisionTree = &tree;
+    pMesh->SetModel(pModel);
+    pMesh->SetScale(EVec3(1, 1, 1));
+    pGround->AddMesh(pMesh);
+    cm.Register(pGround);
+    pScene->ActiveDomain(pGround);
+
+    EMeshEntity* e = Make("walker", EVec3(0, 50, 0));
+    ++m_App.m_iFrameCount;
+    EPlane plane(EVec3(1, 0, 0), 7.0f);
+    EXPECT_EQ(c.bGround, e->GetGroundPlane(plane)) << c.fSlope;
+    if (c.bGround) {
+      EXPECT_NEAR(0.0f, plane.n.Dot(EVec3(0, 0, 0)) + plane.d, 1e-3f);
+      EXPECT_GT(plane.n.y, 0.3f);
+    } else {
+      EXPECT_EQ(7.0f, plane.d);  // untouched
+    }
+    pScene->ActiveDomain(nullptr);
+    cm.Unregister(pGround);
+    pModel->m_pCollisionTree = nullptr;
+    delete pGround;
+  }
 }
