@@ -586,6 +586,16 @@ void GameApp::SimulateFrame(EDomain* pDomain) {
   }
 
   if (EAnimManager::IsCreated()) EAnimManager::Get()->ProcessFrame(m_fSimDeltaTime);
+
+  // Option fades and the camera fade of every mesh entity, before drawing.
+  {
+    EEntityIter it(pDomain, true, true);
+    for (; it; ++it) {
+      EEntity* pEntity = *it;
+      if (!pEntity->IsMeshEntity()) continue;
+      static_cast<EMeshEntity*>(pEntity)->UpdateVisuals(pEntity->GetEntityFlag(ENTITY_FULL_SIM_SPEED) ? fRealMS : fSimMS);
+    }
+  }
 }
 
 void GameApp::ResetFrame() {
