@@ -616,3 +616,43 @@ TEST_F(MeshEntityCollideTest, SteepGroundIsNoGround) {
     delete pGround;
   }
 }
+
+TEST_F(MeshEntityLookTest, AHiddenBestGivesTheNextBestInTheSameCall) {
+  // A wall half way to the candidates on the left side only.
+  using collisionwriter::Poly;
+  std::vector<EVec3> v = {EVec3(-100, -200, 150), EVec3(-100, 400, 150), EVec3(-10, -200, 150),
+                          EVec3(-10, 400, 150)};
+  std::vector<Poly> polys(4);
+  const uint32_t aIndices[4][3] = {{0, 1, 2}, {1, 3, 2}, {0, 2, 1}, {1, 2, 3}};  // both faces
+  for (int i = 0; i < 4; ++i) {
+    for (int k = 0; k < 3; ++k) polys[i].v[k] = aIndices[i][k];
+    polys[i].flags = kSurfacePhysical;
+  }
+  const std::vector<uint8_t> bytes = collisionwriter::WriteCollisionTree(v, polys, 317);
+  GroundTreeReader reader(bytes, 317);
+  ECollisionTree tree;
+  ASSERT_TRUE(tree.Read(reader));
+  EMesh* pWall = new EMesh();
+  EModel* pModel = new EModel();
+  pModel->m_pCollisionTree = &tree;
+  pWall->SetModel(pModel);
+  pWall->SetScale(EVec3(1, 1, 1));
+  m_pDomain->AddMesh(pWall);
+  m_CM.Register(m_pDomain);
+
+  EMeshEntity* looker = Make("looker", EVec3(0, 0, 0));
+  ASSERT_NEAR(1.0f, looker->GetPhysics()->GetForward().z, 1e-5f);
+  EMeshEntity* hidden = Candidate("hidden", EVec3(-50, 0, 300), 2);
+  EMeshEntity* seen = Candidate("seen", EVec3(50, 0, 300), 1);
+  struct {
+    bool bSightTest;
+    EMeshEntity* pExpected;
+  } cases[] = {{false, hidden}, {true, seen}};
+  for (const auto& c : cases) {
+    m_App.m_DebugHooks.m_bLookTargetVisibility = c.bSightTest;
+    EXPECT_EQ(c.pExpected, looker->FindNextInterestingTarget(nullptr, nullptr, 0)) << c.bSightTest;
+  }
+  m_App.m_DebugHooks.m_bLookTargetVisibility = true;
+  m_CM.Unregister(m_pDomain);
+  pModel->m_pCollisionTree = nullptr;
+}
