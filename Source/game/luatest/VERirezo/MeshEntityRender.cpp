@@ -107,6 +107,24 @@ void DrawCollisionSpheres(EMeshEntity* pEntity) {
   }
 }
 
+// The name and health of a scripted character, at its place on the screen.
+void DrawNPCText(GameApp& app, EMeshEntity* pEntity) {
+  EScriptObject* pObject = pEntity->GetScriptObject();
+  ECamera* pCamera = app.GetRenderCamera();
+  if (!pObject || !pCamera) return;
+  int iNPC = 0;
+  if (!pObject->GetTableValue("bIsNPC", iNPC) || iNPC == 0) return;
+  const EVec3 vScreen = pCamera->WorldCoordsToScreen(pEntity->GetPosition(), false);
+  if (!(vScreen.z < 1.0f) || !(vScreen.x >= 0.0f && vScreen.x < 65536.0f) || !(vScreen.y >= 0.0f && vScreen.y < 65536.0f))
+    return;
+  const unsigned x = (unsigned)vScreen.x, y = (unsigned)vScreen.y;
+  float fMax = 0.0f, fHp = 0.0f;
+  const unsigned kNPC_TEXT_STYLE = 3;
+  app.DisplayText(kNPC_TEXT_STYLE, x, y, "Name: %s", pEntity->GetName());
+  if (pObject->GetTableValue("maxhp", fMax)) app.DisplayText(kNPC_TEXT_STYLE, x, y + 15, "Max Health: %0.2f", fMax);
+  if (pObject->GetTableValue("hp", fHp)) app.DisplayText(kNPC_TEXT_STYLE, x, y + 30, "Curr Health: %0.2f", fHp);
+}
+
 }  // namespace meshentityrender
 
 // ---------------------------------------------------------------------------
@@ -308,8 +326,13 @@ void EMeshEntity::RenderDebugDisplays() {
     gDebugLine->AddLine(vFrom, vFrom + pPhysics->GetUp() * 50.0f, &cg_vGreen, 0);
     gDebugLine->AddLine(vFrom, vFrom + pPhysics->GetRight() * 50.0f, &cg_vBlue, 0);
   }
+  if (hooks.m_bNPCDebug) meshentityrender::DrawNPCText(app, this);
   if (hooks.ShowTargets && strcasecmp(GetName(), "Ruzi") == 0) RenderDebugViewCone();
   if (hooks.m_bCollisionSpheres || hooks.m_iDebugGeometryMode == 1) meshentityrender::DrawCollisionSpheres(this);
+  const ECameraChannel* pChannel = app.GetRenderChannel();
+  if ((hooks.m_bDebugLights || hooks.m_bDebugLightRanges) && (!pChannel || pChannel == &app.GetMainChannel()) &&
+      GetEntityFlag(ENTITY_LIGHT_RIG) && app.GetLightManager())
+    app.GetLightManager()->RequestRenderSpheres(this);
 }
 
 void EMeshEntity::RenderDebugViewCone() {
