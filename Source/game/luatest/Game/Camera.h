@@ -243,6 +243,8 @@ public:
   const EVec3& GetTargetVelocity() const { return m_vTargetVelocity; }
   const EVec3& GetTargetOffsetDrift() const { return m_vTargetOffsetDrift; }
   float GetPrimaryTargetAlpha() const { return m_fPrimaryTargetAlpha; }
+  // The player turns the chase camera about the target freely.
+  bool TestFreeLookMode() const { return m_iPositionMode == 2; }
   EVec3 GetSphericalPosition();
   void SetDistanceAdjustParam(float f) { m_fDistanceAdjustParam = f; }
   void SetLastBoundedTargetPosition(const EVec3& v) { m_vBoundedTarget = v; }

@@ -213,6 +213,19 @@ public:
   bool m_bTransparentGeometry = true;
   bool m_bBinaryAlpha = true;
   bool m_bDistantGeometry = true;
+  // Mesh-entity drawing and head tracking.
+  int m_iEntityLabelMode = 0;         // names over entities: 0 off, 1 unculled ones, 2 all
+  int m_iDebugGeometryMode = 0;       // 1 and 2 draw entity axes, 1 also collision spheres
+  bool m_bCollisionSpheres = false;   // "Collision Spheres"
+  bool m_bNPCDebug = false;           // "NPC Debug"
+  bool m_bShowLineCollision = false;  // entities' line collision shapes
+  bool m_bShowSkinnedMeshes = true;   // off: skinned meshes are not drawn
+  bool m_bHideSkinnedMeshes = false;
+  bool m_bDebugLookAt = false;        // head-tracking arrows
+  bool m_bDetailCulling = true;
+  bool m_bDebugDetailCulling = false;  // boxes around detail-culled entities
+  bool m_bCameraFading = true;         // entities between camera and player fade
+  bool m_bLookTargetVisibility = true;  // look targets must be seen
   // Static light blocks are recomputed every frame.
   bool m_bRecomputeStaticLighting = false;
   bool m_bRefreshVertexShaders = false;

@@ -611,9 +611,20 @@ void GameApp::SimulateFrame(EDomain* pDomain) {
   m_DebugHooks.DumpActiveColliders = false;
 
   if (EAnimManager::IsCreated()) EAnimManager::Get()->ProcessFrame(m_fSimDeltaTime);
+
+  // Option fades and the camera fade of every mesh entity, before drawing.
+  {
+    EEntityIter it(pDomain, true, true);
+    for (; it; ++it) {
+      EEntity* pEntity = *it;
+      if (!pEntity->IsMeshEntity()) continue;
+      static_cast<EMeshEntity*>(pEntity)->UpdateVisuals(pEntity->GetEntityFlag(ENTITY_FULL_SIM_SPEED) ? fRealMS : fSimMS);
+    }
+  }
 }
 
 void GameApp::ResetFrame() {
+  ResetFrameEntityLists();
   if (m_pSpriteManager) m_pSpriteManager->ResetFrame();
   if (m_pText3DManager) m_pText3DManager->ResetFrame();
   if (m_pDebugLineManager) m_pDebugLineManager->ResetFrame();

@@ -229,6 +229,11 @@ public:
   // Whether a camera channel's camera sees the box; every box counts as seen
   // until the channels keep their frustums.
   bool BoxVisible(const EBox3&) const { return true; }
+  // Over the main channel and the switched-on channels with a camera: the
+  // nearest distance from a camera that sees the box (1e9 when none), and
+  // the largest screen diagonal of the box in pixels (0 when none).
+  float NearestViewDistance(const EBox3& box);
+  float LargestPixelDiagonal(const EBox3& box);
   void SetRenderChannel(ECameraChannel* pChannel) { m_pRenderChannel = pChannel; }
   ECameraChannel* GetRenderChannel() const { return m_pRenderChannel; }
   void SetModelToWorld(const EMat4& m) { m_mModelToWorld = m; }
@@ -750,6 +755,10 @@ public:
   EList<EMeshEntity*> m_lAuraEntities;
   EList<EMeshEntity*> m_lStencilCasters;
   EList<EMeshEntity*> m_lPostEffectEntities;
+  // A reflector asked for its reflection channel this frame.
+  bool m_bReflectionWanted = false;
+  // Empties the five lists and the reflection request; the frame starts here.
+  void ResetFrameEntityLists();
   // The effect stores (GameEffects.cpp): decals, render patches and
   // splines and water, made and released with rendering; the frame empties,
   // prepares and draws them at fixed points.

@@ -297,11 +297,6 @@ void EMeshEntity::InvalidateCachedLights() {
   if (m_pDynamicLightBlock) m_pDynamicLightBlock->m_iLightCount = -1;
 }
 
-void EMeshEntity::UpdateHead(float) {
-  // The head turns toward the look target once look targets are chosen;
-  // without one it keeps its angles.
-}
-
 // ---------------------------------------------------------------------------
 // Animation
 

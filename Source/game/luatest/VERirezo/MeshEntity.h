@@ -11,10 +11,13 @@
 #include "VERirezo/Entity.h"
 #include "VERirezo/MeshEntityRenderOptions.h"
 #include "VERirezo/MeshManager.h"
+#include "TWUtil/EMemStack.h"
 
 class EActionTable;
 class EActionListItem;
 class ECamera;
+class ECollide;
+class ESceneSettings;
 class EJoint;
 class ELightBlock;
 class EMesh;
@@ -46,7 +49,9 @@ public:
   bool IsMeshEntity() const override { return true; }
   void CleanupReferences() override;
   void ProcessFrame(float fFrameMS) override;
-  void RequestRender() override {}
+  void RequestRender() override;
+  bool CheckForCollision(ECollide& query) override;
+  EVec3 GetLookTargetOffset() const override;
   void RunAffectors() override;
   void ApplyAnimTranslation(const EVec3& vDelta, ESkelAnim* pAnim) override;
 
@@ -56,6 +61,19 @@ public:
   virtual bool LoadMesh(const char* szName, DATATYPE eType);
   virtual void GetMeshTrans(EMat4& mOut);
   virtual const EBox3& GetTransformedBoundingBox();
+  virtual void SetLookTarget(EEntity* pTarget, bool bFixed, bool bTemporary);
+  virtual bool CanHoldLookTarget(EEntity*) { return true; }
+  // One candidate of the look-target search; any entity, stored through
+  // this type.
+  struct LookTarget {
+    EMeshEntity* m_pEntity;
+    float m_fInterest;
+    float m_fScore;
+  };
+  // Appends the candidates near the entity and raises fMaxInterest to the
+  // largest interest appended; this version ignores pDir and pRefPos.
+  virtual void GetCandidateLookTargets(ETempArray<LookTarget>& aOut, float& fMaxInterest, unsigned dwRequiredFlag,
+                                       const EVec3* pDir, const EVec3* pRefPos);
 
   // ---- Mesh ----
   EMesh* GetMesh() const { return m_pMesh; }
@@ -96,8 +114,48 @@ public:
   uint8_t GetHeadConstraint(int iAxis) const { return m_aHeadConstraint[iAxis]; }
   EEntity* GetLookTarget() const { return m_pLookTarget; }
   void InvalidateCachedLights();
-  // Head tracking of the frame; turns the head joint once look targets exist.
+  // Head tracking of the frame: the head joint turns toward the look point
+  // within its limits (the argument is unused; the frame time is the
+  // application's).
   void UpdateHead(float fSeconds);
+
+  // ---- Look targets ----
+  void SetLookAtInterestingThings(bool bOn) { SetEntityFlag(ENTITY_LOOKATINTERESTINGTHINGS, bOn); }
+  // True when the entity is rejected as a look target; else its interest.
+  bool QuickCullLookTarget(EEntity* pEntity, float& fOutInterest, unsigned dwRequiredFlag);
+  // The most interesting visible candidate ahead of the reference (pAfter
+  // or this entity), or null.
+  EMeshEntity* FindNextInterestingTarget(EEntity* pAfter, const EVec3* pDir, unsigned dwRequiredFlag);
+  // The point to look at this frame; false without one.
+  bool GetHeadTarget(EVec3& vOut);
+  EMat4 GetLookDirMatrix();
+  EVec3 GetHeadPos();
+  // One step of the head angles toward the wanted ones (degrees) for a
+  // frame of dt seconds, clamped to the limits.
+  static EVec3 StepHeadAngles(const EVec3& vCurrent, const EVec3& vWanted, const EVec3& vLimits, float dt);
+
+  // ---- Drawing ----
+  // Whether the camera is inside the entity's ultimate parent.
+  bool TestCameraInterior(const ECamera* pCamera);
+  void RenderDebugViewCone();
+  // Pieces of the facial weight: the facing factor for d (the head's
+  // forward axis against the view), the size factor for a screen diagonal
+  // in pixels, and the voice fade after dt seconds.
+  static float FacialFacing(float d);
+  static float FacialSize(float fDiagonal);
+  static float StepVoiceFade(float fFade, bool bTalking, float dt);
+  // The camera fade, the option fades and transitions of one frame.
+  void UpdateVisuals(float fFrameMs);
+
+  // ---- Collision ----
+  bool CheckForCollision_Sphere(ECollide& query);
+  // Whether the segment a->b enters the sphere; t is the entry as a
+  // fraction of the segment.
+  static bool SphereLineCollision(const ESphere& s, const EVec3& a, const EVec3& b, float& t);
+  // A sphere of radius r moved from a to b against s.
+  static bool SphereSweptSphereCollision(const ESphere& s, const EVec3& a, const EVec3& b, float r, float& t);
+  // The ground below the entity, found at most once a frame.
+  bool GetGroundPlane(EPlane& out);
 
   // ---- Animation ----
   ESkelAnim* LoadAnim(const char* szFile, float fBlendTime, bool bLoop, const ELoadAnimArgs& args);
@@ -148,13 +206,55 @@ public:
   int GetGroundPlaneFrame() const { return m_iGroundPlaneFrame; }
 
   // ---- Render options ----
-  float GetCurCameraAlpha() const { return m_pRenderOptionsRare->m_fCurCameraAlpha; }
-  ECamera* GetShadowCamera() const { return m_pRenderOptionsRare->m_pShadowCamera; }
+  // An own record in place of the shared default (every setter starts here).
+  void InstanceRenderOptionsSemiCommon();
+  void InstanceRenderOptionsRare();
   const EMeshEntityRenderOptionsSemiCommon* GetRenderOptionsSemiCommon() const { return m_pRenderOptionsSemiCommon; }
   const EMeshEntityRenderOptionsRare* GetRenderOptionsRare() const { return m_pRenderOptionsRare; }
-  // The entity's alpha with its parents' and the camera's; opaque until
-  // fading comes with the mesh-entity drawing.
-  float GetCompoundAlpha() const { return 1.0f; }
+  void SetColor(const EVec3& c, float fFadeMs);
+  void SetAlpha(float a, float fFadeMs = 0.0f);
+  void SetGlare(float g, float fFadeMs);
+  void SetAmbientLightColor(const EVec3& c);
+  void FadeInAura(float fSeconds);
+  void FadeOutAura(float fSeconds);
+  void SetSolidColor(const EVec4& c);
+  void SetSolidColorIntensity(float i, float fSeconds);
+  void SetIdealInvisibility(float f);
+  void SetIdealCameraAlpha(float f);
+  void SetCameraAlphaRadius(float f);
+  void SetTexCoordTransVel(const EVec2& v);
+  // The record takes ownership of the camera and of the texture.
+  void SetShadowCamera(ECamera* pCamera);
+  void SetShadowTexture(uint32_t hTexture);
+  void SetTexGenMatrix(const EMat4& m);
+  void SetDistortionScale(float f);
+  void SetDistortionColor(const EVec3& c);
+  void SetLightRigScale(const EVec3& v);
+  const EVec3& GetColor() const { return m_pRenderOptionsSemiCommon->m_vColor; }
+  float GetAlpha() const { return m_pRenderOptionsSemiCommon->m_fAlpha; }
+  float GetGlare() const { return m_pRenderOptionsSemiCommon->m_fGlare; }
+  const EVec3& GetAmbientLightColor() const { return m_pRenderOptionsRare->m_vAmbientLightColor; }
+  const EVec4& GetSolidColor() const { return m_pRenderOptionsRare->m_vSolidColor; }
+  float GetSolidColorIntensity() const { return m_pRenderOptionsRare->m_fSolidColorIntensity; }
+  float GetIdealInvisibility() const { return m_pRenderOptionsRare->m_fIdealInvisibility; }
+  float GetCurInvisibility() const { return m_pRenderOptionsRare->m_fCurInvisibility; }
+  float GetIdealCameraAlpha() const { return m_pRenderOptionsRare->m_fIdealCameraAlpha; }
+  float GetCurCameraAlpha() const { return m_pRenderOptionsRare->m_fCurCameraAlpha; }
+  float GetCameraAlphaRadius() const { return m_pRenderOptionsRare->m_fCameraAlphaRadius; }
+  const EVec2& GetTexCoordTransVel() const { return m_pRenderOptionsRare->m_vTexCoordTransVel; }
+  ECamera* GetShadowCamera() const { return m_pRenderOptionsRare->m_pShadowCamera; }
+  uint32_t GetShadowTexture() const { return m_pRenderOptionsRare->m_hShadowTexture; }
+  const EMat4& GetTexGenMatrix() const { return m_pRenderOptionsRare->m_mTexGen; }
+  float GetDistortionScale() const { return m_pRenderOptionsRare->m_fDistortionScale; }
+  const EVec3& GetDistortionColor() const { return m_pRenderOptionsRare->m_vDistortionColor; }
+  const EVec3& GetLightRigScale() const { return m_pRenderOptionsRare->m_vLightRigScale; }
+  // 0 while the main channel shows a fixed background or the entity has
+  // post effects; else the current invisibility.
+  float GetCurInvisibilityForRendering() const;
+  // Detail-culling alpha x camera alpha x alpha x (1 - 0.8 x invisibility).
+  float GetCompoundAlpha() const;
+  // The same without the detail-culling factor.
+  float GetShadowAlpha() const;
 
 protected:
   // Sets the action number without running any action list.
@@ -165,6 +265,10 @@ private:
   // Ledge animations are played from a fixed root placement.
   void ApplyLedgeAdjustment(ESkelAnim* pAnim, const char* szName);
   void ResolvePlayerActionNumbers(const char* szPath);
+  void UpdateFacialWeight(const ECamera* pCamera, const ESceneSettings* pSettings);
+  void RenderDebugDisplays();
+  // Whether the eye sees the candidate (one of up to five lines is free).
+  bool LookTargetVisible(EEntity* pCandidate, const EVec3& vEye);
 
   EJoint* m_pHeadJoint;
   EQuat m_qLookAtParams;

@@ -18,6 +18,8 @@ public:
   // The record to keep: the shared default for an own record that changed
   // and is back at its defaults (this one is then freed), else this one.
   EMeshEntityRenderOptionsSemiCommon* ReplaceInstanceWithDefaultIfAppropriate();
+  // Runs the colour, alpha and glare fades for dt milliseconds.
+  void UpdateVisuals(float dt);
 
   EVec3 m_vTargetColor = EVec3(1.0f, 1.0f, 1.0f);
   float m_fColorFadeTime = 0.0f;
@@ -44,6 +46,9 @@ public:
 
   bool IsEverythingSetToDefaults() const;
   EMeshEntityRenderOptionsRare* ReplaceInstanceWithDefaultIfAppropriate();
+  // Runs the aura and solid-colour fades and moves invisibility and the
+  // camera alpha toward their ideals (a full change takes 600 ms).
+  void UpdateVisuals(float dt);
 
   EVec3 m_vAmbientLightColor = EVec3(0.0f, 0.0f, 0.0f);
   float m_fIdealInvisibility = 0.0f;
