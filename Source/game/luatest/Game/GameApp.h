@@ -793,12 +793,7 @@ public:
   unsigned m_idRopeTexture = 0;
   bool m_bGlowingDecals = false;     // written by the decal preprocess, read by the glare pass
   bool m_bDrawingGlarePass = false;  // set while the glare pass draws
-  // Mesh-fragment drawing (GameMeshFragViews.cpp): over channel 0 and the
-  // enabled channels with a camera, the nearest distance from a camera that
-  // sees the box into its frustum (1e9 when none does) and the largest screen
-  // diagonal of the box in pixels as those cameras see it (0 when none does).
-  float NearestViewDistance(const EBox3& box);
-  float LargestPixelDiagonal(const EBox3& box);
+  // Mesh-fragment drawing (GameMeshFragViews.cpp).
   // A channel's monitor texture; 0 while monitors sample nothing.
   unsigned GetMonitorChannelTexture(int iChannel);
   void SetLightToModel(const EMat4& m);

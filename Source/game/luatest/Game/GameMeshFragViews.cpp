@@ -4,6 +4,7 @@
 #include "Game/Camera.h"
 #include "Game/GameApp.h"
 #include "Game/ShaderConstants.h"
+#include "TWMath/Intersect.h"
 
 namespace gamefragviews {
 
@@ -14,14 +15,6 @@ ECamera* ViewCamera(GameApp& app, int i) {
   return (i == 0 || (c.m_dwFlags & 1)) ? c.m_pCamera : nullptr;
 }
 
-float BoxDistance(const EBox3& box, const EVec3& p) {
-  EVec3 d(0, 0, 0);
-  d.x = p.x < box.vMin.x ? box.vMin.x - p.x : (p.x > box.vMax.x ? p.x - box.vMax.x : 0.0f);
-  d.y = p.y < box.vMin.y ? box.vMin.y - p.y : (p.y > box.vMax.y ? p.y - box.vMax.y : 0.0f);
-  d.z = p.z < box.vMin.z ? box.vMin.z - p.z : (p.z > box.vMax.z ? p.z - box.vMax.z : 0.0f);
-  return d.Length();
-}
-
 }  // namespace gamefragviews
 
 float GameApp::NearestViewDistance(const EBox3& box) {
@@ -29,7 +22,7 @@ float GameApp::NearestViewDistance(const EBox3& box) {
   for (int i = 0; i < kNUM_CAMERA_CHANNELS; ++i) {
     ECamera* pCamera = gamefragviews::ViewCamera(*this, i);
     if (!pCamera || !pCamera->BoxIntersectsFrustum(box, false)) continue;
-    const float d = gamefragviews::BoxDistance(box, pCamera->GetPosition());
+    const float d = TWMath::Distance(pCamera->GetPosition(), box);
     if (d < nearest) nearest = d;
   }
   return nearest;

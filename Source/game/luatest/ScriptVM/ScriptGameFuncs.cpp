@@ -68,11 +68,9 @@ LUA_NATIVE(NudgeTowardPosition) {
     n.Normalize();
   }
   if (bOrient) {
-    // the rotation of the new heading, keeping the position
+    // the rotation of the new heading
     EPhysics* pPhysics = pEntity->GetPhysics();
-    EMat4 m = MatrixRotateEuler(EEuler(n.CartesianToEuler()));
-    m.SetTranslation(pPhysics->GetAbsPosition());
-    pPhysics->SetAbsTrans(m, 0);
+    pPhysics->SetAbsRotation(MatrixRotateEuler(EEuler(n.CartesianToEuler())), false);
   }
   pEntity->SetVelocity(n * fSpeed);
   pEntity->GetPhysics()->DebugCheckCollision("Luanudge");
@@ -282,7 +280,7 @@ LUA_NATIVE(Levitate) {
   const float fHeight = Lua_ToNumberStrict(L, 2, false);
   Lua_ToNumberStrict(L, 3, false);
   EPhysics* pPhysics = pEntity->GetPhysics();
-  pPhysics->SetAbsPosition(pPhysics->GetAbsPosition() + EVec3(0, fHeight, 0), 0);
+  pPhysics->AddRelPosition(EVec3(0, fHeight, 0));
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "TWGraphics/Renderer.h"
 #include "TWUtil/ErrorManager.h"
 #include "VERirezo/GameTexture.h"
+#include "VERirezo/Light.h"
 #include "VERirezo/Mesh.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/ModelFrag.h"

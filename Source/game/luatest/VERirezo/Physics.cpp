@@ -16,6 +16,7 @@
 #include "VERirezo/Mesh.h"
 #include "VERirezo/MeshEntity.h"
 #include "VERirezo/TriCache.h"
+#include "VERirezo/Trigger.h"
 
 EArray<EEntity*> EPhysics::sm_aWithGravity;
 EArray<EPhysics*> EPhysics::sm_aPostProcess;
@@ -157,7 +158,8 @@ void EPhysics::OwnerDeleted() {
   DetachFromParent();
   while (m_pBaseChild) m_pBaseChild->SetBase(nullptr, false);
   SetBase(nullptr, false);
-  // Triggers that follow this object are detached by the trigger code; the list is dropped here.
+  // The triggers that follow this object lose their owner.
+  ETriggerBase::OwnerDeletedAll(m_pAttachedTriggers);
   m_pAttachedTriggers = nullptr;
 }
 

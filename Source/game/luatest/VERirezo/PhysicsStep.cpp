@@ -11,6 +11,7 @@
 #include "VERirezo/Entity.h"
 #include "VERirezo/PhysicsCollide.h"
 #include "VERirezo/PhysicsConstants.h"
+#include "VERirezo/TriCache.h"
 
 namespace physicsstep {
 
@@ -94,6 +95,7 @@ void EPhysics::RegisterPostprocess() {
 }
 
 void EPhysics::Begin(float dt) {
+  if (m_pTriCache) m_pTriCache->AutoTune();
   if (m_eCollisionType == CPT_Spheres || m_eCollisionType == CPT_Spheres_ModelSpace) {
     bool bModel = m_vUp.y < 0.999f;
     for (int i = 0; i < m_nNumCollideSpheres && !bModel; i++)

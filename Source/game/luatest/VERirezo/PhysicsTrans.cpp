@@ -25,14 +25,6 @@ EMesh* OwnerMesh(const EEntity* e) {
   return e && e->IsMeshEntity() ? static_cast<const EMeshEntity*>(e)->GetMesh() : nullptr;
 }
 
-// The next trigger that follows the same owner.
-struct TriggerLink : ETriggerBase {
-  static ETriggerBase* Next(ETriggerBase* t) {
-    ETriggerBase* ETriggerBase::*pNext = &TriggerLink::m_pNextOnOwner;
-    return t->*pNext;
-  }
-};
-
 const unsigned kRestoreFlags = SRT_Position | SRT_Rotation | SRT_Sweep;
 
 }  // namespace physicstrans
@@ -71,7 +63,8 @@ bool EPhysics::SetRelTrans(const EMat4& m, unsigned dwFlags, bool bForce) {
     m_dwFlags &= ~PHYSICS_INSETRELTRANS;
     return false;
   }
-  for (ETriggerBase* t = m_pAttachedTriggers; t; t = TriggerLink::Next(t)) t->ParentMoved(this);
+  if (EMesh* pMesh = physicstrans::OwnerMesh(m_pOwner)) pMesh->UpdateTriggers();
+  if (dwFlags & (SRT_Position | SRT_Rotation)) ETriggerBase::ParentMovedAll(m_pAttachedTriggers, this);
   if (dwFlags & SRT_Rotation) {
     if (!m_pAttach && (++m_nRotateCount & 15) == 0) m_mAbsTrans.Orthonormalize();
     SRT_CalculateFRU();

@@ -631,7 +631,7 @@ TEST_F(RunningLevels, TheLoadingScreenLivesFromStartUpToShutDown) {
 // The current scene's distance and height fog reach the shader setters as
 // fog layers 1 and 2, and pick the layered fog module.
 TEST_F(RunningLevels, SceneFogReachesTheShaderLayers) {
-  WritePrefs("debug_server 0\n");
+  WritePrefs("debug_server 0\nsound 0\n");
   PCGameApp* app = Start();
   ASSERT_NE(nullptr, app->m_pSceneShading);
   ESceneSettings& settings = app->GetSceneManager()->GetCurrentScene()->GetSettings();
@@ -662,7 +662,7 @@ TEST_F(RunningLevels, SceneFogReachesTheShaderLayers) {
 // A script's refresh request waits for the next frame's drawing, which
 // serves it and leaves the other table's request alone.
 TEST_F(RunningLevels, ScriptShaderRefreshIsServedByTheNextFrame) {
-  WritePrefs("debug_server 0\n");
+  WritePrefs("debug_server 0\nsound 0\n");
   PCGameApp* app = Start();
   EGameShaders* shaders = app->GetGameShaders();
   ASSERT_NE(nullptr, shaders);
@@ -681,7 +681,7 @@ TEST_F(RunningLevels, ScriptShaderRefreshIsServedByTheNextFrame) {
 // A long shader build shows "Assembling Shaders..." in the first font from
 // (50, 435) over a black frame: each of its 20 letters and its shadow.
 TEST_F(RunningLevels, ShaderBuildProgressFrameShowsItsText) {
-  WritePrefs("debug_server 0\n");
+  WritePrefs("debug_server 0\nsound 0\n");
   PCGameApp* app = Start();
   EGameShaders* shaders = app->GetGameShaders();
   ASSERT_NE(nullptr, shaders);

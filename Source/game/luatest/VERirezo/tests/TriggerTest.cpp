@@ -116,12 +116,8 @@ protected:
     return e;
   }
   // Moves the entity and presents the move, swept or teleported.
-  void Move(EEntity* e, const EVec3& to, bool bTeleport = false) {
-    const EVec3 from = e->GetPhysics()->GetAbsPosition();
-    e->GetPhysics()->SetPosition(to);
-    CM::sm_CM.Update(e);
-    CM::sm_CM.CheckTriggers(from, to, e, bTeleport, EBox3(to, to));
-  }
+  // The physics presents the move to the triggers.
+  void Move(EEntity* e, const EVec3& to, bool bTeleport = false) { e->GetPhysics()->SetAbsPosition(to, bTeleport); }
   // Places the entity without presenting it to anything.
   void Place(EEntity* e, const EVec3& to) {
     e->GetPhysics()->SetPosition(to);
