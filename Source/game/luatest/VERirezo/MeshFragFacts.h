@@ -1,7 +1,6 @@
 // What the fragment preprocess and draws read of their surroundings: the
 // owner entity's render values and the current scene's render settings.
-// Both are reached through one table so that the entity's own accessors and
-// the scene's settings can be connected where they live.
+// Both are reached through one table, so that tests can stand in for them.
 #pragma once
 
 #include "TWMath/BoundingBox.h"
@@ -29,8 +28,7 @@ struct EMeshFragEntityFacts {
   unsigned (*pfnShadowTexture)(const EMeshEntity*);
 };
 
-// The table in use; its defaults give an opaque white entity with detail 1,
-// no glare, no scrolling and no camera-alpha radius.
+// The table in use; its defaults read the entity's own render values.
 EMeshFragEntityFacts& MeshFragEntityFacts();
 // The table's defaults (to put it back).
 EMeshFragEntityFacts MeshFragDefaultEntityFacts();

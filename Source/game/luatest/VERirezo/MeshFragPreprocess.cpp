@@ -36,19 +36,28 @@
 
 namespace meshfragfacts {
 
-EVec4 DefaultColor(const EMeshEntity*) { return EVec4(1, 1, 1, 1); }
+// The owner entity's own values.
+EVec4 DefaultColor(const EMeshEntity* p) {
+  const EVec3& c = p->GetColor();
+  return EVec4(c.x, c.y, c.z, p->GetAlpha());
+}
 float DefaultCompoundAlpha(const EMeshEntity* p) { return p ? p->GetCompoundAlpha() : 1.0f; }
-float DefaultOne(const EMeshEntity*) { return 1.0f; }
-float DefaultZero(const EMeshEntity*) { return 0.0f; }
-EVec2 DefaultVelocity(const EMeshEntity*) { return EVec2(0, 0); }
-EVec3 DefaultIrradiance(const EMeshEntity*) { return EVec3(1, 1, 1); }
+float DefaultDetail(const EMeshEntity* p) { return p->GetDetailValue(); }
+float DefaultBlendShape(const EMeshEntity* p) { return p->GetFacialWeight(); }
+float DefaultGlare(const EMeshEntity* p) { return p->GetGlare(); }
+float DefaultCameraAlphaRadius(const EMeshEntity* p) { return p->GetCameraAlphaRadius(); }
+EVec2 DefaultVelocity(const EMeshEntity* p) { return p->GetTexCoordTransVel(); }
+EVec3 DefaultIrradiance(const EMeshEntity* p) { return p->GetCombinedIrradiance(); }
 EBox3 DefaultBox(EMeshEntity* p) {
   if (p && p->GetMesh()) return p->GetMesh()->GetTransformedBoundingBox();
   return EBox3(EVec3(0, 0, 0), EVec3(0, 0, 0));
 }
-EMeshEntity* DefaultPlayer() { return nullptr; }
-ECamera* DefaultShadowCamera(const EMeshEntity*) { return nullptr; }
-unsigned DefaultShadowTexture(const EMeshEntity*) { return 0; }
+EMeshEntity* DefaultPlayer() {
+  EEntity* p = gGameApp ? gGameApp->GetPlayer() : nullptr;
+  return p && p->IsMeshEntity() ? static_cast<EMeshEntity*>(p) : nullptr;
+}
+ECamera* DefaultShadowCamera(const EMeshEntity* p) { return p->GetShadowCamera(); }
+unsigned DefaultShadowTexture(const EMeshEntity* p) { return p->GetShadowTexture(); }
 
 EMeshFragEntityFacts s_Facts = MeshFragDefaultEntityFacts();
 ESceneSettings* s_pScene = nullptr;
@@ -60,10 +69,10 @@ EMeshFragEntityFacts MeshFragDefaultEntityFacts() {
   EMeshFragEntityFacts f;
   f.pfnColor = DefaultColor;
   f.pfnCompoundAlpha = DefaultCompoundAlpha;
-  f.pfnDetailFactor = DefaultOne;
-  f.pfnBlendShapeFactor = DefaultOne;
-  f.pfnGlare = DefaultZero;
-  f.pfnCameraAlphaRadius = DefaultZero;
+  f.pfnDetailFactor = DefaultDetail;
+  f.pfnBlendShapeFactor = DefaultBlendShape;
+  f.pfnGlare = DefaultGlare;
+  f.pfnCameraAlphaRadius = DefaultCameraAlphaRadius;
   f.pfnTexCoordTransVel = DefaultVelocity;
   f.pfnCombinedIrradiance = DefaultIrradiance;
   f.pfnTransformedBox = DefaultBox;
