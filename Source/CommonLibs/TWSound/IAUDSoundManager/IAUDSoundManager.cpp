@@ -331,61 +331,56 @@ void EIAUDSoundManager::iaudUnloadSampleBank(int32_t iSlot) {
   m_apSampleBankSlots[iSlot] = nullptr;
 }
 
+uint32_t EIAUDSoundManager::FindWaveBank(const char* szName) const {
+  for (int i = 0; i <= m_pWaveBankArray->GetHighestUsed(); ++i) {
+    const EWaveBank& bank = (*m_pWaveBankArray)[i];
+    if (bank.m_id && strcmp(bank.m_szName, szName) == 0) return bank.m_id;
+  }
+  return 0;
+}
+
+uint32_t EIAUDSoundManager::AddWaveBank(const char* szName, int32_t iSlot, bool bStreamed, bool bPermanent) {
+  const uint32_t uId = m_pWaveBankArray->ElementNew();
+  if (!uId) {
+    g_ErrorManager.TraceMessagef(TT_Sound, "Exceeded max number of registered wave banks\n");
+    iaudUnloadSampleBank(iSlot);
+    return 0;
+  }
+  EWaveBank* pBank = m_pWaveBankArray->ElementGet(uId);
+  pBank->m_iSlot = iSlot;
+  pBank->m_szName = StringDuplicate(szName, kMEMTYPE_String);
+  pBank->m_bStreamed = bStreamed;
+  pBank->m_bPermanent = bPermanent;
+  g_ErrorManager.TraceMessagef(TT_Sound, bStreamed ? "Registered streaming wavebank '%s'\n" : "Registered memory wavebank '%s'\n",
+                               szName);
+  return uId;
+}
+
 uint32_t EIAUDSoundManager::RegisterStreamedWaveBank(const char* szFile, uint32_t uPacketSize, bool bPermanent) {
   if (!m_bActive || !szFile) return 0;
   char szName[kBANK_NAME_CHARS + 1];
   NormaliseBankName(szFile, szName);
-  for (int i = 0; i <= m_pWaveBankArray->GetHighestUsed(); ++i) {
-    EWaveBank& bank = (*m_pWaveBankArray)[i];
-    if (bank.m_id && strcmp(bank.m_szName, szName) == 0) return bank.m_id;
-  }
+  if (const uint32_t uId = FindWaveBank(szName)) return uId;
   const bool bPreload = m_bPreloadVoiceEnabled && strstr(szName, "voice");
   const int32_t iSlot = iaudLoadSampleBank(szName, true, (int32_t)uPacketSize, bPreload);
   if (iSlot < 0) {
     g_ErrorManager.TraceMessagef(TT_Sound, "Couldn't load IAUD Sample Bank '%s'\n", szName);
     return 0;
   }
-  const uint32_t uId = m_pWaveBankArray->ElementNew();
-  if (!uId) {
-    g_ErrorManager.TraceMessagef(TT_Sound, "Exceeded max number of registered wave banks\n");
-    iaudUnloadSampleBank(iSlot);
-    return 0;
-  }
-  EWaveBank* pBank = m_pWaveBankArray->ElementGet(uId);
-  pBank->m_iSlot = iSlot;
-  pBank->m_szName = StringDuplicate(szName, kMEMTYPE_String);
-  pBank->m_bStreamed = true;
-  pBank->m_bPermanent = bPermanent;
-  g_ErrorManager.TraceMessagef(TT_Sound, "Registered streaming wavebank '%s'\n", szName);
-  return uId;
+  return AddWaveBank(szName, iSlot, true, bPermanent);
 }
 
 uint32_t EIAUDSoundManager::RegisterMemoryWaveBank(const char* szFile, bool bPermanent) {
   if (!m_bActive || !szFile) return 0;
   char szName[kBANK_NAME_CHARS + 1];
   NormaliseBankName(szFile, szName);
-  for (int i = 0; i <= m_pWaveBankArray->GetHighestUsed(); ++i) {
-    EWaveBank& bank = (*m_pWaveBankArray)[i];
-    if (bank.m_id && strcmp(bank.m_szName, szName) == 0) return bank.m_id;
-  }
+  if (const uint32_t uId = FindWaveBank(szName)) return uId;
   const int32_t iSlot = iaudLoadSampleBank(szName, false, 150, false);
   if (iSlot < 0) {
     g_ErrorManager.TraceMessagef(TT_Sound, "Couldn't load in-memory IAUD sample bank '%s'", szName);
     return 0;
   }
-  const uint32_t uId = m_pWaveBankArray->ElementNew();
-  if (!uId) {
-    g_ErrorManager.TraceMessagef(TT_Sound, "Exceeded max number of registered wave banks\n");
-    iaudUnloadSampleBank(iSlot);
-    return 0;
-  }
-  EWaveBank* pBank = m_pWaveBankArray->ElementGet(uId);
-  pBank->m_iSlot = iSlot;
-  pBank->m_szName = StringDuplicate(szName, kMEMTYPE_String);
-  pBank->m_bStreamed = false;
-  pBank->m_bPermanent = bPermanent;
-  g_ErrorManager.TraceMessagef(TT_Sound, "Registered memory wavebank '%s'\n", szName);
-  return uId;
+  return AddWaveBank(szName, iSlot, false, bPermanent);
 }
 
 void EIAUDSoundManager::UnregisterWaveBank(uint32_t uWaveBank) {

@@ -281,6 +281,11 @@ public:
   void* m_apChannelPlayers[kMAX_CHANNELS];
 
 private:
+  // The registered wave bank of that normalised name, or 0.
+  uint32_t FindWaveBank(const char* szName) const;
+  // Files a sample bank loaded into iSlot as a wave bank; 0 (and the slot
+  // unloaded) when the table is full.
+  uint32_t AddWaveBank(const char* szName, int32_t iSlot, bool bStreamed, bool bPermanent);
   EChannel* NewChannel();
   void DeleteChannelNow(EChannel& channel);
   void DeleteCuesOfBank(uint32_t uBank);
