@@ -25,6 +25,7 @@
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/ErrorManager.h"
 #include "TWUtil/tests/FileTestSupport.h"
+#include "Game/tests/ShaderWorld.h"
 #include "VERirezo/CollisionManager.h"
 #include "VERirezo/Domain.h"
 #include "VERirezo/Light.h"
@@ -37,65 +38,13 @@ namespace {
 
 // One renderer, library and set of procedural textures for the whole suite:
 // the linked table takes a while to build.
-struct PassWorld {
-  filetest::TempDir dir;
-  std::unique_ptr<filetest::ScopedChdir> cwd;
-  std::unique_ptr<filetest::ScopedEnv> env;
-  EFileManager* manager = nullptr;
-  ERenderer* renderer = nullptr;
-  EGameShaders* shaders = nullptr;
-  ERenderResources resources;
-};
-PassWorld* s_pWorld = nullptr;
+ShaderWorld* s_pWorld = nullptr;
 
 class ShaderPasses : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    if (!getenv("DISPLAY")) return;
-    s_pWorld = new PassWorld;
-    PassWorld& w = *s_pWorld;
-    w.env.reset(new filetest::ScopedEnv("XDG_DATA_HOME", (w.dir / "xdg").c_str()));
-    w.cwd.reset(new filetest::ScopedChdir(w.dir.path()));
-    filetest::MakeDirs(w.dir / "Workresource/VertexShaders/cache");
-    const std::string data = QUILLOMAR_SHADER_DATA;
-    const std::string copy = "cp -r '" + data + "/VertexShaders/.' '" + (w.dir / "Workresource/VertexShaders") +
-                             "' && mkdir -p '" + (w.dir / "Workresource/PixelShaders/fpo") + "' && cp '" +
-                             QUILLOMAR_FPO_DIR + "/'*.fpo '" + (w.dir / "Workresource/PixelShaders/fpo") + "'";
-    if (system(copy.c_str()) != 0) return;
-    w.manager = new EFileManager;
-    w.manager->AddReadPath("Workresource", false);
-    w.manager->SetWritePath("Workresource");
-    gFile = w.manager;
-    GForceMojoShaderProfile = "glsl120";
-    w.renderer = gfxtest::StartWindowedRenderer(64, 64);
-    GForceMojoShaderProfile = nullptr;
-    if (!w.renderer) return;
-    w.shaders = new EGameShaders(w.renderer);
-    w.shaders->InitVertexShaders();
-    w.shaders->InitPixelShaders();
-    CreateRenderResources(w.renderer, w.resources);
-  }
+  static void SetUpTestSuite() { s_pWorld = ShaderWorld::Start(); }
 
-  static void TearDownTestSuite() {
-    if (!s_pWorld) return;
-    PassWorld& w = *s_pWorld;
-    if (w.renderer) {
-      w.renderer->SetTextureStages(nullptr, 0);
-      DestroyRenderResources(w.renderer, w.resources);
-      w.shaders->ShutdownVertexShaders();
-      w.shaders->ShutdownPixelShaders();
-      for (EGamePixelShader wipe : {kGPS_ScreenWipeSub, kGPS_ScreenWipeAdd})
-        if (w.shaders->GetPixelShader(wipe)) w.renderer->DeletePixelShader(w.shaders->GetPixelShader(wipe));
-      delete w.shaders;
-      w.renderer->Shutdown();
-      delete w.renderer;
-    }
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    gFile = &gFile_twutil;
-    delete w.manager;
-    delete s_pWorld;
-    s_pWorld = nullptr;
-  }
+  static void TearDownTestSuite() { ShaderWorld::Stop(s_pWorld); }
 
   void SetUp() override {
     if (!getenv("DISPLAY")) GTEST_SKIP() << "needs an X display (the test script provides one)";

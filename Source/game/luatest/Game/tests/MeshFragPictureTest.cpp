@@ -19,6 +19,7 @@
 #include "TWGraphics/tests/WindowedRenderer.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/tests/FileTestSupport.h"
+#include "Game/tests/ShaderWorld.h"
 #include "VERirezo/Light.h"
 #include "VERirezo/LightManager.h"
 #include "VERirezo/Joint.h"
@@ -33,68 +34,16 @@
 namespace {
 
 // One renderer and shader library for the suite.
-struct FragWorld {
-  filetest::TempDir dir;
-  std::unique_ptr<filetest::ScopedChdir> cwd;
-  std::unique_ptr<filetest::ScopedEnv> env;
-  EFileManager* manager = nullptr;
-  ERenderer* renderer = nullptr;
-  EGameShaders* shaders = nullptr;
-  ERenderResources resources;
-};
-FragWorld* s_pFragWorld = nullptr;
+ShaderWorld* s_pFragWorld = nullptr;
 
 class FragPictures : public ::testing::Test {
 protected:
   typedef void (*ReadPixelsFn)(int, int, int, int, unsigned, unsigned, void*);
   typedef void (*FinishFn)();
 
-  static void SetUpTestSuite() {
-    if (!getenv("DISPLAY")) return;
-    s_pFragWorld = new FragWorld;
-    FragWorld& w = *s_pFragWorld;
-    w.env.reset(new filetest::ScopedEnv("XDG_DATA_HOME", (w.dir / "xdg").c_str()));
-    w.cwd.reset(new filetest::ScopedChdir(w.dir.path()));
-    filetest::MakeDirs(w.dir / "Workresource/VertexShaders/cache");
-    const std::string data = QUILLOMAR_SHADER_DATA;
-    const std::string copy = "cp -r '" + data + "/VertexShaders/.' '" + (w.dir / "Workresource/VertexShaders") +
-                             "' && mkdir -p '" + (w.dir / "Workresource/PixelShaders/fpo") + "' && cp '" +
-                             QUILLOMAR_FPO_DIR + "/'*.fpo '" + (w.dir / "Workresource/PixelShaders/fpo") + "'";
-    if (system(copy.c_str()) != 0) return;
-    w.manager = new EFileManager;
-    w.manager->AddReadPath("Workresource", false);
-    w.manager->SetWritePath("Workresource");
-    gFile = w.manager;
-    GForceMojoShaderProfile = "glsl120";
-    w.renderer = gfxtest::StartWindowedRenderer(64, 64);
-    GForceMojoShaderProfile = nullptr;
-    if (!w.renderer) return;
-    w.shaders = new EGameShaders(w.renderer);
-    w.shaders->InitVertexShaders();
-    w.shaders->InitPixelShaders();
-    CreateRenderResources(w.renderer, w.resources);
-  }
+  static void SetUpTestSuite() { s_pFragWorld = ShaderWorld::Start(); }
 
-  static void TearDownTestSuite() {
-    if (!s_pFragWorld) return;
-    FragWorld& w = *s_pFragWorld;
-    if (w.renderer) {
-      w.renderer->SetTextureStages(nullptr, 0);
-      DestroyRenderResources(w.renderer, w.resources);
-      w.shaders->ShutdownVertexShaders();
-      w.shaders->ShutdownPixelShaders();
-      for (EGamePixelShader wipe : {kGPS_ScreenWipeSub, kGPS_ScreenWipeAdd})
-        if (w.shaders->GetPixelShader(wipe)) w.renderer->DeletePixelShader(w.shaders->GetPixelShader(wipe));
-      delete w.shaders;
-      w.renderer->Shutdown();
-      delete w.renderer;
-    }
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    gFile = &gFile_twutil;
-    delete w.manager;
-    delete s_pFragWorld;
-    s_pFragWorld = nullptr;
-  }
+  static void TearDownTestSuite() { ShaderWorld::Stop(s_pFragWorld); }
 
   // An application drawing through the suite's renderer and passes, with a
   // camera at the origin looking down -Z over the 64x64 window.
