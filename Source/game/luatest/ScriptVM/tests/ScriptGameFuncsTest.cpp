@@ -126,6 +126,21 @@ TEST_F(ScriptGameFuncsTest, NudgeTurnsTheVelocityByAtMostRateTimesStepKeepingIts
   v = e->GetVelocity();
   EXPECT_NEAR(v.x, 10.0f * 100.0f / std::sqrt(10001.0f), 1e-3f);
   EXPECT_NEAR(v.z, -10.0f / std::sqrt(10001.0f), 1e-3f);
+
+  // Orienting turns the entity to the new heading where it stands.
+  e->GetPhysics()->SetPosition(EVec3(5, 0, 0));
+  e->SetVelocity(EVec3(10, 0, 0));
+  ASSERT_TRUE(Run("NudgeTowardPosition(gLSO.ball, 5, 0, -100, 10000, 1)"));
+  const EMat4& m = e->GetPhysics()->GetAbsTrans();
+  const EMat4 heading = MatrixRotateEuler(EEuler(EVec3(0, 0, -1).CartesianToEuler()));
+  for (const EVec3& axis : {EVec3(1, 0, 0), EVec3(0, 1, 0), EVec3(0, 0, 1)}) {
+    const EVec3 got = m.MulVec3(axis) - m.GetTranslation(), want = heading.MulVec3(axis);
+    EXPECT_NEAR(got.x, want.x, 1e-4f);
+    EXPECT_NEAR(got.y, want.y, 1e-4f);
+    EXPECT_NEAR(got.z, want.z, 1e-4f);
+  }
+  EXPECT_NEAR(m.GetTranslation().x, 5.0f, 1e-4f);
+  EXPECT_NEAR(m.GetTranslation().z, 0.0f, 1e-4f);
 }
 
 TEST_F(ScriptGameFuncsTest, PauseScriptBuildQueriesAndTheYawValue) {
