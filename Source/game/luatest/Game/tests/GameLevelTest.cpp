@@ -491,6 +491,21 @@ TEST_F(RunningLevels, LoadsFromLooseFilesAndRebootsBetweenLevels) {
   Stop(app);
 }
 
+TEST_F(RunningLevels, SavedTablesOutliveTheInterpreterBetweenLevels) {
+  WritePrefs("debug_server 0\nsound 0\n");
+  PCGameApp* app = Start();
+  Request(app, "workresource\\levels\\cakc.plb");
+  ASSERT_TRUE(app->LevelLoaded());
+  ASSERT_TRUE(app->GetScriptVM()->RunLuaCommands(
+      "gLSO.Global.saved = { CAKC = { visits = 3, name = 'kitchen' } }  gLSO.Global.unsaved = 7", nullptr, nullptr, 0));
+  Request(app, "workresource\\levels\\cagp.plb");
+  ASSERT_EQ(1, Count("Removing Level Script")) << "the interpreter was rebooted";
+  EXPECT_TRUE(Global(app, "if gLSO.Global.saved.CAKC.visits == 3 then return 1 end return 0"));
+  EXPECT_TRUE(Global(app, "if gLSO.Global.saved.CAKC.name == 'kitchen' then return 1 end return 0"));
+  EXPECT_TRUE(Global(app, "if gLSO.Global.unsaved == nil then return 1 end return 0")) << "only the saved tables come back";
+  Stop(app);
+}
+
 TEST_F(RunningLevels, LoadsFromALevelPack) {
   WritePrefs("debug_server 0\nsound 0\n");
   // The pack holds the scene; no loose scene exists for this level.
