@@ -265,8 +265,9 @@ void ELoadSaveGame::SaveLuaSaveableStateToString(EString& out) {
   vm->TableWriteToFile(&lines, hSig, "Global", &m_SavedTables, kcSAVEGAME_TOKEN);
   int total = 0;
   for (int i = 0; i < lines.Num(); ++i) total += lines[i].Length();
+  // Nothing written leaves the text empty, with no unterminated buffer.
   EString text;
-  text.GetCharArray().Reserve(total + 1);
+  if (total) text.GetCharArray().Reserve(total + 1);
   for (int i = 0; i < lines.Num(); ++i) text += lines[i];
   EString::Swap(out, text);
 }
