@@ -792,7 +792,6 @@ public:
   unsigned GetRopeTexture();
   unsigned m_idRopeTexture = 0;
   bool m_bGlowingDecals = false;     // written by the decal preprocess, read by the glare pass
-  bool m_bDrawingGlarePass = false;  // set while the glare pass draws
   // Mesh-fragment drawing (GameMeshFragViews.cpp).
   // A channel's monitor texture; 0 while monitors sample nothing.
   unsigned GetMonitorChannelTexture(int iChannel);

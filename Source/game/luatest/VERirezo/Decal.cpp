@@ -363,7 +363,7 @@ void EDecalManager::DrawAll(bool bGlowOnly) {
   ERenderState state;
   SetupRenderState(state);
   const ESceneSettings& scene = effectscene::Settings();
-  if (scene.m_bDistanceFog && !gGameApp->m_bDrawingGlarePass) {
+  if (scene.m_bDistanceFog && gGameApp->m_eGlareMode == kGLAREMODE_NONE) {
     state.m_bFogEnable = true;
     state.m_dwFogColor = ColorVectorToRGBA(EVec4(scene.m_vFogColor.x, scene.m_vFogColor.y, scene.m_vFogColor.z, 1.0f));
   }

@@ -156,16 +156,9 @@ protected:
     m_pfnFinish();
     r->EndRender();
   }
-  EVec3 Rgb(int x, int y) {
-    unsigned char px[4] = {};
-    m_pfnReadPixels(x, y, 1, 1, 0x1908 /* RGBA */, 0x1401 /* UNSIGNED_BYTE */, px);
-    return EVec3(px[0], px[1], px[2]);
-  }
+  EVec3 Rgb(int x, int y) { return ReadRgb(m_pfnReadPixels, x, y); }
   void ExpectRgb(int x, int y, float red, float green, float blue, float tol) {
-    const EVec3 c = Rgb(x, y);
-    EXPECT_NEAR(red, c.x, tol) << "red at " << x << "," << y;
-    EXPECT_NEAR(green, c.y, tol) << "green at " << x << "," << y;
-    EXPECT_NEAR(blue, c.z, tol) << "blue at " << x << "," << y;
+    ExpectRgbAt(m_pfnReadPixels, x, y, red, green, blue, tol);
   }
 
   ERenderer* r = nullptr;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <SDL/SDL.h>
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <memory>
@@ -14,6 +15,7 @@
 #include "Game/PCGameApp.h"
 #include "TWGraphics/Renderer.h"
 #include "TWGraphics/tests/WindowedRenderer.h"
+#include "TWMath/Vector.h"
 #include "TWUtil/EFileManager.h"
 #include "TWUtil/tests/FileTestSupport.h"
 
@@ -75,3 +77,17 @@ struct ShaderWorld {
     pWorld = nullptr;
   }
 };
+
+// One pixel of the window read back through GL's glReadPixels, as 0..255.
+typedef void (*GLReadPixelsFn)(int, int, int, int, unsigned, unsigned, void*);
+inline EVec3 ReadRgb(GLReadPixelsFn pfnRead, int x, int y) {
+  unsigned char px[4] = {};
+  pfnRead(x, y, 1, 1, 0x1908 /* RGBA */, 0x1401 /* UNSIGNED_BYTE */, px);
+  return EVec3(px[0], px[1], px[2]);
+}
+inline void ExpectRgbAt(GLReadPixelsFn pfnRead, int x, int y, float red, float green, float blue, float tol) {
+  const EVec3 c = ReadRgb(pfnRead, x, y);
+  EXPECT_NEAR(red, c.x, tol) << "red at " << x << "," << y;
+  EXPECT_NEAR(green, c.y, tol) << "green at " << x << "," << y;
+  EXPECT_NEAR(blue, c.z, tol) << "blue at " << x << "," << y;
+}
